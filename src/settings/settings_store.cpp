@@ -1,0 +1,197 @@
+#include "settings/settings_store.h"
+
+#include <string_view>
+
+#include "options/integer_text.h"
+
+namespace quilbo {
+namespace {
+
+enum class StoredKind { RunMinimized, Number, Flag, Mode };
+
+struct StoredOption {
+  const char* name;
+  const char* defaultText;  // written when the value is missing at load
+  StoredKind kind;
+  NumericOption number;
+  FlagOption flag;
+};
+
+// The load order. The defaults go to the store only; the window keeps its own
+// initial state, which differs for "percent" and "cual?".
+constexpr StoredOption kLoadOrder[] = {
+    {"Minimized", "no", StoredKind::RunMinimized, {}, {}},
+    {"ratio", "0", StoredKind::Number, NumericOption::Ratio, {}},
+    {"level", "0", StoredKind::Number, NumericOption::Level, {}},
+    {"percent", "50", StoredKind::Number, NumericOption::Percent, {}},
+    {"size", "64", StoredKind::Number, NumericOption::Size, {}},
+    {"xlevel", "0", StoredKind::Number, NumericOption::XLevel, {}},
+    {"MT", "no", StoredKind::Flag, {}, FlagOption::MultiTasking},
+    {"size?", "no", StoredKind::Flag, {}, FlagOption::BufferSize},
+    {"level?", "no", StoredKind::Flag, {}, FlagOption::AbortLevel},
+    {"cual?", "a", StoredKind::Mode, {}, {}},
+};
+
+constexpr char kNormDir[] = "NormDir";
+constexpr char kMinimized[] = "Minimized";
+
+std::string Quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
+
+const char* YesNo(bool on) { return on ? "yes" : "no"; }
+
+// Empty data is empty text whatever its type; otherwise only strings are
+// accepted (an expandable one unexpanded) and the text ends at its first zero.
+std::string ReadText(RegistryKey& key, const char* name, const RegValueInfo& info) {
+  if (info.size == 0) return {};
+  std::optional<RegValueData> data = key.ReadValue(name);
+  if (!data) throw SettingsError("Failed to get data for " + Quoted(name));
+  if (data->kind == RegValueKind::Other) throw SettingsError("Invalid data type for " + Quoted(name));
+  std::string text = std::move(data->bytes);
+  if (const auto zero = text.find('\0'); zero != std::string::npos) text.resize(zero);
+  return text;
+}
+
+void WriteText(RegistryKey& key, const char* name, std::string_view text) {
+  if (!key.WriteString(name, text)) throw SettingsError("Failed to set data for " + Quoted(name));
+}
+
+// Flags are on only for exactly "yes"; "Yes" or "yes " are off.
+bool DecodeFlag(std::string_view text) { return text == "yes"; }
+
+TAmplifyMode DecodeMode(std::string_view text) {
+  if (text == "l") return TAmplifyMode::amRatio;
+  if (text == "a") return TAmplifyMode::amLevel;
+  return TAmplifyMode::amPercent;
+}
+
+void Apply(SettingsView& view, const StoredOption& option, const std::string& text) {
+  switch (option.kind) {
+    case StoredKind::RunMinimized:
+      view.SetRunMinimized(DecodeFlag(text));
+      break;
+    case StoredKind::Number: {
+      const std::optional<std::int32_t> value = ParseIntegerText(text);
+      if (!value) throw SettingsError(Quoted(text) + " is not a valid integer value");
+      view.SetNumber(option.number, *value);
+      break;
+    }
+    case StoredKind::Flag:
+      view.SetFlag(option.flag, DecodeFlag(text));
+      break;
+    case StoredKind::Mode:
+      view.SelectMode(DecodeMode(text));
+      break;
+  }
+}
+
+std::string ChooseToolDirUntilChosen(SettingsView& view) {
+  std::string dir;
+  // Cancelling only brings the browser back: a first run needs a directory.
+  while (dir.empty()) dir = view.ChooseFolder(SelectNormalizeDirectoryTitle, ChooseFolderFlags);
+  return dir;
+}
+
+void LoadToolDir(RegistryKey& key, SettingsView& view) {
+  if (const std::optional<RegValueInfo> info = key.QueryValue(kNormDir)) {
+    view.SetToolDir(ReadText(key, kNormDir, *info));
+    return;
+  }
+  // A drive root (C:\) gets a second backslash; the launcher copes with that.
+  const std::string dir = ChooseToolDirUntilChosen(view) + "\\";
+  // Used in this run even if it cannot be stored.
+  view.SetToolDir(dir);
+  WriteText(key, kNormDir, dir);
+}
+
+void LoadOption(RegistryKey& key, SettingsView& view, const StoredOption& option) {
+  if (const std::optional<RegValueInfo> info = key.QueryValue(option.name)) {
+    Apply(view, option, ReadText(key, option.name, *info));
+  } else {
+    WriteText(key, option.name, option.defaultText);
+  }
+}
+
+// One failing value must not cost the others: it is reported and loading goes
+// on, so its control keeps its state and the rest still load.
+template <typename Step>
+void LoadStep(SettingsView& view, Step step) {
+  try {
+    step();
+  } catch (const SettingsError& error) {
+    view.ReportLoadError(error.what());
+  }
+}
+
+void DeleteKeyTree(Registry& registry, const std::string& path) {
+  if (RegistryKeyPtr key = registry.OpenKey(path)) {
+    // From the last subkey to the first, so the indices of those not yet
+    // visited stay valid while the later ones disappear.
+    for (std::uint32_t index = key->SubkeyCount().value_or(0); index-- > 0;) {
+      if (const std::optional<std::string> name = key->SubkeyName(index)) {
+        DeleteKeyTree(registry, path + "\\" + *name);
+      }
+    }
+  }
+  registry.DeleteKey(path);
+}
+
+}  // namespace
+
+void LoadSettings(Registry& registry, SettingsView& view) {
+  // Without write access nothing is read either: the window keeps its design
+  // state and nobody is asked for the directory.
+  const RegistryKeyPtr key = registry.CreateKey(SettingsKey);
+  if (!key) return;
+  LoadStep(view, [&] { LoadToolDir(*key, view); });
+  for (const StoredOption& option : kLoadOrder) {
+    LoadStep(view, [&] { LoadOption(*key, view, option); });
+  }
+}
+
+void SaveSettings(Registry& registry, const SettingsView& view) {
+  const RegistryKeyPtr key = registry.OpenKey(SettingsKey);
+  if (!key) return;
+  WriteText(*key, "ratio", DecimalText(view.Number(NumericOption::Ratio)));
+  WriteText(*key, "level", DecimalText(view.Number(NumericOption::Level)));
+  WriteText(*key, "percent", DecimalText(view.Number(NumericOption::Percent)));
+  WriteText(*key, "size", DecimalText(view.Number(NumericOption::Size)));
+  WriteText(*key, "xlevel", DecimalText(view.Number(NumericOption::XLevel)));
+  WriteText(*key, "MT", YesNo(view.Flag(FlagOption::MultiTasking)));
+  const char* mode = view.ModeSelected(TAmplifyMode::amRatio)   ? "l"
+                     : view.ModeSelected(TAmplifyMode::amLevel) ? "a"
+                                                                : "m";
+  WriteText(*key, "cual?", mode);
+  WriteText(*key, "size?", YesNo(view.Flag(FlagOption::BufferSize)));
+  WriteText(*key, "level?", YesNo(view.Flag(FlagOption::AbortLevel)));
+}
+
+void ToggleRunMinimized(Registry& registry, SettingsView& view) {
+  view.SetRunMinimized(!view.RunMinimized());
+  if (const RegistryKeyPtr key = registry.OpenKey(SettingsKey)) {
+    WriteText(*key, kMinimized, YesNo(view.RunMinimized()));
+  }
+}
+
+bool ReselectToolDir(Registry& registry, SettingsView& view) {
+  const RegistryKeyPtr key = registry.CreateKey(SettingsKey);
+  if (!key) return false;
+  const std::string chosen = view.ChooseFolder(SelectNormalizeDirectoryTitle, ChooseFolderFlags);
+  if (chosen.empty()) return false;
+  const std::string dir = chosen + "\\";
+  // The user chose it to launch from it: it applies at once, not only from
+  // the next start.
+  view.SetToolDir(dir);
+  WriteText(*key, kNormDir, dir);
+  return true;
+}
+
+void RemoveSettings(Registry& registry) {
+  DeleteKeyTree(registry, SettingsKey);
+  bool vendorEmpty = false;
+  if (const RegistryKeyPtr vendor = registry.OpenKey(VendorKey)) {
+    vendorEmpty = vendor->SubkeyCount() == std::optional<std::uint32_t>(0);
+  }
+  if (vendorEmpty) registry.DeleteKey(VendorKey);
+}
+
+}  // namespace quilbo

@@ -1,0 +1,78 @@
+#pragma once
+// The settings store: which string values are kept under the settings key, how
+// they are encoded, and the operations that load, save and remove them. The
+// window is reached only through SettingsView, the registry only through
+// Registry, so all of it runs natively against an in-memory store.
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+#include "options/option_set.h"
+#include "settings/registry.h"
+
+namespace quilbo {
+
+inline constexpr char SettingsKey[] = "\\software\\Quilbo\\Brackenhollow";
+inline constexpr char VendorKey[] = "\\software\\Quilbo";
+
+inline constexpr char SelectNormalizeDirectoryTitle[] = "Select Normalize Directory";
+inline constexpr int ChooseFolderFlags = 1;  // BIF_RETURNONLYFSDIRS
+
+// A stored value that cannot be read or written; the message is shown as is.
+class SettingsError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+enum class NumericOption { Ratio, Level, Percent, Size, XLevel };  // SpinEdit1, 2, 3, 5, 4
+enum class FlagOption { MultiTasking, BufferSize, AbortLevel };    // CheckBox2, 1, 3
+
+// What the store needs of the main window. Setters behave as the controls' own
+// setters do: a numeric field clamps, a check box or radio button that changes
+// runs its click handler.
+class SettingsView {
+ public:
+  virtual ~SettingsView() = default;
+
+  virtual void SetNumber(NumericOption field, std::int64_t value) = 0;  // clamped by the field
+  virtual std::int32_t Number(NumericOption field) const = 0;           // the field's read rule
+
+  virtual void SetFlag(FlagOption box, bool ticked) = 0;
+  virtual bool Flag(FlagOption box) const = 0;
+
+  virtual void SelectMode(TAmplifyMode mode) = 0;
+  virtual bool ModeSelected(TAmplifyMode mode) const = 0;
+
+  virtual void SetRunMinimized(bool checked) = 0;  // the menu check mark only
+  virtual bool RunMinimized() const = 0;
+
+  virtual void SetToolDir(const std::string& dir) = 0;
+  // The folder browser; empty when the user cancels.
+  virtual std::string ChooseFolder(const std::string& title, int flags) = 0;
+
+  // A stored value that failed to load; loading goes on after it.
+  virtual void ReportLoadError(const std::string& message) = 0;
+};
+
+// Reads every stored value into the window, writing defaults for missing ones
+// and asking for the tool directory on a first run. A value that fails is
+// reported through the view and skipped, so one bad value neither hides the
+// good ones nor lets the next save overwrite them with the window's defaults.
+void LoadSettings(Registry& registry, SettingsView& view);
+
+// Writes the option values from the window. Throws SettingsError at the first
+// value that cannot be written; nothing when the key does not exist.
+void SaveSettings(Registry& registry, const SettingsView& view);
+
+// "&Run Minimized": inverts the check mark and remembers it when the key opens.
+void ToggleRunMinimized(Registry& registry, SettingsView& view);
+
+// Chooses the tool directory again; on a choice stores it and makes it the
+// directory in use at once. Returns whether a folder was chosen.
+bool ReselectToolDir(Registry& registry, SettingsView& view);
+
+// Deletes the settings key with everything below it, then the vendor key when
+// nothing else is left under it. Failures are ignored.
+void RemoveSettings(Registry& registry);
+
+}  // namespace quilbo
