@@ -1,0 +1,51 @@
+#pragma once
+// The result file: written to a temporary file beside the target, flushed to
+// disk, then put in the target's place in one step. Until Commit succeeds the
+// target is untouched; a failed or abandoned write leaves no temporary behind.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace normalize {
+
+class ByteSink {
+ public:
+  virtual ~ByteSink() = default;
+  virtual void Write(const void* data, std::size_t size) = 0;
+};
+
+// Test seam: runs before every write with the bytes written so far and the size
+// of the next write; it may throw to stand in for a failing disk.
+using WriteHook = std::function<void(std::uint64_t written, std::size_t size)>;
+
+class AtomicOutputFile : public ByteSink {
+ public:
+  explicit AtomicOutputFile(std::string target, WriteHook hook = {});
+  ~AtomicOutputFile() override;
+  AtomicOutputFile(const AtomicOutputFile&) = delete;
+  AtomicOutputFile& operator=(const AtomicOutputFile&) = delete;
+
+  void Write(const void* data, std::size_t size) override;
+  // Syncs the temporary file and renames it over the target.
+  void Commit();
+
+  const std::string& temp_path() const { return temp_path_; }
+
+ private:
+  struct Closer {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+  };
+  [[noreturn]] void Fail(const std::string& what, const std::string& path) const;
+
+  std::string target_;
+  std::string temp_path_;
+  WriteHook hook_;
+  std::unique_ptr<std::FILE, Closer> file_;
+  std::uint64_t written_ = 0;
+  bool committed_ = false;
+};
+
+}  // namespace normalize

@@ -1,0 +1,124 @@
+#include "command_line.h"
+
+#include <string_view>
+
+#include "failure.h"
+#include "options/integer_text.h"
+
+namespace normalize {
+namespace {
+
+constexpr int kMaxLevelDb = 100;
+constexpr int kMinBufferKb = 16;
+constexpr int kMaxBufferKb = 16384;
+
+[[noreturn]] void Refuse(const std::string& message) {
+  throw Failure(ExitCode::kUsage, message + " (normalize --help shows the usage)");
+}
+
+int Number(const std::string& option, const std::string& text) {
+  const auto value = quilbo::ParseIntegerText(text);
+  if (!value) Refuse(option + " needs a whole number, not '" + text + "'");
+  return *value;
+}
+
+void CheckRange(const std::string& option, int value, int low, int high) {
+  if (value < low || value > high) {
+    Refuse(option + " " + std::to_string(value) + " is out of range " + std::to_string(low) +
+           ".." + std::to_string(high));
+  }
+}
+
+}  // namespace
+
+Options ParseCommandLine(const std::vector<std::string>& args) {
+  Options options;
+  std::optional<std::string> mode_option;
+  std::optional<int> buffer_kb;
+  bool only_files = false;
+  bool have_input = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (!only_files && (arg == "--help" || arg == "-h" || arg == "/?")) {
+      options.help = true;
+      return options;
+    }
+    if (!only_files && arg == "--") {
+      only_files = true;
+      continue;
+    }
+    if (only_files || arg.size() < 2 || arg[0] != '-') {
+      if (have_input) Refuse("more than one input file ('" + options.input + "', '" + arg + "')");
+      options.input = arg;
+      have_input = true;
+      continue;
+    }
+    const bool takes_value = arg == "-l" || arg == "-a" || arg == "-m" || arg == "-b" ||
+                             arg == "-o" || arg == "-x";
+    if (!takes_value) Refuse("unknown option '" + arg + "'");
+    if (i + 1 >= args.size()) Refuse("option " + arg + " needs a value");
+    const std::string& text = args[++i];
+
+    if (arg == "-l" || arg == "-a" || arg == "-m") {
+      if (mode_option) Refuse("only one of -l, -a and -m may be given (" + *mode_option + ", " + arg + ")");
+      mode_option = arg;
+      options.mode = arg == "-l" ? Mode::kRatio : arg == "-a" ? Mode::kLevel : Mode::kPercent;
+      options.value = Number(arg, text);
+    } else if (arg == "-b") {
+      if (buffer_kb) Refuse("-b given twice");
+      buffer_kb = Number(arg, text);
+    } else if (arg == "-x") {
+      if (options.abort_below_db) Refuse("-x given twice");
+      options.abort_below_db = Number(arg, text);
+    } else {
+      if (options.output) Refuse("-o given twice");
+      if (text.empty()) Refuse("-o needs a file name");
+      options.output = text;
+    }
+  }
+
+  if (options.mode == Mode::kRatio && options.value == 0) {
+    Refuse("-l 0 would silence the file; give a ratio other than 0");
+  }
+  if (options.mode == Mode::kLevel) CheckRange("-a", options.value, -kMaxLevelDb, kMaxLevelDb);
+  if (options.mode == Mode::kPercent) CheckRange("-m", options.value, 1, 100);
+  if (buffer_kb) {
+    CheckRange("-b", *buffer_kb, kMinBufferKb, kMaxBufferKb);
+    options.buffer_kb = *buffer_kb;
+  }
+  if (options.abort_below_db) CheckRange("-x", *options.abort_below_db, -kMaxLevelDb, kMaxLevelDb);
+  if (!have_input || options.input.empty()) Refuse("no input file given");
+  return options;
+}
+
+const char* UsageText() {
+  return
+      "Usage: normalize [-l <ratio> | -a <level> | -m <percent>] [-b <size>] [-o <file>]\n"
+      "                 [-x <level>] <file.wav>\n"
+      "Changes the loudness of a WAV file, in place unless -o is given.\n"
+      "  -l <ratio>    multiply every sample by the whole number <ratio> (not 0);\n"
+      "                no peak scan\n"
+      "  -a <level>    amplify by <level> dB (-100..100); no peak scan\n"
+      "  -m <percent>  scan for the peak, then amplify so that it becomes <percent>\n"
+      "                (1..100) of full scale; the default is -m 100\n"
+      "  -b <size>     I/O buffer size in KB (16..16384; default 64)\n"
+      "  -o <file>     write the result to <file> instead of over the input\n"
+      "  -x <level>    leave the file untouched if the gain would be smaller than\n"
+      "                <level> dB\n"
+      "  --help        show this text\n"
+      "Formats: PCM 8 (unsigned), 16, 24 and 32 bit, IEEE float 32 and 64 bit, plain\n"
+      "or WAVE_FORMAT_EXTENSIBLE, any number of channels, RIFF or RF64. Other chunks\n"
+      "are kept as they are. The result replaces its target in one step.\n"
+      "Exit codes:\n"
+      "  0  done\n"
+      "  1  bad command line\n"
+      "  2  input missing or unreadable\n"
+      "  3  not a WAV file, or a malformed header\n"
+      "  4  a WAV format this tool does not handle\n"
+      "  5  the result could not be written (the input is untouched)\n"
+      "  6  the gain is below the -x level; nothing written\n"
+      "  7  -m on a silent file; nothing written\n"
+      "  8  internal error\n";
+}
+
+}  // namespace normalize

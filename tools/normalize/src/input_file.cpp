@@ -1,0 +1,51 @@
+#include "input_file.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "failure.h"
+#include "platform.h"
+
+namespace normalize {
+
+InputFile::InputFile(const std::string& path) : path_(path) {
+  file_.reset(std::fopen(path.c_str(), "rb"));
+  if (!file_) Fail("cannot open");
+  // We read in large blocks of our own; a second buffer would only copy.
+  std::setvbuf(file_.get(), nullptr, _IONBF, 0);
+  if (!platform::SeekEnd(file_.get()) || !platform::Tell(file_.get(), size_)) {
+    Fail("cannot determine its size");
+  }
+  position_ = size_;
+}
+
+std::size_t InputFile::ReadAt(std::uint64_t offset, void* buffer, std::size_t count) {
+  if (offset != position_) {
+    if (!platform::Seek(file_.get(), offset)) Fail("cannot seek");
+    position_ = offset;
+  }
+  return ReadNext(buffer, count);
+}
+
+void InputFile::ReadExactAt(std::uint64_t offset, void* buffer, std::size_t count) {
+  if (ReadAt(offset, buffer, count) != count) {
+    errno = 0;
+    Fail("unexpected end of file");
+  }
+}
+
+std::size_t InputFile::ReadNext(void* buffer, std::size_t count) {
+  const std::size_t got = std::fread(buffer, 1, count, file_.get());
+  position_ += got;
+  if (got < count && std::ferror(file_.get())) Fail("cannot read");
+  return got;
+}
+
+void InputFile::Fail(const char* what) const {
+  // The caller names the input file; the message says what went wrong with it.
+  std::string message = what;
+  if (errno != 0) message += ": " + std::string(std::strerror(errno));
+  throw Failure(ExitCode::kInput, message);
+}
+
+}  // namespace normalize

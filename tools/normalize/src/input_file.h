@@ -1,0 +1,40 @@
+#pragma once
+// The input WAV opened for reading, with 64-bit positions. Failures throw a
+// Failure with the input exit code and the path in the message.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+namespace normalize {
+
+class InputFile {
+ public:
+  explicit InputFile(const std::string& path);
+
+  const std::string& path() const { return path_; }
+  std::uint64_t size() const { return size_; }
+
+  // Reads up to `count` bytes at `offset`; returns how many there were.
+  std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t count);
+  // Reads exactly `count` bytes at `offset` or throws.
+  void ReadExactAt(std::uint64_t offset, void* buffer, std::size_t count);
+  // Reads on from where the last read ended.
+  std::size_t ReadNext(void* buffer, std::size_t count);
+
+  void Close() { file_.reset(); }
+
+ private:
+  struct Closer {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+  };
+  [[noreturn]] void Fail(const char* what) const;
+
+  std::string path_;
+  std::unique_ptr<std::FILE, Closer> file_;
+  std::uint64_t size_ = 0;
+  std::uint64_t position_ = 0;
+};
+
+}  // namespace normalize

@@ -1,0 +1,51 @@
+// normalize: changes the loudness of a WAV file. See UsageText for the options.
+#include <cstdio>
+#include <exception>
+#include <iostream>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "command_line.h"
+#include "failure.h"
+#include "job.h"
+#include "platform.h"
+
+namespace {
+
+int Main(int argc, char** argv) {
+  using namespace normalize;
+  std::vector<std::string> args(argv + 1, argv + argc);
+  Options options;
+  try {
+    options = ParseCommandLine(args);
+  } catch (const Failure& failure) {
+    std::cerr << "normalize: " << failure.what() << "\n";
+    return static_cast<int>(failure.code());
+  }
+  if (options.help) {
+    std::cout << UsageText();
+    return 0;
+  }
+  JobConsole console{std::cout, std::cerr, platform::IsTerminal(stdout)};
+  return static_cast<int>(RunJob(options, console));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  normalize::platform::PrepareConsole();
+  int code = 0;
+  try {
+    code = Main(argc, argv);
+  } catch (const std::bad_alloc&) {
+    std::cerr << "normalize: out of memory\n";
+    code = static_cast<int>(normalize::ExitCode::kInternal);
+  } catch (const std::exception& error) {
+    std::cerr << "normalize: internal error: " << error.what() << "\n";
+    code = static_cast<int>(normalize::ExitCode::kInternal);
+  }
+  std::cout.flush();
+  normalize::platform::LingerIfOwnConsole();
+  return code;
+}

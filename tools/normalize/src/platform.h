@@ -1,0 +1,38 @@
+#pragma once
+// The few operating-system services the tool needs beyond standard C++: 64-bit
+// file offsets, durable writes, atomic replacement and the console. One
+// implementation per system (platform_posix.cpp, platform_win32.cpp).
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace normalize::platform {
+
+// Positions beyond 4 GiB work on every build.
+bool Seek(std::FILE* file, std::uint64_t offset);
+bool SeekEnd(std::FILE* file);
+bool Tell(std::FILE* file, std::uint64_t& offset);
+
+// Flushes the C runtime's buffer and the system's cache down to the disk.
+bool SyncToDisk(std::FILE* file);
+
+// Gives `file` the access rights of the existing file at `model`, if any, so
+// that a replaced file keeps them. Best effort.
+void CopyPermissions(const std::string& model, std::FILE* file);
+
+// Puts `from` in place of `to` in one step (replacing `to` if it exists) and
+// makes the new directory entry durable. On failure returns the system's reason.
+bool ReplaceFile(const std::string& from, const std::string& to, std::string& reason);
+
+unsigned long ProcessId();
+
+bool IsTerminal(std::FILE* stream);
+
+// Console set-up before the first output (UTF-8 text on Windows).
+void PrepareConsole();
+
+// When the tool was started into a console window of its own (by the shell,
+// from a GUI program), keeps that window open a moment so the result can be read.
+void LingerIfOwnConsole();
+
+}  // namespace normalize::platform

@@ -1,0 +1,69 @@
+#include "platform.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace normalize::platform {
+
+static_assert(sizeof(off_t) >= 8, "build with _FILE_OFFSET_BITS=64");
+
+bool Seek(std::FILE* file, std::uint64_t offset) {
+  return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
+}
+
+bool SeekEnd(std::FILE* file) { return fseeko(file, 0, SEEK_END) == 0; }
+
+bool Tell(std::FILE* file, std::uint64_t& offset) {
+  const off_t at = ftello(file);
+  if (at < 0) return false;
+  offset = static_cast<std::uint64_t>(at);
+  return true;
+}
+
+bool SyncToDisk(std::FILE* file) {
+  return std::fflush(file) == 0 && fsync(fileno(file)) == 0;
+}
+
+void CopyPermissions(const std::string& model, std::FILE* file) {
+  struct stat info {};
+  if (stat(model.c_str(), &info) == 0) fchmod(fileno(file), info.st_mode & 07777);
+}
+
+namespace {
+
+std::string DirectoryOf(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+}  // namespace
+
+bool ReplaceFile(const std::string& from, const std::string& to, std::string& reason) {
+  if (std::rename(from.c_str(), to.c_str()) != 0) {
+    reason = std::strerror(errno);
+    return false;
+  }
+  // The rename itself is only durable once the directory is synced.
+  const int dir = open(DirectoryOf(to).c_str(), O_RDONLY);
+  if (dir >= 0) {
+    fsync(dir);
+    close(dir);
+  }
+  return true;
+}
+
+unsigned long ProcessId() { return static_cast<unsigned long>(getpid()); }
+
+bool IsTerminal(std::FILE* stream) { return isatty(fileno(stream)) != 0; }
+
+void PrepareConsole() {}
+
+void LingerIfOwnConsole() {}
+
+}  // namespace normalize::platform

@@ -1,0 +1,63 @@
+#include "platform.h"
+
+#include <windows.h>
+#include <io.h>
+#include <stdio.h>
+
+namespace normalize::platform {
+
+bool Seek(std::FILE* file, std::uint64_t offset) {
+  return _fseeki64(file, static_cast<__int64>(offset), SEEK_SET) == 0;
+}
+
+bool SeekEnd(std::FILE* file) { return _fseeki64(file, 0, SEEK_END) == 0; }
+
+bool Tell(std::FILE* file, std::uint64_t& offset) {
+  const __int64 at = _ftelli64(file);
+  if (at < 0) return false;
+  offset = static_cast<std::uint64_t>(at);
+  return true;
+}
+
+bool SyncToDisk(std::FILE* file) {
+  return std::fflush(file) == 0 && _commit(_fileno(file)) == 0;
+}
+
+// A new file in the same folder inherits that folder's access rights, which is
+// what Windows itself does for a replaced document.
+void CopyPermissions(const std::string&, std::FILE*) {}
+
+bool ReplaceFile(const std::string& from, const std::string& to, std::string& reason) {
+  if (MoveFileExA(from.c_str(), to.c_str(),
+                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    return true;
+  }
+  const DWORD error = GetLastError();
+  char text[512] = {};
+  const DWORD length =
+      FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                     error, 0, text, sizeof text, nullptr);
+  reason.assign(text, length);
+  while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' ||
+                             reason.back() == '.' || reason.back() == ' ')) {
+    reason.pop_back();
+  }
+  if (reason.empty()) reason = "system error " + std::to_string(error);
+  return false;
+}
+
+unsigned long ProcessId() { return GetCurrentProcessId(); }
+
+bool IsTerminal(std::FILE* stream) { return _isatty(_fileno(stream)) != 0; }
+
+void PrepareConsole() {
+  // The manifest makes the file APIs take UTF-8; make the console show it too.
+  SetConsoleOutputCP(CP_UTF8);
+}
+
+void LingerIfOwnConsole() {
+  DWORD processes[2] = {};
+  if (GetConsoleProcessList(processes, 2) == 1) Sleep(4000);
+}
+
+}  // namespace normalize::platform

@@ -1,0 +1,56 @@
+#pragma once
+// The layout of a RIFF/WAVE or RF64 file: its sample format and the list of its
+// chunks, found by reading chunk headers only. Everything is checked against
+// what the file really holds before any buffer exists.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace normalize {
+
+class InputFile;
+
+enum class SampleEncoding { kUnsigned8, kSigned16, kSigned24, kSigned32, kFloat32, kFloat64 };
+
+struct SampleFormat {
+  SampleEncoding encoding = SampleEncoding::kSigned16;
+  unsigned channels = 0;
+  unsigned container_bytes = 0;  // bytes per sample
+  unsigned valid_bits = 0;       // integer samples: the significant high bits
+  unsigned block_align = 0;
+  bool is_float() const {
+    return encoding == SampleEncoding::kFloat32 || encoding == SampleEncoding::kFloat64;
+  }
+};
+
+// Human-readable, e.g. "PCM 16-bit, 2 channels" or "IEEE float 32-bit, 1 channel".
+std::string Describe(const SampleFormat& format);
+
+using ChunkId = std::array<char, 4>;
+
+struct Chunk {
+  ChunkId id{};
+  std::uint64_t offset = 0;  // of the 8-byte chunk header
+  std::uint64_t size = 0;    // payload bytes taken from the file
+  bool pad_in_file = false;  // odd size and the pad byte is really there
+};
+
+enum class Container { kRiff, kRf64 };
+
+struct WavLayout {
+  Container container = Container::kRiff;
+  SampleFormat format;
+  std::vector<Chunk> chunks;  // in file order
+  std::size_t data = 0;       // index of the data chunk in `chunks`
+  std::size_t ds64 = 0;       // index of the ds64 chunk (RF64 only)
+  std::vector<std::string> warnings;
+
+  const Chunk& data_chunk() const { return chunks[data]; }
+};
+
+// Throws Failure (not a WAV / malformed, or unsupported format).
+WavLayout ReadWavLayout(InputFile& input);
+
+}  // namespace normalize
