@@ -1,6 +1,6 @@
 #include "ui/range_field.h"
 
-#include <algorithm>
+#include <cstring>
 #include <stdexcept>
 #include <vector>
 
@@ -51,6 +51,35 @@ RECT ArrowRect(HWND buttons, bool up) {
     rect.top = middle;
   return rect;
 }
+
+class ClipboardSession {
+ public:
+  explicit ClipboardSession(HWND owner) : open_(OpenClipboard(owner) != FALSE) {}
+  ClipboardSession(const ClipboardSession&) = delete;
+  ClipboardSession& operator=(const ClipboardSession&) = delete;
+  ~ClipboardSession() {
+    if (open_) CloseClipboard();
+  }
+  bool IsOpen() const { return open_; }
+
+ private:
+  bool open_;
+};
+
+class GlobalLockSession {
+ public:
+  explicit GlobalLockSession(HANDLE memory) : memory_(memory), pointer_(GlobalLock(memory)) {}
+  GlobalLockSession(const GlobalLockSession&) = delete;
+  GlobalLockSession& operator=(const GlobalLockSession&) = delete;
+  ~GlobalLockSession() {
+    if (pointer_) GlobalUnlock(memory_);
+  }
+  const void* Pointer() const { return pointer_; }
+
+ private:
+  HANDLE memory_;
+  void* pointer_;
+};
 
 }  // namespace
 
@@ -182,12 +211,20 @@ LRESULT TRangeField::HandleEditMessage(UINT message, WPARAM wParam, LPARAM lPara
         Step(wParam == VK_UP ? 1 : -1);
         return 0;
       }
-      return CallEditKeepingOneLine(message, wParam, lParam);  // Shift+Insert pastes
+      if (wParam == VK_INSERT && GetKeyState(VK_SHIFT) < 0 && GetKeyState(VK_CONTROL) >= 0) {
+        PasteFirstLine();  // the edit would paste without WM_PASTE
+        return 0;
+      }
+      return CallEdit(message, wParam, lParam);
     case WM_PASTE:
-    case WM_CONTEXTMENU:  // its Paste item bypasses WM_PASTE
-    case WM_SETTEXT:
-    case EM_REPLACESEL:
-      return CallEditKeepingOneLine(message, wParam, lParam);
+      PasteFirstLine();
+      return 0;
+    case WM_SETTEXT: {
+      if (!lParam) return CallEdit(message, wParam, lParam);
+      const char* text = reinterpret_cast<const char*>(lParam);
+      const std::string line(text, std::strcspn(text, "\r\n"));
+      return CallEdit(message, wParam, reinterpret_cast<LPARAM>(line.c_str()));
+    }
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
     case WM_RBUTTONDOWN:
@@ -237,7 +274,11 @@ LRESULT TRangeField::EditChar(WPARAM wParam, LPARAM lParam) {
   }
   // Accepted, but a one-line field has no use for a tab or a Ctrl+Enter line feed.
   if (typed == '\t' || typed == '\n') return 0;
-  return CallEditKeepingOneLine(WM_CHAR, wParam, lParam);  // Ctrl+V pastes
+  if (typed == 0x16) {  // Ctrl+V
+    PasteFirstLine();
+    return 0;
+  }
+  return CallEdit(WM_CHAR, wParam, lParam);
 }
 
 // Not the edit's own answer: once asked by a dialog, a multi-line edit turns
@@ -252,32 +293,22 @@ LRESULT TRangeField::EditDialogCode(LPARAM lParam) {
   return code;
 }
 
-// Pasted text keeps only its first line, as in a one-line edit.
-LRESULT TRangeField::CallEditKeepingOneLine(UINT message, WPARAM wParam, LPARAM lParam) {
-  const std::string before = Text();
-  const LRESULT result = CallEdit(message, wParam, lParam);
-  const std::string after = Text();
-  if (after.find_first_of("\r\n") == std::string::npos) return result;
-
-  // What the message inserted lies between the parts it left unchanged.
-  const std::size_t common = std::min(before.size(), after.size());
-  std::size_t prefix = 0;
-  while (prefix < common && before[prefix] == after[prefix]) ++prefix;
-  std::size_t suffix = 0;
-  while (suffix < common - prefix &&
-         before[before.size() - 1 - suffix] == after[after.size() - 1 - suffix])
-    ++suffix;
-  std::string inserted = after.substr(prefix, after.size() - prefix - suffix);
-  inserted.erase(std::min(inserted.size(), inserted.find_first_of("\r\n")));
-
-  std::string fixed = after.substr(0, prefix) + inserted + after.substr(after.size() - suffix);
-  fixed.erase(std::remove_if(fixed.begin(), fixed.end(),
-                             [](char c) { return c == '\r' || c == '\n'; }),
-              fixed.end());
-  CallEdit(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(fixed.c_str()));
-  const auto caret = static_cast<WPARAM>(std::min(fixed.size(), prefix + inserted.size()));
-  CallEdit(EM_SETSEL, caret, static_cast<LPARAM>(caret));
-  return result;
+// A one-line edit pastes only the first line of the clipboard's text; this
+// edit, being multi-line, would otherwise refuse a text of several lines.
+void TRangeField::PasteFirstLine() {
+  std::string line;
+  {
+    if (!IsClipboardFormatAvailable(CF_TEXT)) return;
+    const ClipboardSession clipboard(edit_);
+    if (!clipboard.IsOpen()) return;
+    const HANDLE data = GetClipboardData(CF_TEXT);
+    if (!data) return;
+    const GlobalLockSession lock(data);
+    const auto* text = static_cast<const char*>(lock.Pointer());
+    if (!text) return;
+    line.assign(text, std::strcspn(text, "\r\n"));
+  }
+  CallEdit(EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(line.c_str()));
 }
 
 // ---- the arrow buttons ------------------------------------------------------

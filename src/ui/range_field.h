@@ -56,7 +56,7 @@ class TRangeField {
   LRESULT HandleEditMessage(UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT HandleButtonsMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT CallEdit(UINT message, WPARAM wParam, LPARAM lParam);
-  LRESULT CallEditKeepingOneLine(UINT message, WPARAM wParam, LPARAM lParam);
+  void PasteFirstLine();
   LRESULT EditChar(WPARAM wParam, LPARAM lParam);
   LRESULT EditDialogCode(LPARAM lParam);
   void Layout();
