@@ -1,0 +1,848 @@
+#include "harness/harness.h"
+
+#include <commctrl.h>
+#include <sddl.h>
+#include <shlobj.h>
+#include <tlhelp32.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+namespace e2e {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr UINT kSendTimeoutMs = 5000;
+constexpr int kFileNameBox = 1148;
+constexpr int kFolderTree = 14145;
+constexpr int kMessageText = 0xFFFF;
+
+struct Handle {
+  HANDLE h = nullptr;
+  explicit Handle(HANDLE handle) : h(handle) {}
+  ~Handle() {
+    if (h && h != INVALID_HANDLE_VALUE) CloseHandle(h);
+  }
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+  bool valid() const { return h && h != INVALID_HANDLE_VALUE; }
+};
+
+struct Key {
+  HKEY h = nullptr;
+  Key() = default;
+  ~Key() {
+    if (h) RegCloseKey(h);
+  }
+  Key(const Key&) = delete;
+  Key& operator=(const Key&) = delete;
+};
+
+// Remote memory in another process, freed on scope exit.
+struct RemoteBuffer {
+  HANDLE process = nullptr;
+  void* address = nullptr;
+  RemoteBuffer(HANDLE p, std::size_t size) : process(p) {
+    address = VirtualAllocEx(p, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  }
+  ~RemoteBuffer() {
+    if (address) VirtualFreeEx(process, address, 0, MEM_RELEASE);
+  }
+  RemoteBuffer(const RemoteBuffer&) = delete;
+  RemoteBuffer& operator=(const RemoteBuffer&) = delete;
+};
+
+LRESULT SendWithTimeout(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+  DWORD_PTR result = 0;
+  if (!SendMessageTimeoutA(w, msg, wp, lp, SMTO_NORMAL, kSendTimeoutMs, &result)) return 0;
+  return static_cast<LRESULT>(result);
+}
+
+bool IEquals(const std::string& a, const std::string& b) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) ==
+                  std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+void DeleteTree(const std::string& dir) {
+  WIN32_FIND_DATAA fd;
+  HANDLE find = FindFirstFileA((dir + "*").c_str(), &fd);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      std::string name = fd.cFileName;
+      if (name == "." || name == "..") continue;
+      std::string path = dir + name;
+      if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        DeleteTree(path + "\\");
+      } else {
+        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(path.c_str());
+      }
+    } while (FindNextFileA(find, &fd));
+    FindClose(find);
+  }
+  RemoveDirectoryA(dir.c_str());
+}
+
+void MakeDirs(const std::string& dir) {
+  for (std::size_t i = 3; i <= dir.size(); ++i) {
+    if (i == dir.size() || dir[i] == '\\') CreateDirectoryA(dir.substr(0, i).c_str(), nullptr);
+  }
+}
+
+std::string ReadWholeFile(const std::string& path) {
+  Handle f(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                       nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!f.valid()) return {};
+  std::string bytes;
+  char buf[4096];
+  DWORD got = 0;
+  while (ReadFile(f.h, buf, sizeof buf, &got, nullptr) && got > 0) bytes.append(buf, got);
+  return bytes;
+}
+
+std::string TestName() {
+  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  if (!info) return "no-test";
+  std::string name = std::string(info->test_suite_name()) + "." + info->name();
+  for (char& c : name) {
+    if (c == '/' || c == '\\' || c == ':' || c == '*' || c == '?') c = '_';
+  }
+  return name;
+}
+
+// Ends every running process started from an executable called `exeName`,
+// except `keep`: a copy left over by an earlier, killed test must not steal
+// the foreground or the registry.
+void EndProcessesNamed(const std::string& exeName, DWORD keep = 0) {
+  Handle snap(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snap.valid()) return;
+  PROCESSENTRY32 pe{};
+  pe.dwSize = sizeof pe;
+  for (BOOL ok = Process32First(snap.h, &pe); ok; ok = Process32Next(snap.h, &pe)) {
+    if (pe.th32ProcessID == keep || pe.th32ProcessID == GetCurrentProcessId()) continue;
+    if (!IEquals(pe.szExeFile, exeName)) continue;
+    Handle p(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pe.th32ProcessID));
+    if (!p.valid()) continue;
+    TerminateProcess(p.h, 1);
+    WaitForSingleObject(p.h, 5000);
+  }
+}
+
+void SendInputs(std::vector<INPUT> inputs) {
+  if (!inputs.empty()) SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+  ::Sleep(15);
+}
+
+INPUT KeyInput(UINT vk, bool up) {
+  INPUT in{};
+  in.type = INPUT_KEYBOARD;
+  in.ki.wVk = static_cast<WORD>(vk);
+  in.ki.wScan = static_cast<WORD>(MapVirtualKeyA(vk, MAPVK_VK_TO_VSC));
+  switch (vk) {
+    case VK_UP: case VK_DOWN: case VK_LEFT: case VK_RIGHT: case VK_HOME: case VK_END:
+    case VK_PRIOR: case VK_NEXT: case VK_INSERT: case VK_DELETE:
+      in.ki.dwFlags |= KEYEVENTF_EXTENDEDKEY;
+      break;
+    default:
+      break;
+  }
+  if (up) in.ki.dwFlags |= KEYEVENTF_KEYUP;
+  return in;
+}
+
+INPUT MouseInput(DWORD flags, POINT screen = {}) {
+  INPUT in{};
+  in.type = INPUT_MOUSE;
+  in.mi.dwFlags = flags;
+  if (flags & MOUSEEVENTF_ABSOLUTE) {
+    const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+    in.mi.dx = MulDiv(screen.x, 65535, w - 1);
+    in.mi.dy = MulDiv(screen.y, 65535, h - 1);
+  }
+  return in;
+}
+
+}  // namespace
+
+// ---- Waiting ---------------------------------------------------------------
+
+bool WaitUntil(const std::function<bool()>& done, Ms timeout) {
+  const auto end = Clock::now() + timeout;
+  for (;;) {
+    if (done()) return true;
+    if (Clock::now() >= end) return done();
+    ::Sleep(50);
+  }
+}
+
+void Sleep(Ms duration) { ::Sleep(static_cast<DWORD>(duration.count())); }
+
+// ---- Paths -----------------------------------------------------------------
+
+std::string BinDir() {
+  char path[MAX_PATH * 4] = {};
+  GetModuleFileNameA(nullptr, path, sizeof path);
+  return DirName(path);
+}
+
+std::string ProgramPath() { return BinDir() + "Quilbo.exe"; }
+std::string StandInDir() { return BinDir() + "stand-in\\"; }
+std::string StandInPath() { return StandInDir() + "normalize.exe"; }
+
+std::string ScratchDir(const std::string& sub) {
+  char temp[MAX_PATH * 4] = {};
+  GetTempPathA(sizeof temp, temp);
+  std::string dir = std::string(temp) + "quilbo-e2e\\" + TestName() + "\\";
+  static std::string cleaned;  // wiped once per test, on first use
+  if (cleaned != dir) {
+    DeleteTree(dir);
+    cleaned = dir;
+  }
+  if (!sub.empty()) dir += sub + "\\";
+  MakeDirs(dir);
+  return dir;
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  MakeDirs(DirName(path));
+  Handle f(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                       FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!f.valid()) throw std::runtime_error("cannot create " + path);
+  DWORD written = 0;
+  if (!bytes.empty()) ::WriteFile(f.h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+bool FileExists(const std::string& path) {
+  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void CopyFileTo(const std::string& from, const std::string& to) {
+  MakeDirs(DirName(to));
+  if (!CopyFileA(from.c_str(), to.c_str(), FALSE)) {
+    throw std::runtime_error("cannot copy " + from + " to " + to);
+  }
+}
+
+std::string BaseName(const std::string& path) {
+  const auto slash = path.find_last_of('\\');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string DirName(const std::string& path) {
+  const auto slash = path.find_last_of('\\');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// ---- Windows of any process ------------------------------------------------
+
+std::string Text(HWND w) {
+  if (!w) return {};
+  const auto length = SendWithTimeout(w, WM_GETTEXTLENGTH, 0, 0);
+  std::string text(static_cast<std::size_t>(length) * 4 + 4, '\0');
+  const auto got = SendWithTimeout(w, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+  text.resize(std::min<std::size_t>(static_cast<std::size_t>(got), std::strlen(text.c_str())));
+  return text;
+}
+
+void SetText(HWND w, const std::string& s) {
+  SendWithTimeout(w, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(s.c_str()));
+}
+
+std::string ClassName(HWND w) {
+  char name[256] = {};
+  if (w) GetClassNameA(w, name, sizeof name);
+  return name;
+}
+
+bool IsEnabled(HWND w) { return w && IsWindowEnabled(w); }
+bool IsVisible(HWND w) { return w && IsWindowVisible(w); }
+bool IsChecked(HWND w) { return w && SendWithTimeout(w, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+DWORD Style(HWND w) { return static_cast<DWORD>(GetWindowLongA(w, GWL_STYLE)); }
+DWORD ExStyle(HWND w) { return static_cast<DWORD>(GetWindowLongA(w, GWL_EXSTYLE)); }
+
+RECT WindowRect(HWND w) {
+  RECT r{};
+  GetWindowRect(w, &r);
+  return r;
+}
+
+RECT ClientRect(HWND w) {
+  RECT r{};
+  GetClientRect(w, &r);
+  return r;
+}
+
+RECT RectInParent(HWND child) {
+  RECT r = WindowRect(child);
+  MapWindowPoints(HWND_DESKTOP, GetParent(child), reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
+
+POINT ClientOrigin(HWND w) {
+  POINT p{0, 0};
+  ClientToScreen(w, &p);
+  return p;
+}
+
+HWND Child(HWND parent, int id) {
+  for (HWND c : Children(parent)) {
+    if ((GetDlgCtrlID(c) & 0xFFFF) == (id & 0xFFFF)) return c;
+  }
+  return nullptr;
+}
+
+namespace {
+struct DescendantSearch {
+  int id;
+  HWND found;
+};
+
+BOOL CALLBACK MatchDescendant(HWND w, LPARAM lp) {
+  auto* s = reinterpret_cast<DescendantSearch*>(lp);
+  if ((GetDlgCtrlID(w) & 0xFFFF) != (s->id & 0xFFFF)) return TRUE;
+  s->found = w;
+  return FALSE;
+}
+
+struct TopLevelSearch {
+  DWORD pid;
+  const char* className;
+  const char* title;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK MatchTopLevel(HWND w, LPARAM lp) {
+  auto* s = reinterpret_cast<TopLevelSearch*>(lp);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(w, &owner);
+  if (owner != s->pid || !IsWindowVisible(w)) return TRUE;
+  if (s->className && ClassName(w) != s->className) return TRUE;
+  if (s->title) {
+    char text[512] = {};
+    GetWindowTextA(w, text, sizeof text);
+    if (std::string(text) != s->title) return TRUE;
+  }
+  s->found.push_back(w);
+  return TRUE;
+}
+}  // namespace
+
+HWND FindDescendant(HWND parent, int id) {
+  DescendantSearch search{id, nullptr};
+  if (parent) EnumChildWindows(parent, MatchDescendant, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+std::vector<HWND> Children(HWND parent) {
+  std::vector<HWND> list;
+  if (!parent) return list;
+  for (HWND c = GetWindow(parent, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) list.push_back(c);
+  return list;
+}
+
+std::vector<HWND> TopLevelWindows(DWORD pid, const char* className, const char* title) {
+  TopLevelSearch search{pid, className, title, {}};
+  EnumWindows(MatchTopLevel, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+void PostClick(HWND button) { PostMessageA(button, BM_CLICK, 0, 0); }
+void SendClick(HWND button) { SendWithTimeout(button, BM_CLICK, 0, 0); }
+void PostCommand(HWND window, int id) { PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
+void PostChar(HWND w, char ch) { PostMessageA(w, WM_CHAR, static_cast<unsigned char>(ch), 1); }
+void PostChars(HWND w, const std::string& s) {
+  for (char ch : s) PostChar(w, ch);
+}
+void PostKey(HWND w, UINT vk) {
+  const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyA(vk, MAPVK_VK_TO_VSC)) << 16;
+  PostMessageA(w, WM_KEYDOWN, vk, 1 | scan);
+  PostMessageA(w, WM_KEYUP, vk, 1 | scan | (1u << 30) | (1u << 31));
+}
+void PostClose(HWND w) { PostMessageA(w, WM_CLOSE, 0, 0); }
+
+HWND FocusedWindow(HWND anyWindowOfThread) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  const DWORD thread = GetWindowThreadProcessId(anyWindowOfThread, nullptr);
+  if (!thread || !GetGUIThreadInfo(thread, &info)) return nullptr;
+  return info.hwndFocus;
+}
+
+bool Focus(HWND w) {
+  if (!w) return false;
+  HWND top = GetAncestor(w, GA_ROOT);
+  const DWORD me = GetCurrentThreadId();
+  const DWORD target = GetWindowThreadProcessId(w, nullptr);
+  return WaitUntil(
+      [&] {
+        HWND fg = GetForegroundWindow();
+        const DWORD fgThread = fg ? GetWindowThreadProcessId(fg, nullptr) : 0;
+        const bool attachFg = fgThread && fgThread != me && fgThread != target;
+        if (attachFg) AttachThreadInput(me, fgThread, TRUE);
+        AttachThreadInput(me, target, TRUE);
+        SetForegroundWindow(top);
+        BringWindowToTop(top);
+        SetFocus(w);
+        AttachThreadInput(me, target, FALSE);
+        if (attachFg) AttachThreadInput(me, fgThread, FALSE);
+        return WaitUntil([&] { return GetForegroundWindow() == top && FocusedWindow(w) == w; }, Ms(300));
+      },
+      Ms(3000));
+}
+
+void KeyDown(UINT vk) { SendInputs({KeyInput(vk, false)}); }
+void KeyUp(UINT vk) { SendInputs({KeyInput(vk, true)}); }
+void KeyPress(UINT vk) { SendInputs({KeyInput(vk, false), KeyInput(vk, true)}); }
+
+void TypeText(const std::string& ascii) {
+  for (char ch : ascii) {
+    const SHORT scan = VkKeyScanA(ch);
+    if (scan == -1) continue;
+    const UINT vk = LOBYTE(scan);
+    const bool shift = HIBYTE(scan) & 1;
+    std::vector<INPUT> in;
+    if (shift) in.push_back(KeyInput(VK_SHIFT, false));
+    in.push_back(KeyInput(vk, false));
+    in.push_back(KeyInput(vk, true));
+    if (shift) in.push_back(KeyInput(VK_SHIFT, true));
+    SendInputs(in);
+  }
+}
+
+void MouseMove(POINT screen) {
+  for (int step = 2; step >= 0; --step) {
+    SendInputs({MouseInput(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, {screen.x - step, screen.y - step})});
+    ::Sleep(20);
+  }
+}
+
+void MouseDown() { SendInputs({MouseInput(MOUSEEVENTF_LEFTDOWN)}); }
+void MouseUp() { SendInputs({MouseInput(MOUSEEVENTF_LEFTUP)}); }
+
+void MouseClick(POINT screen) {
+  MouseMove(screen);
+  SendInputs({MouseInput(MOUSEEVENTF_LEFTDOWN), MouseInput(MOUSEEVENTF_LEFTUP)});
+}
+
+void MouseDoubleClick(POINT screen) {
+  MouseMove(screen);
+  SendInputs({MouseInput(MOUSEEVENTF_LEFTDOWN), MouseInput(MOUSEEVENTF_LEFTUP),
+              MouseInput(MOUSEEVENTF_LEFTDOWN), MouseInput(MOUSEEVENTF_LEFTUP)});
+}
+
+POINT Centre(HWND w) {
+  const RECT r = WindowRect(w);
+  return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
+
+// ---- System dialogs --------------------------------------------------------
+
+void ChooseFileInDialog(HWND dialog, const std::string& path) {
+  SetText(Child(dialog, kFileNameBox), path);
+  OkDialog(dialog);
+}
+
+std::string FileDialogFileName(HWND dialog) { return Text(Child(dialog, kFileNameBox)); }
+void CancelDialog(HWND dialog) { PostClick(Child(dialog, IDCANCEL)); }
+void OkDialog(HWND dialog) { PostClick(Child(dialog, IDOK)); }
+bool IsFileDialog(HWND dialog) { return Child(dialog, kFileNameBox) != nullptr; }
+bool IsFolderBrowser(HWND dialog) { return FindDescendant(dialog, kFolderTree) != nullptr; }
+
+std::string FolderBrowserSelection(HWND dialog) {
+  HWND tree = FindDescendant(dialog, kFolderTree);
+  if (!tree) return {};
+  const auto item = SendWithTimeout(tree, TVM_GETNEXTITEM, TVGN_CARET, 0);
+  if (!item) return {};
+  DWORD pid = 0;
+  GetWindowThreadProcessId(tree, &pid);
+  Handle process(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid));
+  if (!process.valid()) return {};
+  constexpr std::size_t kText = 1024;
+  RemoteBuffer remote(process.h, sizeof(TVITEMA) + kText);
+  if (!remote.address) return {};
+  char* remoteText = static_cast<char*>(remote.address) + sizeof(TVITEMA);
+  TVITEMA tvi{};
+  tvi.mask = TVIF_TEXT;
+  tvi.hItem = reinterpret_cast<HTREEITEM>(item);
+  tvi.pszText = remoteText;
+  tvi.cchTextMax = kText;
+  WriteProcessMemory(process.h, remote.address, &tvi, sizeof tvi, nullptr);
+  if (!SendWithTimeout(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(remote.address))) return {};
+  std::string text(kText, '\0');
+  ReadProcessMemory(process.h, remoteText, text.data(), kText, nullptr);
+  text.resize(std::strlen(text.c_str()));
+  return text;
+}
+
+bool SelectFolderInBrowser(HWND dialog, const std::string& folder, Ms timeout) {
+  std::string path = folder;
+  while (path.size() > 3 && path.back() == '\\') path.pop_back();
+  const std::string want = BaseName(path);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(dialog, &pid);
+  Handle process(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid));
+  if (!process.valid()) return false;
+  RemoteBuffer remote(process.h, path.size() + 1);
+  if (!remote.address) return false;
+  WriteProcessMemory(process.h, remote.address, path.c_str(), path.size() + 1, nullptr);
+  // The first selection in a fresh browser sometimes does not take: retry until
+  // the tree's caret item is the folder.
+  return WaitUntil(
+      [&] {
+        SendWithTimeout(dialog, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(remote.address));
+        return WaitUntil([&] { return IEquals(FolderBrowserSelection(dialog), want); }, Ms(300));
+      },
+      timeout);
+}
+
+std::string MessageBoxText(HWND box) { return Text(Child(box, kMessageText)); }
+
+HWND VisibleTooltip(DWORD pid) {
+  for (HWND w : TopLevelWindows(pid, TOOLTIPS_CLASSA)) {
+    if (!Text(w).empty()) return w;
+  }
+  return nullptr;
+}
+
+// ---- Registry ---------------------------------------------------------------
+
+namespace reg {
+namespace {
+constexpr REGSAM kView = KEY_WOW64_32KEY;
+
+bool Open(const char* path, REGSAM access, Key& key) {
+  return RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, access | kView, &key.h) == ERROR_SUCCESS;
+}
+
+void SetDacl(HKEY key, const char* sddl, SECURITY_INFORMATION extra) {
+  PSECURITY_DESCRIPTOR sd = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &sd, nullptr)) {
+    throw std::runtime_error("bad security descriptor");
+  }
+  const LONG rc = RegSetKeySecurity(key, DACL_SECURITY_INFORMATION | extra, sd);
+  LocalFree(sd);
+  if (rc != ERROR_SUCCESS) throw std::runtime_error("RegSetKeySecurity failed: " + std::to_string(rc));
+}
+}  // namespace
+
+bool SettingsKeyExists() {
+  Key k;
+  return Open(kSettingsKey, KEY_READ, k);
+}
+
+bool VendorKeyExists() {
+  Key k;
+  return Open(kVendorKey, KEY_READ, k);
+}
+
+void DeleteSettings() {
+  {
+    Key k;
+    if (Open(kSettingsKey, WRITE_DAC, k)) {
+      SetDacl(k.h, "D:(A;;KA;;;WD)", UNPROTECTED_DACL_SECURITY_INFORMATION);
+    }
+  }
+  RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSettingsKey);  // 32-bit process: 32-bit view
+  RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kSettingsKey, kView, 0);
+  Key vendor;
+  if (Open(kVendorKey, KEY_READ, vendor)) {
+    DWORD subkeys = 0;
+    RegQueryInfoKeyA(vendor.h, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr,
+                     nullptr, nullptr, nullptr);
+    if (subkeys == 0) RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kVendorKey, kView, 0);
+  }
+  if (SettingsKeyExists()) throw std::runtime_error("cannot delete the settings key");
+}
+
+std::optional<std::string> Read(const std::string& name) {
+  Key k;
+  if (!Open(kSettingsKey, KEY_READ, k)) return std::nullopt;
+  DWORD type = 0, size = 0;
+  if (RegQueryValueExA(k.h, name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) {
+    return std::nullopt;
+  }
+  std::string data(size + 1, '\0');
+  if (RegQueryValueExA(k.h, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size) !=
+      ERROR_SUCCESS) {
+    return std::nullopt;
+  }
+  data.resize(std::strlen(data.c_str()));
+  return data;
+}
+
+DWORD Type(const std::string& name) {
+  Key k;
+  DWORD type = REG_NONE;
+  if (Open(kSettingsKey, KEY_READ, k) &&
+      RegQueryValueExA(k.h, name.c_str(), nullptr, &type, nullptr, nullptr) == ERROR_SUCCESS) {
+    return type;
+  }
+  return REG_NONE;
+}
+
+std::map<std::string, std::string> ReadAll() {
+  std::map<std::string, std::string> all;
+  Key k;
+  if (!Open(kSettingsKey, KEY_READ, k)) return all;
+  for (DWORD i = 0;; ++i) {
+    char name[16384];
+    DWORD nameSize = sizeof name, type = 0;
+    if (RegEnumValueA(k.h, i, name, &nameSize, nullptr, &type, nullptr, nullptr) != ERROR_SUCCESS) break;
+    if (type == REG_SZ || type == REG_EXPAND_SZ) all[name] = Read(name).value_or("");
+  }
+  return all;
+}
+
+void WriteRaw(const std::string& name, DWORD type, const std::string& bytes) {
+  Key k;
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS | kView, nullptr, &k.h,
+                      nullptr) != ERROR_SUCCESS) {
+    throw std::runtime_error("cannot create the settings key");
+  }
+  if (RegSetValueExA(k.h, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                     static_cast<DWORD>(bytes.size())) != ERROR_SUCCESS) {
+    throw std::runtime_error("cannot write " + name);
+  }
+}
+
+void Write(const std::string& name, const std::string& value) {
+  WriteRaw(name, REG_SZ, std::string(value.c_str(), value.size() + 1));
+}
+
+void Remove(const std::string& name) {
+  Key k;
+  if (Open(kSettingsKey, KEY_SET_VALUE, k)) RegDeleteValueA(k.h, name.c_str());
+}
+
+void DenyWrite() {
+  DeleteSettings();
+  Key k;
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS | kView, nullptr, &k.h,
+                      nullptr) != ERROR_SUCCESS) {
+    throw std::runtime_error("cannot create the settings key");
+  }
+  SetDacl(k.h, "D:P(A;;KR;;;WD)", PROTECTED_DACL_SECURITY_INFORMATION);
+}
+}  // namespace reg
+
+// ---- Stand-in records ---------------------------------------------------------
+
+namespace {
+std::string LaunchFile(const std::string& dir) {
+  return (dir.empty() ? StandInDir() : dir) + "launches.txt";
+}
+}  // namespace
+
+std::vector<Launch> Launches(const std::string& dir) {
+  std::vector<Launch> all;
+  std::istringstream in(ReadWholeFile(LaunchFile(dir)));
+  Launch current;
+  bool open = false;
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const auto eq = line.find('=');
+    const std::string key = line.substr(0, eq);
+    const std::string value = eq == std::string::npos ? std::string() : line.substr(eq + 1);
+    if (key == "cmdline") {
+      current = Launch{};
+      current.commandLine = value;
+      open = true;
+    } else if (key == "arg") {
+      current.args.push_back(value);
+    } else if (key == "cwd") {
+      current.currentDir = value;
+    } else if (key == "useshowwindow") {
+      current.useShowWindow = value == "1";
+    } else if (key == "showwindow") {
+      current.showWindow = std::atoi(value.c_str());
+    } else if (key == "end" && open) {
+      all.push_back(current);
+      open = false;
+    }
+  }
+  return all;
+}
+
+void ClearLaunches(const std::string& dir) { DeleteFileA(LaunchFile(dir).c_str()); }
+
+std::vector<Launch> WaitForLaunches(std::size_t count, const std::string& dir, Ms timeout) {
+  std::vector<Launch> seen;
+  WaitUntil(
+      [&] {
+        seen = Launches(dir);
+        return seen.size() >= count;
+      },
+      timeout);
+  return seen;
+}
+
+// ---- App ------------------------------------------------------------------------
+
+App::App(StartOptions options) : options_(std::move(options)) {
+  if (options_.exe.empty()) options_.exe = ProgramPath();
+  if (options_.workingDir.empty()) options_.workingDir = DirName(options_.exe);
+  if (options_.toolDir.empty()) options_.toolDir = StandInDir();
+  EndProcessesNamed(BaseName(options_.exe));
+
+  switch (options_.registry) {
+    case StartOptions::Registry::SeedToolDir:
+      reg::DeleteSettings();
+      reg::Write("NormDir", options_.toolDir);
+      for (const auto& [name, value] : options_.values) reg::Write(name, value);
+      break;
+    case StartOptions::Registry::FirstRun:
+      reg::DeleteSettings();
+      break;
+    case StartOptions::Registry::Denied:
+      reg::DenyWrite();
+      break;
+    case StartOptions::Registry::Keep:
+      break;
+  }
+  if (options_.clearLaunches) ClearLaunches();
+
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  if (options_.showCommand >= 0) {
+    si.dwFlags = STARTF_USESHOWWINDOW;
+    si.wShowWindow = static_cast<WORD>(options_.showCommand);
+  }
+  PROCESS_INFORMATION pi{};
+  std::string commandLine = "\"" + options_.exe + "\"";
+  // Detached: the program must not inherit the driver's output pipe, or whoever
+  // reads it would wait for the program to end.
+  if (!CreateProcessA(options_.exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS,
+                      nullptr, options_.workingDir.c_str(), &si, &pi)) {
+    ADD_FAILURE() << "cannot start " << options_.exe << " (error " << GetLastError() << ")";
+    return;
+  }
+  process_ = pi.hProcess;
+  thread_ = pi.hThread;
+  pid_ = pi.dwProcessId;
+  if (options_.waitForMainWindow && !WaitForMain(options_.startTimeout)) {
+    ADD_FAILURE() << "the main window (" << options_.mainClass << ") of " << options_.exe
+                  << " did not appear within " << options_.startTimeout.count() << " ms";
+  }
+}
+
+App::~App() {
+  Terminate();
+  if (thread_) CloseHandle(thread_);
+  if (process_) CloseHandle(process_);
+}
+
+bool App::Running() const { return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
+
+bool App::WaitForExit(Ms timeout) {
+  return !process_ || WaitForSingleObject(process_, static_cast<DWORD>(timeout.count())) == WAIT_OBJECT_0;
+}
+
+void App::Terminate() {
+  if (Running()) {
+    TerminateProcess(process_, 1);
+    WaitForSingleObject(process_, 5000);
+  }
+}
+
+HWND App::Main() {
+  if (main_ && IsWindow(main_)) return main_;
+  const auto found = TopLevelWindows(pid_, options_.mainClass.c_str());
+  main_ = found.empty() ? nullptr : found.front();
+  return main_;
+}
+
+HWND App::WaitForMain(Ms timeout) {
+  WaitUntil([&] { return Main() != nullptr || !Running(); }, timeout);
+  return Main();
+}
+
+HWND App::Control(int id) { return Child(Main(), id); }
+
+bool App::MenuChecked(int id) {
+  HMENU menu = GetMenu(Main());
+  return menu && (GetMenuState(menu, static_cast<UINT>(id), MF_BYCOMMAND) & MF_CHECKED);
+}
+
+std::string App::WaitForText(int id, const std::string& expected, Ms timeout) {
+  std::string last;
+  WaitUntil(
+      [&] {
+        last = Text(id);
+        return last == expected;
+      },
+      timeout);
+  return last;
+}
+
+std::string App::WaitForCommandLine(const std::string& expected, Ms timeout) {
+  return WaitForText(IDC_EDIT2, expected, timeout);
+}
+
+HWND App::WaitForWindow(const char* className, const char* title, Ms timeout) {
+  HWND found = nullptr;
+  WaitUntil(
+      [&] {
+        const auto all = TopLevelWindows(pid_, className, title);
+        found = all.empty() ? nullptr : all.front();
+        return found != nullptr;
+      },
+      timeout);
+  return found;
+}
+
+HWND App::Dialog() {
+  const auto all = TopLevelWindows(pid_, "#32770");
+  return all.empty() ? nullptr : all.front();
+}
+
+HWND App::WaitForDialog(Ms timeout) {
+  HWND found = nullptr;
+  WaitUntil(
+      [&] {
+        found = Dialog();
+        return found != nullptr;
+      },
+      timeout);
+  return found;
+}
+
+HWND App::WaitForAbout(Ms timeout) { return WaitForWindow(QUILBO_FORM2_CLASS, nullptr, timeout); }
+
+bool App::WaitForNoDialog(Ms timeout) {
+  return WaitUntil([&] { return Dialog() == nullptr; }, timeout);
+}
+
+bool App::PickFile(int pickerId, const std::string& path) {
+  Click(pickerId);
+  HWND dialog = WaitForDialog();
+  if (!dialog || !IsFileDialog(dialog)) return false;
+  ChooseFileInDialog(dialog, path);
+  return WaitForNoDialog();
+}
+
+bool App::CancelPicker(int pickerId) {
+  Click(pickerId);
+  HWND dialog = WaitForDialog();
+  if (!dialog || !IsFileDialog(dialog)) return false;
+  CancelDialog(dialog);
+  return WaitForNoDialog();
+}
+
+Ms App::CpuTime() const {
+  FILETIME created, exited, kernel, user;
+  if (!process_ || !GetProcessTimes(process_, &created, &exited, &kernel, &user)) return Ms(0);
+  auto ticks = [](FILETIME f) { return (static_cast<unsigned long long>(f.dwHighDateTime) << 32) | f.dwLowDateTime; };
+  return Ms((ticks(kernel) + ticks(user)) / 10000);
+}
+
+}  // namespace e2e

@@ -1,0 +1,280 @@
+// The settings store and the tool directory against the real registry and the
+// real folder browser: first run, restoring, bad stored values, removal, Run
+// Minimized, choosing the directory again and the save at the end of a session.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+
+#include "harness/harness.h"
+
+using namespace e2e;
+
+namespace {
+
+using Values = std::map<std::string, std::string>;
+
+// A folder holding its own copy of the stand-in tool, ending in a backslash.
+std::string ToolFolder(const std::string& name) {
+  const std::string dir = ScratchDir(name);
+  CopyFileTo(StandInPath(), dir + "normalize.exe");
+  return dir;
+}
+
+// The next folder browser of the program, other than `previous`.
+HWND WaitForBrowser(App& app, HWND previous = nullptr) {
+  HWND browser = nullptr;
+  WaitUntil([&] {
+    browser = app.Dialog();
+    return browser && browser != previous && IsWindow(browser) && IsFolderBrowser(browser);
+  });
+  return browser && IsFolderBrowser(browser) && browser != previous ? browser : nullptr;
+}
+
+bool HasChildText(HWND window, const std::string& text) {
+  for (HWND child : Children(window)) {
+    if (Text(child) == text) return true;
+  }
+  return false;
+}
+
+// Chooses `dir` (ending in a backslash) in an open folder browser.
+void ChooseInBrowser(HWND browser, const std::string& dir) {
+  ASSERT_TRUE(SelectFolderInBrowser(browser, dir.substr(0, dir.size() - 1)));
+  OkDialog(browser);
+}
+
+// Closes the program through its close box and waits until it has ended.
+void CloseAndWait(App& app) {
+  PostClose(app.Main());
+  ASSERT_TRUE(app.WaitForExit()) << "the program did not end";
+}
+
+void StartToolWith(App& app, const std::string& input) {
+  ASSERT_TRUE(app.PickFile(IDC_BITBTN2, input));
+  ASSERT_TRUE(WaitUntil([&] { return app.Enabled(IDC_BUTTON1); }));
+  app.Click(IDC_BUTTON1);
+}
+
+const Values kDefaults = {{"Minimized", "no"}, {"ratio", "0"},  {"level", "0"},  {"percent", "50"},
+                          {"size", "64"},      {"xlevel", "0"}, {"MT", "no"},    {"size?", "no"},
+                          {"level?", "no"},    {"cual?", "a"}};
+
+}  // namespace
+
+TEST(Settings, FirstRunAsksForTheToolFolderUntilChosenAndLaunchesFromIt) {
+  const std::string tools = ToolFolder("tools");
+  const std::string input = ScratchDir("in") + "first.wav";
+  WriteFile(input);
+  StartOptions options;
+  options.registry = StartOptions::Registry::FirstRun;
+  options.waitForMainWindow = false;
+  App app(options);
+
+  HWND browser = WaitForBrowser(app);
+  ASSERT_NE(browser, nullptr);
+  EXPECT_TRUE(HasChildText(browser, "Select Normalize Directory"));
+  CancelDialog(browser);
+  HWND again = WaitForBrowser(app, browser);
+  ASSERT_NE(again, nullptr) << "cancelling must bring the browser back";
+  ChooseInBrowser(again, tools);
+
+  ASSERT_NE(app.WaitForMain(), nullptr);
+  Values expected = kDefaults;
+  expected["NormDir"] = tools;
+  EXPECT_EQ(reg::ReadAll(), expected);
+  EXPECT_EQ(reg::Type("NormDir"), static_cast<DWORD>(REG_SZ));
+  // The defaults are for the store; the window keeps its own initial state.
+  EXPECT_TRUE(app.Checked(IDC_RADIOBUTTON1));
+  EXPECT_EQ(app.Text(IDC_SPINEDIT3), "100");
+
+  StartToolWith(app, input);
+  const auto launches = WaitForLaunches(1, tools);
+  ASSERT_EQ(launches.size(), 1u);
+  EXPECT_EQ(launches[0].currentDir + "\\", tools);
+  EXPECT_EQ(launches[0].showWindow, SW_SHOWNORMAL);
+
+  CloseAndWait(app);
+  EXPECT_EQ(reg::Read("percent"), "100");
+  EXPECT_EQ(reg::Read("cual?"), "l");
+  EXPECT_EQ(reg::Read("NormDir"), tools);
+}
+
+TEST(Settings, ASecondRunRestoresEveryOption) {
+  StartOptions options;
+  options.values = {{"Minimized", "yes"}, {"ratio", "-42"}, {"level", "7"},  {"percent", "33"},
+                    {"size", "$100"},     {"xlevel", "5"},  {"MT", "yes"},   {"size?", "yes"},
+                    {"level?", "yes"},    {"cual?", "m"}};
+  App app(options);
+  ASSERT_NE(app.Main(), nullptr);
+
+  EXPECT_EQ(app.Text(IDC_SPINEDIT1), "-42");
+  EXPECT_EQ(app.Text(IDC_SPINEDIT2), "7");
+  EXPECT_EQ(app.Text(IDC_SPINEDIT3), "33");
+  EXPECT_EQ(app.Text(IDC_SPINEDIT5), "256");
+  EXPECT_EQ(app.Text(IDC_SPINEDIT4), "5");
+  EXPECT_TRUE(app.Checked(IDC_CHECKBOX2));
+  EXPECT_TRUE(app.Checked(IDC_CHECKBOX1));
+  EXPECT_TRUE(app.Checked(IDC_CHECKBOX3));
+  EXPECT_FALSE(app.Checked(IDC_RADIOBUTTON1));
+  EXPECT_TRUE(app.Checked(IDC_RADIOBUTTON3));
+  EXPECT_TRUE(app.MenuChecked(IDM_RUNMINIMIZED1));
+  // Ticking "MultiTasking!" enabled "Process" for a moment; creation disables it.
+  EXPECT_FALSE(app.Enabled(IDC_BUTTON2));
+  EXPECT_EQ(app.Dialog(), nullptr);
+
+  app.SetText(IDC_SPINEDIT1, "500");  // typed, never left: saved as read
+  CloseAndWait(app);
+  Values expected = options.values;
+  expected["NormDir"] = StandInDir();
+  expected["ratio"] = "500";
+  expected["size"] = "256";
+  EXPECT_EQ(reg::ReadAll(), expected);
+
+  StartOptions next;
+  next.registry = StartOptions::Registry::Keep;
+  App again(next);
+  ASSERT_NE(again.Main(), nullptr);
+  EXPECT_EQ(again.Text(IDC_SPINEDIT1), "100");
+}
+
+TEST(Settings, ABadStoredValueIsShownAtStartUpWhileTheRestLoads) {
+  reg::DeleteSettings();
+  reg::Write("NormDir", StandInDir());
+  const Values stored = {{"ratio", "12"}, {"level", "abc"}, {"percent", "33"}, {"size", "64 "}, {"cual?", "a"}};
+  for (const auto& [name, value] : stored) reg::Write(name, value);
+  reg::WriteRaw("xlevel", REG_DWORD, std::string("\x03\0\0\0", 4));
+  StartOptions options;
+  options.registry = StartOptions::Registry::Keep;
+  options.waitForMainWindow = false;
+  App app(options);
+
+  const char* messages[] = {"'abc' is not a valid integer value.", "'64 ' is not a valid integer value.",
+                            "Invalid data type for 'xlevel'."};
+  HWND previous = nullptr;
+  for (const char* message : messages) {
+    HWND box = nullptr;
+    ASSERT_TRUE(WaitUntil([&] {
+      box = app.Dialog();
+      return box && box != previous && IsWindow(box);
+    })) << "no message box for " << message;
+    EXPECT_EQ(MessageBoxText(box), message);
+    OkDialog(box);
+    previous = box;
+  }
+
+  ASSERT_NE(app.WaitForMain(), nullptr);
+  EXPECT_EQ(app.Text(IDC_SPINEDIT1), "12");
+  EXPECT_EQ(app.Text(IDC_SPINEDIT2), "0");
+  EXPECT_EQ(app.Text(IDC_SPINEDIT3), "33");
+  EXPECT_EQ(app.Text(IDC_SPINEDIT5), "64");
+  EXPECT_TRUE(app.Checked(IDC_RADIOBUTTON2));
+  EXPECT_FALSE(app.Enabled(IDC_BUTTON2));
+  EXPECT_EQ(reg::Read("MT"), "no") << "later missing values still get their defaults";
+
+  // The size lock still happened.
+  SetWindowPos(app.Main(), nullptr, 0, 0, 900, 500, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  const RECT frame = WindowRect(app.Main());
+  EXPECT_EQ(frame.right - frame.left, 648);
+  EXPECT_EQ(frame.bottom - frame.top, 273);
+}
+
+TEST(Settings, RemoveSettingsEndsTheProgramAndTheNextStartIsAFirstRun) {
+  StartOptions options;
+  options.values = {{"ratio", "5"}};
+  App app(options);
+  ASSERT_NE(app.Main(), nullptr);
+  app.Menu(IDM_REMOVEREGSETTINGS1);
+  ASSERT_TRUE(app.WaitForExit());
+  EXPECT_FALSE(reg::SettingsKeyExists()) << "the close after removal writes nothing";
+  EXPECT_FALSE(reg::VendorKeyExists());
+
+  StartOptions next;
+  next.registry = StartOptions::Registry::Keep;
+  next.waitForMainWindow = false;
+  App again(next);
+  HWND browser = WaitForBrowser(again);
+  ASSERT_NE(browser, nullptr);
+  ChooseInBrowser(browser, StandInDir());
+  ASSERT_NE(again.WaitForMain(), nullptr);
+  EXPECT_EQ(reg::Read("NormDir"), StandInDir());
+}
+
+TEST(Settings, RunMinimizedIsRememberedAndAppliedToTheNextLaunch) {
+  const std::string input = ScratchDir("in") + "min.wav";
+  WriteFile(input);
+  {
+    App app;
+    ASSERT_NE(app.Main(), nullptr);
+    EXPECT_FALSE(app.MenuChecked(IDM_RUNMINIMIZED1));
+    app.Menu(IDM_RUNMINIMIZED1);
+    EXPECT_TRUE(WaitUntil([] { return reg::Read("Minimized") == "yes"; })) << "written at the toggle";
+    EXPECT_TRUE(app.MenuChecked(IDM_RUNMINIMIZED1));
+    app.Terminate();  // no close: the toggle alone stored it
+  }
+  StartOptions next;
+  next.registry = StartOptions::Registry::Keep;
+  App app(next);
+  ASSERT_NE(app.Main(), nullptr);
+  EXPECT_TRUE(app.MenuChecked(IDM_RUNMINIMIZED1));
+  StartToolWith(app, input);
+  const auto launches = WaitForLaunches(1);
+  ASSERT_EQ(launches.size(), 1u);
+  EXPECT_EQ(launches[0].showWindow, SW_SHOWMINIMIZED);
+
+  app.Menu(IDM_RUNMINIMIZED1);
+  EXPECT_TRUE(WaitUntil([] { return reg::Read("Minimized") == "no"; }));
+}
+
+TEST(Settings, ChoosingTheFolderAgainStoresItAndUsesItAtOnce) {
+  const std::string fresh = ToolFolder("fresh tools");
+  const std::string input = ScratchDir("in") + "again.wav";
+  WriteFile(input);
+  App app;
+  ASSERT_NE(app.Main(), nullptr);
+
+  app.Menu(IDM_RESELECTNORMALIZEDIRECTORY1);
+  HWND browser = WaitForBrowser(app);
+  ASSERT_NE(browser, nullptr);
+  CancelDialog(browser);
+  ASSERT_TRUE(app.WaitForNoDialog());
+  EXPECT_EQ(reg::Read("NormDir"), StandInDir()) << "cancel writes nothing";
+
+  app.Menu(IDM_RESELECTNORMALIZEDIRECTORY1);
+  browser = WaitForBrowser(app, browser);
+  ASSERT_NE(browser, nullptr);
+  ChooseInBrowser(browser, fresh);
+  ASSERT_TRUE(app.WaitForNoDialog());
+  EXPECT_EQ(reg::Read("NormDir"), fresh);
+
+  StartToolWith(app, input);
+  const auto launches = WaitForLaunches(1, fresh);
+  ASSERT_EQ(launches.size(), 1u);
+  EXPECT_EQ(launches[0].currentDir + "\\", fresh);
+}
+
+TEST(Settings, TheEndOfTheSessionSavesSilently) {
+  App app;
+  ASSERT_NE(app.Main(), nullptr);
+  app.SetText(IDC_SPINEDIT2, "-7");
+  DWORD_PTR agreed = 0;
+  ASSERT_TRUE(SendMessageTimeoutA(app.Main(), WM_QUERYENDSESSION, 0, 0, SMTO_BLOCK, 5000, &agreed));
+  EXPECT_TRUE(agreed);
+  DWORD_PTR ignored = 0;
+  ASSERT_TRUE(SendMessageTimeoutA(app.Main(), WM_ENDSESSION, TRUE, 0, SMTO_BLOCK, 5000, &ignored));
+  EXPECT_EQ(reg::Read("level"), "-7");
+  EXPECT_EQ(app.Dialog(), nullptr);
+}
+
+TEST(Settings, WithoutWriteAccessNothingIsAskedOrStored) {
+  StartOptions options;
+  options.registry = StartOptions::Registry::Denied;
+  App app(options);
+  ASSERT_NE(app.Main(), nullptr);
+  EXPECT_EQ(app.Text(IDC_SPINEDIT3), "100");
+  EXPECT_TRUE(app.Checked(IDC_RADIOBUTTON1));
+  app.Menu(IDM_RUNMINIMIZED1);
+  EXPECT_TRUE(WaitUntil([&] { return app.MenuChecked(IDM_RUNMINIMIZED1); }));
+  CloseAndWait(app);
+  EXPECT_TRUE(reg::ReadAll().empty());
+}
