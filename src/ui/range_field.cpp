@@ -170,7 +170,9 @@ void TRangeField::Layout() {
   GetClientRect(edit_, &client);
   const int buttonsLeft = client.right - kButtonWidth;
   if (buttons_) MoveWindow(buttons_, buttonsLeft, 0, kButtonWidth, client.bottom, TRUE);
-  // The edit forgets a narrowed area whenever its size or font changes.
+  // The edit forgets a narrowed area whenever its size or font changes. No
+  // margins inside it: a 45-pixel field must show three digits and a sign.
+  CallEdit(EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, 0);
   RECT editable{0, 0, buttonsLeft - kButtonGap, client.bottom};
   CallEdit(EM_SETRECTNP, 0, reinterpret_cast<LPARAM>(&editable));
 }
