@@ -1,0 +1,70 @@
+// Overwriting is all or nothing: whatever fails, the original stays
+// byte-identical and no temporary file is left behind.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "wav_fixture.h"
+
+namespace normalize::test {
+namespace {
+
+TEST(NormalizeAtomicOutput, FailuresLeaveTheOriginalAndNoTemporary) {
+  struct DiskFull : std::runtime_error {
+    DiskFull() : std::runtime_error("disk full") {}
+  };
+  const struct {
+    const char* name;
+    const char* output;  // relative to the scratch folder; "" writes in place
+    std::uint64_t fail_after;  // bytes written before the injected fault; 0: none
+  } cases[] = {
+      {"write fails in the header", "", 1},
+      {"write fails midway", "", 40000},
+      {"target is a folder (rename refused)", "folder", 0},
+      {"target folder missing (temporary not creatable)", "missing/out.wav", 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScratchDir dir;
+    const std::string in = dir / "in.wav";
+    Sox("-n -r 8000 -c 2 -b 16 \"" + in + "\" synth 2 sine 300 gain -10");
+    std::filesystem::create_directory(dir / "folder");
+    WriteBytes(dir / "folder/occupied", {1});
+    const Bytes original = ReadBytes(in);
+    const auto names_before = dir.Names();
+
+    std::vector<std::string> args = {"-a", "3", "-b", "16"};
+    if (*c.output) args.insert(args.end(), {"-o", dir / c.output});
+    args.push_back(in);
+    WriteHook hook;
+    if (c.fail_after) {
+      hook = [&c](std::uint64_t written, std::size_t size) {
+        if (written + size > c.fail_after) throw Failure(ExitCode::kOutput, "cannot write: no space left");
+      };
+    }
+    const RunResult run = RunTool(args, hook);
+    EXPECT_EQ(run.code, ExitCode::kOutput) << run.out;
+    EXPECT_NE(run.err.find("cannot"), std::string::npos) << run.err;
+    EXPECT_EQ(ReadBytes(in), original);
+    EXPECT_EQ(dir.Names(), names_before);
+    EXPECT_EQ(std::filesystem::is_directory(dir / "folder"), true);
+  }
+}
+
+TEST(NormalizeAtomicOutput, ReplacesInPlaceAndKeepsPermissions) {
+  ScratchDir dir;
+  const std::string in = dir / "in.wav";
+  Sox("-n -r 8000 -c 1 -b 16 \"" + in + "\" synth 0.5 sine 300 gain -10");
+  std::filesystem::permissions(in, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  const Bytes original = ReadBytes(in);
+  const RunResult run = RunTool({"-m", "100", in});
+  ASSERT_EQ(run.code, ExitCode::kOk) << run.err;
+  EXPECT_NE(ReadBytes(in), original);
+  EXPECT_EQ(dir.Names(), std::vector<std::string>{"in.wav"});
+  EXPECT_EQ(std::filesystem::status(in).permissions(),
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  EXPECT_NE(run.out.find("written to " + in), std::string::npos) << run.out;
+}
+
+}  // namespace
+}  // namespace normalize::test

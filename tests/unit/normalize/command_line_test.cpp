@@ -1,0 +1,77 @@
+// The arguments the front end composes, and the same in other orders.
+#include <gtest/gtest.h>
+
+#include "command_line.h"
+#include "failure.h"
+
+namespace normalize {
+namespace {
+
+TEST(NormalizeCommandLine, AcceptsWhatTheFrontEndComposes) {
+  const struct {
+    std::vector<std::string> args;
+    Mode mode;
+    int value;
+    int buffer_kb;
+    std::optional<std::string> output;
+    std::optional<int> abort_below;
+  } cases[] = {
+      {{"-l", "0x2", "Select Input File!"}, Mode::kRatio, 2, 64, {}, {}},
+      {{"-l", "-100", "in.wav"}, Mode::kRatio, -100, 64, {}, {}},
+      {{"-a", "-6", "in.wav"}, Mode::kLevel, -6, 64, {}, {}},
+      {{"-m", "100", "-b", "64", "-o", "C:\\out dir\\o.wav", "-x", "3", "in.wav"}, Mode::kPercent, 100, 64, "C:\\out dir\\o.wav", 3},
+      {{"in.wav", "-x", "-2", "-b", "16384", "-a", "30"}, Mode::kLevel, 30, 16384, {}, -2},
+      {{"-b", "16", "in.wav"}, Mode::kPercent, 100, 16, {}, {}},  // -m 100 by default
+      {{"-a", "3", "--", "-odd name.wav"}, Mode::kLevel, 3, 64, {}, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args[0] + " " + c.args[1]);
+    const Options options = ParseCommandLine(c.args);
+    EXPECT_FALSE(options.help);
+    EXPECT_EQ(options.mode, c.mode);
+    EXPECT_EQ(options.value, c.value);
+    EXPECT_EQ(options.buffer_kb, c.buffer_kb);
+    EXPECT_EQ(options.output, c.output);
+    EXPECT_EQ(options.abort_below_db, c.abort_below);
+    EXPECT_EQ(options.input, c.args[0] == "in.wav" ? "in.wav" : c.args.back());
+  }
+  EXPECT_TRUE(ParseCommandLine({"-l", "2", "--help"}).help);
+}
+
+TEST(NormalizeCommandLine, RefusesWithAUsageError) {
+  const struct {
+    std::vector<std::string> args;
+    const char* message;
+  } cases[] = {
+      {{"-l", "0", "in.wav"}, "silence"},
+      {{"-m", "0", "in.wav"}, "out of range 1..100"},
+      {{"-m", "-100", "in.wav"}, "out of range 1..100"},
+      {{"-m", "101", "in.wav"}, "out of range 1..100"},
+      {{"-b", "15", "in.wav"}, "out of range 16..16384"},
+      {{"-b", "16385", "in.wav"}, "out of range 16..16384"},
+      {{"-a", "101", "in.wav"}, "out of range"},
+      {{"-a", "1.5", "in.wav"}, "whole number"},
+      {{"-a", "6 ", "in.wav"}, "whole number"},
+      {{"-l", "99999999999", "in.wav"}, "whole number"},
+      {{"-q", "in.wav"}, "unknown option '-q'"},
+      {{"-l", "2", "-a", "3", "in.wav"}, "only one of"},
+      {{"-b", "64", "-b", "32", "in.wav"}, "twice"},
+      {{"-l", "2"}, "no input file"},
+      {{"-l"}, "needs a value"},
+      {{"-l", "2", "a.wav", "b.wav"}, "more than one input"},
+      {{"-o", "", "in.wav"}, "file name"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.message);
+    try {
+      ParseCommandLine(c.args);
+      ADD_FAILURE() << "accepted";
+    } catch (const Failure& failure) {
+      EXPECT_EQ(failure.code(), ExitCode::kUsage);
+      EXPECT_NE(std::string(failure.what()).find(c.message), std::string::npos) << failure.what();
+    }
+  }
+}
+
+}  // namespace
+}  // namespace normalize

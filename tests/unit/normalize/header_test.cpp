@@ -1,0 +1,238 @@
+// Hand-built files: malformed headers are refused or handled, never crash or
+// allocate by a header's word; other chunks, RF64 and truncated data survive.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "wav_fixture.h"
+
+// Every allocation of this test program is measured, to show that no header
+// field decides the size of a buffer.
+namespace {
+std::atomic<std::size_t> largest_allocation{0};
+
+void* Allocate(std::size_t size) {
+  std::size_t seen = largest_allocation.load();
+  while (size > seen && !largest_allocation.compare_exchange_weak(seen, size)) {
+  }
+  if (void* p = std::malloc(size ? size : 1)) return p;
+  throw std::bad_alloc();
+}
+}  // namespace
+
+void* operator new(std::size_t size) { return Allocate(size); }
+void* operator new[](std::size_t size) { return Allocate(size); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+
+namespace normalize::test {
+namespace {
+
+const std::int16_t kSamples[] = {0, 1000, -1000, 32767, -32768, 5, -5, 12};
+
+Bytes SampleBytes() {
+  Bytes bytes;
+  for (std::int16_t s : kSamples) {
+    const Bytes le = Le16(static_cast<std::uint16_t>(s));
+    bytes.insert(bytes.end(), le.begin(), le.end());
+  }
+  return bytes;
+}
+
+std::vector<std::int16_t> Doubled() {
+  std::vector<std::int16_t> out;
+  for (std::int16_t s : kSamples) out.push_back(static_cast<std::int16_t>(std::clamp(s * 2, -32768, 32767)));
+  return out;
+}
+
+std::vector<std::int16_t> SamplesAt(const Bytes& file, std::size_t offset, std::size_t count) {
+  std::vector<std::int16_t> samples(count);
+  std::memcpy(samples.data(), &file[offset], count * 2);
+  return samples;
+}
+
+RawChunk Fmt16() { return {"fmt ", PcmFmt(1, 1, 16)}; }
+RawChunk Data() { return {"data", SampleBytes()}; }
+
+Bytes ExtensibleFmt(unsigned bits, unsigned valid_bits) {
+  Bytes fmt = PcmFmt(0xFFFE, 1, bits);
+  for (const Bytes& part : {Le16(22), Le16(valid_bits), Le32(4), Le16(1)}) fmt.insert(fmt.end(), part.begin(), part.end());
+  const unsigned char tail[14] = {0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
+  fmt.insert(fmt.end(), tail, tail + 14);
+  return fmt;
+}
+
+TEST(NormalizeHeaders, RefusedLeaveTheInputUntouched) {
+  const Bytes valid = BuildRiff({Fmt16(), Data()});
+  Bytes short_fmt = PcmFmt(1, 1, 16);
+  short_fmt.resize(14);
+  const struct {
+    const char* name;
+    Bytes file;
+    ExitCode code;
+    const char* message;
+  } cases[] = {
+      {"empty file", {}, ExitCode::kNotWav, "not a WAV"},
+      {"truncated header", Bytes(valid.begin(), valid.begin() + 10), ExitCode::kNotWav, "truncated"},
+      {"not RIFF", {'O', 'g', 'g', 'S', 0, 0, 0, 0, 'W', 'A', 'V', 'E'}, ExitCode::kNotWav, "not a WAV"},
+      {"RIFF but not WAVE", {'R', 'I', 'F', 'F', 4, 0, 0, 0, 'A', 'V', 'I', ' '}, ExitCode::kNotWav, "WAVE"},
+      {"fmt shorter than 16", BuildRiff({{"fmt ", short_fmt}, Data()}), ExitCode::kNotWav, "16 needed"},
+      {"zero channels", BuildRiff({{"fmt ", PcmFmt(1, 0, 16, 2)}, Data()}), ExitCode::kNotWav, "zero channels"},
+      {"block align disagrees", BuildRiff({{"fmt ", PcmFmt(1, 1, 16, 4)}, Data()}), ExitCode::kNotWav, "block alignment"},
+      {"valid bits above container", BuildRiff({{"fmt ", ExtensibleFmt(16, 20)}, Data()}), ExitCode::kNotWav, "valid bits"},
+      {"short extensible fmt", BuildRiff({{"fmt ", PcmFmt(0xFFFE, 1, 16)}, Data()}), ExitCode::kNotWav, "EXTENSIBLE"},
+      {"chunk beyond the file", BuildRiff({Fmt16(), Data(), {"LIST", {1, 2, 3, 4}, 5000}}), ExitCode::kNotWav, "'LIST' claims 5000"},
+      {"no data chunk", BuildRiff({Fmt16()}), ExitCode::kNotWav, "no 'data'"},
+      {"no fmt chunk", BuildRiff({Data()}), ExitCode::kNotWav, "no 'fmt '"},
+      {"two fmt chunks", BuildRiff({Fmt16(), Fmt16(), Data()}), ExitCode::kNotWav, "more than one"},
+      {"ADPCM", BuildRiff({{"fmt ", PcmFmt(2, 1, 4, 256)}, Data()}), ExitCode::kUnsupported, "Microsoft ADPCM"},
+      {"mu-law", BuildRiff({{"fmt ", PcmFmt(7, 1, 8)}, Data()}), ExitCode::kUnsupported, "mu-law"},
+      {"PCM 12-bit", BuildRiff({{"fmt ", PcmFmt(1, 1, 12, 2)}, Data()}), ExitCode::kUnsupported, "PCM 12-bit"},
+      {"float 16-bit", BuildRiff({{"fmt ", PcmFmt(3, 1, 16)}, Data()}), ExitCode::kUnsupported, "IEEE float 16-bit"},
+      {"extensible 20-bit container", BuildRiff({{"fmt ", ExtensibleFmt(20, 20)}, Data()}), ExitCode::kUnsupported, "PCM 20-bit (extensible)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScratchDir dir;
+    const std::string in = dir / "in.wav";
+    WriteBytes(in, c.file);
+    const RunResult run = RunTool({"-l", "2", in});
+    EXPECT_EQ(run.code, c.code);
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+    EXPECT_EQ(ReadBytes(in), c.file);
+    EXPECT_EQ(dir.Names(), std::vector<std::string>{"in.wav"});
+  }
+}
+
+TEST(NormalizeHeaders, DamagedButUsableFilesAreMended) {
+  const struct {
+    const char* name;
+    Bytes file;
+    const char* warning;
+    std::size_t samples;  // in the data chunk written
+  } cases[] = {
+      {"data size far beyond the file", BuildRiff({Fmt16(), {"data", SampleBytes(), 0x7FFFFFF0}}), "claims 2147483632", 8},
+      {"data cut off mid-sample", [] {
+         Bytes file = BuildRiff({Fmt16(), Data()});
+         file.resize(file.size() - 3);
+         return file;
+       }(), "partial sample", 6},
+      {"RIFF size larger than the file", BuildRiff({Fmt16(), Data()}, 100000), "RIFF size", 8},
+      {"odd chunk without its pad byte", BuildRiff({Fmt16(), Data(), {"note", {'a', 'b', 'c'}, -1, false}}), "pad byte", 8},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScratchDir dir;
+    const std::string in = dir / "in.wav";
+    WriteBytes(in, c.file);
+    largest_allocation = 0;
+    const RunResult run = RunTool({"-l", "2", "-b", "16", in});
+    EXPECT_LT(largest_allocation.load(), std::size_t{1} << 20);
+    ASSERT_EQ(run.code, ExitCode::kOk) << run.err;
+    EXPECT_NE(run.err.find(c.warning), std::string::npos) << run.err;
+
+    const Bytes out = ReadBytes(in);
+    EXPECT_EQ(out.size() % 2, 0u);
+    EXPECT_EQ(out[4] | out[5] << 8 | out[6] << 16 | std::uint32_t{out[7]} << 24, out.size() - 8);
+    const auto chunks = ListChunks(out);
+    ASSERT_GE(chunks.size(), 2u);
+    ASSERT_EQ(chunks[1].id, "data");
+    const std::size_t data_bytes = std::min<std::size_t>(c.file.size() - 44, 16);
+    EXPECT_EQ(chunks[1].size, data_bytes);
+    const auto expected = Doubled();
+    EXPECT_EQ(SamplesAt(out, chunks[1].offset, c.samples),
+              std::vector<std::int16_t>(expected.begin(), expected.begin() + c.samples));
+    // A partial sample is kept as it was.
+    EXPECT_TRUE(std::equal(out.begin() + chunks[1].offset + c.samples * 2, out.begin() + chunks[1].offset + data_bytes,
+                           c.file.begin() + 44 + c.samples * 2));
+    EXPECT_EQ(ListChunks(c.file).size(), chunks.size());
+  }
+}
+
+TEST(NormalizeHeaders, OtherChunksAreKeptByteForByte) {
+  const RawChunk list{"LIST", {'I', 'N', 'F', 'O', 'I', 'C', 'M', 'T', 1, 0, 0, 0, 'x'}};  // odd: pad 0xA5
+  const RawChunk fact{"fact", Le32(8)};
+  const RawChunk trailer{"id3 ", {'I', 'D', '3', 4, 0}};
+  const Bytes file = BuildRiff({list, Fmt16(), fact, Data(), trailer});
+  ScratchDir dir;
+  WriteBytes(dir / "in.wav", file);
+  const RunResult run = RunTool({"-l", "2", "-o", dir / "out.wav", dir / "in.wav"});
+  ASSERT_EQ(run.code, ExitCode::kOk) << run.err;
+  const Bytes out = ReadBytes(dir / "out.wav");
+  ASSERT_EQ(out.size(), file.size());
+  const auto data = ListChunks(file)[3];
+  EXPECT_TRUE(std::equal(file.begin(), file.begin() + data.offset, out.begin()));
+  EXPECT_TRUE(std::equal(file.begin() + data.offset + 16, file.end(), out.begin() + data.offset + 16));
+  EXPECT_EQ(SamplesAt(out, data.offset, 8), Doubled());
+}
+
+// RF64: "RF64", -1, "WAVE", ds64 {riff size, data size, sample count, table 0},
+// fmt, data with size -1, then a trailing chunk unless the data claims more
+// than there is (it would run to the end of the file).
+Bytes BuildRf64(std::uint64_t claimed_data_size) {
+  const bool trailer = claimed_data_size == 16;
+  Bytes body;
+  auto append = [&body](const Bytes& more) { body.insert(body.end(), more.begin(), more.end()); };
+  const Bytes samples = SampleBytes();
+  append({'d', 's', '6', '4'});
+  append(Le32(28));
+  const std::uint64_t riff_size = 4 + 36 + 24 + 8 + samples.size() + (trailer ? 12 : 0);
+  append(Le64(riff_size));
+  append(Le64(claimed_data_size));
+  append(Le64(claimed_data_size / 2));
+  append(Le32(0));
+  append({'f', 'm', 't', ' '});
+  append(Le32(16));
+  append(PcmFmt(1, 1, 16));
+  append({'d', 'a', 't', 'a'});
+  append(Le32(0xFFFFFFFF));
+  append(samples);
+  if (trailer) {
+    append({'n', 'o', 't', 'e'});
+    append(Le32(4));
+    append({'k', 'e', 'e', 'p'});
+  }
+  Bytes file = {'R', 'F', '6', '4'};
+  file.insert(file.end(), {0xFF, 0xFF, 0xFF, 0xFF, 'W', 'A', 'V', 'E'});
+  file.insert(file.end(), body.begin(), body.end());
+  return file;
+}
+
+std::uint64_t GetLe64At(const Bytes& bytes, std::size_t at) {
+  std::uint64_t value = 0;
+  for (int i = 0; i < 8; ++i) value |= std::uint64_t{bytes[at + i]} << (8 * i);
+  return value;
+}
+
+TEST(NormalizeHeaders, Rf64IsReadAndWritten) {
+  for (const std::uint64_t claimed : {std::uint64_t{16}, std::uint64_t{1} << 33}) {
+    SCOPED_TRACE(claimed);
+    ScratchDir dir;
+    const Bytes file = BuildRf64(claimed);
+    WriteBytes(dir / "in.wav", file);
+    const RunResult run = RunTool({"-l", "2", "-o", dir / "out.wav", dir / "in.wav"});
+    ASSERT_EQ(run.code, ExitCode::kOk) << run.err;
+    const Bytes out = ReadBytes(dir / "out.wav");
+    ASSERT_EQ(out.size(), file.size());
+    EXPECT_TRUE(std::equal(out.begin(), out.begin() + 12, file.begin()));
+    EXPECT_EQ(GetLe64At(out, 20), out.size() - 8);  // ds64 riff size
+    EXPECT_EQ(GetLe64At(out, 28), 16u);             // data size
+    EXPECT_EQ(GetLe64At(out, 36), 8u);              // sample count
+    EXPECT_TRUE(std::equal(out.begin() + 44, out.begin() + 80, file.begin() + 44));  // table, fmt, data header
+    EXPECT_EQ(SamplesAt(out, 80, 8), Doubled());
+    EXPECT_TRUE(std::equal(out.begin() + 96, out.end(), file.begin() + 96));
+    // sox, reading RF64 on its own terms, sees the doubled samples.
+    std::vector<std::int16_t> decoded;
+    for (std::int32_t s : SoxSamples(dir / "out.wav")) decoded.push_back(static_cast<std::int16_t>(s >> 16));
+    EXPECT_EQ(decoded, Doubled());
+  }
+}
+
+}  // namespace
+}  // namespace normalize::test

@@ -1,0 +1,138 @@
+#include "wav_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "command_line.h"
+#include "job.h"
+
+namespace normalize::test {
+
+ScratchDir::ScratchDir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "normalize-test-XXXXXX").string();
+  if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+  path_ = pattern;
+}
+
+ScratchDir::~ScratchDir() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+std::vector<std::string> ScratchDir::Names() const {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(path_)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+Bytes ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteBytes(const std::string& path, const Bytes& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+void Sox(const std::string& args) {
+  const std::string command = std::string(SOX_EXECUTABLE) + " -q -D " + args + " 2>&1";
+  ASSERT_EQ(std::system(command.c_str()), 0) << command;
+}
+
+std::vector<std::int32_t> SoxSamples(const std::string& path) {
+  const std::string raw = path + ".s32";
+  Sox("\"" + path + "\" -t s32 \"" + raw + "\"");
+  const Bytes bytes = ReadBytes(raw);
+  std::filesystem::remove(raw);
+  std::vector<std::int32_t> samples(bytes.size() / 4);
+  std::memcpy(samples.data(), bytes.data(), samples.size() * 4);
+  return samples;
+}
+
+Bytes Le16(unsigned value) {
+  return {static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8)};
+}
+
+Bytes Le32(std::uint32_t value) {
+  Bytes bytes;
+  for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<unsigned char>(value >> (8 * i)));
+  return bytes;
+}
+
+Bytes Le64(std::uint64_t value) {
+  Bytes bytes = Le32(static_cast<std::uint32_t>(value));
+  const Bytes high = Le32(static_cast<std::uint32_t>(value >> 32));
+  bytes.insert(bytes.end(), high.begin(), high.end());
+  return bytes;
+}
+
+static void Append(Bytes& to, const Bytes& more) { to.insert(to.end(), more.begin(), more.end()); }
+
+Bytes PcmFmt(unsigned tag, unsigned channels, unsigned bits, unsigned block_align) {
+  if (block_align == 0) block_align = channels * bits / 8;
+  Bytes fmt = Le16(tag);
+  Append(fmt, Le16(channels));
+  Append(fmt, Le32(8000));
+  Append(fmt, Le32(8000 * block_align));
+  Append(fmt, Le16(block_align));
+  Append(fmt, Le16(bits));
+  return fmt;
+}
+
+Bytes BuildRiff(const std::vector<RawChunk>& chunks, std::int64_t riff_size_field) {
+  Bytes body = {'W', 'A', 'V', 'E'};
+  for (const RawChunk& chunk : chunks) {
+    body.insert(body.end(), chunk.id.begin(), chunk.id.end());
+    const auto size = chunk.size_field >= 0 ? static_cast<std::uint32_t>(chunk.size_field)
+                                            : static_cast<std::uint32_t>(chunk.payload.size());
+    Append(body, Le32(size));
+    Append(body, chunk.payload);
+    if (chunk.payload.size() % 2 && chunk.pad) body.push_back(0xA5);  // a pad byte that is not 0
+  }
+  Bytes file = {'R', 'I', 'F', 'F'};
+  Append(file, Le32(riff_size_field >= 0 ? static_cast<std::uint32_t>(riff_size_field)
+                                         : static_cast<std::uint32_t>(body.size())));
+  Append(file, body);
+  return file;
+}
+
+std::vector<FoundChunk> ListChunks(const Bytes& file) {
+  std::vector<FoundChunk> chunks;
+  std::size_t pos = 12;
+  while (pos + 8 <= file.size()) {
+    FoundChunk chunk{std::string(file.begin() + pos, file.begin() + pos + 4), pos + 8, 0};
+    for (int i = 0; i < 4; ++i) chunk.size |= std::uint64_t{file[pos + 4 + i]} << (8 * i);
+    chunks.push_back(chunk);
+    pos += 8 + chunk.size + chunk.size % 2;
+  }
+  return chunks;
+}
+
+RunResult RunTool(const std::vector<std::string>& args, WriteHook write_hook) {
+  std::ostringstream out;
+  std::ostringstream err;
+  RunResult result{ExitCode::kOk, "", ""};
+  try {
+    const Options options = ParseCommandLine(args);
+    JobConsole console{out, err, false, std::move(write_hook)};
+    result.code = RunJob(options, console);
+  } catch (const Failure& failure) {
+    err << failure.what();
+    result.code = failure.code();
+  }
+  result.out = out.str();
+  result.err = err.str();
+  return result;
+}
+
+}  // namespace normalize::test

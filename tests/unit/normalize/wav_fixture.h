@@ -1,0 +1,69 @@
+#pragma once
+// Helpers for the normalize tool's tests: a scratch folder, sox as the outside
+// reader and writer of WAV files, hand-built RIFF files, and in-process runs.
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "atomic_output.h"
+#include "failure.h"
+
+namespace normalize::test {
+
+using Bytes = std::vector<unsigned char>;
+
+class ScratchDir {
+ public:
+  ScratchDir();
+  ~ScratchDir();
+  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+  // Every file name in the folder, sorted.
+  std::vector<std::string> Names() const;
+
+ private:
+  std::filesystem::path path_;
+};
+
+Bytes ReadBytes(const std::string& path);
+void WriteBytes(const std::string& path, const Bytes& bytes);
+
+// Runs sox with `args` (shell words); fails the test on a non-zero exit.
+void Sox(const std::string& args);
+
+// Samples of a WAV file as sox decodes them, as 32-bit signed integers (the
+// format's value in the high bits).
+std::vector<std::int32_t> SoxSamples(const std::string& path);
+
+// A RIFF chunk for hand-built files; `size_field` overrides the real size.
+struct RawChunk {
+  std::string id;
+  Bytes payload;
+  std::int64_t size_field = -1;
+  bool pad = true;  // write the pad byte after an odd payload
+};
+
+Bytes Le16(unsigned value);
+Bytes Le32(std::uint32_t value);
+Bytes Le64(std::uint64_t value);
+Bytes PcmFmt(unsigned tag, unsigned channels, unsigned bits, unsigned block_align = 0);
+Bytes BuildRiff(const std::vector<RawChunk>& chunks, std::int64_t riff_size_field = -1);
+
+// Finds the chunks of a well-formed file: id -> (payload offset, size).
+struct FoundChunk {
+  std::string id;
+  std::size_t offset;
+  std::uint64_t size;
+};
+std::vector<FoundChunk> ListChunks(const Bytes& file);
+
+struct RunResult {
+  ExitCode code;
+  std::string out;
+  std::string err;
+};
+
+// Runs the tool in this process on already split arguments.
+RunResult RunTool(const std::vector<std::string>& args, WriteHook write_hook = {});
+
+}  // namespace normalize::test
