@@ -52,7 +52,7 @@ void AtomicOutputFile::Commit() {
   if (!platform::SyncToDisk(file_.get())) Fail("cannot flush", temp_path_);
   if (std::fclose(file_.release()) != 0) Fail("cannot close", temp_path_);
   std::string reason;
-  if (!platform::ReplaceFile(temp_path_, target_, reason)) {
+  if (!platform::MoveOver(temp_path_, target_, reason)) {
     throw Failure(ExitCode::kOutput, "cannot put the result in place of '" + target_ + "': " + reason);
   }
   committed_ = true;

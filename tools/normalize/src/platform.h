@@ -22,7 +22,7 @@ void CopyPermissions(const std::string& model, std::FILE* file);
 
 // Puts `from` in place of `to` in one step (replacing `to` if it exists) and
 // makes the new directory entry durable. On failure returns the system's reason.
-bool ReplaceFile(const std::string& from, const std::string& to, std::string& reason);
+bool MoveOver(const std::string& from, const std::string& to, std::string& reason);
 
 unsigned long ProcessId();
 

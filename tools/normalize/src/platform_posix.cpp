@@ -44,7 +44,7 @@ std::string DirectoryOf(const std::string& path) {
 
 }  // namespace
 
-bool ReplaceFile(const std::string& from, const std::string& to, std::string& reason) {
+bool MoveOver(const std::string& from, const std::string& to, std::string& reason) {
   if (std::rename(from.c_str(), to.c_str()) != 0) {
     reason = std::strerror(errno);
     return false;

@@ -27,7 +27,7 @@ bool SyncToDisk(std::FILE* file) {
 // what Windows itself does for a replaced document.
 void CopyPermissions(const std::string&, std::FILE*) {}
 
-bool ReplaceFile(const std::string& from, const std::string& to, std::string& reason) {
+bool MoveOver(const std::string& from, const std::string& to, std::string& reason) {
   if (MoveFileExA(from.c_str(), to.c_str(),
                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     return true;
