@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "ui/control_ids.h"
-#include "ui/window.h"
 
 namespace quilbo {
 namespace {
@@ -13,6 +12,8 @@ namespace {
 constexpr UINT_PTR kRepeatTimer = 1;
 constexpr UINT kFirstRepeatDelay = 400;  // ms a held arrow waits before its first repeat
 constexpr UINT kRepeatInterval = 100;    // ms between the repeats that follow
+
+TRangeField::ErrorHandler errorHandler = nullptr;
 
 char LocaleDecimalSeparator() {
   char buffer[8] = {};
@@ -88,6 +89,15 @@ TRangeField::TRangeField(RangeLimits limits, std::int32_t initialValue)
 
 TRangeField::~TRangeField() {
   if (edit_) DestroyWindow(edit_);  // takes the arrow buttons with it
+}
+
+void TRangeField::SetErrorHandler(ErrorHandler handler) { errorHandler = handler; }
+
+void TRangeField::ReportError(const std::exception& error) {
+  if (errorHandler)
+    errorHandler(error);
+  else
+    MessageBeep(MB_ICONHAND);
 }
 
 void TRangeField::RegisterButtonsClass(HINSTANCE instance) {
@@ -181,9 +191,9 @@ LRESULT CALLBACK TRangeField::EditProc(HWND hwnd, UINT message, WPARAM wParam, L
   try {
     return self->HandleEditMessage(message, wParam, lParam);
   } catch (const std::exception& error) {
-    ShowException(error);
+    ReportError(error);
   } catch (...) {
-    ShowUnknownException();
+    ReportError(std::runtime_error("Unknown error in a numeric field"));
   }
   return 0;
 }
@@ -315,9 +325,9 @@ LRESULT CALLBACK TRangeField::ButtonsProc(HWND hwnd, UINT message, WPARAM wParam
   try {
     return self->HandleButtonsMessage(hwnd, message, wParam, lParam);
   } catch (const std::exception& error) {
-    ShowException(error);
+    ReportError(error);
   } catch (...) {
-    ShowUnknownException();
+    ReportError(std::runtime_error("Unknown error in a numeric field"));
   }
   return 0;
 }

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <exception>
 #include <string>
 
 #include "options/range_rules.h"
@@ -13,6 +14,9 @@ namespace quilbo {
 
 class TRangeField {
  public:
+  // Receives an exception that escaped one of the field's message handlers.
+  using ErrorHandler = void (*)(const std::exception& error);
+
   TRangeField(RangeLimits limits, std::int32_t initialValue);
   TRangeField(const TRangeField&) = delete;
   TRangeField& operator=(const TRangeField&) = delete;
@@ -34,6 +38,10 @@ class TRangeField {
   // One step up (+1) or down (-1) through the clamping setter.
   void Step(int direction);
 
+  // Where the fields report exceptions (the application's error display);
+  // without one they are swallowed with a beep so none escapes into Windows.
+  static void SetErrorHandler(ErrorHandler handler);
+
   // The arrow buttons' pixel width and the gap left before them.
   static constexpr int kButtonWidth = 15;
   static constexpr int kButtonGap = 2;
@@ -43,6 +51,7 @@ class TRangeField {
 
   static LRESULT CALLBACK EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   static LRESULT CALLBACK ButtonsProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  static void ReportError(const std::exception& error);
 
   LRESULT HandleEditMessage(UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT HandleButtonsMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
