@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "ui/control_ids.h"
+#include "ui/window.h"
 
 namespace quilbo {
 namespace {
@@ -97,7 +98,7 @@ void TRangeField::ReportError(const std::exception& error) {
   if (errorHandler)
     errorHandler(error);
   else
-    MessageBeep(MB_ICONHAND);
+    ShowException(error);
 }
 
 void TRangeField::RegisterButtonsClass(HINSTANCE instance) {

@@ -38,8 +38,8 @@ class TRangeField {
   // One step up (+1) or down (-1) through the clamping setter.
   void Step(int direction);
 
-  // Where the fields report exceptions (the application's error display);
-  // without one they are swallowed with a beep so none escapes into Windows.
+  // Where the fields report exceptions; by default the application's error
+  // display (ShowException).
   static void SetErrorHandler(ErrorHandler handler);
 
   // The arrow buttons' pixel width and the gap left before them.
