@@ -1,0 +1,241 @@
+#include "app/application.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "app/app_text.h"
+#include "ui/control_ids.h"
+#include "ui/form.h"
+
+namespace quilbo {
+
+TApplication Application;
+
+namespace {
+
+// Posted to the application window when it has been activated (a dialog it
+// owned has closed): the last active form takes the activation over.
+constexpr UINT kActivateForm = WM_APP + 1;
+
+std::string ExecutablePath() {
+  std::string path(MAX_PATH, '\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length < path.size()) {
+      path.resize(length);
+      return path;
+    }
+    path.resize(path.size() * 2);
+  }
+}
+
+// Re-enables the windows a modal box disabled, also when showing it failed.
+class ReEnableOnExit {
+ public:
+  explicit ReEnableOnExit(std::vector<HWND> windows) : windows_(std::move(windows)) {}
+  ReEnableOnExit(const ReEnableOnExit&) = delete;
+  ReEnableOnExit& operator=(const ReEnableOnExit&) = delete;
+  ~ReEnableOnExit() { TApplication::EnableWindows(windows_); }
+
+ private:
+  std::vector<HWND> windows_;
+};
+
+}  // namespace
+
+void ShowException(const std::exception& error) { Application.ShowException(error); }
+
+void ShowUnknownException() { Application.ShowErrorMessage("Unknown error"); }
+
+void TApplication::Initialize() {
+  title_ = ApplicationTitle(ExecutablePath());
+  const HINSTANCE instance = GetModuleHandleA(nullptr);
+  const HICON icon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_QUILBO));
+
+  WNDCLASSEXA windowClass{};
+  windowClass.hInstance = instance;
+  windowClass.hIcon = icon;
+  windowClass.hIconSm = icon;
+  windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+  windowClass.lpszClassName = QUILBO_APP_CLASS;
+  RegisterWindowClass(windowClass, &WindowThunk<TApplication>);
+
+  // Zero size: it is never seen, but carries the task-bar button.
+  const int left = GetSystemMetrics(SM_CXSCREEN) / 2;
+  const int top = GetSystemMetrics(SM_CYSCREEN) / 2;
+  if (!CreateWindowExA(0, QUILBO_APP_CLASS, title_.c_str(),
+                       WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX, left,
+                       top, 0, 0, nullptr, nullptr, instance, this))
+    throw std::runtime_error("Cannot create the application window");
+}
+
+void TApplication::AddForm(TForm* form) { forms_.push_back(form); }
+
+void TApplication::RemoveForm(TForm* form) {
+  forms_.erase(std::remove(forms_.begin(), forms_.end(), form), forms_.end());
+  if (mainForm_ == form) mainForm_ = nullptr;
+  if (activeForm_ == form) activeForm_ = nullptr;
+}
+
+TForm* TApplication::FormOf(HWND hwnd) const {
+  if (!hwnd) return nullptr;
+  const HWND root = GetAncestor(hwnd, GA_ROOT);
+  for (TForm* form : forms_)
+    if (form->Handle() == root) return form;
+  return nullptr;
+}
+
+void TApplication::Run(int showCommand) {
+  if (!mainForm_) return;
+  const HWND main = mainForm_->Handle();
+  if (showCommand == SW_SHOWMINNOACTIVE) {
+    ShowApplicationWindow();
+    Minimize();
+    hiddenWhileMinimized_.push_back(main);
+  } else {
+    ShowApplicationWindow();
+    ShowWindow(main, showCommand == SW_SHOWMAXIMIZED ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL);
+  }
+  while (!terminated_) HandleMessage();
+  DestroyHandle();
+}
+
+void TApplication::HandleMessage() {
+  if (ProcessMessage()) return;
+  Idle();
+  // Blocks until the next message; no polling, no timer.
+  if (!terminated_) WaitMessage();
+}
+
+bool TApplication::ProcessMessage() {
+  MSG message{};
+  if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) return false;
+  if (message.message == WM_QUIT) {
+    terminated_ = true;
+    return true;
+  }
+  TForm* form = FormOf(message.hwnd);
+  if (form && form->PreTranslateMessage(message)) return true;
+  TranslateMessage(&message);
+  DispatchMessageA(&message);
+  return true;
+}
+
+void TApplication::Idle() {
+  try {
+    if (OnIdle) OnIdle();
+  } catch (const std::exception& error) {
+    ShowException(error);
+  } catch (...) {
+    ShowUnknownException();
+  }
+}
+
+std::vector<HWND> TApplication::DisableForms(const TForm* except) {
+  std::vector<HWND> disabled;
+  for (TForm* form : forms_) {
+    const HWND hwnd = form->Handle();
+    if (form == except || !hwnd || !IsWindowVisible(hwnd) || !IsWindowEnabled(hwnd)) continue;
+    form->SaveFocus();
+    disabled.push_back(hwnd);
+  }
+  // Marked first, then disabled: a handler of the enable notification may look.
+  for (HWND hwnd : disabled) EnableWindow(hwnd, FALSE);
+  return disabled;
+}
+
+void TApplication::EnableWindows(const std::vector<HWND>& windows) {
+  for (HWND hwnd : windows)
+    if (IsWindow(hwnd)) EnableWindow(hwnd, TRUE);
+}
+
+void TApplication::ShowApplicationWindow() {
+  if (hwnd_ && !IsWindowVisible(hwnd_)) ShowWindow(hwnd_, SW_SHOWNA);
+}
+
+void TApplication::Minimize() {
+  for (TForm* form : forms_) {
+    const HWND hwnd = form->Handle();
+    if (hwnd && IsWindowVisible(hwnd)) {
+      hiddenWhileMinimized_.push_back(hwnd);
+      ShowWindow(hwnd, SW_HIDE);
+    }
+  }
+  ShowWindow(hwnd_, SW_MINIMIZE);
+}
+
+void TApplication::Restore() {
+  ShowWindow(hwnd_, SW_RESTORE);
+  const std::vector<HWND> hidden = std::move(hiddenWhileMinimized_);
+  hiddenWhileMinimized_.clear();
+  for (HWND hwnd : hidden)
+    if (IsWindow(hwnd)) ShowWindow(hwnd, SW_SHOW);
+  PostMessageA(hwnd_, kActivateForm, 0, 0);
+}
+
+void TApplication::ShowException(const std::exception& error) { ShowErrorMessage(error.what()); }
+
+void TApplication::ShowErrorMessage(const std::string& message) {
+  // The box is owned by the hidden application window, which the system alone
+  // would disable; the forms are disabled here so they see it as modal too.
+  {
+    const ReEnableOnExit reEnable(DisableForms(nullptr));
+    MessageBoxA(hwnd_, ErrorBoxText(message).c_str(), title_.c_str(), MB_OK | MB_ICONSTOP);
+  }
+  // The box hands the activation back to its owner, this window, while the
+  // forms were still disabled.
+  if (hwnd_) PostMessageA(hwnd_, kActivateForm, 0, 0);
+}
+
+LRESULT TApplication::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_ENABLE:
+      // A dialog owned by this window (file dialog, folder browser) disabled
+      // it: the forms follow, and come back with it.
+      if (!wParam) {
+        if (disabledForOwnDialog_.empty()) disabledForOwnDialog_ = DisableForms(nullptr);
+      } else {
+        const std::vector<HWND> windows = std::move(disabledForOwnDialog_);
+        disabledForOwnDialog_.clear();
+        EnableWindows(windows);
+      }
+      return 0;
+    case WM_ACTIVATE:
+      if (LOWORD(wParam) != WA_INACTIVE) PostMessageA(hwnd_, kActivateForm, 0, 0);
+      return 0;
+    case kActivateForm: {
+      TForm* form = activeForm_ ? activeForm_ : mainForm_;
+      if (form && form->Handle() && IsWindowVisible(form->Handle()) &&
+          IsWindowEnabled(form->Handle()) && GetActiveWindow() == hwnd_)
+        SetActiveWindow(form->Handle());
+      return 0;
+    }
+    case WM_SYSCOMMAND:
+      switch (wParam & 0xFFF0) {
+        case SC_MINIMIZE:
+          Minimize();
+          return 0;
+        case SC_RESTORE:
+          Restore();
+          return 0;
+        case SC_CLOSE:
+          if (mainForm_) PostMessageA(mainForm_->Handle(), WM_CLOSE, 0, 0);
+          return 0;
+        default:
+          return DefWindowProcA(hwnd_, message, wParam, lParam);
+      }
+    case WM_CLOSE:
+      if (mainForm_) PostMessageA(mainForm_->Handle(), WM_CLOSE, 0, 0);
+      return 0;
+    case WM_QUERYENDSESSION:
+      return TRUE;
+    case WM_ENDSESSION:
+      // Ended by the system: nothing is saved, the close handler does not run.
+      if (wParam) ExitProcess(0);
+      return 0;
+    default:
+      return DefWindowProcA(hwnd_, message, wParam, lParam);
+  }
+}
+
+}  // namespace quilbo

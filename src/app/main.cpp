@@ -1,0 +1,51 @@
+// Start-up and shut-down of the program.
+#include <windows.h>
+#include <commctrl.h>
+#include <objbase.h>
+
+#include "app/application.h"
+#include "ui/about_form.h"
+#include "ui/main_form.h"
+
+namespace {
+
+// The shell's folder browser and "open" need COM on this thread.
+class ComApartment {
+ public:
+  ComApartment() : initialized_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+  ComApartment(const ComApartment&) = delete;
+  ComApartment& operator=(const ComApartment&) = delete;
+  ~ComApartment() {
+    if (initialized_) CoUninitialize();
+  }
+
+ private:
+  bool initialized_;
+};
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showCommand) {
+  using quilbo::Application;
+  const ComApartment com;
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES | ICC_WIN95_CLASSES};
+  InitCommonControlsEx(&controls);
+
+  try {
+    // Hints on for every form, before any form exists.
+    Application.ShowHint = true;
+    Application.Initialize();
+
+    quilbo::TForm2 form2;  // made before the main window, created after it
+    quilbo::TForm1 form1;
+    Application.SetMainForm(&form1);
+    form1.Create(&form2);
+    form2.Create();
+    Application.Run(showCommand);
+  } catch (const std::exception& error) {
+    // Start-up itself failed (a window could not be made): say so and end.
+    Application.ShowException(error);
+    return 1;
+  }
+  return 0;
+}

@@ -1,0 +1,17 @@
+#include "launch/launch_tool.h"
+
+#include <shellapi.h>
+
+#include "launch/launch_arguments.h"
+#include "launch/tool_dir.h"
+
+namespace quilbo {
+
+void LaunchTool(HWND owner, const std::string& parameters, bool minimized) {
+  const LaunchArguments arguments = ComputeLaunchArguments(ToolDir, parameters, minimized);
+  // The result is not looked at: a failed start shows only in what the shell shows.
+  ShellExecuteA(owner, arguments.operation.c_str(), arguments.file.c_str(),
+                arguments.parameters.c_str(), arguments.directory.c_str(), arguments.showCommand);
+}
+
+}  // namespace quilbo

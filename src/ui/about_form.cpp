@@ -1,0 +1,119 @@
+#include "ui/about_form.h"
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "app/application.h"
+#include "ui/control_ids.h"
+
+namespace quilbo {
+namespace {
+
+constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS;  // no title-bar buttons
+constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME;
+constexpr int kClientWidth = 254;
+constexpr int kClientHeight = 159;
+constexpr int kFirstLeft = 848;  // not fitted to the screen
+constexpr int kFirstTop = 190;
+
+constexpr char kText[] =
+    "Front End for Normalize by\r\n"
+    "Design and concept by quilbo-fe@users.noreply.example.org\r\n"
+    "\r\n"
+    "Mail me with suggestions/programs needed. (i'll try to \r\n"
+    "code them)\r\n"
+    "\r\n"
+    "Thanks 2 Torvin for Bug report!";
+
+}  // namespace
+
+TLibrary::~TLibrary() {
+  if (module_) FreeLibrary(module_);
+}
+
+void TLibrary::Load(const char* name) {
+  module_ = LoadLibraryA(name);
+  if (!module_) throw std::runtime_error(std::string("Cannot load ") + name);
+}
+
+TForm2::~TForm2() { DestroyHandle(); }
+
+void TForm2::Create() {
+  const HINSTANCE instance = GetModuleHandleA(nullptr);
+  WNDCLASSEXA windowClass{};
+  windowClass.hInstance = instance;
+  windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  windowClass.lpszClassName = QUILBO_FORM2_CLASS;
+  RegisterWindowClass(windowClass, &WindowThunk<TForm2>);
+
+  RichEditLibrary.Load("riched20.dll");
+  Font.Create("MS Sans Serif", -11);
+
+  RECT outer{0, 0, kClientWidth, kClientHeight};
+  AdjustWindowRectEx(&outer, kStyle, FALSE, kExStyle);
+  if (!CreateWindowExA(kExStyle, QUILBO_FORM2_CLASS, "About Box!", kStyle, kFirstLeft, kFirstTop,
+                       outer.right - outer.left, outer.bottom - outer.top, Application.Handle(),
+                       nullptr, instance, this))
+    throw std::runtime_error("Cannot create the About box");
+
+  // OK first: it is first in the tab order, so it has the focus on opening.
+  Button1.Create(hwnd_, IDC_ABOUT_BUTTON1, "OK", {90, 123, 75, 25}, Font.Handle());
+  RichEdit1.Create(hwnd_, IDC_ABOUT_RICHEDIT1, {0, 0, 254, 105}, Font.Handle());
+  RichEdit1.SetBackground(GetSysColor(COLOR_ACTIVEBORDER));
+  RichEdit1.SetText(kText);
+  RichEdit1.CentreAll();
+  SendMessageA(RichEdit1.Handle(), EM_EMPTYUNDOBUFFER, 0, 0);
+  SendMessageA(RichEdit1.Handle(), EM_SETMODIFY, FALSE, 0);
+  Button1.OnClick = [this] { Button1Click(); };
+}
+
+int TForm2::ShowModal() {
+  if (IsWindowVisible(hwnd_)) throw std::runtime_error("Cannot make a visible window modal");
+  const HWND previousActive = GetActiveWindow();
+  // Disabling the main window sends it the enable notification, and the
+  // re-enabling below another one, which recompose its command line.
+  const std::vector<HWND> disabled = Application.DisableForms(this);
+  struct Restore {
+    const std::vector<HWND>& disabled;
+    HWND box;
+    HWND previousActive;
+    ~Restore() {
+      // Re-enabled before the box hides, so the activation can go back.
+      TApplication::EnableWindows(disabled);
+      ShowWindow(box, SW_HIDE);
+      if (previousActive && IsWindow(previousActive) && IsWindowVisible(previousActive))
+        SetActiveWindow(previousActive);
+    }
+  } restore{disabled, hwnd_, previousActive};
+
+  modalResult_ = 0;
+  ShowWindow(hwnd_, SW_SHOW);
+  while (modalResult_ == 0) {
+    if (Application.Terminated()) {
+      modalResult_ = mrCancel;
+      break;
+    }
+    Application.HandleMessage();
+  }
+  return modalResult_;
+}
+
+void TForm2::Button1Click() { modalResult_ = mrCancel; }
+
+LRESULT TForm2::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_COMMAND:
+      // IDOK and IDCANCEL from the dialog navigation do nothing.
+      if (LOWORD(wParam) == IDC_ABOUT_BUTTON1) Button1.Notify(HIWORD(wParam));
+      return 0;
+    case WM_CLOSE:
+      modalResult_ = mrCancel;  // hidden, not destroyed
+      return 0;
+    default:
+      return FormDefault(message, wParam, lParam);
+  }
+}
+
+}  // namespace quilbo

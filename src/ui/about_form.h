@@ -1,0 +1,52 @@
+#pragma once
+// TForm2, the About box: created hidden at start-up, shown modally, hidden
+// again (never destroyed) so it keeps its position and any edit to its text.
+#include <windows.h>
+
+#include "ui/controls.h"
+#include "ui/form.h"
+
+namespace quilbo {
+
+// A DLL loaded for as long as its owner lives.
+class TLibrary {
+ public:
+  TLibrary() = default;
+  TLibrary(const TLibrary&) = delete;
+  TLibrary& operator=(const TLibrary&) = delete;
+  ~TLibrary();
+  void Load(const char* name);
+
+ private:
+  HMODULE module_ = nullptr;
+};
+
+class TForm2 : public TForm {
+ public:
+  static constexpr int mrCancel = 2;
+
+  TForm2() = default;
+  ~TForm2() override;
+
+  void Create();
+  // Shows the box, disables the other forms and runs the message loop, idle
+  // passes included, until the box closes; returns the modal result.
+  int ShowModal();
+
+  TLibrary RichEditLibrary;  // loaded before the text box, freed after it
+  TFont Font;
+  TPushButton Button1;
+  TRichEdit RichEdit1;
+
+  void Button1Click();
+
+ private:
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+  int modalResult_ = 0;
+
+  template <class T>
+  friend LRESULT CALLBACK WindowThunk(HWND, UINT, WPARAM, LPARAM);
+};
+
+}  // namespace quilbo

@@ -1,0 +1,149 @@
+#pragma once
+// One small wrapper per kind of standard control the windows use. A wrapper
+// creates its control, reads and sets its state and carries its hint; the
+// owning window routes WM_COMMAND to Notify.
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+namespace quilbo {
+
+// Left, top, width, height in the parent's client coordinates.
+struct Bounds {
+  int left, top, width, height;
+};
+
+// A font the window owns for its whole life.
+class TFont {
+ public:
+  TFont() = default;
+  TFont(const TFont&) = delete;
+  TFont& operator=(const TFont&) = delete;
+  ~TFont();
+  void Create(const char* face, int height);
+  HFONT Handle() const { return font_; }
+
+ private:
+  HFONT font_ = nullptr;
+};
+
+class TControl {
+ public:
+  TControl() = default;
+  TControl(const TControl&) = delete;
+  TControl& operator=(const TControl&) = delete;
+  virtual ~TControl();
+
+  HWND Handle() const { return hwnd_; }
+  int Id() const { return GetDlgCtrlID(hwnd_); }
+
+  bool Enabled() const { return IsWindowEnabled(hwnd_) != FALSE; }
+  void SetEnabled(bool enabled) { EnableWindow(hwnd_, enabled ? TRUE : FALSE); }
+
+  std::string Text() const;
+  void SetText(const std::string& text);
+
+  // "Short|long": the short part is the tooltip.
+  const std::string& Hint() const { return hint_; }
+  void SetHint(std::string hint) { hint_ = std::move(hint); }
+
+  // A notification code of WM_COMMAND from this control.
+  virtual void Notify(WORD /*code*/) {}
+
+ protected:
+  void CreateControl(HWND parent, int id, const char* className, const char* text, DWORD style,
+                     DWORD exStyle, Bounds bounds, HFONT font);
+
+  HWND hwnd_ = nullptr;
+  std::string hint_;
+};
+
+class TPushButton : public TControl {
+ public:
+  void Create(HWND parent, int id, const char* caption, Bounds bounds, HFONT font);
+  void Notify(WORD code) override;
+  std::function<void()> OnClick;
+};
+
+// A push button showing a picture whose bottom-left colour is transparent.
+class TPictureButton : public TControl {
+ public:
+  ~TPictureButton() override;
+  void Create(HWND parent, int id, int bitmapId, Bounds bounds);
+  void Notify(WORD code) override;
+  std::function<void()> OnClick;
+
+ private:
+  HBITMAP picture_ = nullptr;
+};
+
+// Ticked state changes only through SetChecked, which runs OnClick on every change.
+class TCheckBox : public TControl {
+ public:
+  void Create(HWND parent, int id, const char* caption, Bounds bounds, HFONT font);
+  bool Checked() const;
+  void SetChecked(bool checked);
+  void Notify(WORD code) override;
+  std::function<void()> OnClick;
+};
+
+// Becoming selected runs OnSelect (which deselects the others of the window)
+// and then OnClick; deselecting runs nothing. Only a selected one is a tab stop.
+class TRadioButton : public TControl {
+ public:
+  void Create(HWND parent, int id, const char* caption, Bounds bounds, HFONT font, bool group);
+  bool Checked() const;
+  void SetChecked(bool checked);
+  void Notify(WORD code) override;
+  std::function<void()> OnSelect;
+  std::function<void()> OnClick;
+};
+
+class TEdit : public TControl {
+ public:
+  void Create(HWND parent, int id, const char* text, Bounds bounds, HFONT font);
+};
+
+// A multi-line rich-text box (the class of riched20.dll, which the caller loads).
+class TRichEdit : public TControl {
+ public:
+  void Create(HWND parent, int id, Bounds bounds, HFONT font);
+  void SetBackground(COLORREF colour);
+  // Every paragraph centred.
+  void CentreAll();
+};
+
+class TGroupBox : public TControl {
+ public:
+  void Create(HWND parent, int id, const char* caption, Bounds bounds, HFONT font);
+};
+
+// A status bar without panels or text, with a size grip, placed exactly.
+class TStatusBar : public TControl {
+ public:
+  void Create(HWND parent, int id, Bounds bounds);
+};
+
+// One tooltip window for a form. Tools are areas of the form, so a disabled
+// control shows its hint too; the form's message loop relays the mouse.
+class TToolTip {
+ public:
+  TToolTip() = default;
+  TToolTip(const TToolTip&) = delete;
+  TToolTip& operator=(const TToolTip&) = delete;
+  ~TToolTip();
+
+  void Create(HWND form, int initialMs, int autoPopMs);
+  void AddTool(const TControl& control, const std::string& text);
+  void SetActive(bool active);
+  // Hands a mouse message meant for the form or one of its controls to the tooltip.
+  void Relay(const MSG& message);
+  HWND Handle() const { return hwnd_; }
+
+ private:
+  HWND hwnd_ = nullptr;
+  HWND form_ = nullptr;
+};
+
+}  // namespace quilbo

@@ -1,0 +1,77 @@
+#include "ui/form.h"
+
+#include "app/application.h"
+
+namespace quilbo {
+namespace {
+
+bool IsPushButton(HWND hwnd) {
+  char className[16] = {};
+  GetClassNameA(hwnd, className, sizeof className);
+  if (lstrcmpiA(className, "BUTTON") != 0) return false;
+  const LONG_PTR type = GetWindowLongPtrA(hwnd, GWL_STYLE) & BS_TYPEMASK;
+  return type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON;
+}
+
+}  // namespace
+
+TForm::TForm() { Application.AddForm(this); }
+
+TForm::~TForm() { Application.RemoveForm(this); }
+
+bool TForm::PreTranslateMessage(MSG& message) {
+  if (tooltip_) tooltip_->Relay(message);
+  if (message.message < WM_KEYFIRST || message.message > WM_KEYLAST) return false;
+  if (message.message == WM_KEYDOWN && message.wParam == VK_ESCAPE) return true;
+  if (message.message == WM_KEYDOWN && message.wParam == VK_RETURN) {
+    const HWND focus = GetFocus();
+    if (focus && IsChild(hwnd_, focus) && IsPushButton(focus)) {
+      SendMessageA(focus, BM_CLICK, 0, 0);
+      return true;
+    }
+    // A control that asks for Enter (the numeric field beeps, the About text
+    // breaks the line) gets it; in any other control it does nothing.
+    const LRESULT code =
+        focus ? SendMessageA(focus, WM_GETDLGCODE, message.wParam, reinterpret_cast<LPARAM>(&message))
+              : 0;
+    return (code & (DLGC_WANTALLKEYS | DLGC_WANTMESSAGE)) == 0;
+  }
+  if ((message.message == WM_CHAR) && (message.wParam == '\r' || message.wParam == 27))
+    return false;  // let through what was let through as a key
+  return IsDialogMessageA(hwnd_, &message) != FALSE;
+}
+
+void TForm::SaveFocus() {
+  const HWND focus = GetFocus();
+  if (focus && IsChild(hwnd_, focus)) lastFocus_ = focus;
+}
+
+void TForm::RestoreFocus() {
+  HWND target = lastFocus_;
+  if (!target || !IsWindow(target) || !IsWindowEnabled(target) || !IsWindowVisible(target))
+    target = GetNextDlgTabItem(hwnd_, nullptr, FALSE);
+  if (target) SetFocus(target);
+}
+
+LRESULT TForm::FormDefault(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_ACTIVATE:
+      if (LOWORD(wParam) == WA_INACTIVE) {
+        SaveFocus();
+      } else {
+        Application.FormActivated(this);
+        if (!HIWORD(wParam)) RestoreFocus();
+      }
+      return 0;
+    case WM_NEXTDLGCTL: {
+      HWND next = reinterpret_cast<HWND>(wParam);
+      if (!LOWORD(lParam)) next = GetNextDlgTabItem(hwnd_, GetFocus(), wParam != 0);
+      if (next) SetFocus(next);
+      return 0;
+    }
+    default:
+      return DefWindowProcA(hwnd_, message, wParam, lParam);
+  }
+}
+
+}  // namespace quilbo

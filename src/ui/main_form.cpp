@@ -1,0 +1,334 @@
+#include "ui/main_form.h"
+
+#include <stdexcept>
+
+#include "app/app_text.h"
+#include "app/application.h"
+#include "launch/launch_tool.h"
+#include "ui/about_form.h"
+#include "ui/control_ids.h"
+
+namespace quilbo {
+namespace {
+
+constexpr char kTitle[] = "Quilbo-FE (4Normalize by Orvandel)";
+constexpr int kWidth = 648;
+constexpr int kHeight = 273;
+constexpr char kOutputPlaceholder[] = "Select Output File!";
+
+RECT BoundsRect(int left, int top, int width, int height) {
+  return RECT{left, top, left + width, top + height};
+}
+
+}  // namespace
+
+TForm1::TForm1()
+    : SpinEdit1({-100, 100}, 0),
+      SpinEdit2({-30, 30}, 0),
+      SpinEdit3({-100, 100}, 100),
+      SpinEdit4({0, 30}, 0),
+      SpinEdit5({16, 16384}, 64) {}
+
+TForm1::~TForm1() { DestroyHandle(); }
+
+void TForm1::Create(TForm2* aboutBox) {
+  aboutBox_ = aboutBox;
+  const HINSTANCE instance = GetModuleHandleA(nullptr);
+  const HICON icon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_QUILBO));
+
+  WNDCLASSEXA windowClass{};
+  windowClass.style = CS_DBLCLKS;
+  windowClass.hInstance = instance;
+  windowClass.hIcon = icon;
+  windowClass.hIconSm = icon;
+  windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  windowClass.lpszClassName = QUILBO_FORM1_CLASS;
+  RegisterWindowClass(windowClass, &WindowThunk<TForm1>);
+
+  // 8 point at 96 dpi: a character height of 11 pixels.
+  Font.Create("MS Sans Serif", -11);
+
+  const HMENU menu = LoadMenuA(instance, MAKEINTRESOURCEA(IDM_MAINMENU));
+  // Owned by the application window, which carries the task-bar button.
+  if (!CreateWindowExA(0, QUILBO_FORM1_CLASS, kTitle, WS_OVERLAPPEDWINDOW | WS_CLIPSIBLINGS, 0, 0,
+                       kWidth, kHeight, Application.Handle(), menu, instance, this)) {
+    DestroyMenu(menu);
+    throw std::runtime_error("Cannot create the main window");
+  }
+  CreateControls();
+  try {
+    FormCreate();
+  } catch (const std::exception& error) {
+    ShowException(error);
+  }
+}
+
+void TForm1::CreateControls() {
+  const HFONT font = Font.Handle();
+  // Created in tab order, which is also the order Tab follows. The group frames
+  // come after everything inside them, so they lie behind.
+  RadioButton1.Create(hwnd_, IDC_RADIOBUTTON1, "-l <Ratio>", {18, 18, 65, 17}, font, true);
+  RadioButton2.Create(hwnd_, IDC_RADIOBUTTON2, "-a <level>", {18, 43, 65, 17}, font, false);
+  RadioButton3.Create(hwnd_, IDC_RADIOBUTTON3, "-m <percent>", {18, 68, 81, 17}, font, false);
+  SpinEdit1.Create(hwnd_, IDC_SPINEDIT1, BoundsRect(171, 15, 45, 22), font);
+  // Ends the radio group, so the arrow keys stay among the three buttons.
+  SetWindowLongPtrA(SpinEdit1.Handle(), GWL_STYLE,
+                    GetWindowLongPtrA(SpinEdit1.Handle(), GWL_STYLE) | WS_GROUP);
+  SpinEdit2.Create(hwnd_, IDC_SPINEDIT2, BoundsRect(171, 40, 45, 22), font);
+  SpinEdit3.Create(hwnd_, IDC_SPINEDIT3, BoundsRect(171, 65, 45, 22), font);
+  CheckBox1.Create(hwnd_, IDC_CHECKBOX1, "-b <size>", {256, 17, 62, 17}, font);
+  SpinEdit4.Create(hwnd_, IDC_SPINEDIT4, BoundsRect(347, 42, 45, 22), font);
+  CheckBox2.Create(hwnd_, IDC_CHECKBOX2, "MultiTasking!", {257, 73, 136, 17}, font);
+  CheckBox3.Create(hwnd_, IDC_CHECKBOX3, "-x <level>", {256, 44, 65, 17}, font);
+  SpinEdit5.Create(hwnd_, IDC_SPINEDIT5, BoundsRect(337, 14, 55, 22), font);
+  Edit1.Create(hwnd_, IDC_EDIT1, kOutputPlaceholder, {78, 146, 470, 21}, font);
+  BitBtn1.Create(hwnd_, IDC_BITBTN1, IDB_OPENFOLDER, {563, 144, 28, 25});
+  CheckBox4.Create(hwnd_, IDC_CHECKBOX4, "-o <file>", {16, 149, 58, 17}, font);
+  GroupBox1.Create(hwnd_, IDC_GROUPBOX1, "Amplification Options", {6, 1, 221, 95}, font);
+  GroupBox2.Create(hwnd_, IDC_GROUPBOX2, "Misc. Options", {243, 1, 164, 95}, font);
+  Edit2.Create(hwnd_, IDC_EDIT2, "Command Line", {14, 174, 615, 21}, font);
+  Button1.Create(hwnd_, IDC_BUTTON1, "Go!", {554, 0, 75, 25}, font);
+  Edit3.Create(hwnd_, IDC_EDIT3, "Select Input File!", {78, 117, 470, 21}, font);
+  BitBtn2.Create(hwnd_, IDC_BITBTN2, IDB_OPENFOLDER, {563, 115, 28, 25});
+  GroupBox3.Create(hwnd_, IDC_GROUPBOX3, "Input/Output", {6, 103, 629, 101}, font);
+  Button2.Create(hwnd_, IDC_BUTTON2, "Process", {553, 36, 75, 25}, font);
+  Button3.Create(hwnd_, IDC_BUTTON3, "Leave", {553, 71, 75, 25}, font);
+  StatusBar1.Create(hwnd_, IDC_STATUSBAR1, {0, 207, 640, 20});
+
+  // The design state, set before any handler is attached.
+  SendMessageA(RadioButton1.Handle(), BM_SETCHECK, BST_CHECKED, 0);
+  SetWindowLongPtrA(RadioButton1.Handle(), GWL_STYLE,
+                    GetWindowLongPtrA(RadioButton1.Handle(), GWL_STYLE) | WS_TABSTOP);
+  CheckBox2.SetEnabled(false);
+  Button1.SetEnabled(false);
+  Button2.SetEnabled(false);
+
+  RadioButton1.SetHint("Ratio|don't find peaks but multiply each sample by <ratio>");
+  RadioButton2.SetHint("Level|Don't find peaks; amplify by <level> (given in dB)");
+  RadioButton3.SetHint("Percent|Normalize to <percent> (default 100)");
+  CheckBox1.SetHint("Buffer Size|Specify I/O buffer size (in KB; 16..16384; default 64)");
+  CheckBox2.SetHint("Process|UnChecked = Secuencial processing, Checked Multitasking!");
+  CheckBox3.SetHint("Level|Abort if gain increase is smaller than <level> (in dB)");
+  CheckBox4.SetHint("File|Write output to <file> (instead of overwriting original)");
+
+  ToolTip1.Create(hwnd_, 500, 2500);
+  for (const TControl* control : {static_cast<const TControl*>(&RadioButton1),
+                                  static_cast<const TControl*>(&RadioButton2),
+                                  static_cast<const TControl*>(&RadioButton3),
+                                  static_cast<const TControl*>(&CheckBox1),
+                                  static_cast<const TControl*>(&CheckBox2),
+                                  static_cast<const TControl*>(&CheckBox3),
+                                  static_cast<const TControl*>(&CheckBox4)})
+    ToolTip1.AddTool(*control, ShortHint(control->Hint()));
+  ToolTip1.SetActive(Application.ShowHint);
+  tooltip_ = &ToolTip1;
+
+  RadioButton1.OnSelect = [this] { SelectOnly(RadioButton1); };
+  RadioButton2.OnSelect = [this] { SelectOnly(RadioButton2); };
+  RadioButton3.OnSelect = [this] { SelectOnly(RadioButton3); };
+  RadioButton1.OnClick = [this] { RadioButton1Click(); };
+  RadioButton2.OnClick = [this] { RadioButton2Click(); };
+  RadioButton3.OnClick = [this] { RadioButton3Click(); };
+  CheckBox2.OnClick = [this] { CheckBox2Click(); };
+  CheckBox4.OnClick = [this] { CheckBox4Click(); };
+  BitBtn1.OnClick = [this] { BitBtn1Click(); };
+  BitBtn2.OnClick = [this] { BitBtn2Click(); };
+  Button1.OnClick = [this] { Button1Click(); };
+  Button2.OnClick = [this] { Button2Click(); };
+  Button3.OnClick = [this] { Button3Click(); };
+  commandControls_ = {&RadioButton1, &RadioButton2, &RadioButton3, &CheckBox1, &CheckBox2,
+                      &CheckBox3,    &CheckBox4,    &BitBtn1,      &BitBtn2,   &Button1,
+                      &Button2,      &Button3};
+}
+
+void TForm1::FormCreate() {
+  Application.OnIdle = [this] { AppIdle(); };
+  LoadSettings();
+  RECT outer{};
+  GetWindowRect(hwnd_, &outer);
+  lockedSize_ = SIZE{outer.right - outer.left, outer.bottom - outer.top};
+  sizeLocked_ = true;
+  Button2.SetEnabled(false);
+}
+
+void TForm1::Close() {
+  if (closed_) return;
+  FormClose();  // an error here leaves the window open
+  closed_ = true;
+  PostQuitMessage(0);
+}
+
+void TForm1::FormClose() { SaveSettings(); }
+
+void TForm1::FormDblClick() {}
+
+void TForm1::AppIdle() { UpdateCommandLine(); }
+
+TOptionSet TForm1::ReadOptions() const {
+  TOptionSet options;
+  options.mode = RadioButton1.Checked()   ? TAmplifyMode::amRatio
+                 : RadioButton2.Checked() ? TAmplifyMode::amLevel
+                                          : TAmplifyMode::amPercent;
+  options.ratio = SpinEdit1.Value();
+  options.level = SpinEdit2.Value();
+  options.percent = SpinEdit3.Value();
+  options.bufferSizeEnabled = CheckBox1.Checked();
+  options.bufferSize = SpinEdit5.Value();
+  options.outputEnabled = CheckBox4.Checked();
+  options.outputPath = Edit1.Text();
+  options.abortEnabled = CheckBox3.Checked();
+  options.abortLevel = SpinEdit4.Value();
+  options.inputPath = Edit3.Text();
+  return options;
+}
+
+void TForm1::UpdateCommandLine() {
+  const std::string line = BuildCommandLine(ReadOptions());
+  // Unchanged text is left alone, so a selection in the field survives.
+  if (Edit2.Text() != line) Edit2.SetText(line);
+}
+
+bool TForm1::RunMinimizedChecked() const {
+  return (GetMenuState(GetMenu(hwnd_), IDM_RUNMINIMIZED1, MF_BYCOMMAND) & MF_CHECKED) != 0;
+}
+
+void TForm1::SetRunMinimizedChecked(bool checked) {
+  CheckMenuItem(GetMenu(hwnd_), IDM_RUNMINIMIZED1,
+                MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
+}
+
+void TForm1::SelectOnly(const TRadioButton& selected) {
+  for (TRadioButton* button : {&RadioButton1, &RadioButton2, &RadioButton3})
+    if (button != &selected) button->SetChecked(false);
+}
+
+void TForm1::RadioButton1Click() {
+  RadioButton1.SetChecked(true);
+  SelectOnly(RadioButton1);
+}
+
+void TForm1::RadioButton2Click() {
+  RadioButton2.SetChecked(true);
+  SelectOnly(RadioButton2);
+}
+
+void TForm1::RadioButton3Click() {
+  RadioButton3.SetChecked(true);
+  SelectOnly(RadioButton3);
+}
+
+void TForm1::BitBtn2Click() {
+  if (!OpenDialog1.Execute(Application.Handle(), hwnd_)) return;
+  Button1.SetEnabled(true);
+  if (CheckBox2.Checked()) Button2.SetEnabled(true);
+  CheckBox2.SetEnabled(true);
+  Edit3.SetText(OpenDialog1.Files().front());
+}
+
+void TForm1::BitBtn1Click() {
+  if (!OpenDialog1.Execute(Application.Handle(), hwnd_)) return;
+  Edit1.SetText(OpenDialog1.Files().front());
+}
+
+void TForm1::CheckBox4Click() {
+  if (CheckBox4.Checked() && Edit1.Text() == kOutputPlaceholder) BitBtn1Click();
+}
+
+void TForm1::CheckBox2Click() { Button2.SetEnabled(CheckBox2.Checked()); }
+
+void TForm1::Button1Click() {
+  if (!CheckBox2.Checked()) LaunchTool(hwnd_, Edit2.Text(), RunMinimizedChecked());
+  Button1.SetEnabled(false);
+}
+
+void TForm1::Button2Click() {
+  LaunchTool(hwnd_, Edit2.Text(), RunMinimizedChecked());
+  CheckBox2.SetChecked(false);
+  Button1.SetEnabled(false);
+  Button2.SetEnabled(false);
+}
+
+void TForm1::Button3Click() { Close(); }
+
+void TForm1::Exit1Click() { Close(); }
+
+void TForm1::About1Click() {
+  if (aboutBox_) aboutBox_->ShowModal();
+}
+
+void TForm1::CentreOnDesktop() {
+  const int left = (GetSystemMetrics(SM_CXVIRTUALSCREEN) - kWidth) / 2;
+  const int top = (GetSystemMetrics(SM_CYVIRTUALSCREEN) - kHeight) / 2;
+  SetWindowPos(hwnd_, nullptr, left < 0 ? 0 : left, top < 0 ? 0 : top, 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TForm1::Command(WORD id, WORD code) {
+  switch (id) {
+    case IDM_RUNMINIMIZED1: RunMinimized1Click(); return;
+    case IDM_REMOVEREGSETTINGS1: RemoveREGsettings1Click(); return;
+    case IDM_RESELECTNORMALIZEDIRECTORY1: ReSelectNormalizeDirectory1Click(); return;
+    case IDM_EXIT1: Exit1Click(); return;
+    case IDM_ABOUT1: About1Click(); return;
+    default: break;
+  }
+  // IDOK and IDCANCEL from the dialog navigation land here and do nothing.
+  for (TControl* control : commandControls_)
+    if (control->Id() == id) {
+      control->Notify(code);
+      return;
+    }
+}
+
+LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_COMMAND:
+      Command(LOWORD(wParam), HIWORD(wParam));
+      return 0;
+    case WM_ENABLE:
+      // Disabled or re-enabled around a modal window: recompose at once.
+      UpdateCommandLine();
+      return 0;
+    case WM_GETMINMAXINFO:
+      if (sizeLocked_) {
+        auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+        info->ptMinTrackSize = info->ptMaxTrackSize = info->ptMaxSize =
+            POINT{lockedSize_.cx, lockedSize_.cy};
+        return 0;
+      }
+      break;
+    case WM_SHOWWINDOW:
+      if (wParam && !shownBefore_) {
+        shownBefore_ = true;
+        CentreOnDesktop();
+      }
+      if (wParam) Application.ShowApplicationWindow();
+      break;
+    case WM_CTLCOLOREDIT:
+      if (reinterpret_cast<HWND>(lParam) == Edit2.Handle()) {
+        const HDC dc = reinterpret_cast<HDC>(wParam);
+        SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+        SetBkColor(dc, GetSysColor(COLOR_MENU));
+        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_MENU));
+      }
+      break;
+    case WM_LBUTTONDBLCLK:
+      FormDblClick();
+      return 0;
+    case WM_SYSCOMMAND:
+      if ((wParam & 0xFFF0) == SC_MINIMIZE) {
+        Application.Minimize();
+        return 0;
+      }
+      break;
+    case WM_CLOSE:
+      Close();
+      return 0;
+    default:
+      break;
+  }
+  return FormDefault(message, wParam, lParam);
+}
+
+}  // namespace quilbo

@@ -1,0 +1,92 @@
+#pragma once
+// TForm1, the main window: the option controls, the live command line, the
+// file pickers, the launch buttons and the menu.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "options/option_set.h"
+#include "ui/controls.h"
+#include "ui/form.h"
+#include "ui/open_dialog.h"
+#include "ui/range_field.h"
+
+namespace quilbo {
+
+class TForm2;
+
+class TForm1 : public TForm {
+ public:
+  TForm1();
+  ~TForm1() override;
+
+  // Creates the window and its controls, then runs FormCreate.
+  void Create(TForm2* aboutBox);
+  // The one close path: FormClose first; a failure there keeps the window open.
+  void Close();
+
+  // The idle handler installed by FormCreate.
+  void AppIdle();
+  // Reads the controls, composes the parameter string and shows it in Edit2.
+  void UpdateCommandLine();
+  TOptionSet ReadOptions() const;
+
+  TFont Font;  // made before the controls, released after them
+  // Controls, named as everywhere else in the program.
+  TGroupBox GroupBox1, GroupBox2, GroupBox3;
+  TRadioButton RadioButton1, RadioButton2, RadioButton3;
+  TRangeField SpinEdit1, SpinEdit2, SpinEdit3, SpinEdit4, SpinEdit5;
+  TCheckBox CheckBox1, CheckBox2, CheckBox3, CheckBox4;
+  TEdit Edit1, Edit2, Edit3;
+  TPictureButton BitBtn1, BitBtn2;
+  TPushButton Button1, Button2, Button3;
+  TStatusBar StatusBar1;
+  TToolTip ToolTip1;
+  TOpenDialog OpenDialog1;
+
+  bool RunMinimizedChecked() const;
+  void SetRunMinimizedChecked(bool checked);
+
+  // Handlers.
+  void FormCreate();
+  void FormClose();
+  void FormDblClick();
+  void RadioButton1Click();
+  void RadioButton2Click();
+  void RadioButton3Click();
+  void BitBtn1Click();
+  void BitBtn2Click();
+  void CheckBox2Click();
+  void CheckBox4Click();
+  void Button1Click();
+  void Button2Click();
+  void Button3Click();
+  void Exit1Click();
+  void About1Click();
+  // The settings commands and steps (main_form_settings.cpp).
+  void RunMinimized1Click();
+  void RemoveREGsettings1Click();
+  void ReSelectNormalizeDirectory1Click();
+  void LoadSettings();
+  void SaveSettings();
+
+ private:
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  void CreateControls();
+  void SelectOnly(const TRadioButton& selected);
+  void Command(WORD id, WORD code);
+  void CentreOnDesktop();
+
+  std::vector<TControl*> commandControls_;
+  bool closed_ = false;
+  TForm2* aboutBox_ = nullptr;
+  bool sizeLocked_ = false;
+  SIZE lockedSize_{};
+  bool shownBefore_ = false;
+
+  template <class T>
+  friend LRESULT CALLBACK WindowThunk(HWND, UINT, WPARAM, LPARAM);
+};
+
+}  // namespace quilbo

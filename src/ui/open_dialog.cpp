@@ -1,0 +1,67 @@
+#include "ui/open_dialog.h"
+
+#include <commdlg.h>
+
+#include <cstring>
+
+namespace quilbo {
+namespace {
+
+constexpr char kFilter[] = "Wave Files!\0*.wav\0The Rest!\0*.*\0";
+constexpr DWORD kFileNameSize = 260;
+
+// Once the dialog has its final size, it goes to the horizontal centre of the
+// main window's monitor, one third down, measured on the monitor's full area.
+// The hook's window is a child of the dialog.
+UINT_PTR CALLBACK CentringHook(HWND hook, UINT message, WPARAM, LPARAM lParam) {
+  if (message == WM_INITDIALOG) {
+    const auto* request = reinterpret_cast<const OPENFILENAMEA*>(lParam);
+    SetWindowLongPtrA(hook, DWLP_USER, static_cast<LONG_PTR>(request->lCustData));
+    return 0;
+  }
+  if (message != WM_NOTIFY) return 0;
+  const auto* notify = reinterpret_cast<const OFNOTIFYA*>(lParam);
+  if (notify->hdr.code != CDN_INITDONE) return 0;
+  const HWND dialog = GetParent(hook);
+  const HWND centreOn = reinterpret_cast<HWND>(GetWindowLongPtrA(hook, DWLP_USER));
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  if (!GetMonitorInfoA(MonitorFromWindow(centreOn, MONITOR_DEFAULTTONEAREST), &monitor)) return 0;
+  RECT box{};
+  GetWindowRect(dialog, &box);
+  const RECT& area = monitor.rcMonitor;
+  const int left = area.left + ((area.right - area.left) - (box.right - box.left)) / 2;
+  const int top = area.top + ((area.bottom - area.top) - (box.bottom - box.top)) / 3;
+  SetWindowPos(dialog, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  return 0;
+}
+
+}  // namespace
+
+bool TOpenDialog::Execute(HWND owner, HWND centreOn) {
+  files_.clear();
+  char fileName[kFileNameSize] = {};
+  std::strncpy(fileName, fileName_.c_str(), kFileNameSize - 1);
+
+  OPENFILENAMEA request{};
+  request.lStructSize = sizeof request;
+  request.hwndOwner = owner;
+  request.lpstrFilter = kFilter;
+  request.nFilterIndex = static_cast<DWORD>(filterIndex_);
+  request.lpstrFile = fileName;
+  request.nMaxFile = kFileNameSize;
+  request.lpstrInitialDir = "";
+  request.Flags = OFN_ENABLEHOOK | OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST |
+                  OFN_EXPLORER | OFN_ENABLESIZING;
+  request.lpfnHook = &CentringHook;
+  request.lCustData = reinterpret_cast<LPARAM>(centreOn);
+
+  // A failed dialog counts as a cancel: nothing is remembered.
+  if (!GetOpenFileNameA(&request)) return false;
+  fileName_ = fileName;
+  files_.push_back(fileName_);
+  filterIndex_ = static_cast<int>(request.nFilterIndex);
+  return true;
+}
+
+}  // namespace quilbo
