@@ -29,6 +29,7 @@ _wine_env_start_xvfb() {
   Xvfb -displayfd 9 -screen 0 "${WINE_ENV_DESKTOP}x24" -nolisten tcp -noreset \
     9>"$fifo" </dev/null >/dev/null 2>&1 &
   _wine_env_xvfb_pid=$!
+  echo "$_wine_env_xvfb_pid" >"$_wine_env_tmp/xvfb.pid"
   while [ ! -s "$fifo" ]; do
     if ! kill -0 "$_wine_env_xvfb_pid" 2>/dev/null || [ $n -ge 100 ]; then
       _wine_env_log "Xvfb did not start"; return 1
@@ -38,12 +39,32 @@ _wine_env_start_xvfb() {
   export DISPLAY=":$(head -n1 "$fifo" | tr -d '[:space:]')"
 }
 
+# Removes what a killed earlier run left in `build_dir` (its owner is gone).
+_wine_env_clean_stale() {
+  local dir owner xvfb
+  for dir in "$1"/.wine-env.*; do
+    [ -d "$dir" ] || continue
+    owner=$(cat "$dir/owner" 2>/dev/null || true)
+    if [ -n "$owner" ] && kill -0 "$owner" 2>/dev/null; then continue; fi
+    if [ -d "$dir/prefix" ]; then
+      WINEPREFIX="$dir/prefix" wineserver -k </dev/null >/dev/null 2>&1 || true
+    fi
+    xvfb=$(cat "$dir/xvfb.pid" 2>/dev/null || true)
+    if [ -n "$xvfb" ] && [ "$(cat "/proc/$xvfb/comm" 2>/dev/null)" = Xvfb ]; then
+      kill "$xvfb" 2>/dev/null || true
+    fi
+    rm -rf "$dir"
+  done
+}
+
 wine_env_up() {
   local build_dir=$1 use_display=0
   [ "${2:-}" = "--use-display" ] && use_display=1
   mkdir -p "$build_dir"
   build_dir=$(cd "$build_dir" && pwd)
+  _wine_env_clean_stale "$build_dir"
   _wine_env_tmp=$(mktemp -d "$build_dir/.wine-env.XXXXXX")
+  echo $$ >"$_wine_env_tmp/owner"
   trap wine_env_down EXIT
   trap 'exit 130' INT TERM
 

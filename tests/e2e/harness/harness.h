@@ -6,6 +6,7 @@
 // Every wait has a timeout; every App ends its process in its destructor.
 // See README.md beside this file for a short tour.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <chrono>
 #include <functional>

@@ -1,0 +1,122 @@
+// The About box: modal, placed, keyed and kept between showings.
+
+#include <algorithm>
+#include <cctype>
+
+#include "harness/harness.h"
+
+#include <gtest/gtest.h>
+
+using namespace e2e;
+
+namespace {
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::string line;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' || text[i] == '\n') {
+      lines.push_back(line);
+      line.clear();
+      if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    } else {
+      line += text[i];
+    }
+  }
+  if (!line.empty()) lines.push_back(line);
+  return lines;
+}
+
+std::string Lower(std::string s) {
+  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return s;
+}
+
+}  // namespace
+
+TEST(About, ModalPlacedKeyedAndKept) {
+  App app;
+  HWND main = app.Main();
+  ASSERT_NE(main, nullptr);
+  const std::string placeholder = " \"Select Input File!\"";
+
+  app.Menu(IDM_ABOUT1);
+  HWND about = app.WaitForAbout();
+  ASSERT_NE(about, nullptr);
+  EXPECT_EQ(Text(about), "About Box!");
+  EXPECT_TRUE(WaitUntil([&] { return !IsEnabled(main); })) << "modal: the main window is disabled";
+  const RECT client = ClientRect(about);
+  EXPECT_EQ(client.right, 254);
+  EXPECT_EQ(client.bottom, 159);
+  EXPECT_EQ(WindowRect(about).left, 848);
+  EXPECT_EQ(WindowRect(about).top, 190);
+  const DWORD style = Style(about);
+  EXPECT_TRUE(style & WS_DLGFRAME);
+  EXPECT_FALSE(style & (WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME));
+
+  HWND text = Child(about, IDC_ABOUT_RICHEDIT1);
+  HWND ok = Child(about, IDC_ABOUT_BUTTON1);
+  ASSERT_NE(text, nullptr);
+  ASSERT_NE(ok, nullptr);
+  EXPECT_NE(Lower(ClassName(text)).find("richedit"), std::string::npos) << ClassName(text);
+  EXPECT_FALSE(Style(text) & ES_READONLY);
+  EXPECT_TRUE(Style(text) & ES_MULTILINE);
+  EXPECT_TRUE(Style(text) & ES_CENTER);
+  const RECT textRect = RectInParent(text);
+  EXPECT_EQ(textRect.left, 0);
+  EXPECT_EQ(textRect.top, 0);
+  EXPECT_EQ(textRect.right, 254);
+  EXPECT_EQ(textRect.bottom, 105);
+  const auto lines = Lines(Text(text));
+  ASSERT_GE(lines.size(), 7u) << Text(text);
+  EXPECT_EQ(lines[0], "Front End for Normalize by");
+  EXPECT_EQ(lines[1].rfind("Design and concept by ", 0), 0u) << lines[1];
+  EXPECT_GT(lines[1].size(), std::string("Design and concept by ").size());
+  EXPECT_EQ(lines[2], "");
+  EXPECT_EQ(lines[3], "Mail me with suggestions/programs needed. (i'll try to ");
+  EXPECT_EQ(lines[4], "code them)");
+  EXPECT_EQ(lines[5], "");
+  EXPECT_EQ(lines[6], "Thanks 2 Torvin for Bug report!");
+  EXPECT_EQ(Text(ok), "OK");
+  const RECT okRect = RectInParent(ok);
+  EXPECT_EQ(okRect.left, 90);
+  EXPECT_EQ(okRect.top, 123);
+  EXPECT_EQ(okRect.right - okRect.left, 75);
+  EXPECT_EQ(okRect.bottom - okRect.top, 25);
+  EXPECT_TRUE(WaitUntil([&] { return FocusedWindow(about) == ok; })) << "OK has the focus";
+
+  // Idle passes go on while the box is open.
+  app.SetText(IDC_EDIT3, "C:\\x.wav");
+  EXPECT_EQ(app.WaitForCommandLine("-l 0 \"C:\\x.wav\""), "-l 0 \"C:\\x.wav\"");
+  app.SetText(IDC_EDIT3, "Select Input File!");
+  EXPECT_EQ(app.WaitForCommandLine("-l 0" + placeholder), "-l 0" + placeholder);
+
+  // Escape does nothing; an edit to the text stays; Enter on OK closes.
+  ASSERT_TRUE(Focus(ok));
+  KeyPress(VK_ESCAPE);
+  Sleep(Ms(300));
+  EXPECT_TRUE(IsVisible(about));
+  ASSERT_TRUE(Focus(text));
+  KeyPress(VK_END);
+  TypeText("zq");
+  ASSERT_TRUE(WaitUntil([&] { return Text(text).find("zq") != std::string::npos; }));
+  SetWindowPos(about, nullptr, 300, 200, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  ASSERT_TRUE(WaitUntil([&] { return WindowRect(about).left == 300; }));
+  ASSERT_TRUE(Focus(ok));
+  KeyPress(VK_RETURN);
+  EXPECT_TRUE(WaitUntil([&] { return !IsVisible(about); })) << "Enter closes";
+  EXPECT_TRUE(IsWindow(about)) << "hidden, not destroyed";
+  EXPECT_TRUE(WaitUntil([&] { return IsEnabled(main); }));
+  EXPECT_EQ(app.WaitForCommandLine("-l 0" + placeholder), "-l 0" + placeholder);
+
+  // Shown again where it was left, with the edit; the OK button closes it.
+  app.Menu(IDM_ABOUT1);
+  ASSERT_EQ(app.WaitForAbout(), about);
+  EXPECT_EQ(WindowRect(about).left, 300);
+  EXPECT_EQ(WindowRect(about).top, 200);
+  EXPECT_NE(Text(text).find("zq"), std::string::npos);
+  PostClick(ok);
+  EXPECT_TRUE(WaitUntil([&] { return !IsVisible(about); }));
+  EXPECT_TRUE(WaitUntil([&] { return IsEnabled(main); }));
+  EXPECT_TRUE(app.Running());
+}

@@ -1,0 +1,259 @@
+// The main window's behaviour: the two pickers through the real file dialog,
+// the output box rule, the enabling rules of "Go!", "Process" and
+// "MultiTasking!", closing, and the keyboard.
+
+#include "harness/harness.h"
+
+#include <gtest/gtest.h>
+
+using namespace e2e;
+
+namespace {
+
+const std::string kInput = " \"Select Input File!\"";
+
+std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
+
+// Where the dialog must stand: centred across the main window's monitor, one
+// third down, on the monitor's full area.
+POINT ExpectedDialogPosition(HWND main, HWND dialog) {
+  MONITORINFO mi{};
+  mi.cbSize = sizeof mi;
+  GetMonitorInfoA(MonitorFromWindow(main, MONITOR_DEFAULTTONEAREST), &mi);
+  const RECT r = WindowRect(dialog);
+  const LONG w = r.right - r.left, h = r.bottom - r.top;
+  return {mi.rcMonitor.left + (mi.rcMonitor.right - mi.rcMonitor.left - w) / 2,
+          mi.rcMonitor.top + (mi.rcMonitor.bottom - mi.rcMonitor.top - h) / 3};
+}
+
+bool DialogAt(HWND dialog, POINT p) {
+  const RECT r = WindowRect(dialog);
+  return r.left == p.x && r.top == p.y;
+}
+
+}  // namespace
+
+// Both pickers share one dialog: cancel changes nothing, OK puts the path into
+// its field, the next use opens on the last file chosen and on the last filter,
+// and the dialog stands centred, one third down.
+TEST(Behaviour, PickersThroughTheFileDialog) {
+  const std::string dir = ScratchDir("wave files");
+  const std::string in = dir + "in put.wav", out = dir + "out.wav";
+  WriteFile(in);
+  App app;
+  ASSERT_NE(app.Main(), nullptr);
+
+  ASSERT_TRUE(app.CancelPicker(IDC_BITBTN2));
+  EXPECT_EQ(app.Text(IDC_EDIT3), "Select Input File!");
+  EXPECT_FALSE(app.Enabled(IDC_BUTTON1));
+  EXPECT_FALSE(app.Enabled(IDC_CHECKBOX2));
+
+  // Input picker: the first use has no file name and the first filter.
+  app.Click(IDC_BITBTN2);
+  HWND dialog = app.WaitForDialog();
+  ASSERT_TRUE(IsFileDialog(dialog));
+  EXPECT_TRUE(WaitUntil([&] { return !IsEnabled(app.Main()); })) << "the main window is disabled meanwhile";
+  EXPECT_EQ(FileDialogFileName(dialog), "");
+  EXPECT_EQ(Text(FindDescendant(dialog, 1136)), "Wave Files!");
+  EXPECT_TRUE(WaitUntil([&] { return DialogAt(dialog, ExpectedDialogPosition(app.Main(), dialog)); }))
+      << "dialog at " << WindowRect(dialog).left << "," << WindowRect(dialog).top;
+  ChooseFileInDialog(dialog, in);
+  ASSERT_TRUE(app.WaitForNoDialog());
+  EXPECT_EQ(app.WaitForText(IDC_EDIT3, in), in);
+  EXPECT_EQ(app.WaitForCommandLine("-l 0 " + Quoted(in)), "-l 0 " + Quoted(in));
+  EXPECT_TRUE(app.Enabled(IDC_BUTTON1));
+  EXPECT_TRUE(app.Enabled(IDC_CHECKBOX2));
+  EXPECT_FALSE(app.Checked(IDC_CHECKBOX2));
+  EXPECT_FALSE(app.Enabled(IDC_BUTTON2));
+  EXPECT_TRUE(IsEnabled(app.Main()));
+
+  // Output picker: opens on the input file; choose "The Rest!" and a new name.
+  app.Click(IDC_BITBTN1);
+  dialog = app.WaitForDialog();
+  ASSERT_TRUE(IsFileDialog(dialog));
+  const std::string shown = FileDialogFileName(dialog);
+  EXPECT_TRUE(shown == in || shown == BaseName(in)) << shown;
+  HWND filter = FindDescendant(dialog, 1136);
+  SendMessageA(filter, CB_SETCURSEL, 1, 0);
+  SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(1136, CBN_SELCHANGE), reinterpret_cast<LPARAM>(filter));
+  EXPECT_TRUE(WaitUntil([&] { return DialogAt(dialog, ExpectedDialogPosition(app.Main(), dialog)); }));
+  ChooseFileInDialog(dialog, out);
+  ASSERT_TRUE(app.WaitForNoDialog());
+  EXPECT_EQ(app.WaitForText(IDC_EDIT1, out), out);
+  EXPECT_EQ(app.Text(IDC_EDIT3), in);
+  EXPECT_EQ(app.WaitForCommandLine("-l 0 " + Quoted(in)), "-l 0 " + Quoted(in)) << "-o is not ticked";
+
+  // Cancelled output picker: nothing changes, nothing is remembered.
+  app.Click(IDC_BITBTN1);
+  dialog = app.WaitForDialog();
+  ASSERT_TRUE(IsFileDialog(dialog));
+  EXPECT_EQ(Text(FindDescendant(dialog, 1136)), "The Rest!");
+  SetText(Child(dialog, 1148), dir + "never.wav");
+  CancelDialog(dialog);
+  ASSERT_TRUE(app.WaitForNoDialog());
+  EXPECT_EQ(app.Text(IDC_EDIT1), out);
+
+  // The input picker now opens on the output file.
+  app.Click(IDC_BITBTN2);
+  dialog = app.WaitForDialog();
+  ASSERT_TRUE(IsFileDialog(dialog));
+  const std::string again = FileDialogFileName(dialog);
+  EXPECT_TRUE(again == out || again == BaseName(out)) << again;
+  CancelDialog(dialog);
+  ASSERT_TRUE(app.WaitForNoDialog());
+  EXPECT_EQ(app.Text(IDC_EDIT3), in);
+}
+
+// Ticking "-o <file>" over the placeholder opens the output picker at once;
+// a cancel leaves the box ticked with the placeholder composed; over a chosen
+// file, or when unticking, nothing opens.
+TEST(Behaviour, OutputBoxOpensThePickerOverThePlaceholder) {
+  const std::string out = ScratchDir() + "out.wav";
+  App app;
+  ASSERT_NE(app.Main(), nullptr);
+
+  app.Click(IDC_CHECKBOX4);
+  HWND dialog = app.WaitForDialog();
+  ASSERT_TRUE(IsFileDialog(dialog));
+  CancelDialog(dialog);
+  ASSERT_TRUE(app.WaitForNoDialog());
+  EXPECT_TRUE(app.Checked(IDC_CHECKBOX4));
+  EXPECT_EQ(app.WaitForCommandLine("-l 0 -o \"Select Output File!\"" + kInput),
+            "-l 0 -o \"Select Output File!\"" + kInput);
+
+  app.Click(IDC_CHECKBOX4);  // untick: nothing opens
+  EXPECT_EQ(app.WaitForCommandLine("-l 0" + kInput), "-l 0" + kInput);
+  EXPECT_EQ(app.Dialog(), nullptr);
+
+  app.Click(IDC_CHECKBOX4);  // the placeholder is still there: the picker again
+  dialog = app.WaitForDialog();
+  ASSERT_TRUE(IsFileDialog(dialog));
+  ChooseFileInDialog(dialog, out);
+  ASSERT_TRUE(app.WaitForNoDialog());
+  EXPECT_EQ(app.WaitForText(IDC_EDIT1, out), out);
+  EXPECT_EQ(app.WaitForCommandLine("-l 0 -o " + Quoted(out) + kInput), "-l 0 -o " + Quoted(out) + kInput);
+  EXPECT_FALSE(app.Enabled(IDC_BUTTON1)) << "an output file enables nothing";
+
+  app.Click(IDC_CHECKBOX4);
+  EXPECT_EQ(app.WaitForCommandLine("-l 0" + kInput), "-l 0" + kInput);
+  app.Click(IDC_CHECKBOX4);  // a file is chosen: ticking opens nothing
+  EXPECT_EQ(app.WaitForCommandLine("-l 0 -o " + Quoted(out) + kInput), "-l 0 -o " + Quoted(out) + kInput);
+  Sleep(Ms(300));
+  EXPECT_EQ(app.Dialog(), nullptr);
+}
+
+// The enabling rules as a whole, with the starts they allow: with
+// "MultiTasking!" ticked "Go!" starts nothing and "Process" starts once, with
+// the string shown at that moment; "Go!" needs a new input file after a start.
+TEST(Behaviour, EnablingRulesAndStarts) {
+  const std::string in = ScratchDir() + "in.wav";
+  WriteFile(in);
+  App app;
+  ASSERT_NE(app.Main(), nullptr);
+  auto state = [&] {
+    return std::string(app.Enabled(IDC_BUTTON1) ? "Go " : "go ") + (app.Enabled(IDC_BUTTON2) ? "Process " : "process ") +
+           (app.Enabled(IDC_CHECKBOX2) ? "MT" : "mt") + (app.Checked(IDC_CHECKBOX2) ? "+" : "-");
+  };
+  EXPECT_EQ(state(), "go process mt-");
+
+  ASSERT_TRUE(app.PickFile(IDC_BITBTN2, in));
+  EXPECT_TRUE(WaitUntil([&] { return state() == "Go process MT-"; })) << state();
+
+  app.Click(IDC_CHECKBOX2);
+  EXPECT_TRUE(WaitUntil([&] { return state() == "Go Process MT+"; })) << state();
+  app.Click(IDC_CHECKBOX2);
+  EXPECT_TRUE(WaitUntil([&] { return state() == "Go process MT-"; })) << state();
+  app.Click(IDC_CHECKBOX2);
+  EXPECT_TRUE(WaitUntil([&] { return state() == "Go Process MT+"; })) << state();
+
+  app.Click(IDC_BUTTON1);  // Go! with MultiTasking! ticked: no start
+  EXPECT_TRUE(WaitUntil([&] { return state() == "go Process MT+"; })) << state();
+  Sleep(Ms(500));
+  EXPECT_TRUE(Launches().empty());
+
+  app.Click(IDC_CHECKBOX1);
+  const std::string shown = app.WaitForCommandLine("-l 0 -b 64 " + Quoted(in));
+  ASSERT_EQ(shown, "-l 0 -b 64 " + Quoted(in));
+  app.Click(IDC_BUTTON2);
+  EXPECT_TRUE(WaitUntil([&] { return state() == "go process MT-"; })) << state();
+  auto launches = WaitForLaunches(1);
+  Sleep(Ms(500));
+  launches = Launches();
+  ASSERT_EQ(launches.size(), 1u);
+  EXPECT_EQ(launches[0].args, (std::vector<std::string>{"-l", "0", "-b", "64", in}));
+
+  // A new input file enables Go! again (Process stays off: the box is unticked).
+  ASSERT_TRUE(app.PickFile(IDC_BITBTN2, in));
+  EXPECT_TRUE(WaitUntil([&] { return state() == "Go process MT-"; })) << state();
+  app.Click(IDC_BUTTON1);
+  EXPECT_TRUE(WaitUntil([&] { return state() == "go process MT-"; })) << state();
+  EXPECT_EQ(WaitForLaunches(2).size(), 2u);
+  Sleep(Ms(300));
+  EXPECT_EQ(Launches().size(), 2u);
+}
+
+// "MultiTasking!" ticked by the stored settings: "Process" is off at start and
+// comes on with the first input file.
+TEST(Behaviour, StoredMultiTaskingEnablesProcessWithTheFirstInput) {
+  const std::string in = ScratchDir() + "in.wav";
+  WriteFile(in);
+  StartOptions o;
+  o.values = {{"MT", "yes"}};
+  App app(o);
+  ASSERT_NE(app.Main(), nullptr);
+  EXPECT_TRUE(app.Checked(IDC_CHECKBOX2));
+  EXPECT_FALSE(app.Enabled(IDC_CHECKBOX2));
+  EXPECT_FALSE(app.Enabled(IDC_BUTTON2));
+  ASSERT_TRUE(app.PickFile(IDC_BITBTN2, in));
+  EXPECT_TRUE(WaitUntil([&] { return app.Enabled(IDC_BUTTON2) && app.Enabled(IDC_BUTTON1); }));
+  EXPECT_TRUE(app.Checked(IDC_CHECKBOX2));
+}
+
+// Enter clicks only a focused push button; Enter in a field, Escape and a
+// double click on the background do nothing.
+TEST(Behaviour, KeyboardAndBackground) {
+  App app;
+  ASSERT_NE(app.Main(), nullptr);
+  HWND main = app.Main();
+
+  ASSERT_TRUE(Focus(app.Control(IDC_EDIT3)));
+  KeyPress(VK_RETURN);
+  KeyPress(VK_ESCAPE);
+  const POINT origin = ClientOrigin(main);
+  MouseDoubleClick({origin.x + 480, origin.y + 50});  // between "Misc. Options" and "Go!"
+  Sleep(Ms(500));
+  EXPECT_TRUE(app.Running());
+  EXPECT_TRUE(IsVisible(main));
+  EXPECT_EQ(app.Dialog(), nullptr);
+  EXPECT_EQ(app.Text(IDC_EDIT3), "Select Input File!");
+  EXPECT_EQ(app.CommandLine(), "-l 0" + kInput);
+
+  ASSERT_TRUE(Focus(app.Control(IDC_BITBTN2)));
+  KeyPress(VK_RETURN);
+  HWND dialog = app.WaitForDialog();
+  ASSERT_TRUE(IsFileDialog(dialog)) << "Enter on the focused input picker";
+  CancelDialog(dialog);
+  ASSERT_TRUE(app.WaitForNoDialog());
+
+  ASSERT_TRUE(Focus(app.Control(IDC_BUTTON3)));
+  KeyPress(VK_RETURN);
+  EXPECT_TRUE(app.WaitForExit()) << "Enter on the focused \"Leave\"";
+}
+
+// "Leave" and "&Exit!" close through the close handler, which saves the settings.
+TEST(Behaviour, LeaveAndExitClose) {
+  for (int command : {IDC_BUTTON3, IDM_EXIT1}) {
+    SCOPED_TRACE(command == IDC_BUTTON3 ? "Leave" : "Exit!");
+    App app;
+    ASSERT_NE(app.Main(), nullptr);
+    app.Click(IDC_RADIOBUTTON3);
+    ASSERT_TRUE(WaitUntil([&] { return app.Checked(IDC_RADIOBUTTON3); }));
+    if (command == IDC_BUTTON3) {
+      app.Click(IDC_BUTTON3);
+    } else {
+      app.Menu(IDM_EXIT1);
+    }
+    ASSERT_TRUE(app.WaitForExit());
+    EXPECT_EQ(reg::Read("cual?"), "m") << "the close handler saved the mode";
+  }
+}

@@ -1,0 +1,290 @@
+// The main window as laid out, and the live parameter string in Edit2.
+#include "harness/harness.h"
+
+#include <gtest/gtest.h>
+
+using namespace e2e;
+
+namespace {
+
+constexpr const char* kTitle = "Quilbo-FE (4Normalize by Orvandel)";
+constexpr int kWidth = 648, kHeight = 273;
+
+enum class Kind { Radio, Check, Push, Picture, Group, Edit, Numeric, Status };
+
+struct ControlRow {
+  const char* name;
+  int id;
+  Kind kind;
+  const char* text;  // caption or initial text (Edit2: checked by the composition test)
+  RECT bounds;       // left, top, right, bottom in the client area
+  bool enabled;
+  bool checked;
+};
+
+const ControlRow kControls[] = {
+    {"GroupBox1", IDC_GROUPBOX1, Kind::Group, "Amplification Options", {6, 1, 227, 96}, true, false},
+    {"GroupBox2", IDC_GROUPBOX2, Kind::Group, "Misc. Options", {243, 1, 407, 96}, true, false},
+    {"GroupBox3", IDC_GROUPBOX3, Kind::Group, "Input/Output", {6, 103, 635, 204}, true, false},
+    {"RadioButton1", IDC_RADIOBUTTON1, Kind::Radio, "-l <Ratio>", {18, 18, 83, 35}, true, true},
+    {"RadioButton2", IDC_RADIOBUTTON2, Kind::Radio, "-a <level>", {18, 43, 83, 60}, true, false},
+    {"RadioButton3", IDC_RADIOBUTTON3, Kind::Radio, "-m <percent>", {18, 68, 99, 85}, true, false},
+    {"SpinEdit1", IDC_SPINEDIT1, Kind::Numeric, "0", {171, 15, 216, 37}, true, false},
+    {"SpinEdit2", IDC_SPINEDIT2, Kind::Numeric, "0", {171, 40, 216, 62}, true, false},
+    {"SpinEdit3", IDC_SPINEDIT3, Kind::Numeric, "100", {171, 65, 216, 87}, true, false},
+    {"CheckBox1", IDC_CHECKBOX1, Kind::Check, "-b <size>", {256, 17, 318, 34}, true, false},
+    {"SpinEdit4", IDC_SPINEDIT4, Kind::Numeric, "0", {347, 42, 392, 64}, true, false},
+    {"CheckBox2", IDC_CHECKBOX2, Kind::Check, "MultiTasking!", {257, 73, 393, 90}, false, false},
+    {"CheckBox3", IDC_CHECKBOX3, Kind::Check, "-x <level>", {256, 44, 321, 61}, true, false},
+    {"SpinEdit5", IDC_SPINEDIT5, Kind::Numeric, "64", {337, 14, 392, 36}, true, false},
+    {"Edit1", IDC_EDIT1, Kind::Edit, "Select Output File!", {78, 146, 548, 167}, true, false},
+    {"BitBtn1", IDC_BITBTN1, Kind::Picture, "", {563, 144, 591, 169}, true, false},
+    {"CheckBox4", IDC_CHECKBOX4, Kind::Check, "-o <file>", {16, 149, 74, 166}, true, false},
+    {"Edit2", IDC_EDIT2, Kind::Edit, nullptr, {14, 174, 629, 195}, true, false},
+    {"Button1", IDC_BUTTON1, Kind::Push, "Go!", {554, 0, 629, 25}, false, false},
+    {"Edit3", IDC_EDIT3, Kind::Edit, "Select Input File!", {78, 117, 548, 138}, true, false},
+    {"BitBtn2", IDC_BITBTN2, Kind::Picture, "", {563, 115, 591, 140}, true, false},
+    {"Button2", IDC_BUTTON2, Kind::Push, "Process", {553, 36, 628, 61}, false, false},
+    {"Button3", IDC_BUTTON3, Kind::Push, "Leave", {553, 71, 628, 96}, true, false},
+    {"StatusBar1", IDC_STATUSBAR1, Kind::Status, "", {0, 207, 640, 227}, true, false},
+};
+
+bool KindMatches(HWND w, Kind kind) {
+  const std::string cls = ClassName(w);
+  const DWORD type = Style(w) & BS_TYPEMASK;
+  switch (kind) {
+    case Kind::Radio: return cls == "Button" && (type == BS_AUTORADIOBUTTON || type == BS_RADIOBUTTON);
+    case Kind::Check: return cls == "Button" && (type == BS_AUTOCHECKBOX || type == BS_CHECKBOX);
+    case Kind::Push: return cls == "Button" && (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON);
+    case Kind::Picture:
+      return cls == "Button" && (type == BS_OWNERDRAW || ((Style(w) & BS_BITMAP) && type <= BS_DEFPUSHBUTTON));
+    case Kind::Group: return cls == "Button" && type == BS_GROUPBOX;
+    case Kind::Edit: return cls == "Edit" && !(Style(w) & ES_MULTILINE);
+    case Kind::Numeric: {
+      bool arrows = false;
+      for (HWND c : Children(w)) arrows |= ClassName(c) == QUILBO_RANGE_FIELD_BUTTONS_CLASS;
+      return cls == "Edit" && arrows;
+    }
+    case Kind::Status: return cls == STATUSCLASSNAMEA && (Style(w) & SBARS_SIZEGRIP);
+  }
+  return false;
+}
+
+std::string Describe(const RECT& r) {
+  return std::to_string(r.left) + "," + std::to_string(r.top) + " " + std::to_string(r.right - r.left) + "x" +
+         std::to_string(r.bottom - r.top);
+}
+
+}  // namespace
+
+// Title, frame, place on the screen, every control as laid out, the application
+// window with the task-bar button.
+TEST(Spine, WindowAndControlsAsLaidOut) {
+  App app;
+  HWND main = app.Main();
+  ASSERT_NE(main, nullptr);
+  EXPECT_EQ(Text(main), kTitle);
+  const RECT outer = WindowRect(main);
+  EXPECT_EQ(Describe(outer), Describe({(GetSystemMetrics(SM_CXVIRTUALSCREEN) - kWidth) / 2,
+                                       (GetSystemMetrics(SM_CYVIRTUALSCREEN) - kHeight) / 2,
+                                       (GetSystemMetrics(SM_CXVIRTUALSCREEN) - kWidth) / 2 + kWidth,
+                                       (GetSystemMetrics(SM_CYVIRTUALSCREEN) - kHeight) / 2 + kHeight}));
+  const DWORD style = Style(main);
+  EXPECT_TRUE(style & WS_THICKFRAME);
+  EXPECT_TRUE(style & WS_MINIMIZEBOX);
+  EXPECT_TRUE(style & WS_MAXIMIZEBOX);
+  EXPECT_FALSE(style & (WS_HSCROLL | WS_VSCROLL));
+  EXPECT_NE(GetMenu(main), nullptr);
+  EXPECT_TRUE(SendMessageA(main, WM_GETICON, ICON_BIG, 0) || GetClassLongPtrA(main, GCLP_HICON));
+
+  for (const auto& row : kControls) {
+    SCOPED_TRACE(row.name);
+    HWND w = app.Control(row.id);
+    ASSERT_NE(w, nullptr);
+    EXPECT_TRUE(KindMatches(w, row.kind)) << ClassName(w) << " style " << std::hex << Style(w);
+    EXPECT_EQ(Describe(RectInParent(w)), Describe(row.bounds));
+    if (row.text) EXPECT_EQ(Text(w), row.text);
+    EXPECT_EQ(IsEnabled(w), row.enabled);
+    EXPECT_TRUE(IsVisible(w));
+    if (row.kind == Kind::Radio || row.kind == Kind::Check) EXPECT_EQ(IsChecked(w), row.checked);
+  }
+
+  // The application window: zero size, the program's title and icon.
+  const auto apps = TopLevelWindows(app.Pid(), QUILBO_APP_CLASS);
+  ASSERT_EQ(apps.size(), 1u);
+  EXPECT_EQ(Text(apps[0]), "Quilbo");
+  const RECT appRect = WindowRect(apps[0]);
+  EXPECT_EQ(appRect.right - appRect.left, 0);
+  EXPECT_EQ(appRect.bottom - appRect.top, 0);
+  EXPECT_TRUE(SendMessageA(apps[0], WM_GETICON, ICON_BIG, 0) || GetClassLongPtrA(apps[0], GCLP_HICON));
+  EXPECT_EQ(GetWindow(main, GW_OWNER), apps[0]) << "the task-bar button belongs to the application window";
+}
+
+// Dragging the border and maximising are both forced back to 648 x 273; a drag
+// of the caption still moves the window (so the drags do reach it).
+TEST(Spine, SizeIsLocked) {
+  App app;
+  HWND main = app.Main();
+  ASSERT_NE(main, nullptr);
+  ASSERT_TRUE(Focus(main));
+  auto size = [&] {
+    const RECT r = WindowRect(main);
+    return std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top);
+  };
+  const RECT before = WindowRect(main);
+
+  // Right border, then bottom-right corner, dragged outwards and inwards.
+  const POINT grips[] = {{before.right - 2, (before.top + before.bottom) / 2},
+                         {before.right - 2, before.bottom - 2}};
+  for (POINT grip : grips) {
+    for (int delta : {80, -120}) {
+      MouseMove(grip);
+      MouseDown();
+      MouseMove({grip.x + delta / 2, grip.y + delta / 2});
+      MouseMove({grip.x + delta, grip.y + delta});
+      MouseUp();
+      Sleep(Ms(200));
+      EXPECT_EQ(size(), "648x273") << "after dragging the border by " << delta;
+    }
+  }
+
+  const POINT caption{(before.left + before.right) / 2, before.top + GetSystemMetrics(SM_CYFRAME) + 5};
+  MouseMove(caption);
+  MouseDown();
+  MouseMove({caption.x - 20, caption.y + 10});
+  MouseMove({caption.x - 40, caption.y + 20});
+  MouseUp();
+  EXPECT_TRUE(WaitUntil([&] { return WindowRect(main).left == before.left - 40; }))
+      << "the caption drag did not move the window: the border drags above prove nothing";
+
+  PostMessageA(main, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+  EXPECT_TRUE(WaitUntil([&] { return IsZoomed(main) != FALSE; }));
+  Sleep(Ms(200));
+  EXPECT_EQ(size(), "648x273") << "after maximising";
+}
+
+// Tab walks the tab stops in their order, skipping the disabled buttons and
+// the unselected radio buttons.
+TEST(Spine, TabOrder) {
+  App app;
+  ASSERT_NE(app.Main(), nullptr);
+  const int expected[] = {IDC_SPINEDIT1, IDC_SPINEDIT2, IDC_SPINEDIT3, IDC_CHECKBOX1, IDC_SPINEDIT4,
+                          IDC_CHECKBOX3, IDC_SPINEDIT5, IDC_EDIT1,     IDC_BITBTN1,   IDC_CHECKBOX4,
+                          IDC_EDIT2,     IDC_EDIT3,     IDC_BITBTN2,   IDC_BUTTON3,   IDC_RADIOBUTTON1};
+  ASSERT_TRUE(Focus(app.Control(IDC_RADIOBUTTON1)));
+  for (int id : expected) {
+    KeyPress(VK_TAB);
+    EXPECT_TRUE(WaitUntil([&] { return FocusedWindow(app.Main()) == app.Control(id); }, Ms(1000)))
+        << "expected control " << id << ", focus is on " << GetDlgCtrlID(FocusedWindow(app.Main()));
+  }
+  // Selecting another radio button makes it the group's tab stop.
+  app.Click(IDC_RADIOBUTTON3);
+  ASSERT_TRUE(WaitUntil([&] { return app.Checked(IDC_RADIOBUTTON3); }));
+  ASSERT_TRUE(Focus(app.Control(IDC_BUTTON3)));
+  KeyPress(VK_TAB);
+  EXPECT_TRUE(WaitUntil([&] { return FocusedWindow(app.Main()) == app.Control(IDC_RADIOBUTTON3); }, Ms(1000)));
+  EXPECT_TRUE(Style(app.Control(IDC_RADIOBUTTON3)) & WS_TABSTOP);
+  EXPECT_FALSE(Style(app.Control(IDC_RADIOBUTTON1)) & WS_TABSTOP);
+}
+
+// Edit2 shows the composition of the controls' state after each batch of input.
+TEST(Spine, CommandLineFollowsTheControls) {
+  App app;
+  ASSERT_NE(app.Main(), nullptr);
+  const std::string placeholder = " \"Select Input File!\"";
+  EXPECT_EQ(app.WaitForCommandLine("-l 0" + placeholder), "-l 0" + placeholder);
+
+  app.Click(IDC_RADIOBUTTON2);
+  app.Click(IDC_CHECKBOX1);
+  EXPECT_EQ(app.WaitForCommandLine("-a 0 -b 64" + placeholder), "-a 0 -b 64" + placeholder);
+  EXPECT_FALSE(app.Checked(IDC_RADIOBUTTON1));
+  EXPECT_TRUE(app.Checked(IDC_RADIOBUTTON2));
+  EXPECT_FALSE(app.Checked(IDC_RADIOBUTTON3));
+
+  // Emptied numeric fields compose their minimum; out-of-range text is composed
+  // as it stands; a path is composed verbatim, spaces and quotes included.
+  app.SetText(IDC_SPINEDIT2, "");
+  app.SetText(IDC_SPINEDIT5, "");
+  EXPECT_EQ(app.WaitForCommandLine("-a -30 -b 16" + placeholder), "-a -30 -b 16" + placeholder);
+  app.SetText(IDC_SPINEDIT2, "-6");
+  app.SetText(IDC_SPINEDIT5, "64");
+  app.Click(IDC_CHECKBOX1);
+  EXPECT_EQ(app.WaitForCommandLine("-a -6" + placeholder), "-a -6" + placeholder);
+
+  app.SetText(IDC_SPINEDIT4, "3");
+  app.Click(IDC_RADIOBUTTON3);
+  app.Click(IDC_CHECKBOX1);
+  app.Click(IDC_CHECKBOX3);
+  EXPECT_EQ(app.WaitForCommandLine("-m 100 -b 64 -x 3" + placeholder), "-m 100 -b 64 -x 3" + placeholder);
+
+  app.SetText(IDC_SPINEDIT1, "250");
+  app.SetText(IDC_EDIT3, "C:\\my \"files\"\\a  b.wav");
+  app.Click(IDC_RADIOBUTTON1);
+  app.Click(IDC_CHECKBOX1);
+  app.Click(IDC_CHECKBOX3);
+  EXPECT_EQ(app.WaitForCommandLine("-l 250 \"C:\\my \"files\"\\a  b.wav\""), "-l 250 \"C:\\my \"files\"\\a  b.wav\"");
+  app.SetText(IDC_SPINEDIT1, "");
+  EXPECT_EQ(app.WaitForCommandLine("-l -100 \"C:\\my \"files\"\\a  b.wav\""),
+            "-l -100 \"C:\\my \"files\"\\a  b.wav\"");
+  app.SetText(IDC_SPINEDIT1, "0");
+  app.SetText(IDC_EDIT3, "Select Input File!");
+  EXPECT_EQ(app.WaitForCommandLine("-l 0" + placeholder), "-l 0" + placeholder);
+
+  // Typed text does not stay; typing into the input field does (the keys arrive).
+  HWND edit2 = app.Control(IDC_EDIT2);
+  ASSERT_TRUE(Focus(edit2));
+  KeyPress(VK_END);
+  TypeText("zz");
+  Sleep(Ms(300));
+  EXPECT_EQ(app.WaitForCommandLine("-l 0" + placeholder), "-l 0" + placeholder);
+  ASSERT_TRUE(Focus(app.Control(IDC_EDIT3)));
+  KeyPress(VK_END);
+  TypeText("zz");
+  EXPECT_EQ(app.WaitForCommandLine("-l 0 \"Select Input File!zz\""), "-l 0 \"Select Input File!zz\"");
+
+  // An unchanged string is not set again: a selection in Edit2 survives idle
+  // passes (mouse moves over the window cause them).
+  SendMessageA(edit2, EM_SETSEL, 2, 5);
+  for (int i = 0; i < 5; ++i) {
+    MouseMove({Centre(app.Main()).x + i * 7, Centre(app.Main()).y});
+    Sleep(Ms(50));
+  }
+  const auto selection = static_cast<DWORD>(SendMessageA(edit2, EM_GETSEL, 0, 0));
+  EXPECT_EQ(LOWORD(selection), 2);
+  EXPECT_EQ(HIWORD(selection), 5);
+}
+
+// With the window idle and the mouse still, the program uses no CPU: it blocks
+// between messages instead of polling.
+TEST(Spine, IdleWindowDoesNoWork) {
+  App app;
+  ASSERT_NE(app.Main(), nullptr);
+  ASSERT_EQ(app.WaitForCommandLine("-l 0 \"Select Input File!\""), "-l 0 \"Select Input File!\"");
+  MouseMove({2, 2});  // off the window
+  Sleep(Ms(3000));     // let tooltips and start-up work die down
+  const Ms before = app.CpuTime();
+  Sleep(Ms(3000));
+  const Ms used = app.CpuTime() - before;
+  EXPECT_LE(used.count(), 30) << "CPU time used in 3 s of idling";
+}
+
+// Resting the mouse on a control shows the short part of its hint, after a
+// delay, and hides it again later.
+TEST(Spine, TooltipShowsTheShortHint) {
+  App app;
+  ASSERT_NE(app.Main(), nullptr);
+  ASSERT_TRUE(Focus(app.Main()));
+  MouseMove(Centre(app.Control(IDC_CHECKBOX1)));
+  const auto shown = std::chrono::steady_clock::now();
+  EXPECT_EQ(VisibleTooltip(app.Pid()), nullptr) << "shown at once";
+  HWND tip = nullptr;
+  EXPECT_TRUE(WaitUntil([&] { return (tip = VisibleTooltip(app.Pid())) != nullptr; }));
+  const auto delay = std::chrono::duration_cast<Ms>(std::chrono::steady_clock::now() - shown);
+  EXPECT_GE(delay.count(), 350);
+  EXPECT_EQ(Text(tip), "Buffer Size");
+  EXPECT_TRUE(WaitUntil([&] { return VisibleTooltip(app.Pid()) == nullptr; }, Ms(6000))) << "never hidden";
+
+  MouseMove(Centre(app.Control(IDC_RADIOBUTTON2)));
+  EXPECT_TRUE(WaitUntil([&] { return (tip = VisibleTooltip(app.Pid())) != nullptr; }));
+  EXPECT_EQ(Text(tip), "Level");
+}
