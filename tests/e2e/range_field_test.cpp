@@ -117,6 +117,8 @@ TEST(RangeField, RefusesEnterAndLettersButTakesAnyPastedText) {
   EXPECT_EQ(app.WaitForText(IDC_SPINEDIT1, "0+7"), "0+7");
   EXPECT_EQ(app.WaitForCommandLine("-l -100" + kInput), "-l -100" + kInput);
   ASSERT_TRUE(app.Running());
+  LeaveByTab(field);
+  EXPECT_EQ(app.Text(IDC_SPINEDIT1), "0+7");  // unconvertible: left alone
 
   struct Paste {
     const char* clipboard;
