@@ -325,6 +325,11 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
       Close();
       return 0;
+    case WM_ENDSESSION:
+      // Windows ends the program without closing the window: the run's
+      // settings are kept all the same.
+      if (wParam) SaveSettingsAtSessionEnd();
+      return 0;
     default:
       break;
   }

@@ -70,6 +70,8 @@ class TForm1 : public TForm {
   void ReSelectNormalizeDirectory1Click();
   void LoadSettings();
   void SaveSettings();
+  // The save when Windows ends the session: errors are dropped, not shown.
+  void SaveSettingsAtSessionEnd();
 
  private:
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
