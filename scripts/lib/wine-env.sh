@@ -79,6 +79,10 @@ wine_env_up() {
   export WINE_ENV_DESKTOP
   # Service processes must not hold our callers' pipes open (CTest would wait on them).
   wineboot -i </dev/null >/dev/null 2>&1
+  # Debian's Wine does not find the fonts of fonts-wine on its own: without them
+  # "MS Sans Serif" falls back to a wider face that cuts the captions, and the
+  # caption buttons draw as letters (no Marlett). The prefix's Fonts folder works.
+  cp -n /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
   cat >"$_wine_env_tmp/setup.reg" <<EOF
 REGEDIT4
 
