@@ -155,7 +155,7 @@ TEST(SettingsStoreTest, LoadsEachValueByItsDecodingRule) {
       {"size", S, Sz(" 64"), "64", ""},
       {"size", S, Sz("2147483647"), "16384", ""},
       {"xlevel", S, Sz("0x0A"), "10", ""},
-      {"xlevel", S, Sz("12\0" "99"), "12", ""},  // text ends at its first zero
+      {"xlevel", S, std::string("12\0" "99", 5), "12", ""},  // text ends at its first zero
       {"xlevel", S, "7", "7", ""},                 // stored without a terminating zero
       {"size", S, Sz("64 "), "64", "'64 ' is not a valid integer value"},
       {"ratio", S, Sz("abc"), "0", "'abc' is not a valid integer value"},
