@@ -4,6 +4,12 @@
 #include <bit>
 #include <cstring>
 #include <limits>
+#include <type_traits>
+
+#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
+#include <emmintrin.h>
+#define NORMALIZE_SSE2 1
+#endif
 
 namespace normalize {
 namespace {
@@ -12,13 +18,19 @@ static_assert(std::endian::native == std::endian::little,
               "samples are read in place as little-endian values");
 static_assert(std::numeric_limits<double>::is_iec559);
 
-// Adding and removing 1.5 * 2^52 leaves a double rounded to the nearest
-// integer (ties to even) with plain IEEE arithmetic, which vectorises where a
-// call to nearbyint would not. Valid for |x| < 2^51, so callers clamp first.
-constexpr double kRoundingMagic = 6755399441055744.0;
+// Adding and removing 1.5 * 2^(mantissa bits) leaves a value rounded to the
+// nearest integer (ties to even) with plain IEEE arithmetic, which vectorises
+// where a call to nearbyint would not. Valid for magnitudes below 2^22 (float)
+// or 2^51 (double), so callers clamp first.
+template <typename Real>
+constexpr Real kRoundingMagic = std::is_same_v<Real, float> ? Real(12582912.0) : Real(6755399441055744.0);
 
+// 8- and 16-bit samples are computed in float, which SSE2 vectorises: integer
+// results in range are exact, others are within 1/256 of a step of the exact
+// product. Wider samples need double.
 struct U8 {
   using Value = std::int32_t;
+  using Real = float;
   static constexpr std::size_t kBytes = 1;
   static Value Load(const std::byte* p) { return std::to_integer<std::int32_t>(*p) - 128; }
   static void Store(std::byte* p, Value v) { *p = static_cast<std::byte>(v + 128); }
@@ -26,6 +38,7 @@ struct U8 {
 
 struct S16 {
   using Value = std::int32_t;
+  using Real = float;
   static constexpr std::size_t kBytes = 2;
   static Value Load(const std::byte* p) {
     std::int16_t v;
@@ -40,6 +53,7 @@ struct S16 {
 
 struct S24 {
   using Value = std::int32_t;
+  using Real = double;
   static constexpr std::size_t kBytes = 3;
   static Value Load(const std::byte* p) {
     const auto u = std::to_integer<std::uint32_t>(p[0]) | std::to_integer<std::uint32_t>(p[1]) << 8 |
@@ -56,6 +70,7 @@ struct S24 {
 
 struct S32 {
   using Value = std::int32_t;
+  using Real = double;
   static constexpr std::size_t kBytes = 4;
   static Value Load(const std::byte* p) {
     std::int32_t v;
@@ -109,27 +124,79 @@ struct IntegerGain {
 template <typename Codec>
 void GainIntegers(std::byte* data, std::size_t samples, const IntegerGain& k, PeakTracker& before,
                   std::uint64_t& clipped) {
+  using Real = typename Codec::Real;
   std::int32_t lo = static_cast<std::int32_t>(before.min);
   std::int32_t hi = static_cast<std::int32_t>(before.max);
-  std::uint64_t clamps = 0;
-  const double guard_low = k.lowest - 1;
-  const double guard_high = k.highest + 1;
+  std::uint32_t clamps = 0;  // a buffer holds far fewer than 2^32 samples
+  const auto factor = static_cast<Real>(k.factor);
+  const auto lowest = static_cast<Real>(k.lowest);
+  const auto highest = static_cast<Real>(k.highest);
+  const Real guard_low = lowest - 1;
+  const Real guard_high = highest + 1;
+  constexpr Real magic = kRoundingMagic<Real>;
   for (std::size_t i = 0; i < samples; ++i) {
     std::byte* p = data + i * Codec::kBytes;
     const std::int32_t v = Codec::Load(p);
     lo = v < lo ? v : lo;
     hi = v > hi ? v : hi;
-    double x = static_cast<double>(v) * k.factor;
-    x = x < guard_low ? guard_low : (x > guard_high ? guard_high : x);
-    x = (x + kRoundingMagic) - kRoundingMagic;
-    clamps += static_cast<std::uint64_t>((x < k.lowest) | (x > k.highest));
-    x = x < k.lowest ? k.lowest : (x > k.highest ? k.highest : x);
+    Real x = static_cast<Real>(v) * factor;
+    x = x < guard_low ? guard_low : x;
+    x = x > guard_high ? guard_high : x;
+    x = (x + magic) - magic;
+    clamps += x < lowest;
+    clamps += x > highest;
+    x = x < lowest ? lowest : x;
+    x = x > highest ? highest : x;
     Codec::Store(p, static_cast<std::int32_t>(x) * k.quantum);
   }
   before.min = lo;
   before.max = hi;
   clipped += clamps;
 }
+
+#ifdef NORMALIZE_SSE2
+// 16-bit samples, the most common kind, eight at a time: the conversion to
+// integers rounds to nearest (ties to even, the default mode) and the
+// saturating pack clamps to the 16-bit range. Returns how many samples it did.
+std::size_t GainS16Sse2(std::byte* data, std::size_t samples, float factor, PeakTracker& before,
+                        std::uint64_t& clipped) {
+  const __m128 gain = _mm_set1_ps(factor);
+  const __m128 guard_low = _mm_set1_ps(-32769.0f);
+  const __m128 guard_high = _mm_set1_ps(32769.0f);
+  const __m128i lowest = _mm_set1_epi32(-32768);
+  const __m128i highest = _mm_set1_epi32(32767);
+  __m128i low = _mm_set1_epi16(static_cast<short>(before.min));
+  __m128i high = _mm_set1_epi16(static_cast<short>(before.max));
+  __m128i clamps = _mm_setzero_si128();
+  std::size_t i = 0;
+  for (; i + 8 <= samples; i += 8) {
+    auto* p = reinterpret_cast<__m128i*>(data + 2 * i);
+    const __m128i s = _mm_loadu_si128(p);
+    low = _mm_min_epi16(low, s);
+    high = _mm_max_epi16(high, s);
+    __m128i rounded[2];
+    for (int half = 0; half < 2; ++half) {
+      const __m128i pair = half == 0 ? _mm_unpacklo_epi16(s, s) : _mm_unpackhi_epi16(s, s);
+      __m128 x = _mm_mul_ps(_mm_cvtepi32_ps(_mm_srai_epi32(pair, 16)), gain);
+      x = _mm_min_ps(_mm_max_ps(x, guard_low), guard_high);
+      const __m128i r = _mm_cvtps_epi32(x);
+      clamps = _mm_sub_epi32(clamps, _mm_cmpgt_epi32(r, highest));
+      clamps = _mm_sub_epi32(clamps, _mm_cmplt_epi32(r, lowest));
+      rounded[half] = r;
+    }
+    _mm_storeu_si128(p, _mm_packs_epi32(rounded[0], rounded[1]));
+  }
+  alignas(16) std::int16_t lows[8], highs[8];
+  alignas(16) std::int32_t counts[4];
+  _mm_store_si128(reinterpret_cast<__m128i*>(lows), low);
+  _mm_store_si128(reinterpret_cast<__m128i*>(highs), high);
+  _mm_store_si128(reinterpret_cast<__m128i*>(counts), clamps);
+  before.min = *std::min_element(lows, lows + 8);
+  before.max = *std::max_element(highs, highs + 8);
+  for (std::int32_t count : counts) clipped += static_cast<std::uint32_t>(count);
+  return i;
+}
+#endif
 
 template <typename Codec>
 void GainFloats(std::byte* data, std::size_t samples, double gain, PeakTracker& before) {
@@ -183,8 +250,17 @@ void ApplyGain(const SampleFormat& format, std::byte* data, std::size_t samples,
   switch (format.encoding) {
     case SampleEncoding::kUnsigned8:
       return GainIntegers<U8>(data, samples, MakeIntegerGain(format, gain), before, clipped);
-    case SampleEncoding::kSigned16:
-      return GainIntegers<S16>(data, samples, MakeIntegerGain(format, gain), before, clipped);
+    case SampleEncoding::kSigned16: {
+      const IntegerGain k = MakeIntegerGain(format, gain);
+#ifdef NORMALIZE_SSE2
+      if (k.quantum == 1) {
+        const std::size_t done = GainS16Sse2(data, samples, static_cast<float>(gain), before, clipped);
+        data += 2 * done;
+        samples -= done;
+      }
+#endif
+      return GainIntegers<S16>(data, samples, k, before, clipped);
+    }
     case SampleEncoding::kSigned24:
       return GainIntegers<S24>(data, samples, MakeIntegerGain(format, gain), before, clipped);
     case SampleEncoding::kSigned32:

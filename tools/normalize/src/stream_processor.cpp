@@ -10,12 +10,29 @@
 namespace normalize {
 namespace {
 
-// Every sample size (1, 2, 3, 4, 8 bytes) divides this, so a buffer of a
-// multiple of it never splits a sample.
-constexpr std::size_t kSampleSizesLcm = 24;
 constexpr std::uint32_t kSizeInDs64 = 0xFFFFFFFF;
+// Reads and writes of whole, aligned pages are much cheaper for the system
+// than ones that straddle them.
+constexpr std::uint64_t kPage = 4096;
 
 std::uint64_t Padded(std::uint64_t size) { return size + size % 2; }
+
+// The block size: a multiple of both the page and the sample size.
+std::size_t BlockBytes(std::size_t buffer_bytes, unsigned sample_bytes) {
+  const std::size_t unit = sample_bytes % 3 == 0 ? 3 * kPage : kPage;
+  return std::max(unit, buffer_bytes - buffer_bytes % unit);
+}
+
+// Bytes from `start` to the first page boundary that is also a sample
+// boundary, so that the blocks after it are page-aligned in both files (the
+// output's data sits where the input's does); 0 when there is none.
+std::uint64_t LeadIn(std::uint64_t start, unsigned sample_bytes) {
+  const std::uint64_t first_page = (start + kPage - 1) / kPage * kPage;
+  for (std::uint64_t page = first_page; page < first_page + sample_bytes * kPage; page += kPage) {
+    if ((page - start) % sample_bytes == 0) return page - start;
+  }
+  return 0;
+}
 
 }  // namespace
 
@@ -23,7 +40,7 @@ StreamProcessor::StreamProcessor(InputFile& input, const WavLayout& layout,
                                  std::size_t buffer_bytes, ProgressFn progress)
     : input_(input),
       layout_(layout),
-      buffer_bytes_(std::max(kSampleSizesLcm, buffer_bytes - buffer_bytes % kSampleSizesLcm)),
+      buffer_bytes_(BlockBytes(buffer_bytes, layout.format.container_bytes)),
       buffer_(new std::byte[buffer_bytes_]),
       progress_(std::move(progress)) {}
 
@@ -35,19 +52,30 @@ void StreamProcessor::Report(const char* pass, std::uint64_t done, std::uint64_t
   progress_(pass, static_cast<double>(done) / static_cast<double>(total));
 }
 
+template <typename Use>
+void StreamProcessor::ForEachSampleBlock(std::uint64_t offset, std::uint64_t count, Use use) {
+  const std::uint64_t lead_in = LeadIn(offset, layout_.format.container_bytes);
+  for (std::uint64_t done = 0; done < count;) {
+    const std::uint64_t want = done == 0 && lead_in != 0 ? lead_in : buffer_bytes_;
+    const auto size = static_cast<std::size_t>(std::min(want, count - done));
+    input_.ReadExactAt(offset + done, buffer_.get(), size);
+    use(buffer_.get(), size);
+    done += size;
+  }
+}
+
 PeakTracker StreamProcessor::ScanPeak() {
   const Chunk& data = layout_.data_chunk();
   const unsigned sample_bytes = layout_.format.container_bytes;
   const std::uint64_t total = data.size - data.size % sample_bytes;
   PeakTracker peak;
   reported_percent_ = -1;
-  for (std::uint64_t done = 0; done < total;) {
-    const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(buffer_bytes_, total - done));
-    input_.ReadExactAt(data.offset + 8 + done, buffer_.get(), count);
-    normalize::ScanPeak(layout_.format, buffer_.get(), count / sample_bytes, peak);
-    done += count;
+  std::uint64_t done = 0;
+  ForEachSampleBlock(data.offset + 8, total, [&](std::byte* block, std::size_t size) {
+    normalize::ScanPeak(layout_.format, block, size / sample_bytes, peak);
+    done += size;
     Report("scanning", done, total);
-  }
+  });
   return peak;
 }
 
@@ -112,14 +140,13 @@ void StreamProcessor::WriteSamples(ByteSink& out, double gain, WriteResult& resu
   const unsigned sample_bytes = layout_.format.container_bytes;
   const std::uint64_t whole = data.size - data.size % sample_bytes;
   reported_percent_ = -1;
-  for (std::uint64_t done = 0; done < whole;) {
-    const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(buffer_bytes_, whole - done));
-    input_.ReadExactAt(data.offset + 8 + done, buffer_.get(), count);
-    ApplyGain(layout_.format, buffer_.get(), count / sample_bytes, gain, result.before, result.clipped);
-    out.Write(buffer_.get(), count);
-    done += count;
+  std::uint64_t done = 0;
+  ForEachSampleBlock(data.offset + 8, whole, [&](std::byte* block, std::size_t size) {
+    ApplyGain(layout_.format, block, size / sample_bytes, gain, result.before, result.clipped);
+    out.Write(block, size);
+    done += size;
     Report("writing", done, whole);
-  }
+  });
   CopyBytes(out, data.offset + 8 + whole, data.size - whole);
 }
 
