@@ -54,7 +54,7 @@ TEST(Behaviour, PickersThroughTheFileDialog) {
   ASSERT_TRUE(IsFileDialog(dialog));
   EXPECT_TRUE(WaitUntil([&] { return !IsEnabled(app.Main()); })) << "the main window is disabled meanwhile";
   EXPECT_EQ(FileDialogFileName(dialog), "");
-  EXPECT_EQ(Text(FindDescendant(dialog, 1136)), "Wave Files!");
+  EXPECT_EQ(FileDialogFilter(dialog), "Wave Files!");
   EXPECT_TRUE(WaitUntil([&] { return DialogAt(dialog, ExpectedDialogPosition(app.Main(), dialog)); }))
       << "dialog at " << WindowRect(dialog).left << "," << WindowRect(dialog).top;
   ChooseFileInDialog(dialog, in);
@@ -73,9 +73,8 @@ TEST(Behaviour, PickersThroughTheFileDialog) {
   ASSERT_TRUE(IsFileDialog(dialog));
   const std::string shown = FileDialogFileName(dialog);
   EXPECT_TRUE(shown == in || shown == BaseName(in)) << shown;
-  HWND filter = FindDescendant(dialog, 1136);
-  SendMessageA(filter, CB_SETCURSEL, 1, 0);
-  SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(1136, CBN_SELCHANGE), reinterpret_cast<LPARAM>(filter));
+  SelectFilterInDialog(dialog, 1);
+  EXPECT_EQ(FileDialogFilter(dialog), "The Rest!");
   EXPECT_TRUE(WaitUntil([&] { return DialogAt(dialog, ExpectedDialogPosition(app.Main(), dialog)); }));
   ChooseFileInDialog(dialog, out);
   ASSERT_TRUE(app.WaitForNoDialog());
@@ -87,7 +86,7 @@ TEST(Behaviour, PickersThroughTheFileDialog) {
   app.Click(IDC_BITBTN1);
   dialog = app.WaitForDialog();
   ASSERT_TRUE(IsFileDialog(dialog));
-  EXPECT_EQ(Text(FindDescendant(dialog, 1136)), "The Rest!");
+  EXPECT_EQ(FileDialogFilter(dialog), "The Rest!");
   SetText(Child(dialog, 1148), dir + "never.wav");
   CancelDialog(dialog);
   ASSERT_TRUE(app.WaitForNoDialog());

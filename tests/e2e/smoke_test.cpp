@@ -95,13 +95,17 @@ TEST(HarnessSmoke, DrivesTheFileDialogAndTheFolderBrowser) {
     ofn.lpstrFile = file;
     ofn.nMaxFile = sizeof file;
     ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
-    return GetOpenFileNameA(&ofn) ? std::string(file) : std::string("(cancelled)");
+    return GetOpenFileNameA(&ofn) ? std::string(file) + "|" + std::to_string(ofn.nFilterIndex)
+                                  : std::string("(cancelled)");
   });
   HWND dialog = WaitForOwnDialog();
   ASSERT_TRUE(IsFileDialog(dialog));
+  EXPECT_EQ(FileDialogFilter(dialog), "Wave Files!");
+  SelectFilterInDialog(dialog, 1);
+  EXPECT_EQ(FileDialogFilter(dialog), "The Rest!");
   ChooseFileInDialog(dialog, dir + "in.wav");
   ASSERT_EQ(chosen.wait_for(std::chrono::seconds(10)), std::future_status::ready);
-  EXPECT_EQ(chosen.get(), dir + "in.wav");
+  EXPECT_EQ(chosen.get(), dir + "in.wav|2");
 
   auto folder = std::async(std::launch::async, [] {
     CoInitialize(nullptr);

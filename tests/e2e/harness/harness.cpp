@@ -21,6 +21,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr UINT kSendTimeoutMs = 5000;
 constexpr int kFileNameBox = 1148;
+constexpr int kFilterBox = 1136;
 constexpr int kFolderTree = 14145;
 constexpr int kMessageText = 0xFFFF;
 
@@ -440,6 +441,21 @@ void MouseDoubleClick(POINT screen) {
               MouseInput(MOUSEEVENTF_LEFTDOWN), MouseInput(MOUSEEVENTF_LEFTUP)});
 }
 
+void MouseDrag(POINT from, POINT to) {
+  // Slow enough for the window's own drag loop to start before the moves come.
+  MouseMove(from);
+  MouseDown();
+  ::Sleep(150);
+  for (int step = 1; step <= 4; ++step) {
+    SendInputs({MouseInput(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE,
+                           {from.x + (to.x - from.x) * step / 4, from.y + (to.y - from.y) * step / 4})});
+    ::Sleep(60);
+  }
+  ::Sleep(100);
+  MouseUp();
+  ::Sleep(100);
+}
+
 POINT Centre(HWND w) {
   const RECT r = WindowRect(w);
   return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
@@ -453,6 +469,17 @@ void ChooseFileInDialog(HWND dialog, const std::string& path) {
 }
 
 std::string FileDialogFileName(HWND dialog) { return Text(Child(dialog, kFileNameBox)); }
+std::string FileDialogFilter(HWND dialog) { return Text(FindDescendant(dialog, kFilterBox)); }
+
+void SelectFilterInDialog(HWND dialog, int index) {
+  // The dialog remembers a filter only when the user picks it: real keys.
+  HWND box = FindDescendant(dialog, kFilterBox);
+  if (!Focus(box)) return;
+  KeyPress(VK_HOME);
+  for (int i = 0; i < index; ++i) KeyPress(VK_DOWN);
+  WaitUntil([&] { return SendWithTimeout(box, CB_GETCURSEL, 0, 0) == index; }, Ms(1000));
+}
+
 void CancelDialog(HWND dialog) { PostClick(Child(dialog, IDCANCEL)); }
 void OkDialog(HWND dialog) { PostClick(Child(dialog, IDOK)); }
 bool IsFileDialog(HWND dialog) { return Child(dialog, kFileNameBox) != nullptr; }

@@ -88,6 +88,7 @@ void MouseMove(POINT screen);                    // a few small absolute moves e
 void MouseDown();                                // left button
 void MouseUp();
 void MouseClick(POINT screen);
+void MouseDrag(POINT from, POINT to);            // press at `from`, move in steps, release at `to`
 void MouseDoubleClick(POINT screen);
 POINT Centre(HWND w);                            // screen centre of a window
 
@@ -97,6 +98,8 @@ POINT Centre(HWND w);                            // screen centre of a window
 // presses OK (posted). The dialog must be open.
 void ChooseFileInDialog(HWND dialog, const std::string& path);
 std::string FileDialogFileName(HWND dialog);    // text of the file-name box
+std::string FileDialogFilter(HWND dialog);      // text of the selected filter (control 1136)
+void SelectFilterInDialog(HWND dialog, int index);  // 0-based, as the user would
 void CancelDialog(HWND dialog);                  // posted click on IDCANCEL
 void OkDialog(HWND dialog);                      // posted click on IDOK
 bool IsFileDialog(HWND dialog);                  // has control 1148
