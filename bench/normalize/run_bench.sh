@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# Throughput of the normalize tool on a 16-bit stereo WAV (1 GiB by default),
+# measured side by side with plain copying, two reads and one write, and sox
+# doing the same job. The input stays in the page cache. The copies use the
+# tool's default 64 KiB blocks and flush their output to disk, as the tool
+# does; sox does not flush. Before every timed run the disk is synced, so that
+# no run pays for the previous one's write-back.
+#
+#   bench/normalize/run_bench.sh <path to normalize> [size in MiB] [work folder] [runs]
+#
+# Prints the median wall time of each job and the ratios the targets are set in.
+set -euo pipefail
+
+tool=${1:?usage: run_bench.sh <normalize> [MiB] [folder] [runs]}
+mib=${2:-1024}
+work=${3:-/tmp}
+runs=${4:-3}
+in="$work/normalize-bench-in.wav"
+out="$work/normalize-bench-out.wav"
+trap 'rm -f "$in" "$out"' EXIT
+
+# 176400 bytes per second at 44.1 kHz, 2 channels, 16 bits.
+seconds=$(awk -v m="$mib" 'BEGIN { printf "%.3f", m * 1048576 / 176400 }')
+echo "generating $mib MiB input ($seconds s of a -12 dBFS tone) in $work ..."
+sox -q -D -n -r 44100 -c 2 -b 16 "$in" synth "$seconds" sine 440 gain -12
+sync
+cat "$in" >/dev/null
+
+now() { date +%s.%N; }
+
+# time_job <label> <command...>: median of $runs runs, output removed after each.
+declare -A median
+time_job() {
+  local label=$1
+  shift
+  local times=()
+  for ((r = 0; r < runs; r++)); do
+    rm -f "$out"
+    sync
+    sleep 1
+    local start end
+    start=$(now)
+    "$@" >/dev/null 2>&1
+    end=$(now)
+    times+=("$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", b - a }')")
+  done
+  rm -f "$out"
+  median[$label]=$(printf '%s\n' "${times[@]}" | sort -n | awk '{ t[NR] = $1 } END { print t[int((NR + 1) / 2)] }')
+  printf '  %-22s %7.3f s   (runs: %s)\n' "$label" "${median[$label]}" "${times[*]}"
+}
+
+copy() { dd if="$in" of="$out" bs=64K conv=fsync status=none; }
+read2_write1() { dd if="$in" of=/dev/null bs=64K status=none && copy; }
+
+echo "median of $runs runs each:"
+time_job "copy (fsync)" copy
+time_job "2 reads + 1 write" read2_write1
+time_job "normalize -m 100" "$tool" -m 100 -o "$out" "$in"
+# -D: no dither, so that sox does exactly our job; its default (with dither)
+# is shown once for reference.
+time_job "sox gain -n" sox -D "$in" "$out" gain -n
+time_job "sox gain -n (dither)" sox "$in" "$out" gain -n
+time_job "normalize -a -6" "$tool" -a -6 -o "$out" "$in"
+time_job "sox gain -6" sox -D "$in" "$out" gain -6
+time_job "normalize -l 2" "$tool" -l 2 -o "$out" "$in"
+time_job "sox vol 2 amplitude" sox -D "$in" "$out" vol 2 amplitude
+
+ratio() { awk -v a="${median[$1]}" -v b="${median[$2]}" 'BEGIN { printf "%.2f", a / b }'; }
+check() { awk -v r="$1" -v limit="$2" -v dir="$3" 'BEGIN { ok = dir == "<=" ? r <= limit : r >= limit; print ok ? "ok" : "MISSED" }'; }
+
+echo "ratios (target):"
+r=$(ratio "normalize -m 100" "2 reads + 1 write"); echo "  -m / (2 reads + 1 write)  $r  (<= 1.5) $(check "$r" 1.5 "<=")"
+r=$(ratio "normalize -a -6" "copy (fsync)");       echo "  -a / copy                  $r  (<= 1.3) $(check "$r" 1.3 "<=")"
+r=$(ratio "normalize -l 2" "copy (fsync)");        echo "  -l / copy                  $r  (<= 1.3) $(check "$r" 1.3 "<=")"
+r=$(ratio "sox gain -n" "normalize -m 100");       echo "  sox gain -n / -m           $r  (>= 6)   $(check "$r" 6 ">=")"
+r=$(ratio "sox gain -6" "normalize -a -6");        echo "  sox gain -6 / -a           $r  (>= 6)   $(check "$r" 6 ">=")"
+r=$(ratio "sox vol 2 amplitude" "normalize -l 2"); echo "  sox vol 2 / -l             $r  (>= 6)   $(check "$r" 6 ">=")"
+r=$(ratio "normalize -m 100" "copy (fsync)");      echo "  -m / copy                  $r"
