@@ -53,6 +53,8 @@ void TPushButton::Notify(WORD code) {
 
 namespace {
 
+constexpr char kToolTipProp[] = "QuilboToolTip";
+
 // A copy of the bitmap resource with every pixel of its bottom-left colour
 // turned into the button face, so the picture sits on the button as if cut out.
 HBITMAP LoadCutOutPicture(int bitmapId) {
@@ -123,8 +125,8 @@ void TCheckBox::Notify(WORD code) {
 
 void TRadioButton::Create(HWND parent, int id, const char* caption, Bounds bounds, HFONT font,
                           bool group) {
-  CreateControl(parent, id, "BUTTON", caption, BS_RADIOBUTTON | (group ? WS_GROUP : 0), 0, bounds,
-                font);
+  CreateControl(parent, id, "BUTTON", caption,
+                BS_RADIOBUTTON | BS_NOTIFY | (group ? WS_GROUP : 0), 0, bounds, font);
 }
 
 bool TRadioButton::Checked() const {
@@ -142,9 +144,8 @@ void TRadioButton::SetChecked(bool checked) {
   if (OnClick) OnClick();
 }
 
-// A click, or the focus arriving by the arrow keys, selects the button.
 void TRadioButton::Notify(WORD code) {
-  if (code == BN_CLICKED) SetChecked(true);
+  if (code == BN_CLICKED || code == BN_SETFOCUS) SetChecked(true);
 }
 
 void TEdit::Create(HWND parent, int id, const char* text, Bounds bounds, HFONT font) {
@@ -194,10 +195,29 @@ void TToolTip::Create(HWND form, int initialMs, int autoPopMs) {
                           CW_USEDEFAULT, CW_USEDEFAULT, form, nullptr, GetModuleHandleA(nullptr),
                           nullptr);
   if (!hwnd_) throw std::runtime_error("Cannot create the tooltip window");
+  SetPropA(hwnd_, kToolTipProp, this);
+  originalProc_ = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrA(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TToolTip::SubclassProc)));
   SendMessageA(hwnd_, TTM_SETDELAYTIME, TTDT_INITIAL, MAKELPARAM(initialMs, 0));
   SendMessageA(hwnd_, TTM_SETDELAYTIME, TTDT_AUTOPOP, MAKELPARAM(autoPopMs, 0));
   // Moving on to another control while a tip shows brings its tip at once.
   SendMessageA(hwnd_, TTM_SETDELAYTIME, TTDT_RESHOW, MAKELPARAM(0, 0));
+}
+
+// The tools are areas of the form, but the tooltip checks the window under the
+// mouse before it shows and while it shows; over the form that is the form.
+LRESULT CALLBACK TToolTip::SubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* self = static_cast<TToolTip*>(GetPropA(hwnd, kToolTipProp));
+  const WNDPROC original = self->originalProc_;
+  if (message == TTM_WINDOWFROMPOINT) {
+    const HWND under = WindowFromPoint(*reinterpret_cast<const POINT*>(lParam));
+    if (under == self->form_ || IsChild(self->form_, under)) return reinterpret_cast<LRESULT>(self->form_);
+  } else if (message == WM_NCDESTROY) {
+    RemovePropA(hwnd, kToolTipProp);
+    SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
+    self->hwnd_ = nullptr;
+  }
+  return CallWindowProcA(original, hwnd, message, wParam, lParam);
 }
 
 void TToolTip::AddTool(const TControl& control, const std::string& text) {

@@ -90,6 +90,7 @@ class TCheckBox : public TControl {
 
 // Becoming selected runs OnSelect (which deselects the others of the window)
 // and then OnClick; deselecting runs nothing. Only a selected one is a tab stop.
+// Receiving the focus selects it, so the arrow keys move the selection.
 class TRadioButton : public TControl {
  public:
   void Create(HWND parent, int id, const char* caption, Bounds bounds, HFONT font, bool group);
@@ -142,8 +143,11 @@ class TToolTip {
   HWND Handle() const { return hwnd_; }
 
  private:
+  static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
   HWND hwnd_ = nullptr;
   HWND form_ = nullptr;
+  WNDPROC originalProc_ = nullptr;
 };
 
 }  // namespace quilbo
