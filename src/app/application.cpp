@@ -230,8 +230,8 @@ LRESULT TApplication::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_QUERYENDSESSION:
       return TRUE;
     case WM_ENDSESSION:
-      // Ended by the system: nothing is saved, the close handler does not run.
-      if (wParam) ExitProcess(0);
+      // The system ends the process itself once every window has had this;
+      // exiting here could come before the main window's own handling.
       return 0;
     default:
       return DefWindowProcA(hwnd_, message, wParam, lParam);
