@@ -1,0 +1,86 @@
+// The baseline of the front end's start-up benchmark: the least a Win32 program
+// can do to put one empty window on screen and go idle. Its message loop has
+// the same shape as the front end's (peek, idle pass, wait), and its one idle
+// pass does what the front end's first one does to its command-line field:
+// sets a text once, here the window's caption, which the driver watches for.
+//
+// Also built as diagnostic variants that add, step by step, what the front end
+// does besides its window: BENCH_COMCTL initialises the common controls,
+// BENCH_COM initialises COM, BENCH_SHELL imports the common dialogs and the
+// shell, BENCH_RICHEDIT loads the rich edit library as the About box does.
+#include <windows.h>
+#if defined(BENCH_COMCTL)
+#include <commctrl.h>
+#endif
+#if defined(BENCH_COM)
+#include <objbase.h>
+#endif
+#if defined(BENCH_SHELL)
+#include <commdlg.h>
+#include <shellapi.h>
+#endif
+
+namespace {
+
+constexpr char kClass[] = "QuilboBenchEmptyWindow";
+
+LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_DESTROY) {
+    PostQuitMessage(0);
+    return 0;
+  }
+  return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+#if defined(BENCH_SHELL)
+  // Referenced, so the libraries are imported and loaded as the front end's are.
+  static const void* volatile imported[] = {reinterpret_cast<const void*>(&GetOpenFileNameA),
+                                            reinterpret_cast<const void*>(&ShellExecuteA)};
+  (void)imported;
+#endif
+#if defined(BENCH_COM)
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+#endif
+#if defined(BENCH_COMCTL)
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES | ICC_WIN95_CLASSES};
+  InitCommonControlsEx(&controls);
+#endif
+#if defined(BENCH_RICHEDIT)
+  LoadLibraryA("riched20.dll");
+#endif
+  WNDCLASSEXA windowClass{};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.lpfnWndProc = WindowProc;
+  windowClass.hInstance = instance;
+  windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  windowClass.lpszClassName = kClass;
+  if (!RegisterClassExA(&windowClass)) return 1;
+  // The front end's size, centred as it is.
+  const int width = 648, height = 273;
+  const HWND hwnd = CreateWindowExA(0, kClass, "empty", WS_OVERLAPPEDWINDOW,
+                                    (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
+                                    (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height,
+                                    nullptr, nullptr, instance, nullptr);
+  if (!hwnd) return 1;
+  ShowWindow(hwnd, SW_SHOWNORMAL);
+
+  bool idleSeen = false;
+  for (;;) {
+    MSG message;
+    if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (message.message == WM_QUIT) return 0;
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+      continue;
+    }
+    if (!idleSeen) {
+      idleSeen = true;
+      SetWindowTextA(hwnd, "idle");
+    }
+    WaitMessage();
+  }
+}

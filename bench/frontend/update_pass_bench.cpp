@@ -1,0 +1,138 @@
+// One UpdateCommandLine pass that finds nothing to change, timed inside the
+// real main window: this program is built from the front end's own sources
+// (all but its WinMain), starts up as Quilbo.exe does, lets the first idle pass
+// compose the string, and then calls the pass in batches. Also timed: reading
+// the controls alone, and the pass reached through a WM_ENABLE sent to the
+// window (the second place that runs it).
+//   bench_update_pass.exe [BATCHES] [CALLS_PER_BATCH]
+// Prints "figure<TAB>value<TAB>unit" lines. Needs the settings key seeded (as
+// bench_frontend.exe does), or the first-run folder browser appears.
+#include <windows.h>
+#include <commctrl.h>
+#include <objbase.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <vector>
+
+#include "app/application.h"
+#include "options/option_set.h"
+#include "ui/about_form.h"
+#include "ui/main_form.h"
+
+namespace {
+
+double Seconds() {
+  static const double frequency = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return static_cast<double>(f.QuadPart);
+  }();
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  return static_cast<double>(now.QuadPart) / frequency;
+}
+
+// Median over batches of the time per call, in microseconds.
+template <typename Call>
+double MicrosecondsPerCall(int batches, int calls, Call call) {
+  std::vector<double> perCall;
+  for (int b = 0; b < batches; ++b) {
+    const double start = Seconds();
+    for (int i = 0; i < calls; ++i) call();
+    perCall.push_back((Seconds() - start) / calls * 1e6);
+  }
+  std::sort(perCall.begin(), perCall.end());
+  return perCall[perCall.size() / 2];
+}
+
+void Figure(const char* name, double value, const char* unit) { std::printf("%s\t%.4g\t%s\n", name, value, unit); }
+
+void PumpQueue() {
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+}
+
+// Milliseconds since the process was created (the system time's resolution).
+double SinceProcessCreation() {
+  FILETIME created, exited, kernel, user, now;
+  GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+  GetSystemTimeAsFileTime(&now);
+  auto ticks = [](FILETIME f) { return (static_cast<unsigned long long>(f.dwHighDateTime) << 32) | f.dwLowDateTime; };
+  return static_cast<double>(ticks(now) - ticks(created)) / 1e4;
+}
+
+int Run(int batches, int calls) {
+  using quilbo::Application;
+  // Where start-up spends its time, step by step as in WinMain.
+  const double started = SinceProcessCreation();
+  double last = Seconds();
+  auto step = [&](const char* name) {
+    const double now = Seconds();
+    Figure(name, (now - last) * 1e3, "ms");
+    last = now;
+  };
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  step("startup.com");
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES | ICC_WIN95_CLASSES};
+  InitCommonControlsEx(&controls);
+  step("startup.common_controls");
+  Application.ShowHint = true;
+  Application.Initialize();
+  step("startup.application_window");
+  quilbo::TForm2 form2;
+  quilbo::TForm1 form1;
+  Application.SetMainForm(&form1);
+  form1.Create(&form2);
+  step("startup.form1");
+  form2.Create();
+  step("startup.form2");
+  Application.ShowApplicationWindow();
+  ShowWindow(form1.Handle(), SW_SHOWNORMAL);
+  step("startup.show");
+  PumpQueue();
+  step("startup.first_messages");
+  form1.AppIdle();  // the first idle pass: composes and sets the text
+  step("startup.first_idle_pass");
+  Figure("startup.before_main", started, "ms");
+  PumpQueue();
+
+  const std::string composed = form1.Edit2.Text();
+  if (composed != quilbo::BuildCommandLine(form1.ReadOptions())) {
+    std::fprintf(stderr, "the first pass did not compose the command line\n");
+    return 1;
+  }
+  Figure("pass.update_command_line", MicrosecondsPerCall(batches, calls, [&] { form1.UpdateCommandLine(); }), "us");
+  Figure("pass.read_options", MicrosecondsPerCall(batches, calls, [&] { form1.ReadOptions(); }), "us");
+  Figure("pass.compose", MicrosecondsPerCall(batches, calls, [&] {
+           const std::string line = quilbo::BuildCommandLine(form1.ReadOptions());
+           if (line.empty()) std::abort();
+         }), "us");
+  Figure("pass.edit2_text", MicrosecondsPerCall(batches, calls, [&] { form1.Edit2.Text(); }), "us");
+  Figure("pass.wm_enable", MicrosecondsPerCall(batches, calls, [&] {
+           SendMessageA(form1.Handle(), WM_ENABLE, TRUE, 0);
+         }), "us");
+  // Nothing changed, so nothing was sent to the field.
+  Figure("pass.text_unchanged", form1.Edit2.Text() == composed ? 1 : 0, "bool");
+  std::fflush(stdout);
+  // Ended here, without the close that would save the settings.
+  ExitProcess(0);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int batches = argc > 1 ? std::max(1, std::atoi(argv[1])) : 21;
+  const int calls = argc > 2 ? std::max(1, std::atoi(argv[2])) : 2000;
+  try {
+    return Run(batches, calls);
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "bench_update_pass: %s\n", error.what());
+    return 1;
+  }
+}
