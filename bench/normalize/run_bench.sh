@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Throughput of the normalize tool on a 16-bit stereo WAV (1 GiB by default),
 # measured side by side with plain copying, two reads and one write, and sox
-# doing the same job. The input stays in the page cache. The copies use the
+# doing the same job. The input stays in the page cache; paths must not hold
+# spaces. The copies use the
 # tool's default 64 KiB blocks and flush their output to disk, as the tool
 # does; sox does not flush. Before every timed run the disk is synced, so that
 # no run pays for the previous one's write-back.
@@ -25,45 +26,48 @@ echo "generating $mib MiB input ($seconds s of a -12 dBFS tone) in $work ..."
 sox -q -D -n -r 44100 -c 2 -b 16 "$in" synth "$seconds" sine 440 gain -12
 sync
 cat "$in" >/dev/null
+load=$(cut -d' ' -f1-3 /proc/loadavg)
 
 now() { date +%s.%N; }
-
-# time_job <label> <command...>: median of $runs runs, output removed after each.
-declare -A median
-time_job() {
-  local label=$1
-  shift
-  local times=()
-  for ((r = 0; r < runs; r++)); do
-    rm -f "$out"
-    sync
-    sleep 1
-    local start end
-    start=$(now)
-    "$@" >/dev/null 2>&1
-    end=$(now)
-    times+=("$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", b - a }')")
-  done
-  rm -f "$out"
-  median[$label]=$(printf '%s\n' "${times[@]}" | sort -n | awk '{ t[NR] = $1 } END { print t[int((NR + 1) / 2)] }')
-  printf '  %-22s %7.3f s   (runs: %s)\n' "$label" "${median[$label]}" "${times[*]}"
-}
 
 copy() { dd if="$in" of="$out" bs=64K conv=fsync status=none; }
 read2_write1() { dd if="$in" of=/dev/null bs=64K status=none && copy; }
 
-echo "median of $runs runs each:"
-time_job "copy (fsync)" copy
-time_job "2 reads + 1 write" read2_write1
-time_job "normalize -m 100" "$tool" -m 100 -o "$out" "$in"
-# -D: no dither, so that sox does exactly our job; its default (with dither)
-# is shown once for reference.
-time_job "sox gain -n" sox -D "$in" "$out" gain -n
-time_job "sox gain -n (dither)" sox "$in" "$out" gain -n
-time_job "normalize -a -6" "$tool" -a -6 -o "$out" "$in"
-time_job "sox gain -6" sox -D "$in" "$out" gain -6
-time_job "normalize -l 2" "$tool" -l 2 -o "$out" "$in"
-time_job "sox vol 2 amplitude" sox -D "$in" "$out" vol 2 amplitude
+# label|command: every round runs each job once, so that a change in the
+# machine's load during the run falls on all of them alike. sox runs with -D
+# (no dither) so that it does exactly our job.
+jobs=(
+  "copy (fsync)|copy"
+  "2 reads + 1 write|read2_write1"
+  "normalize -m 100|$tool -m 100 -o $out $in"
+  "sox gain -n|sox -D $in $out gain -n"
+  "normalize -a -6|$tool -a -6 -o $out $in"
+  "sox gain -6|sox -D $in $out gain -6"
+  "normalize -l 2|$tool -l 2 -o $out $in"
+  "sox vol 2 amplitude|sox -D $in $out vol 2 amplitude"
+)
+declare -A times median
+for ((r = 1; r <= runs; r++)); do
+  echo "round $r of $runs ..."
+  for job in "${jobs[@]}"; do
+    label=${job%%|*}
+    rm -f "$out"
+    sync
+    sleep 1
+    start=$(now)
+    ${job#*|} >/dev/null 2>&1
+    end=$(now)
+    times[$label]+="$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", b - a }') "
+  done
+done
+rm -f "$out"
+
+echo "median of $runs runs each (load average before: $load):"
+for job in "${jobs[@]}"; do
+  label=${job%%|*}
+  median[$label]=$(printf '%s\n' ${times[$label]} | sort -n | awk '{ t[NR] = $1 } END { print t[int((NR + 1) / 2)] }')
+  printf '  %-22s %7.3f s   (runs: %s)\n' "$label" "${median[$label]}" "${times[$label]% }"
+done
 
 ratio() { awk -v a="${median[$1]}" -v b="${median[$2]}" 'BEGIN { printf "%.2f", a / b }'; }
 check() { awk -v r="$1" -v limit="$2" -v dir="$3" 'BEGIN { ok = dir == "<=" ? r <= limit : r >= limit; print ok ? "ok" : "MISSED" }'; }
