@@ -55,7 +55,7 @@ double Median(std::vector<double> values) {
 
 void Figure(const char* name, double value, const char* unit) {
   // Rounded: CPU times are differences of 100 ns counts held as doubles.
-  std::printf("%s\t%.6g\t%s\n", name, std::round(value * 1000) / 1000, unit);
+  std::printf("%s\t%.6g\t%s\n", name, std::round(value * 1000) / 1000 + 0.0, unit);
   std::fflush(stdout);
 }
 

@@ -16,6 +16,7 @@ constexpr std::uint16_t kTagExtensible = 0xFFFE;
 constexpr std::uint32_t kSizeInDs64 = 0xFFFFFFFF;
 constexpr std::size_t kFmtBytesRead = 40;  // the longest fmt we interpret (EXTENSIBLE)
 constexpr std::size_t kDs64Fields = 24;    // riff size, data size, sample count
+constexpr std::uint64_t kMaxSize = ~std::uint64_t{0};
 
 // The tail that every KSDATAFORMAT_SUBTYPE_* GUID shares after its 16-bit tag.
 constexpr unsigned char kSubformatTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
@@ -158,7 +159,10 @@ WavLayout ReadWavLayout(InputFile& input) {
         GetLe32(ds64 + 4) < kDs64Fields) {
       Malformed("RF64 file without a complete 'ds64' chunk");
     }
-    riff_end = 8 + GetLe64(ds64 + 8);
+    // A size too large to add the header to still lies beyond the file's end;
+    // wrapping around would cut the chunk list short.
+    const std::uint64_t riff_size = GetLe64(ds64 + 8);
+    riff_end = riff_size > kMaxSize - 8 ? kMaxSize : 8 + riff_size;
     ds64_data_size = GetLe64(ds64 + 16);
   }
 
