@@ -9,6 +9,8 @@
 # Usage (from a bash script):
 #   source scripts/lib/wine-env.sh
 #   wine_env_up <build-dir> [--use-display]   # --use-display: show on $DISPLAY if set
+#   WINE_ENV_KEEP_PREFIX=<dir> wine_env_up ... # a lasting prefix there instead of a
+#                                             # fresh one (scripts/run: settings survive)
 #   wine ...                                  # WINEPREFIX, DISPLAY etc. are exported
 #   (wine_env_down runs from the EXIT trap; call it yourself to end earlier)
 #
@@ -74,7 +76,13 @@ wine_env_up() {
 
   # A fresh prefix per run: nothing left over from an earlier run can leak in.
   _wine_env_prefix="$_wine_env_tmp/prefix"
-  export WINEPREFIX="$_wine_env_prefix" WINEARCH=win32 WINEDEBUG=-all
+  if [ -n "${WINE_ENV_KEEP_PREFIX:-}" ]; then
+    mkdir -p "$WINE_ENV_KEEP_PREFIX"
+    export WINEPREFIX=$(cd "$WINE_ENV_KEEP_PREFIX" && pwd)
+  else
+    export WINEPREFIX="$_wine_env_prefix"
+  fi
+  export WINEARCH=win32 WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml="
   export WINE_ENV_DESKTOP
   # Service processes must not hold our callers' pipes open (CTest would wait on them).
@@ -104,9 +112,9 @@ EOF
 
 wine_env_down() {
   trap - EXIT
-  if [ -n "$_wine_env_prefix" ] && [ -d "$_wine_env_prefix" ]; then
-    WINEPREFIX="$_wine_env_prefix" wineserver -k </dev/null >/dev/null 2>&1 || true
-    WINEPREFIX="$_wine_env_prefix" wineserver -w </dev/null >/dev/null 2>&1 || true
+  if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
+    wineserver -k </dev/null >/dev/null 2>&1 || true
+    wineserver -w </dev/null >/dev/null 2>&1 || true
   fi
   if [ -n "$_wine_env_xvfb_pid" ]; then
     kill "$_wine_env_xvfb_pid" 2>/dev/null || true
