@@ -265,7 +265,7 @@ TEST(Spine, CommandLineFollowsTheControls) {
 }
 
 // With the window idle and the mouse still, the program uses no CPU: it blocks
-// between messages instead of polling.
+// between messages instead of polling. The enable notification recomposes.
 TEST(Spine, IdleWindowDoesNoWork) {
   App app;
   ASSERT_NE(app.Main(), nullptr);
@@ -276,6 +276,24 @@ TEST(Spine, IdleWindowDoesNoWork) {
   Sleep(Ms(3000));
   const Ms used = app.CpuTime() - before;
   EXPECT_LE(used.count(), 30) << "CPU time used in 3 s of idling";
+
+  // Each enable notification recomposes at once. The system's own modal loop
+  // for moving a window by keyboard holds off the program's idle passes, so a
+  // stale text in Edit2 stays until a notification arrives.
+  const std::string composed = app.CommandLine();
+  HWND edit2 = app.Control(IDC_EDIT2);
+  PostMessageA(app.Main(), WM_SYSCOMMAND, SC_MOVE, 0);
+  Sleep(Ms(300));
+  SetText(edit2, "stale");
+  Sleep(Ms(300));
+  ASSERT_EQ(app.CommandLine(), "stale") << "the move loop did not hold off the idle passes";
+  for (BOOL enabled : {FALSE, TRUE}) {
+    SetText(edit2, "stale");
+    SendMessageA(app.Main(), WM_ENABLE, enabled, 0);
+    EXPECT_EQ(app.CommandLine(), composed) << "after WM_ENABLE " << enabled;
+  }
+  PostKey(app.Main(), VK_ESCAPE);
+  EXPECT_EQ(app.WaitForCommandLine(composed), composed);
 }
 
 // Resting the mouse on a control shows the short part of its hint, after a
