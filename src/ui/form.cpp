@@ -38,6 +38,16 @@ bool TForm::PreTranslateMessage(MSG& message) {
   }
   if ((message.message == WM_CHAR) && (message.wParam == '\r' || message.wParam == 27))
     return false;  // let through what was let through as a key
+  if (message.message == WM_KEYDOWN && message.wParam == VK_TAB && GetKeyState(VK_CONTROL) >= 0) {
+    // Tab moves on even from the About text, which would take it as a character.
+    const HWND focus = GetFocus();
+    if (focus && IsChild(hwnd_, focus) &&
+        (SendMessageA(focus, WM_GETDLGCODE, message.wParam, reinterpret_cast<LPARAM>(&message)) &
+         DLGC_WANTTAB)) {
+      SendMessageA(hwnd_, WM_NEXTDLGCTL, GetKeyState(VK_SHIFT) < 0 ? 1 : 0, 0);
+      return true;
+    }
+  }
   return IsDialogMessageA(hwnd_, &message) != FALSE;
 }
 
