@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <utility>
 
 #include "app/app_text.h"
 #include "ui/control_ids.h"

@@ -1,5 +1,6 @@
 #include "ui/main_form.h"
 
+#include <initializer_list>
 #include <stdexcept>
 
 #include "app/app_text.h"
