@@ -1,6 +1,7 @@
 #include "app/application.h"
 
 #include <algorithm>
+#include <initializer_list>
 #include <stdexcept>
 #include <utility>
 
@@ -204,13 +205,16 @@ LRESULT TApplication::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_ACTIVATE:
       if (LOWORD(wParam) != WA_INACTIVE) PostMessageA(hwnd_, kActivateForm, 0, 0);
       return 0;
-    case kActivateForm: {
-      TForm* form = activeForm_ ? activeForm_ : mainForm_;
-      if (form && form->Handle() && IsWindowVisible(form->Handle()) &&
-          IsWindowEnabled(form->Handle()) && GetActiveWindow() == hwnd_)
-        SetActiveWindow(form->Handle());
+    case kActivateForm:
+      if (GetActiveWindow() != hwnd_) return 0;
+      for (TForm* form : {activeForm_, mainForm_}) {
+        if (form && form->Handle() && IsWindowVisible(form->Handle()) &&
+            IsWindowEnabled(form->Handle())) {
+          SetActiveWindow(form->Handle());
+          break;
+        }
+      }
       return 0;
-    }
     case WM_SYSCOMMAND:
       switch (wParam & 0xFFF0) {
         case SC_MINIMIZE:
