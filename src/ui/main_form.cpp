@@ -58,10 +58,13 @@ void TForm1::Create(TForm2* aboutBox) {
     throw std::runtime_error("Cannot create the main window");
   }
   CreateControls();
+  // An error ends the creation handler, not the start-up.
   try {
     FormCreate();
   } catch (const std::exception& error) {
     ShowException(error);
+  } catch (...) {
+    ShowUnknownException();
   }
 }
 
