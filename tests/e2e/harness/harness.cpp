@@ -795,9 +795,11 @@ HWND App::WaitForMain(Ms timeout) {
 
 HWND App::Control(int id) { return Child(Main(), id); }
 
-bool App::MenuChecked(int id) {
+std::optional<bool> App::MenuChecked(int id) {
   HMENU menu = GetMenu(Main());
-  return menu && (GetMenuState(menu, static_cast<UINT>(id), MF_BYCOMMAND) & MF_CHECKED);
+  const UINT state = menu ? GetMenuState(menu, static_cast<UINT>(id), MF_BYCOMMAND) : static_cast<UINT>(-1);
+  if (state == static_cast<UINT>(-1)) return std::nullopt;
+  return (state & MF_CHECKED) != 0;
 }
 
 std::string App::WaitForText(int id, const std::string& expected, Ms timeout) {
