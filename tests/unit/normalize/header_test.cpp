@@ -172,6 +172,29 @@ TEST(NormalizeHeaders, OtherChunksAreKeptByteForByte) {
   EXPECT_EQ(SamplesAt(out, data.offset, 8), Doubled());
 }
 
+TEST(NormalizeHeaders, FewerValidBitsStayOnTheirGrid) {
+  // 20 valid bits in 24-bit containers: the low 4 bits are 0 and must stay so.
+  const std::int32_t values[] = {0, 1, -1, 1000, -1000, 300000, -524288, 524287};
+  Bytes samples;
+  for (std::int32_t v : values) {
+    const auto word = static_cast<std::uint32_t>(v * 16);
+    samples.insert(samples.end(), {static_cast<unsigned char>(word), static_cast<unsigned char>(word >> 8),
+                                   static_cast<unsigned char>(word >> 16)});
+  }
+  ScratchDir dir;
+  WriteBytes(dir / "in.wav", BuildRiff({{"fmt ", ExtensibleFmt(24, 20)}, {"data", samples}}));
+  const RunResult run = RunTool({"-l", "-3", dir / "in.wav"});
+  ASSERT_EQ(run.code, ExitCode::kOk) << run.err;
+  EXPECT_NE(run.out.find("3 clipped"), std::string::npos) << run.out;
+  const Bytes out = ReadBytes(dir / "in.wav");
+  const std::size_t data = ListChunks(out).back().offset;
+  for (std::size_t i = 0; i < std::size(values); ++i) {
+    const std::uint32_t word = out[data + 3 * i] | out[data + 3 * i + 1] << 8 | std::uint32_t{out[data + 3 * i + 2]} << 16;
+    const std::int32_t got = static_cast<std::int32_t>(word << 8) >> 8;
+    EXPECT_EQ(got, std::clamp(values[i] * -3, -524288, 524287) * 16) << i;
+  }
+}
+
 // RF64: "RF64", -1, "WAVE", ds64 {riff size, data size, sample count, table 0},
 // fmt, data with size -1, then a trailing chunk unless the data claims more
 // than there is (it would run to the end of the file).

@@ -16,6 +16,10 @@ namespace {
 int Main(int argc, char** argv) {
   using namespace normalize;
   std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.empty()) {
+    std::cout << UsageText();
+    return static_cast<int>(ExitCode::kUsage);
+  }
   Options options;
   try {
     options = ParseCommandLine(args);
@@ -46,6 +50,6 @@ int main(int argc, char** argv) {
     code = static_cast<int>(normalize::ExitCode::kInternal);
   }
   std::cout.flush();
-  normalize::platform::LingerIfOwnConsole();
+  normalize::platform::EndConsole();
   return code;
 }

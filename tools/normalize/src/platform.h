@@ -31,8 +31,9 @@ bool IsTerminal(std::FILE* stream);
 // Console set-up before the first output (UTF-8 text on Windows).
 void PrepareConsole();
 
-// When the tool was started into a console window of its own (by the shell,
-// from a GUI program), keeps that window open a moment so the result can be read.
-void LingerIfOwnConsole();
+// Undoes PrepareConsole. When the tool was started into a console window of
+// its own (by the shell, from a GUI program), first keeps that window open a
+// moment so that the result can be read.
+void EndConsole();
 
 }  // namespace normalize::platform

@@ -64,6 +64,6 @@ bool IsTerminal(std::FILE* stream) { return isatty(fileno(stream)) != 0; }
 
 void PrepareConsole() {}
 
-void LingerIfOwnConsole() {}
+void EndConsole() {}
 
 }  // namespace normalize::platform

@@ -50,14 +50,22 @@ unsigned long ProcessId() { return GetCurrentProcessId(); }
 
 bool IsTerminal(std::FILE* stream) { return _isatty(_fileno(stream)) != 0; }
 
+namespace {
+// The console's code page before ours; a console shared with a command
+// prompt must get it back.
+UINT previous_output_code_page = 0;
+}  // namespace
+
 void PrepareConsole() {
   // The manifest makes the file APIs take UTF-8; make the console show it too.
-  SetConsoleOutputCP(CP_UTF8);
+  previous_output_code_page = GetConsoleOutputCP();
+  if (previous_output_code_page != 0) SetConsoleOutputCP(CP_UTF8);
 }
 
-void LingerIfOwnConsole() {
+void EndConsole() {
   DWORD processes[2] = {};
   if (GetConsoleProcessList(processes, 2) == 1) Sleep(4000);
+  if (previous_output_code_page != 0) SetConsoleOutputCP(previous_output_code_page);
 }
 
 }  // namespace normalize::platform
