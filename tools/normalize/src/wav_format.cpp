@@ -1,6 +1,7 @@
 #include "wav_format.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "failure.h"
@@ -230,7 +231,8 @@ WavLayout ReadWavLayout(InputFile& input) {
       if (have_data) Malformed("more than one 'data' chunk");
       have_data = true;
       layout.data = layout.chunks.size();
-    } else if (rf64 && IdIs(chunk.id, "ds64")) {
+    } else if (rf64 && IdIs(chunk.id, "ds64") && chunk.offset == 12) {
+      // Only the first chunk is the size table; a later "ds64" is kept as it is.
       layout.ds64 = layout.chunks.size();
     }
     layout.chunks.push_back(chunk);
