@@ -19,7 +19,7 @@ constexpr int kFirstTop = 190;
 
 constexpr char kText[] =
     "Front End for Normalize by\r\n"
-    "Design and concept by quilbo-fe@users.noreply.example.org\r\n"
+    "Design and concept by quilbo-fe@example.org\r\n"
     "\r\n"
     "Mail me with suggestions/programs needed. (i'll try to \r\n"
     "code them)\r\n"
