@@ -296,23 +296,33 @@ TEST(Spine, IdleWindowDoesNoWork) {
   EXPECT_EQ(app.WaitForCommandLine(composed), composed);
 }
 
-// Resting the mouse on a control shows the short part of its hint, after a
-// delay, and hides it again later.
+// Resting the mouse on a control shows the short part of its hint after a
+// delay, moving on to another control while it shows brings that one's at
+// once, and the tip hides again after a while. A disabled control has its tip.
 TEST(Spine, TooltipShowsTheShortHint) {
+  using Clock = std::chrono::steady_clock;
+  auto since = [](Clock::time_point t) { return std::chrono::duration_cast<Ms>(Clock::now() - t).count(); };
   App app;
   ASSERT_NE(app.Main(), nullptr);
   ASSERT_TRUE(Focus(app.Main()));
-  MouseMove(Centre(app.Control(IDC_CHECKBOX1)));
-  const auto shown = std::chrono::steady_clock::now();
-  EXPECT_EQ(VisibleTooltip(app.Pid()), nullptr) << "shown at once";
   HWND tip = nullptr;
-  EXPECT_TRUE(WaitUntil([&] { return (tip = VisibleTooltip(app.Pid())) != nullptr; }));
-  const auto delay = std::chrono::duration_cast<Ms>(std::chrono::steady_clock::now() - shown);
-  EXPECT_GE(delay.count(), 350);
+  auto tipShown = [&] { return (tip = VisibleTooltip(app.Pid())) != nullptr; };
+
+  MouseMove(Centre(app.Control(IDC_CHECKBOX1)));
+  auto moved = Clock::now();
+  EXPECT_FALSE(tipShown()) << "shown at once";
+  ASSERT_TRUE(WaitUntil(tipShown));
+  EXPECT_GE(since(moved), 350);
   EXPECT_EQ(Text(tip), "Buffer Size");
-  EXPECT_TRUE(WaitUntil([&] { return VisibleTooltip(app.Pid()) == nullptr; }, Ms(6000))) << "never hidden";
+
+  MouseMove(Centre(app.Control(IDC_CHECKBOX2)));
+  moved = Clock::now();
+  EXPECT_TRUE(WaitUntil([&] { return tipShown() && Text(tip) == "Process"; }, Ms(1000)));
+  EXPECT_LE(since(moved), 400) << "the next tip did not come at once";
+  EXPECT_TRUE(WaitUntil([&] { return !tipShown(); }, Ms(6000))) << "never hidden";
+  EXPECT_GE(since(moved), 2000) << "hidden too early";
 
   MouseMove(Centre(app.Control(IDC_RADIOBUTTON2)));
-  EXPECT_TRUE(WaitUntil([&] { return (tip = VisibleTooltip(app.Pid())) != nullptr; }));
+  EXPECT_TRUE(WaitUntil(tipShown));
   EXPECT_EQ(Text(tip), "Level");
 }
