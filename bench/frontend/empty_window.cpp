@@ -7,8 +7,15 @@
 // Also built as diagnostic variants that add, step by step, what the front end
 // does besides its window: BENCH_COMCTL initialises the common controls,
 // BENCH_COM initialises COM, BENCH_SHELL imports the common dialogs and the
-// shell, BENCH_RICHEDIT loads the rich edit library as the About box does.
+// shell, BENCH_RICHEDIT loads the rich edit library as the About box does;
+// bench_empty_manifest also carries the front end's manifest (manifest.rc).
+// BENCH_PHASES appends the times of main's start and of the first idle pass
+// since process creation to the file QUILBO_BENCH_PHASES names.
 #include <windows.h>
+#if defined(BENCH_PHASES)
+#include <cstdio>
+#include <cstdlib>
+#endif
 #if defined(BENCH_COMCTL)
 #include <commctrl.h>
 #endif
@@ -32,9 +39,22 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
   return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
+#if defined(BENCH_PHASES)
+double SinceProcessCreation() {
+  FILETIME created, exited, kernel, user, now;
+  GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+  GetSystemTimeAsFileTime(&now);
+  auto ticks = [](FILETIME f) { return (static_cast<unsigned long long>(f.dwHighDateTime) << 32) | f.dwLowDateTime; };
+  return static_cast<double>(ticks(now) - ticks(created)) / 1e4;
+}
+#endif
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+#if defined(BENCH_PHASES)
+  const double atMain = SinceProcessCreation();
+#endif
 #if defined(BENCH_SHELL)
   // Referenced, so the libraries are imported and loaded as the front end's are.
   static const void* volatile imported[] = {reinterpret_cast<const void*>(&GetOpenFileNameA),
@@ -80,6 +100,19 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     if (!idleSeen) {
       idleSeen = true;
       SetWindowTextA(hwnd, "idle");
+#if defined(BENCH_PHASES)
+      if (const char* path = std::getenv("QUILBO_BENCH_PHASES")) {
+        if (FILE* file = std::fopen(path, "a")) {
+          char name[MAX_PATH] = {};
+          GetModuleFileNameA(nullptr, name, MAX_PATH);
+          const char* base = name;
+          for (const char* c = name; *c; ++c)
+            if (*c == '\\' || *c == '/') base = c + 1;
+          std::fprintf(file, "%s main=%.1f first_idle_end=%.1f\n", base, atMain, SinceProcessCreation());
+          std::fclose(file);
+        }
+      }
+#endif
     }
     WaitMessage();
   }

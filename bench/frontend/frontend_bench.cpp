@@ -135,12 +135,15 @@ struct Kind {
   const char* idleText;
 };
 
-// Polls every millisecond until the first idle pass has set its text.
+// Polls every millisecond until the first idle pass has set its text. Until
+// the window is shown only cheap look-ups are made: a message sent to the
+// program would make it stop for us while it is still building its window.
 HWND WaitForFirstIdle(const Program& program, const Kind& kind, double timeout = 30) {
   const double end = Seconds() + timeout;
   while (Seconds() < end) {
     if (!program.Running()) throw std::runtime_error(std::string(kind.name) + " ended during start-up");
-    if (const HWND hwnd = FindTopWindow(program.Id(), kind.windowClass)) {
+    const HWND hwnd = FindTopWindow(program.Id(), kind.windowClass);
+    if (hwnd && IsWindowVisible(hwnd)) {
       const HWND textWindow = kind.textControl ? GetDlgItem(hwnd, kind.textControl) : hwnd;
       if (textWindow && RemoteText(textWindow) == std::string(kind.idleText)) return hwnd;
     }

@@ -15,6 +15,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <functional>
+#include <string>
 #include <vector>
 
 #include "app/application.h"
@@ -65,6 +67,58 @@ double SinceProcessCreation() {
   GetSystemTimeAsFileTime(&now);
   auto ticks = [](FILETIME f) { return (static_cast<unsigned long long>(f.dwHighDateTime) << 32) | f.dwLowDateTime; };
   return static_cast<double>(ticks(now) - ticks(created)) / 1e4;
+}
+
+// Start-up as WinMain does it, with the time since process creation noted
+// after each step and at the end of the first idle pass, appended as one line
+// to `path`; then the message loop runs on. Started in place of Quilbo.exe by
+// bench_frontend.exe (QUILBO_BENCH_PHASES names the file), it shows where the
+// start-up time goes.
+int RunStartUpPhases(const char* path) {
+  using quilbo::Application;
+  const double atMain = SinceProcessCreation();
+  const double origin = Seconds() - atMain / 1e3;
+  std::string line;
+  auto note = [&](const char* name) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%s=%.1f ", name, (Seconds() - origin) * 1e3);
+    line += text;
+  };
+  note("main");
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  note("com");
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES | ICC_WIN95_CLASSES};
+  InitCommonControlsEx(&controls);
+  note("comctl");
+  Application.ShowHint = true;
+  Application.Initialize();
+  note("appwindow");
+  quilbo::TForm2 form2;
+  quilbo::TForm1 form1;
+  Application.SetMainForm(&form1);
+  form1.Create(&form2);
+  note("form1");
+  form2.Create();
+  note("form2");
+  std::function<void()> idle = Application.OnIdle;
+  bool first = true;
+  Application.OnIdle = [&] {
+    idle();
+    if (!first) return;
+    first = false;
+    note("first_idle_end");
+    if (FILE* file = std::fopen(path, "a")) {
+      std::fprintf(file, "%s\n", line.c_str());
+      std::fclose(file);
+    }
+  };
+  // What Application.Run does, in steps.
+  Application.ShowApplicationWindow();
+  note("show_appwindow");
+  ShowWindow(form1.Handle(), SW_SHOWNORMAL);
+  note("show_form1");
+  while (!Application.Terminated()) Application.HandleMessage();
+  return 0;
 }
 
 int Run(int batches, int calls) {
@@ -127,6 +181,7 @@ int Run(int batches, int calls) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (const char* phases = std::getenv("QUILBO_BENCH_PHASES")) return RunStartUpPhases(phases);
   const int batches = argc > 1 ? std::max(1, std::atoi(argv[1])) : 21;
   const int calls = argc > 2 ? std::max(1, std::atoi(argv[2])) : 2000;
   try {

@@ -48,7 +48,6 @@ void TForm2::Create() {
   windowClass.lpszClassName = QUILBO_FORM2_CLASS;
   RegisterWindowClass(windowClass, &WindowThunk<TForm2>);
 
-  RichEditLibrary.Load("riched20.dll");
   Font.Create("MS Sans Serif", -11);
 
   RECT outer{0, 0, kClientWidth, kClientHeight};
@@ -60,17 +59,25 @@ void TForm2::Create() {
 
   // OK first: it is first in the tab order, so it has the focus on opening.
   Button1.Create(hwnd_, IDC_ABOUT_BUTTON1, "OK", {90, 123, 75, 25}, Font.Handle());
+  Button1.OnClick = [this] { Button1Click(); };
+}
+
+// The text box, made when the box is first shown: the rich edit library and
+// the libraries it pulls in are then not loaded at every start-up for a box
+// that is seldom opened.
+void TForm2::CreateText() {
+  RichEditLibrary.Load("riched20.dll");
   RichEdit1.Create(hwnd_, IDC_ABOUT_RICHEDIT1, {0, 0, 254, 105}, Font.Handle());
   RichEdit1.SetBackground(GetSysColor(COLOR_ACTIVEBORDER));
   RichEdit1.SetText(kText);
   RichEdit1.CentreAll();
   SendMessageA(RichEdit1.Handle(), EM_EMPTYUNDOBUFFER, 0, 0);
   SendMessageA(RichEdit1.Handle(), EM_SETMODIFY, FALSE, 0);
-  Button1.OnClick = [this] { Button1Click(); };
 }
 
 int TForm2::ShowModal() {
   if (IsWindowVisible(hwnd_)) throw std::runtime_error("Cannot make a visible window modal");
+  if (!RichEdit1.Handle()) CreateText();
   const HWND previousActive = GetActiveWindow();
   // Disabling the main window sends it the enable notification, and the
   // re-enabling below another one, which recompose its command line.

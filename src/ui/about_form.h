@@ -33,7 +33,7 @@ class TForm2 : public TForm {
   // passes included, until the box closes; returns the modal result.
   int ShowModal();
 
-  TLibrary RichEditLibrary;  // loaded before the text box, freed after it
+  TLibrary RichEditLibrary;  // loaded with the text box (first shown), freed after it
   TFont Font;
   TPushButton Button1;
   TRichEdit RichEdit1;
@@ -42,6 +42,7 @@ class TForm2 : public TForm {
 
  private:
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  void CreateText();
 
   int modalResult_ = 0;
 
