@@ -5,6 +5,8 @@
 
 #include <memory>
 
+#include "app/system_function.h"
+
 namespace quilbo {
 namespace {
 
@@ -31,6 +33,10 @@ class ComApartment {
 }  // namespace
 
 std::string ChooseFolder(HWND owner, const std::string& title, UINT flags) {
+  static const auto browseForFolder =
+      SystemFunction<decltype(&SHBrowseForFolderA)>("shell32.dll", "SHBrowseForFolderA");
+  static const auto pathFromItem =
+      SystemFunction<decltype(&SHGetPathFromIDListA)>("shell32.dll", "SHGetPathFromIDListA");
   const ComApartment com;
   char displayName[MAX_PATH] = {};
   BROWSEINFOA request = {};
@@ -38,10 +44,10 @@ std::string ChooseFolder(HWND owner, const std::string& title, UINT flags) {
   request.pszDisplayName = displayName;
   request.lpszTitle = title.c_str();
   request.ulFlags = flags;
-  const ItemList item(SHBrowseForFolderA(&request));
+  const ItemList item(browseForFolder(&request));
   if (!item) return {};
   char path[MAX_PATH + 1] = {};
-  if (!SHGetPathFromIDListA(item.get(), path)) return {};
+  if (!pathFromItem(item.get(), path)) return {};
   return path;  // up to the first zero
 }
 

@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "app/system_function.h"
+
 namespace quilbo {
 namespace {
 
@@ -56,8 +58,10 @@ bool TOpenDialog::Execute(HWND owner, HWND centreOn) {
   request.lpfnHook = &CentringHook;
   request.lCustData = reinterpret_cast<LPARAM>(centreOn);
 
+  static const auto getOpenFileName =
+      SystemFunction<decltype(&GetOpenFileNameA)>("comdlg32.dll", "GetOpenFileNameA");
   // A failed dialog counts as a cancel: nothing is remembered.
-  if (!GetOpenFileNameA(&request)) return false;
+  if (!getOpenFileName(&request)) return false;
   fileName_ = fileName;
   files_.push_back(fileName_);
   filterIndex_ = static_cast<int>(request.nFilterIndex);
