@@ -3,7 +3,9 @@
 // (all but its WinMain), starts up as Quilbo.exe does, lets the first idle pass
 // compose the string, and then calls the pass in batches. Also timed: reading
 // the controls alone, and the pass reached through a WM_ENABLE sent to the
-// window (the second place that runs it).
+// window (the second place that runs it). On the way it notes how long each
+// step of the start-up took, and which messages the first showing of the
+// window spent its time on ("first_messages.<window class>.<message>").
 //   bench_update_pass.exe [BATCHES] [CALLS_PER_BATCH]
 // Prints "figure<TAB>value<TAB>unit" lines. Needs the settings key seeded (as
 // bench_frontend.exe does), or the first-run folder browser appears.
@@ -16,6 +18,7 @@
 #include <cstdlib>
 #include <exception>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -51,6 +54,30 @@ double MicrosecondsPerCall(int batches, int calls, Call call) {
 }
 
 void Figure(const char* name, double value, const char* unit) { std::printf("%s\t%.4g\t%s\n", name, value, unit); }
+
+// Like PumpQueue, noting the time each kind of message took, by the class of
+// the window it went to: what the first showing of the window costs.
+void PumpQueueTimed() {
+  std::map<std::string, std::pair<int, double>> costs;
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    char windowClass[64] = "none";
+    if (message.hwnd) GetClassNameA(message.hwnd, windowClass, sizeof windowClass);
+    char key[96];
+    std::snprintf(key, sizeof key, "first_messages.%s.0x%04x", windowClass, message.message);
+    const double start = Seconds();
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+    auto& cost = costs[key];
+    ++cost.first;
+    cost.second += Seconds() - start;
+  }
+  for (const auto& [key, cost] : costs) {
+    if (cost.second < 0.3e-3) continue;
+    Figure(key.c_str(), cost.second * 1e3, "ms");
+    Figure((key + ".count").c_str(), cost.first, "messages");
+  }
+}
 
 void PumpQueue() {
   MSG message;
@@ -149,8 +176,10 @@ int Run(int batches, int calls) {
   Application.ShowApplicationWindow();
   ShowWindow(form1.Handle(), SW_SHOWNORMAL);
   step("startup.show");
-  PumpQueue();
-  step("startup.first_messages");
+  const double pumped = Seconds();
+  PumpQueueTimed();
+  Figure("startup.first_messages", (Seconds() - pumped) * 1e3, "ms");
+  last = Seconds();
   form1.AppIdle();  // the first idle pass: composes and sets the text
   step("startup.first_idle_pass");
   Figure("startup.before_main", started, "ms");
