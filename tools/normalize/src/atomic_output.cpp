@@ -9,6 +9,11 @@
 namespace normalize {
 namespace {
 
+// The write-back of the result is started in steps of this size while the
+// rest is still being computed, so that the flush before the rename mostly
+// waits for work the disk has already done.
+constexpr std::uint64_t kWriteBackStep = 8 << 20;
+
 bool Exists(const std::string& path) {
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (file) std::fclose(file);
@@ -22,7 +27,7 @@ AtomicOutputFile::AtomicOutputFile(std::string target, WriteHook hook)
   // Beside the target, so that the final rename never crosses file systems.
   const std::string stem = target_ + "." + std::to_string(platform::ProcessId());
   for (int attempt = 0; attempt < 100 && !file_; ++attempt) {
-    const std::string candidate = stem + (attempt ? "-" + std::to_string(attempt) : "") + ".tmp";
+    const std::string candidate = stem + (attempt ? std::string("-").append(std::to_string(attempt)) : "") + ".tmp";
     if (Exists(candidate)) continue;
     errno = 0;
     file_.reset(std::fopen(candidate.c_str(), "wb"));
@@ -45,6 +50,10 @@ void AtomicOutputFile::Write(const void* data, std::size_t size) {
   errno = 0;
   if (std::fwrite(data, 1, size, file_.get()) != size) Fail("cannot write", temp_path_);
   written_ += size;
+  if (written_ - written_back_ >= kWriteBackStep) {
+    platform::StartWriteBack(file_.get(), written_back_, written_ - written_back_);
+    written_back_ = written_;
+  }
 }
 
 void AtomicOutputFile::Commit() {

@@ -45,6 +45,7 @@ class AtomicOutputFile : public ByteSink {
   WriteHook hook_;
   std::unique_ptr<std::FILE, Closer> file_;
   std::uint64_t written_ = 0;
+  std::uint64_t written_back_ = 0;  // bytes before this are already on their way to the disk
   bool committed_ = false;
 };
 

@@ -16,6 +16,11 @@ bool Tell(std::FILE* file, std::uint64_t& offset);
 // Flushes the C runtime's buffer and the system's cache down to the disk.
 bool SyncToDisk(std::FILE* file);
 
+// Asks the system to start writing [offset, offset + size) of an unbuffered
+// file to the disk now, without waiting, so that the final SyncToDisk has less
+// left to do. A hint only: does nothing where the system offers no such call.
+void StartWriteBack(std::FILE* file, std::uint64_t offset, std::uint64_t size);
+
 // Gives `file` the access rights of the existing file at `model`, if any, so
 // that a replaced file keeps them. Best effort.
 void CopyPermissions(const std::string& model, std::FILE* file);

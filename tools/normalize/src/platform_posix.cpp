@@ -28,6 +28,15 @@ bool SyncToDisk(std::FILE* file) {
   return std::fflush(file) == 0 && fsync(fileno(file)) == 0;
 }
 
+void StartWriteBack(std::FILE* file, std::uint64_t offset, std::uint64_t size) {
+#ifdef __linux__
+  sync_file_range(fileno(file), static_cast<off_t>(offset), static_cast<off_t>(size),
+                  SYNC_FILE_RANGE_WRITE);
+#else
+  (void)file, (void)offset, (void)size;
+#endif
+}
+
 void CopyPermissions(const std::string& model, std::FILE* file) {
   struct stat info {};
   if (stat(model.c_str(), &info) == 0) fchmod(fileno(file), info.st_mode & 07777);

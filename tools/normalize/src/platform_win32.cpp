@@ -23,6 +23,9 @@ bool SyncToDisk(std::FILE* file) {
   return std::fflush(file) == 0 && _commit(_fileno(file)) == 0;
 }
 
+// Windows writes a file's cache back on its own schedule; _commit does the rest.
+void StartWriteBack(std::FILE*, std::uint64_t, std::uint64_t) {}
+
 // A new file in the same folder inherits that folder's access rights, which is
 // what Windows itself does for a replaced document.
 void CopyPermissions(const std::string&, std::FILE*) {}
