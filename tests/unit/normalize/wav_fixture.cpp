@@ -118,13 +118,13 @@ std::vector<FoundChunk> ListChunks(const Bytes& file) {
   return chunks;
 }
 
-RunResult RunTool(const std::vector<std::string>& args, WriteHook write_hook) {
+RunResult RunTool(const std::vector<std::string>& args, WriteHook write_hook, bool map_input) {
   std::ostringstream out;
   std::ostringstream err;
   RunResult result{ExitCode::kOk, "", ""};
   try {
     const Options options = ParseCommandLine(args);
-    JobConsole console{out, err, false, std::move(write_hook)};
+    JobConsole console{out, err, false, std::move(write_hook), map_input};
     result.code = RunJob(options, console);
   } catch (const Failure& failure) {
     err << failure.what();

@@ -63,7 +63,8 @@ struct RunResult {
   std::string err;
 };
 
-// Runs the tool in this process on already split arguments.
-RunResult RunTool(const std::vector<std::string>& args, WriteHook write_hook = {});
+// Runs the tool in this process on already split arguments; `map_input` false
+// reads the input block by block instead of mapping it.
+RunResult RunTool(const std::vector<std::string>& args, WriteHook write_hook = {}, bool map_input = true);
 
 }  // namespace normalize::test

@@ -8,7 +8,7 @@
 
 namespace normalize {
 
-InputFile::InputFile(const std::string& path) : path_(path) {
+InputFile::InputFile(const std::string& path, bool map) : path_(path) {
   file_.reset(std::fopen(path.c_str(), "rb"));
   if (!file_) Fail("cannot open");
   // We read in large blocks of our own; a second buffer would only copy.
@@ -17,6 +17,19 @@ InputFile::InputFile(const std::string& path) : path_(path) {
     Fail("cannot determine its size");
   }
   position_ = size_;
+  if (map) mapping_ = {platform::MapForReading(file_.get(), size_), Unmapper{size_}};
+}
+
+void InputFile::Unmapper::operator()(const std::byte* data) const { platform::Unmap(data, size); }
+
+const std::byte* InputFile::View(std::uint64_t offset, std::size_t count) const {
+  if (!mapping_ || offset > size_ || count > size_ - offset) return nullptr;
+  return mapping_.get() + offset;
+}
+
+void InputFile::Close() {
+  mapping_.reset();
+  file_.reset();
 }
 
 std::size_t InputFile::ReadAt(std::uint64_t offset, void* buffer, std::size_t count) {

@@ -11,7 +11,8 @@ namespace normalize {
 
 class InputFile {
  public:
-  explicit InputFile(const std::string& path);
+  // `map` false reads every block, as where the file cannot be mapped.
+  explicit InputFile(const std::string& path, bool map = true);
 
   const std::string& path() const { return path_; }
   std::uint64_t size() const { return size_; }
@@ -23,11 +24,19 @@ class InputFile {
   // Reads on from where the last read ended.
   std::size_t ReadNext(void* buffer, std::size_t count);
 
-  void Close() { file_.reset(); }
+  // The bytes [offset, offset + count) in memory, where the file is mapped
+  // and holds them all; nullptr otherwise (then read them).
+  const std::byte* View(std::uint64_t offset, std::size_t count) const;
+
+  void Close();
 
  private:
   struct Closer {
     void operator()(std::FILE* file) const { std::fclose(file); }
+  };
+  struct Unmapper {
+    std::uint64_t size;
+    void operator()(const std::byte* data) const;
   };
   [[noreturn]] void Fail(const char* what) const;
 
@@ -35,6 +44,7 @@ class InputFile {
   std::unique_ptr<std::FILE, Closer> file_;
   std::uint64_t size_ = 0;
   std::uint64_t position_ = 0;
+  std::unique_ptr<const std::byte, Unmapper> mapping_{nullptr, Unmapper{0}};
 };
 
 }  // namespace normalize

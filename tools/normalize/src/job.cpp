@@ -30,7 +30,7 @@ GainPlan FixedPlan(const Options& options) {
 }
 
 ExitCode Run(const Options& options, JobConsole& console) {
-  InputFile input(options.input);
+  InputFile input(options.input, console.map_input);
   const WavLayout layout = ReadWavLayout(input);
   for (const std::string& warning : layout.warnings) {
     console.err << "normalize: warning: " << warning << "\n";

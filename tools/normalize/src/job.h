@@ -14,6 +14,7 @@ struct JobConsole {
   std::ostream& err;       // warnings and errors
   bool show_progress = false;
   WriteHook write_hook{};  // test seam, passed to the output file
+  bool map_input = true;   // test seam: false takes the path of systems that cannot map
 };
 
 // Returns the exit code; messages go to the console. Throws only what it does

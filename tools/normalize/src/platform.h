@@ -2,6 +2,7 @@
 // The few operating-system services the tool needs beyond standard C++: 64-bit
 // file offsets, durable writes, atomic replacement and the console. One
 // implementation per system (platform_posix.cpp, platform_win32.cpp).
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -12,6 +13,12 @@ namespace normalize::platform {
 bool Seek(std::FILE* file, std::uint64_t offset);
 bool SeekEnd(std::FILE* file);
 bool Tell(std::FILE* file, std::uint64_t& offset);
+
+// Maps the first `size` bytes of `file` read-only for reading front to back,
+// or returns nullptr where the system or the address space does not allow it
+// (the caller then reads). Undone by Unmap.
+const std::byte* MapForReading(std::FILE* file, std::uint64_t size);
+void Unmap(const std::byte* data, std::uint64_t size);
 
 // Flushes the C runtime's buffer and the system's cache down to the disk.
 bool SyncToDisk(std::FILE* file);

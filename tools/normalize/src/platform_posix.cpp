@@ -1,6 +1,7 @@
 #include "platform.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,6 +23,19 @@ bool Tell(std::FILE* file, std::uint64_t& offset) {
   if (at < 0) return false;
   offset = static_cast<std::uint64_t>(at);
   return true;
+}
+
+const std::byte* MapForReading(std::FILE* file, std::uint64_t size) {
+  // A 32-bit address space has no room for a large file; reading serves there.
+  if (sizeof(void*) < 8 || size == 0 || size > SIZE_MAX / 2) return nullptr;
+  void* data = mmap(nullptr, static_cast<std::size_t>(size), PROT_READ, MAP_SHARED, fileno(file), 0);
+  if (data == MAP_FAILED) return nullptr;
+  madvise(data, static_cast<std::size_t>(size), MADV_SEQUENTIAL);
+  return static_cast<const std::byte*>(data);
+}
+
+void Unmap(const std::byte* data, std::uint64_t size) {
+  if (data) munmap(const_cast<std::byte*>(data), static_cast<std::size_t>(size));
 }
 
 bool SyncToDisk(std::FILE* file) {

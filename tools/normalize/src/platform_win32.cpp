@@ -19,6 +19,10 @@ bool Tell(std::FILE* file, std::uint64_t& offset) {
   return true;
 }
 
+// A 32-bit process cannot map a large file whole; the C runtime's reads serve.
+const std::byte* MapForReading(std::FILE*, std::uint64_t) { return nullptr; }
+void Unmap(const std::byte*, std::uint64_t) {}
+
 bool SyncToDisk(std::FILE* file) {
   return std::fflush(file) == 0 && _commit(_fileno(file)) == 0;
 }

@@ -122,8 +122,8 @@ struct IntegerGain {
 };
 
 template <typename Codec>
-void GainIntegers(std::byte* data, std::size_t samples, const IntegerGain& k, PeakTracker& before,
-                  std::uint64_t& clipped) {
+void GainIntegers(const std::byte* in, std::byte* out, std::size_t samples, const IntegerGain& k,
+                  PeakTracker& before, std::uint64_t& clipped) {
   using Real = typename Codec::Real;
   std::int32_t lo = static_cast<std::int32_t>(before.min);
   std::int32_t hi = static_cast<std::int32_t>(before.max);
@@ -135,8 +135,7 @@ void GainIntegers(std::byte* data, std::size_t samples, const IntegerGain& k, Pe
   const Real guard_high = highest + 1;
   constexpr Real magic = kRoundingMagic<Real>;
   for (std::size_t i = 0; i < samples; ++i) {
-    std::byte* p = data + i * Codec::kBytes;
-    const std::int32_t v = Codec::Load(p);
+    const std::int32_t v = Codec::Load(in + i * Codec::kBytes);
     lo = v < lo ? v : lo;
     hi = v > hi ? v : hi;
     Real x = static_cast<Real>(v) * factor;
@@ -147,7 +146,7 @@ void GainIntegers(std::byte* data, std::size_t samples, const IntegerGain& k, Pe
     clamps += x > highest;
     x = x < lowest ? lowest : x;
     x = x > highest ? highest : x;
-    Codec::Store(p, static_cast<std::int32_t>(x) * k.quantum);
+    Codec::Store(out + i * Codec::kBytes, static_cast<std::int32_t>(x) * k.quantum);
   }
   before.min = lo;
   before.max = hi;
@@ -158,8 +157,8 @@ void GainIntegers(std::byte* data, std::size_t samples, const IntegerGain& k, Pe
 // 16-bit samples, the most common kind, eight at a time: the conversion to
 // integers rounds to nearest (ties to even, the default mode) and the
 // saturating pack clamps to the 16-bit range. Returns how many samples it did.
-std::size_t GainS16Sse2(std::byte* data, std::size_t samples, float factor, PeakTracker& before,
-                        std::uint64_t& clipped) {
+std::size_t GainS16Sse2(const std::byte* in, std::byte* out, std::size_t samples, float factor,
+                        PeakTracker& before, std::uint64_t& clipped) {
   const __m128 gain = _mm_set1_ps(factor);
   const __m128 guard_low = _mm_set1_ps(-32769.0f);
   const __m128 guard_high = _mm_set1_ps(32769.0f);
@@ -170,8 +169,7 @@ std::size_t GainS16Sse2(std::byte* data, std::size_t samples, float factor, Peak
   __m128i clamps = _mm_setzero_si128();
   std::size_t i = 0;
   for (; i + 8 <= samples; i += 8) {
-    auto* p = reinterpret_cast<__m128i*>(data + 2 * i);
-    const __m128i s = _mm_loadu_si128(p);
+    const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 2 * i));
     low = _mm_min_epi16(low, s);
     high = _mm_max_epi16(high, s);
     __m128i rounded[2];
@@ -184,7 +182,7 @@ std::size_t GainS16Sse2(std::byte* data, std::size_t samples, float factor, Peak
       clamps = _mm_sub_epi32(clamps, _mm_cmplt_epi32(r, lowest));
       rounded[half] = r;
     }
-    _mm_storeu_si128(p, _mm_packs_epi32(rounded[0], rounded[1]));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * i), _mm_packs_epi32(rounded[0], rounded[1]));
   }
   alignas(16) std::int16_t lows[8], highs[8];
   alignas(16) std::int32_t counts[4];
@@ -199,15 +197,15 @@ std::size_t GainS16Sse2(std::byte* data, std::size_t samples, float factor, Peak
 #endif
 
 template <typename Codec>
-void GainFloats(std::byte* data, std::size_t samples, double gain, PeakTracker& before) {
+void GainFloats(const std::byte* in, std::byte* out, std::size_t samples, double gain,
+                PeakTracker& before) {
   double lo = before.min;
   double hi = before.max;
   for (std::size_t i = 0; i < samples; ++i) {
-    std::byte* p = data + i * Codec::kBytes;
-    const double x = Codec::Load(p);
+    const double x = Codec::Load(in + i * Codec::kBytes);
     lo = x < lo ? x : lo;
     hi = x > hi ? x : hi;
-    Codec::Store(p, static_cast<typename Codec::Value>(x * gain));
+    Codec::Store(out + i * Codec::kBytes, static_cast<typename Codec::Value>(x * gain));
   }
   before.min = lo;
   before.max = hi;
@@ -245,30 +243,31 @@ void ScanPeak(const SampleFormat& format, const std::byte* data, std::size_t sam
   }
 }
 
-void ApplyGain(const SampleFormat& format, std::byte* data, std::size_t samples, double gain,
-               PeakTracker& before, std::uint64_t& clipped) {
+void ApplyGain(const SampleFormat& format, const std::byte* in, std::byte* out, std::size_t samples,
+               double gain, PeakTracker& before, std::uint64_t& clipped) {
   switch (format.encoding) {
     case SampleEncoding::kUnsigned8:
-      return GainIntegers<U8>(data, samples, MakeIntegerGain(format, gain), before, clipped);
+      return GainIntegers<U8>(in, out, samples, MakeIntegerGain(format, gain), before, clipped);
     case SampleEncoding::kSigned16: {
       const IntegerGain k = MakeIntegerGain(format, gain);
 #ifdef NORMALIZE_SSE2
       if (k.quantum == 1) {
-        const std::size_t done = GainS16Sse2(data, samples, static_cast<float>(gain), before, clipped);
-        data += 2 * done;
+        const std::size_t done = GainS16Sse2(in, out, samples, static_cast<float>(gain), before, clipped);
+        in += 2 * done;
+        out += 2 * done;
         samples -= done;
       }
 #endif
-      return GainIntegers<S16>(data, samples, k, before, clipped);
+      return GainIntegers<S16>(in, out, samples, k, before, clipped);
     }
     case SampleEncoding::kSigned24:
-      return GainIntegers<S24>(data, samples, MakeIntegerGain(format, gain), before, clipped);
+      return GainIntegers<S24>(in, out, samples, MakeIntegerGain(format, gain), before, clipped);
     case SampleEncoding::kSigned32:
-      return GainIntegers<S32>(data, samples, MakeIntegerGain(format, gain), before, clipped);
+      return GainIntegers<S32>(in, out, samples, MakeIntegerGain(format, gain), before, clipped);
     case SampleEncoding::kFloat32:
-      return GainFloats<Float<float>>(data, samples, gain, before);
+      return GainFloats<Float<float>>(in, out, samples, gain, before);
     case SampleEncoding::kFloat64:
-      return GainFloats<Float<double>>(data, samples, gain, before);
+      return GainFloats<Float<double>>(in, out, samples, gain, before);
   }
 }
 

@@ -31,10 +31,11 @@ double PositiveCeiling(const SampleFormat& format);
 void ScanPeak(const SampleFormat& format, const std::byte* data, std::size_t samples,
               PeakTracker& peak);
 
-// Multiplies every sample by `gain`. Integers are rounded to nearest and
-// clamped to their valid range (each clamp counted in `clipped`); floats are
-// scaled only. `before` tracks the input's extremes on the way.
-void ApplyGain(const SampleFormat& format, std::byte* data, std::size_t samples, double gain,
-               PeakTracker& before, std::uint64_t& clipped);
+// Writes every sample of `in` multiplied by `gain` to `out` (which may be `in`
+// itself, but must not otherwise overlap it). Integers are rounded to nearest
+// and clamped to their valid range (each clamp counted in `clipped`); floats
+// are scaled only. `before` tracks the input's extremes on the way.
+void ApplyGain(const SampleFormat& format, const std::byte* in, std::byte* out, std::size_t samples,
+               double gain, PeakTracker& before, std::uint64_t& clipped);
 
 }  // namespace normalize

@@ -41,7 +41,8 @@ class StreamProcessor {
   void CopyBytes(ByteSink& out, std::uint64_t offset, std::uint64_t count);
   void WritePad(ByteSink& out, const Chunk& chunk);
   void Report(const char* pass, std::uint64_t done, std::uint64_t total);
-  // Calls `use` on consecutive blocks of the sample region [offset, offset + count).
+  // Calls `use` on consecutive blocks of the sample region [offset, offset + count),
+  // at most buffer_bytes_ each, in the mapped input or else read into buffer_.
   template <typename Use>
   void ForEachSampleBlock(std::uint64_t offset, std::uint64_t count, Use use);
 

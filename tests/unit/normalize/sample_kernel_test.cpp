@@ -1,0 +1,66 @@
+// The 16-bit gain loop has a vector path for whole groups of samples and a
+// scalar one for the rest; they must agree on every input value.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "sample_kernel.h"
+
+namespace normalize::test {
+namespace {
+
+struct Result {
+  std::vector<std::int16_t> samples;
+  PeakTracker before;
+  std::uint64_t clipped = 0;
+};
+
+TEST(NormalizeSampleKernel, VectorAndScalarPathsAgreeOnEvery16BitValue) {
+  const SampleFormat format{SampleEncoding::kSigned16, 2, 2, 16, 4};
+  std::vector<std::int16_t> all(65536);
+  for (int v = -32768; v <= 32767; ++v) all[static_cast<std::size_t>(v + 32768)] = static_cast<std::int16_t>(v);
+  // Ratios, levels (-a -6, -a 7), a -m gain, exact halves (ties round to even),
+  // sign flips that overflow full scale, and a gain that clips nearly everything.
+  const double gains[] = {2, -4, -1, 1, 0.5, 1.5, std::pow(10.0, -6 / 20.0), std::pow(10.0, 7 / 20.0),
+                          1 / 0.25118864315095801, 1e6};
+  for (const double gain : gains) {
+    SCOPED_TRACE(gain);
+    // The whole table at once, out of place: almost all of it takes the vector path.
+    Result whole{std::vector<std::int16_t>(all.size()), {}, 0};
+    ApplyGain(format, reinterpret_cast<const std::byte*>(all.data()),
+              reinterpret_cast<std::byte*>(whole.samples.data()), all.size(), gain, whole.before, whole.clipped);
+    // In place, to check that writing over the input changes nothing.
+    Result in_place{all, {}, 0};
+    ApplyGain(format, reinterpret_cast<const std::byte*>(in_place.samples.data()),
+              reinterpret_cast<std::byte*>(in_place.samples.data()), all.size(), gain, in_place.before,
+              in_place.clipped);
+    // One sample at a time: always the scalar path.
+    Result single{all, {}, 0};
+    for (std::int16_t& s : single.samples) {
+      auto* p = reinterpret_cast<std::byte*>(&s);
+      ApplyGain(format, p, p, 1, gain, single.before, single.clipped);
+    }
+    ASSERT_EQ(whole.samples, single.samples);
+    ASSERT_EQ(in_place.samples, single.samples);
+    EXPECT_EQ(whole.clipped, single.clipped);
+    EXPECT_EQ(in_place.clipped, single.clipped);
+    EXPECT_EQ(whole.before.min, -32768);
+    EXPECT_EQ(whole.before.max, 32767);
+    EXPECT_EQ(single.before.min, -32768);
+    EXPECT_EQ(single.before.max, 32767);
+    // Against the exact product, rounded half to even and clamped.
+    std::uint64_t clamps = 0;
+    for (std::size_t i = 0; i < all.size(); ++i) {
+      const double exact = std::nearbyint(all[i] * gain);
+      clamps += exact < -32768 || exact > 32767;
+      const double clamped = exact < -32768 ? -32768 : exact > 32767 ? 32767 : exact;
+      ASSERT_LE(std::fabs(single.samples[i] - clamped), gain == 1e6 ? 0 : 1) << all[i];
+    }
+    EXPECT_EQ(single.clipped, clamps);
+  }
+}
+
+}  // namespace
+}  // namespace normalize::test
