@@ -1,5 +1,6 @@
-// The 16-bit gain loop has a vector path for whole groups of samples and a
-// scalar one for the rest; they must agree on every input value.
+// The 16-bit loops have vector paths for whole groups of samples (and, for
+// the gain, one for runs that cannot clip) and scalar ones for the rest; they
+// must agree on every input value.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -59,6 +60,27 @@ TEST(NormalizeSampleKernel, VectorAndScalarPathsAgreeOnEvery16BitValue) {
       ASSERT_LE(std::fabs(single.samples[i] - clamped), gain == 1e6 ? 0 : 1) << all[i];
     }
     EXPECT_EQ(single.clipped, clamps);
+  }
+}
+
+TEST(NormalizeSampleKernel, PeakScanFindsTheExtremesOfAnyStretch) {
+  const SampleFormat format{SampleEncoding::kSigned16, 1, 2, 16, 2};
+  std::vector<std::int16_t> ramp(70000);
+  for (std::size_t i = 0; i < ramp.size(); ++i) ramp[i] = static_cast<std::int16_t>(int(i % 65536) - 32768);
+  const struct {
+    std::size_t begin, count;
+    double min, max;  // the scan starts from 0, the silence before the file
+  } cases[] = {
+      {0, 65536, -32768, 32767},  {1, 7, -32767, 0},         {32768, 1, 0, 0},
+      {32769, 15, 0, 15},         {100, 32000, -32668, 0},   {40000, 25536, 0, 32767},
+      {65535, 3, -32768, 32767},  {65530, 4470, -32768, 32767},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.begin);
+    PeakTracker peak;
+    ScanPeak(format, reinterpret_cast<const std::byte*>(ramp.data() + c.begin), c.count, peak);
+    EXPECT_EQ(peak.min, c.min);
+    EXPECT_EQ(peak.max, c.max);
   }
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstring>
 #include <limits>
 #include <type_traits>
@@ -156,43 +157,105 @@ void GainIntegers(const std::byte* in, std::byte* out, std::size_t samples, cons
 #ifdef NORMALIZE_SSE2
 // 16-bit samples, the most common kind, eight at a time: the conversion to
 // integers rounds to nearest (ties to even, the default mode) and the
-// saturating pack clamps to the 16-bit range. Returns how many samples it did.
+// saturating pack clamps to the 16-bit range.
+
+// The rounded products of the four samples sign-extended in `pair`; `guard`
+// keeps products beyond the 32-bit range (gains of 2^16 and more) from
+// converting to the "integer indefinite" value instead of a clamped one.
+template <bool guard>
+__m128i RoundedProducts(__m128i pair, __m128 gain) {
+  __m128 x = _mm_mul_ps(_mm_cvtepi32_ps(_mm_srai_epi32(pair, 16)), gain);
+  if (guard) x = _mm_min_ps(_mm_max_ps(x, _mm_set1_ps(-32769.0f)), _mm_set1_ps(32769.0f));
+  return _mm_cvtps_epi32(x);
+}
+
+// Eight samples from `in` to `out`; `clamps` counts (negated) the products
+// beyond the 16-bit range, where `count` is set.
+template <bool guard, bool count>
+void GainS16x8(const std::byte* in, std::byte* out, __m128 gain, __m128i& clamps) {
+  const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+  const __m128i r0 = RoundedProducts<guard>(_mm_unpacklo_epi16(s, s), gain);
+  const __m128i r1 = RoundedProducts<guard>(_mm_unpackhi_epi16(s, s), gain);
+  if (count) {
+    const __m128i lowest = _mm_set1_epi32(-32768);
+    const __m128i highest = _mm_set1_epi32(32767);
+    clamps = _mm_add_epi32(clamps, _mm_or_si128(_mm_cmpgt_epi32(r0, highest), _mm_cmplt_epi32(r0, lowest)));
+    clamps = _mm_add_epi32(clamps, _mm_or_si128(_mm_cmpgt_epi32(r1, highest), _mm_cmplt_epi32(r1, lowest)));
+  }
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_packs_epi32(r0, r1));
+}
+
+template <typename Reduce>
+std::int16_t Horizontal(__m128i v, Reduce reduce) {
+  v = reduce(v, _mm_shuffle_epi32(v, _MM_SHUFFLE(1, 0, 3, 2)));
+  v = reduce(v, _mm_shuffle_epi32(v, _MM_SHUFFLE(2, 3, 0, 1)));
+  v = reduce(v, _mm_shufflelo_epi16(v, _MM_SHUFFLE(2, 3, 0, 1)));
+  return static_cast<std::int16_t>(_mm_cvtsi128_si32(v));
+}
+
+// The extremes of `samples` (a multiple of 8) 16-bit samples.
+void ExtremesS16(const std::byte* in, std::size_t samples, std::int16_t& low, std::int16_t& high) {
+  __m128i lows = _mm_set1_epi16(low);
+  __m128i highs = _mm_set1_epi16(high);
+  for (std::size_t j = 0; j < samples; j += 8) {
+    const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 2 * j));
+    lows = _mm_min_epi16(lows, s);
+    highs = _mm_max_epi16(highs, s);
+  }
+  low = Horizontal(lows, [](__m128i a, __m128i b) { return _mm_min_epi16(a, b); });
+  high = Horizontal(highs, [](__m128i a, __m128i b) { return _mm_max_epi16(a, b); });
+}
+
+// Returns how many samples it did.
+std::size_t ScanS16Sse2(const std::byte* data, std::size_t samples, PeakTracker& peak) {
+  std::int16_t low = static_cast<std::int16_t>(peak.min);
+  std::int16_t high = static_cast<std::int16_t>(peak.max);
+  const std::size_t whole = samples - samples % 8;
+  ExtremesS16(data, whole, low, high);
+  peak.min = low;
+  peak.max = high;
+  return whole;
+}
+
+// Works in runs small enough to stay in the first-level cache: the run's
+// extremes first, and when their products, rounded just as the samples' are,
+// lie in range, so do all of the run's (the product and the rounding are
+// monotonic), and the run takes the loop that neither guards nor counts.
+// Returns how many samples it did.
 std::size_t GainS16Sse2(const std::byte* in, std::byte* out, std::size_t samples, float factor,
                         PeakTracker& before, std::uint64_t& clipped) {
+  constexpr std::size_t kRun = 2048;
   const __m128 gain = _mm_set1_ps(factor);
-  const __m128 guard_low = _mm_set1_ps(-32769.0f);
-  const __m128 guard_high = _mm_set1_ps(32769.0f);
-  const __m128i lowest = _mm_set1_epi32(-32768);
-  const __m128i highest = _mm_set1_epi32(32767);
-  __m128i low = _mm_set1_epi16(static_cast<short>(before.min));
-  __m128i high = _mm_set1_epi16(static_cast<short>(before.max));
+  const bool needs_guard = !(std::fabs(factor) < 65536.0f);
+  std::int16_t low = static_cast<std::int16_t>(before.min);
+  std::int16_t high = static_cast<std::int16_t>(before.max);
   __m128i clamps = _mm_setzero_si128();
-  std::size_t i = 0;
-  for (; i + 8 <= samples; i += 8) {
-    const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 2 * i));
-    low = _mm_min_epi16(low, s);
-    high = _mm_max_epi16(high, s);
-    __m128i rounded[2];
-    for (int half = 0; half < 2; ++half) {
-      const __m128i pair = half == 0 ? _mm_unpacklo_epi16(s, s) : _mm_unpackhi_epi16(s, s);
-      __m128 x = _mm_mul_ps(_mm_cvtepi32_ps(_mm_srai_epi32(pair, 16)), gain);
-      x = _mm_min_ps(_mm_max_ps(x, guard_low), guard_high);
-      const __m128i r = _mm_cvtps_epi32(x);
-      clamps = _mm_sub_epi32(clamps, _mm_cmpgt_epi32(r, highest));
-      clamps = _mm_sub_epi32(clamps, _mm_cmplt_epi32(r, lowest));
-      rounded[half] = r;
+  const std::size_t whole = samples - samples % 8;
+  for (std::size_t i = 0; i < whole;) {
+    const std::size_t end = std::min(whole, i + kRun);
+    std::int16_t lo = 32767;
+    std::int16_t hi = -32768;
+    ExtremesS16(in + 2 * i, end - i, lo, hi);
+    low = std::min(low, lo);
+    high = std::max(high, hi);
+    alignas(16) std::int32_t ends[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(ends),
+                    RoundedProducts<true>(_mm_set_epi32(0, 0, hi * 65536, lo * 65536), gain));
+    const bool in_range = ends[0] >= -32768 && ends[0] <= 32767 && ends[1] >= -32768 && ends[1] <= 32767;
+    if (in_range && !needs_guard) {
+      for (; i < end; i += 8) GainS16x8<false, false>(in + 2 * i, out + 2 * i, gain, clamps);
+    } else if (needs_guard) {
+      for (; i < end; i += 8) GainS16x8<true, true>(in + 2 * i, out + 2 * i, gain, clamps);
+    } else {
+      for (; i < end; i += 8) GainS16x8<false, true>(in + 2 * i, out + 2 * i, gain, clamps);
     }
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * i), _mm_packs_epi32(rounded[0], rounded[1]));
   }
-  alignas(16) std::int16_t lows[8], highs[8];
   alignas(16) std::int32_t counts[4];
-  _mm_store_si128(reinterpret_cast<__m128i*>(lows), low);
-  _mm_store_si128(reinterpret_cast<__m128i*>(highs), high);
   _mm_store_si128(reinterpret_cast<__m128i*>(counts), clamps);
-  before.min = *std::min_element(lows, lows + 8);
-  before.max = *std::max_element(highs, highs + 8);
-  for (std::int32_t count : counts) clipped += static_cast<std::uint32_t>(count);
-  return i;
+  before.min = low;
+  before.max = high;
+  for (std::int32_t count : counts) clipped += static_cast<std::uint32_t>(-count);
+  return whole;
 }
 #endif
 
@@ -235,7 +298,14 @@ void ScanPeak(const SampleFormat& format, const std::byte* data, std::size_t sam
               PeakTracker& peak) {
   switch (format.encoding) {
     case SampleEncoding::kUnsigned8: return Scan<U8>(data, samples, peak);
-    case SampleEncoding::kSigned16: return Scan<S16>(data, samples, peak);
+    case SampleEncoding::kSigned16: {
+#ifdef NORMALIZE_SSE2
+      const std::size_t done = ScanS16Sse2(data, samples, peak);
+      data += 2 * done;
+      samples -= done;
+#endif
+      return Scan<S16>(data, samples, peak);
+    }
     case SampleEncoding::kSigned24: return Scan<S24>(data, samples, peak);
     case SampleEncoding::kSigned32: return Scan<S32>(data, samples, peak);
     case SampleEncoding::kFloat32: return Scan<Float<float>>(data, samples, peak);
