@@ -51,6 +51,37 @@ TEST(NormalizeAtomicOutput, FailuresLeaveTheOriginalAndNoTemporary) {
   }
 }
 
+TEST(NormalizeAtomicOutput, InputCutShortMeanwhileFailsCleanly) {
+  // 64044 bytes, read in blocks of 16 KiB after a lead-in to the first page.
+  const struct {
+    const char* name;
+    std::uint64_t cut_after;  // bytes written when another program cuts the input
+    std::uintmax_t cut_to;
+  } cases[] = {
+      {"pages of the next block gone", 30000, 20000},
+      {"cut inside the last page", 50000, 64000},
+  };
+  for (const auto& c : cases) {
+    for (const bool map : {true, false}) {
+      SCOPED_TRACE(std::string(c.name) + (map ? ", mapped" : ", read"));
+      ScratchDir dir;
+      const std::string in = dir / "in.wav";
+      Sox("-n -r 8000 -c 2 -b 16 \"" + in + "\" synth 2 sine 300 gain -10");
+      ASSERT_EQ(std::filesystem::file_size(in), 64044u);
+      bool cut = false;
+      const WriteHook hook = [&](std::uint64_t written, std::size_t size) {
+        if (!cut && written + size > c.cut_after) std::filesystem::resize_file(in, c.cut_to);
+        cut = cut || written + size > c.cut_after;
+      };
+      const RunResult run = RunTool({"-a", "3", "-b", "16", in}, hook, map);
+      EXPECT_EQ(run.code, ExitCode::kInput) << run.out;
+      EXPECT_NE(run.err.find(map ? "cut short" : "unexpected end"), std::string::npos) << run.err;
+      EXPECT_EQ(std::filesystem::file_size(in), c.cut_to);
+      EXPECT_EQ(dir.Names(), std::vector<std::string>{"in.wav"});
+    }
+  }
+}
+
 TEST(NormalizeAtomicOutput, ReplacesInPlaceAndKeepsPermissions) {
   ScratchDir dir;
   const std::string in = dir / "in.wav";

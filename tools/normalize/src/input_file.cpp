@@ -27,6 +27,16 @@ const std::byte* InputFile::View(std::uint64_t offset, std::size_t count) const 
   return mapping_.get() + offset;
 }
 
+void InputFile::CheckNotCutShort() const {
+  std::uint64_t now = 0;
+  if (mapping_ && platform::CurrentSize(file_.get(), now) && now < size_) FailCutShort();
+}
+
+void InputFile::FailCutShort() const {
+  errno = 0;
+  Fail("cut short while being read");
+}
+
 void InputFile::Close() {
   mapping_.reset();
   file_.reset();

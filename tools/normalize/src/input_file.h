@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+#include "platform.h"
+
 namespace normalize {
 
 class InputFile {
@@ -27,6 +29,18 @@ class InputFile {
   // The bytes [offset, offset + count) in memory, where the file is mapped
   // and holds them all; nullptr otherwise (then read them).
   const std::byte* View(std::uint64_t offset, std::size_t count) const;
+  // Runs `use` (which reads bytes View gave and owns nothing that needs
+  // destroying). Should another program cut the file short meanwhile, this
+  // throws as a read past its end would, instead of the process being ended.
+  template <typename Use>
+  void UseMapped(Use& use) {
+    if (!platform::RunOnMapped([](void* context) { (*static_cast<Use*>(context))(); }, &use)) {
+      FailCutShort();
+    }
+  }
+  // Throws if the file is now shorter than when it was opened: a mapped file
+  // cut short reads as zeros to the end of its last page.
+  void CheckNotCutShort() const;
 
   void Close();
 
@@ -39,6 +53,7 @@ class InputFile {
     void operator()(const std::byte* data) const;
   };
   [[noreturn]] void Fail(const char* what) const;
+  [[noreturn]] void FailCutShort() const;
 
   std::string path_;
   std::unique_ptr<std::FILE, Closer> file_;

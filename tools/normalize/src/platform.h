@@ -20,6 +20,15 @@ bool Tell(std::FILE* file, std::uint64_t& offset);
 const std::byte* MapForReading(std::FILE* file, std::uint64_t size);
 void Unmap(const std::byte* data, std::uint64_t size);
 
+// Runs fn(context), which reads mapped bytes; returns false, abandoning it,
+// when it touches a page that the file no longer holds (another program cut
+// the file short), where the system would otherwise end the process. `fn`
+// must own nothing that needs destroying.
+bool RunOnMapped(void (*fn)(void*), void* context);
+
+// The file's size now, which may differ from when it was opened.
+bool CurrentSize(std::FILE* file, std::uint64_t& size);
+
 // Flushes the C runtime's buffer and the system's cache down to the disk.
 bool SyncToDisk(std::FILE* file);
 

@@ -1,6 +1,8 @@
 #include "platform.h"
 
 #include <fcntl.h>
+#include <setjmp.h>
+#include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -25,17 +27,68 @@ bool Tell(std::FILE* file, std::uint64_t& offset) {
   return true;
 }
 
+namespace {
+
+// While a file is mapped, a bus error (a mapped page beyond the file's end)
+// returns to the RunOnMapped that is running, if any.
+sigjmp_buf* active_guard = nullptr;
+struct sigaction previous_bus_action {};
+int mappings = 0;
+
+void OnBusError(int, siginfo_t*, void*) {
+  if (active_guard) siglongjmp(*active_guard, 1);
+  // Not ours: the system's default, which the repeated access then meets.
+  sigaction(SIGBUS, &previous_bus_action, nullptr);
+}
+
+}  // namespace
+
 const std::byte* MapForReading(std::FILE* file, std::uint64_t size) {
   // A 32-bit address space has no room for a large file; reading serves there.
   if (sizeof(void*) < 8 || size == 0 || size > SIZE_MAX / 2) return nullptr;
   void* data = mmap(nullptr, static_cast<std::size_t>(size), PROT_READ, MAP_SHARED, fileno(file), 0);
   if (data == MAP_FAILED) return nullptr;
   madvise(data, static_cast<std::size_t>(size), MADV_SEQUENTIAL);
+  if (mappings++ == 0) {
+    struct sigaction action {};
+    action.sa_sigaction = OnBusError;
+    // Not blocked in the handler, so that leaving it needs no saved mask.
+    action.sa_flags = SA_SIGINFO | SA_NODEFER;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGBUS, &action, &previous_bus_action);
+  }
   return static_cast<const std::byte*>(data);
 }
 
 void Unmap(const std::byte* data, std::uint64_t size) {
-  if (data) munmap(const_cast<std::byte*>(data), static_cast<std::size_t>(size));
+  if (!data) return;
+  munmap(const_cast<std::byte*>(data), static_cast<std::size_t>(size));
+  if (--mappings == 0) sigaction(SIGBUS, &previous_bus_action, nullptr);
+}
+
+bool RunOnMapped(void (*fn)(void*), void* context) {
+  sigjmp_buf guard;
+  sigjmp_buf* const outer = active_guard;
+  if (sigsetjmp(guard, 0) != 0) {
+    active_guard = outer;
+    return false;
+  }
+  active_guard = &guard;
+  try {
+    fn(context);
+  } catch (...) {
+    active_guard = outer;
+    throw;
+  }
+  active_guard = outer;
+  return true;
+}
+
+bool CurrentSize(std::FILE* file, std::uint64_t& size) {
+  struct stat info {};
+  if (fstat(fileno(file), &info) != 0) return false;
+  size = static_cast<std::uint64_t>(info.st_size);
+  return true;
 }
 
 bool SyncToDisk(std::FILE* file) {

@@ -23,6 +23,18 @@ bool Tell(std::FILE* file, std::uint64_t& offset) {
 const std::byte* MapForReading(std::FILE*, std::uint64_t) { return nullptr; }
 void Unmap(const std::byte*, std::uint64_t) {}
 
+bool RunOnMapped(void (*fn)(void*), void* context) {
+  fn(context);
+  return true;
+}
+
+bool CurrentSize(std::FILE* file, std::uint64_t& size) {
+  const __int64 length = _filelengthi64(_fileno(file));
+  if (length < 0) return false;
+  size = static_cast<std::uint64_t>(length);
+  return true;
+}
+
 bool SyncToDisk(std::FILE* file) {
   return std::fflush(file) == 0 && _commit(_fileno(file)) == 0;
 }

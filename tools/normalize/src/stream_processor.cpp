@@ -52,21 +52,25 @@ void StreamProcessor::Report(const char* pass, std::uint64_t done, std::uint64_t
   progress_(pass, static_cast<double>(done) / static_cast<double>(total));
 }
 
-template <typename Use>
-void StreamProcessor::ForEachSampleBlock(std::uint64_t offset, std::uint64_t count, Use use) {
+template <typename Compute, typename Then>
+void StreamProcessor::ForEachSampleBlock(std::uint64_t offset, std::uint64_t count, Compute compute,
+                                         Then then) {
   const std::uint64_t lead_in = LeadIn(offset, layout_.format.container_bytes);
   for (std::uint64_t done = 0; done < count;) {
     const std::uint64_t want = done == 0 && lead_in != 0 ? lead_in : buffer_bytes_;
     const auto size = static_cast<std::size_t>(std::min(want, count - done));
     // Straight from the mapped input where there is one: one copy fewer.
-    const std::byte* block = input_.View(offset + done, size);
-    if (!block) {
+    if (const std::byte* block = input_.View(offset + done, size)) {
+      auto use = [&] { compute(block, size); };
+      input_.UseMapped(use);
+    } else {
       input_.ReadExactAt(offset + done, buffer_.get(), size);
-      block = buffer_.get();
+      compute(buffer_.get(), size);
     }
-    use(block, size);
+    then(size);
     done += size;
   }
+  input_.CheckNotCutShort();
 }
 
 PeakTracker StreamProcessor::ScanPeak() {
@@ -76,11 +80,15 @@ PeakTracker StreamProcessor::ScanPeak() {
   PeakTracker peak;
   reported_percent_ = -1;
   std::uint64_t done = 0;
-  ForEachSampleBlock(data.offset + 8, total, [&](const std::byte* block, std::size_t size) {
-    normalize::ScanPeak(layout_.format, block, size / sample_bytes, peak);
-    done += size;
-    Report("scanning", done, total);
-  });
+  ForEachSampleBlock(
+      data.offset + 8, total,
+      [&](const std::byte* block, std::size_t size) {
+        normalize::ScanPeak(layout_.format, block, size / sample_bytes, peak);
+      },
+      [&](std::size_t size) {
+        done += size;
+        Report("scanning", done, total);
+      });
   return peak;
 }
 
@@ -146,13 +154,17 @@ void StreamProcessor::WriteSamples(ByteSink& out, double gain, WriteResult& resu
   const std::uint64_t whole = data.size - data.size % sample_bytes;
   reported_percent_ = -1;
   std::uint64_t done = 0;
-  ForEachSampleBlock(data.offset + 8, whole, [&](const std::byte* block, std::size_t size) {
-    ApplyGain(layout_.format, block, buffer_.get(), size / sample_bytes, gain, result.before,
-              result.clipped);
-    out.Write(buffer_.get(), size);
-    done += size;
-    Report("writing", done, whole);
-  });
+  ForEachSampleBlock(
+      data.offset + 8, whole,
+      [&](const std::byte* block, std::size_t size) {
+        ApplyGain(layout_.format, block, buffer_.get(), size / sample_bytes, gain, result.before,
+                  result.clipped);
+      },
+      [&](std::size_t size) {
+        out.Write(buffer_.get(), size);
+        done += size;
+        Report("writing", done, whole);
+      });
   CopyBytes(out, data.offset + 8 + whole, data.size - whole);
 }
 

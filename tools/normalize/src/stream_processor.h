@@ -41,10 +41,11 @@ class StreamProcessor {
   void CopyBytes(ByteSink& out, std::uint64_t offset, std::uint64_t count);
   void WritePad(ByteSink& out, const Chunk& chunk);
   void Report(const char* pass, std::uint64_t done, std::uint64_t total);
-  // Calls `use` on consecutive blocks of the sample region [offset, offset + count),
-  // at most buffer_bytes_ each, in the mapped input or else read into buffer_.
-  template <typename Use>
-  void ForEachSampleBlock(std::uint64_t offset, std::uint64_t count, Use use);
+  // Calls `compute` on consecutive blocks of the sample region [offset,
+  // offset + count), at most buffer_bytes_ each, in the mapped input or else
+  // read into buffer_, and `then` with each block's size.
+  template <typename Compute, typename Then>
+  void ForEachSampleBlock(std::uint64_t offset, std::uint64_t count, Compute compute, Then then);
 
   InputFile& input_;
   const WavLayout& layout_;
