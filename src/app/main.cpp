@@ -4,30 +4,14 @@
 #include <objbase.h>
 
 #include "app/application.h"
+#include "app/com_apartment.h"
 #include "ui/about_form.h"
 #include "ui/main_form.h"
 
-namespace {
-
-// The shell's folder browser and "open" need COM on this thread.
-class ComApartment {
- public:
-  ComApartment() : initialized_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
-  ComApartment(const ComApartment&) = delete;
-  ComApartment& operator=(const ComApartment&) = delete;
-  ~ComApartment() {
-    if (initialized_) CoUninitialize();
-  }
-
- private:
-  bool initialized_;
-};
-
-}  // namespace
-
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showCommand) {
   using quilbo::Application;
-  const ComApartment com;
+  // The shell's folder browser and "open" need COM on this thread.
+  const quilbo::ComApartment com;
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES | ICC_WIN95_CLASSES};
   InitCommonControlsEx(&controls);
 

@@ -5,6 +5,7 @@
 
 #include <memory>
 
+#include "app/com_apartment.h"
 #include "app/system_function.h"
 
 namespace quilbo {
@@ -14,21 +15,6 @@ struct ItemListFree {
   void operator()(ITEMIDLIST* item) const { CoTaskMemFree(item); }
 };
 using ItemList = std::unique_ptr<ITEMIDLIST, ItemListFree>;
-
-// The browser needs COM in an apartment on this thread; an earlier
-// initialisation by someone else is kept as it is.
-class ComApartment {
- public:
-  ComApartment() : initialised_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
-  ComApartment(const ComApartment&) = delete;
-  ComApartment& operator=(const ComApartment&) = delete;
-  ~ComApartment() {
-    if (initialised_) CoUninitialize();
-  }
-
- private:
-  bool initialised_;
-};
 
 }  // namespace
 
