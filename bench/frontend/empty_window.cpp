@@ -12,6 +12,8 @@
 // BENCH_PHASES appends the times of main's start and of the first idle pass
 // since process creation to the file QUILBO_BENCH_PHASES names.
 #include <windows.h>
+
+#include "bench_clock.h"
 #if defined(BENCH_PHASES)
 #include <cstdio>
 #include <cstdlib>
@@ -39,15 +41,6 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
   return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
-#if defined(BENCH_PHASES)
-double SinceProcessCreation() {
-  FILETIME created, exited, kernel, user, now;
-  GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-  GetSystemTimeAsFileTime(&now);
-  auto ticks = [](FILETIME f) { return (static_cast<unsigned long long>(f.dwHighDateTime) << 32) | f.dwLowDateTime; };
-  return static_cast<double>(ticks(now) - ticks(created)) / 1e4;
-}
-#endif
 
 }  // namespace
 

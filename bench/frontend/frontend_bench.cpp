@@ -28,23 +28,13 @@
 #include <vector>
 
 #include "ui/control_ids.h"
+#include "bench_clock.h"
 
 namespace {
 
 constexpr char kComposed[] = "-l 0 \"Select Input File!\"";  // for the seeded settings
 constexpr char kEmptyClass[] = "QuilboBenchEmptyWindow";
 constexpr char kEmptyIdle[] = "idle";
-
-double Seconds() {
-  static const double frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return static_cast<double>(f.QuadPart);
-  }();
-  LARGE_INTEGER now;
-  QueryPerformanceCounter(&now);
-  return static_cast<double>(now.QuadPart) / frequency;
-}
 
 double Median(std::vector<double> values) {
   if (values.empty()) return NAN;

@@ -26,19 +26,9 @@
 #include "options/option_set.h"
 #include "ui/about_form.h"
 #include "ui/main_form.h"
+#include "bench_clock.h"
 
 namespace {
-
-double Seconds() {
-  static const double frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return static_cast<double>(f.QuadPart);
-  }();
-  LARGE_INTEGER now;
-  QueryPerformanceCounter(&now);
-  return static_cast<double>(now.QuadPart) / frequency;
-}
 
 // Median over batches of the time per call, in microseconds.
 template <typename Call>
@@ -85,15 +75,6 @@ void PumpQueue() {
     TranslateMessage(&message);
     DispatchMessageA(&message);
   }
-}
-
-// Milliseconds since the process was created (the system time's resolution).
-double SinceProcessCreation() {
-  FILETIME created, exited, kernel, user, now;
-  GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-  GetSystemTimeAsFileTime(&now);
-  auto ticks = [](FILETIME f) { return (static_cast<unsigned long long>(f.dwHighDateTime) << 32) | f.dwLowDateTime; };
-  return static_cast<double>(ticks(now) - ticks(created)) / 1e4;
 }
 
 // Start-up as WinMain does it, with the time since process creation noted
