@@ -10,8 +10,6 @@
 // Prints "figure<TAB>value<TAB>unit" lines. Needs the settings key seeded (as
 // bench_frontend.exe does), or the first-run folder browser appears.
 #include <windows.h>
-#include <commctrl.h>
-#include <objbase.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -93,11 +91,6 @@ int RunStartUpPhases(const char* path) {
     line += text;
   };
   note("main");
-  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  note("com");
-  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES | ICC_WIN95_CLASSES};
-  InitCommonControlsEx(&controls);
-  note("comctl");
   Application.ShowHint = true;
   Application.Initialize();
   note("appwindow");
@@ -139,11 +132,6 @@ int Run(int batches, int calls) {
     Figure(name, (now - last) * 1e3, "ms");
     last = now;
   };
-  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  step("startup.com");
-  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES | ICC_WIN95_CLASSES};
-  InitCommonControlsEx(&controls);
-  step("startup.common_controls");
   Application.ShowHint = true;
   Application.Initialize();
   step("startup.application_window");

@@ -1,21 +1,29 @@
 #pragma once
-// COM in an apartment on this thread for as long as the object lives; an
-// initialisation made earlier by someone else is kept as it is.
+// COM in an apartment on this thread for as long as the object lives, around
+// a call into the shell (the folder browser, the file dialog, starting the
+// tool); an initialisation made earlier by someone else is kept as it is.
+// ole32 is loaded at the first such call, not at start-up.
 #include <objbase.h>
+
+#include "app/system_function.h"
 
 namespace quilbo {
 
 class ComApartment {
  public:
-  ComApartment() : initialised_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+  ComApartment() {
+    static const auto initialize = SystemFunction<decltype(&CoInitializeEx)>("ole32.dll", "CoInitializeEx");
+    initialised_ = SUCCEEDED(initialize(nullptr, COINIT_APARTMENTTHREADED));
+  }
   ComApartment(const ComApartment&) = delete;
   ComApartment& operator=(const ComApartment&) = delete;
   ~ComApartment() {
-    if (initialised_) CoUninitialize();
+    static const auto uninitialize = SystemFunction<decltype(&CoUninitialize)>("ole32.dll", "CoUninitialize");
+    if (initialised_) uninitialize();
   }
 
  private:
-  bool initialised_;
+  bool initialised_ = false;
 };
 
 }  // namespace quilbo

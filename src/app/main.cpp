@@ -1,20 +1,12 @@
 // Start-up and shut-down of the program.
 #include <windows.h>
-#include <commctrl.h>
-#include <objbase.h>
 
 #include "app/application.h"
-#include "app/com_apartment.h"
 #include "ui/about_form.h"
 #include "ui/main_form.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showCommand) {
   using quilbo::Application;
-  // The shell's folder browser and "open" need COM on this thread.
-  const quilbo::ComApartment com;
-  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES | ICC_WIN95_CLASSES};
-  InitCommonControlsEx(&controls);
-
   try {
     // Hints on for every form, before any form exists.
     Application.ShowHint = true;

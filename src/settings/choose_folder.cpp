@@ -12,7 +12,10 @@ namespace quilbo {
 namespace {
 
 struct ItemListFree {
-  void operator()(ITEMIDLIST* item) const { CoTaskMemFree(item); }
+  void operator()(ITEMIDLIST* item) const {
+    static const auto free = SystemFunction<decltype(&CoTaskMemFree)>("ole32.dll", "CoTaskMemFree");
+    free(item);
+  }
 };
 using ItemList = std::unique_ptr<ITEMIDLIST, ItemListFree>;
 

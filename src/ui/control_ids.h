@@ -8,6 +8,8 @@
 #define QUILBO_FORM1_CLASS "TForm1"
 #define QUILBO_FORM2_CLASS "TForm2"
 #define QUILBO_RANGE_FIELD_BUTTONS_CLASS "TSpinButton"
+#define QUILBO_STATUS_BAR_CLASS "TStatusBar"
+#define QUILBO_HINT_WINDOW_CLASS "THintWindow"
 
 // Main window (TForm1).
 #define IDC_RADIOBUTTON1 101

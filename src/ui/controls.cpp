@@ -1,15 +1,22 @@
 #include "ui/controls.h"
 
-#include <commctrl.h>
 #include <richedit.h>
 
 #include <stdexcept>
 #include <vector>
 
+#include "ui/control_ids.h"
+#include "ui/window.h"
+
 namespace quilbo {
 
 TFont::~TFont() {
   if (font_) DeleteObject(font_);
+}
+
+void TFont::CreateIndirect(const LOGFONTA& font) {
+  font_ = CreateFontIndirectA(&font);
+  if (!font_) throw std::runtime_error(std::string("Cannot create the font ") + font.lfFaceName);
 }
 
 void TFont::Create(const char* face, int height) {
@@ -52,8 +59,6 @@ void TPushButton::Notify(WORD code) {
 }
 
 namespace {
-
-constexpr char kToolTipProp[] = "QuilboToolTip";
 
 // A copy of the bitmap resource with every pixel of its bottom-left colour
 // turned into the button face, so the picture sits on the button as if cut out.
@@ -177,79 +182,55 @@ void TGroupBox::Create(HWND parent, int id, const char* caption, Bounds bounds, 
   CreateControl(parent, id, "BUTTON", caption, BS_GROUPBOX, 0, bounds, font);
 }
 
+namespace {
+
+// The size grip in the bar's bottom-right corner, the size of a scroll bar's corner.
+RECT GripRect(HWND bar) {
+  RECT area;
+  GetClientRect(bar, &area);
+  area.left = area.right - GetSystemMetrics(SM_CXVSCROLL);
+  area.top = area.bottom - GetSystemMetrics(SM_CYHSCROLL);
+  return area;
+}
+
+LRESULT CALLBACK StatusBarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_PAINT: {
+      PAINTSTRUCT paint;
+      const HDC dc = BeginPaint(hwnd, &paint);
+      RECT grip = GripRect(hwnd);
+      DrawFrameControl(dc, &grip, DFC_SCROLL, DFCS_SCROLLSIZEGRIP);
+      EndPaint(hwnd, &paint);
+      return 0;
+    }
+    case WM_NCHITTEST: {
+      // Over the grip the form answers, as the corner of its sizing border.
+      POINT point{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+      ScreenToClient(hwnd, &point);
+      const RECT grip = GripRect(hwnd);
+      if (PtInRect(&grip, point)) return HTTRANSPARENT;
+      return HTCLIENT;
+    }
+    default:
+      return DefWindowProcA(hwnd, message, wParam, lParam);
+  }
+}
+
+}  // namespace
+
 void TStatusBar::Create(HWND parent, int id, Bounds bounds) {
-  // Placed by us rather than by the control, which would size itself to its font.
-  CreateControl(parent, id, STATUSCLASSNAMEA, "",
-                SBARS_SIZEGRIP | CCS_NOPARENTALIGN | CCS_NORESIZE | CCS_NODIVIDER, 0, bounds,
-                nullptr);
+  WNDCLASSEXA windowClass{};
+  windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  windowClass.lpszClassName = QUILBO_STATUS_BAR_CLASS;
+  RegisterWindowClass(windowClass, &StatusBarProc);
+  CreateControl(parent, id, QUILBO_STATUS_BAR_CLASS, "", 0, 0, bounds, nullptr);
 }
 
-TToolTip::~TToolTip() {
-  if (hwnd_ && IsWindow(hwnd_)) DestroyWindow(hwnd_);
-}
-
-void TToolTip::Create(HWND form, int initialMs, int autoPopMs) {
-  form_ = form;
-  hwnd_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
-                          WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
-                          CW_USEDEFAULT, CW_USEDEFAULT, form, nullptr, GetModuleHandleA(nullptr),
-                          nullptr);
-  if (!hwnd_) throw std::runtime_error("Cannot create the tooltip window");
-  SetPropA(hwnd_, kToolTipProp, this);
-  originalProc_ = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrA(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TToolTip::SubclassProc)));
-  SendMessageA(hwnd_, TTM_SETDELAYTIME, TTDT_INITIAL, MAKELPARAM(initialMs, 0));
-  SendMessageA(hwnd_, TTM_SETDELAYTIME, TTDT_AUTOPOP, MAKELPARAM(autoPopMs, 0));
-  // Moving on to another control while a tip shows brings its tip at once.
-  SendMessageA(hwnd_, TTM_SETDELAYTIME, TTDT_RESHOW, MAKELPARAM(0, 0));
-}
-
-// The tools are areas of the form, but the tooltip checks the window under the
-// mouse before it shows and while it shows; over the form that is the form.
-LRESULT CALLBACK TToolTip::SubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  auto* self = static_cast<TToolTip*>(GetPropA(hwnd, kToolTipProp));
-  const WNDPROC original = self->originalProc_;
-  if (message == TTM_WINDOWFROMPOINT) {
-    const HWND under = WindowFromPoint(*reinterpret_cast<const POINT*>(lParam));
-    if (under == self->form_ || IsChild(self->form_, under)) return reinterpret_cast<LRESULT>(self->form_);
-  } else if (message == WM_NCDESTROY) {
-    RemovePropA(hwnd, kToolTipProp);
-    SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
-    self->hwnd_ = nullptr;
-  }
-  return CallWindowProcA(original, hwnd, message, wParam, lParam);
-}
-
-void TToolTip::AddTool(const TControl& control, const std::string& text) {
-  RECT area{};
-  GetWindowRect(control.Handle(), &area);
-  MapWindowPoints(nullptr, form_, reinterpret_cast<POINT*>(&area), 2);
-  TTTOOLINFOA tool{};
-  tool.cbSize = TTTOOLINFOA_V2_SIZE;  // also understood by the older common controls
-  tool.hwnd = form_;
-  tool.uId = static_cast<UINT_PTR>(control.Id());
-  tool.rect = area;
-  tool.hinst = nullptr;
-  std::string copy = text;  // the control copies it; the field is not const
-  tool.lpszText = copy.data();
-  if (!SendMessageA(hwnd_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool)))
-    throw std::runtime_error("Cannot add a tooltip");
-}
-
-void TToolTip::SetActive(bool active) { SendMessageA(hwnd_, TTM_ACTIVATE, active ? TRUE : FALSE, 0); }
-
-void TToolTip::Relay(const MSG& message) {
-  if (!hwnd_ || message.message < WM_MOUSEMOVE || message.message > WM_MBUTTONDBLCLK) return;
-  if (message.hwnd != form_ && !IsChild(form_, message.hwnd)) return;
-  MSG relayed = message;
-  if (message.hwnd != form_) {
-    POINT point{static_cast<short>(LOWORD(message.lParam)),
-                static_cast<short>(HIWORD(message.lParam))};
-    MapWindowPoints(message.hwnd, form_, &point, 1);
-    relayed.hwnd = form_;
-    relayed.lParam = MAKELPARAM(point.x, point.y);
-  }
-  SendMessageA(hwnd_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relayed));
+bool TStatusBar::OnGrip(POINT screenPoint) const {
+  ScreenToClient(hwnd_, &screenPoint);
+  const RECT grip = GripRect(hwnd_);
+  return PtInRect(&grip, screenPoint) != FALSE;
 }
 
 }  // namespace quilbo

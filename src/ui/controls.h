@@ -23,6 +23,7 @@ class TFont {
   TFont& operator=(const TFont&) = delete;
   ~TFont();
   void Create(const char* face, int height);
+  void CreateIndirect(const LOGFONTA& font);
   HFONT Handle() const { return font_; }
 
  private:
@@ -121,34 +122,13 @@ class TGroupBox : public TControl {
   void Create(HWND parent, int id, const char* caption, Bounds bounds, HFONT font);
 };
 
-// A status bar without panels or text, with a size grip, placed exactly.
+// A status bar without panels or text, with a size grip, drawn by itself: the
+// window never writes to it, so it needs nothing of the common controls.
 class TStatusBar : public TControl {
  public:
   void Create(HWND parent, int id, Bounds bounds);
-};
-
-// One tooltip window for a form. Tools are areas of the form, so a disabled
-// control shows its hint too; the form's message loop relays the mouse.
-class TToolTip {
- public:
-  TToolTip() = default;
-  TToolTip(const TToolTip&) = delete;
-  TToolTip& operator=(const TToolTip&) = delete;
-  ~TToolTip();
-
-  void Create(HWND form, int initialMs, int autoPopMs);
-  void AddTool(const TControl& control, const std::string& text);
-  void SetActive(bool active);
-  // Hands a mouse message meant for the form or one of its controls to the tooltip.
-  void Relay(const MSG& message);
-  HWND Handle() const { return hwnd_; }
-
- private:
-  static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-
-  HWND hwnd_ = nullptr;
-  HWND form_ = nullptr;
-  WNDPROC originalProc_ = nullptr;
+  // The point, in screen coordinates, is on the size grip.
+  bool OnGrip(POINT screenPoint) const;
 };
 
 }  // namespace quilbo

@@ -116,7 +116,7 @@ void TForm1::CreateControls() {
   CheckBox3.SetHint("Level|Abort if gain increase is smaller than <level> (in dB)");
   CheckBox4.SetHint("File|Write output to <file> (instead of overwriting original)");
 
-  ToolTip1.Create(hwnd_, 500, 2500);
+  HintWindow1.Attach(hwnd_, 500, 2500);
   for (const TControl* control : {static_cast<const TControl*>(&RadioButton1),
                                   static_cast<const TControl*>(&RadioButton2),
                                   static_cast<const TControl*>(&RadioButton3),
@@ -124,9 +124,9 @@ void TForm1::CreateControls() {
                                   static_cast<const TControl*>(&CheckBox2),
                                   static_cast<const TControl*>(&CheckBox3),
                                   static_cast<const TControl*>(&CheckBox4)})
-    ToolTip1.AddTool(*control, ShortHint(control->Hint()));
-  ToolTip1.SetActive(Application.ShowHint);
-  tooltip_ = &ToolTip1;
+    HintWindow1.AddTool(*control, ShortHint(control->Hint()));
+  HintWindow1.SetActive(Application.ShowHint);
+  hintWindow_ = &HintWindow1;
 
   RadioButton1.OnSelect = [this] { SelectOnly(RadioButton1); };
   RadioButton2.OnSelect = [this] { SelectOnly(RadioButton2); };
@@ -317,6 +317,12 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_MENU));
       }
       break;
+    case WM_NCHITTEST: {
+      // The status bar's size grip is a corner of the sizing border.
+      const LRESULT hit = DefWindowProcA(hwnd_, message, wParam, lParam);
+      const POINT point{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+      return hit == HTCLIENT && StatusBar1.OnGrip(point) ? HTBOTTOMRIGHT : hit;
+    }
     case WM_LBUTTONDBLCLK:
       FormDblClick();
       return 0;

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "app/com_apartment.h"
 #include "app/system_function.h"
 
 namespace quilbo {
@@ -60,6 +61,7 @@ bool TOpenDialog::Execute(HWND owner, HWND centreOn) {
 
   static const auto getOpenFileName =
       SystemFunction<decltype(&GetOpenFileNameA)>("comdlg32.dll", "GetOpenFileNameA");
+  const ComApartment com;  // the dialog shows the shell's namespace
   // A failed dialog counts as a cancel: nothing is remembered.
   if (!getOpenFileName(&request)) return false;
   fileName_ = fileName;

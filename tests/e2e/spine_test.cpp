@@ -67,7 +67,7 @@ bool KindMatches(HWND w, Kind kind) {
       for (HWND c : Children(w)) arrows |= ClassName(c) == QUILBO_RANGE_FIELD_BUTTONS_CLASS;
       return cls == "Edit" && arrows;
     }
-    case Kind::Status: return cls == STATUSCLASSNAMEA && (Style(w) & SBARS_SIZEGRIP);
+    case Kind::Status: return cls == QUILBO_STATUS_BAR_CLASS;
   }
   return false;
 }
@@ -161,6 +161,29 @@ TEST(Spine, SizeIsLocked) {
       EXPECT_EQ(size(), "648x273") << "after dragging the border by " << delta;
     }
   }
+
+  // The status bar's size grip is a corner of the border: the pointer there is
+  // the one at the frame's corner (a pointer handle is only comparable within
+  // the program's own process), and not the one over the rest of the bar.
+  auto pointer = [] {
+    CURSORINFO info{sizeof info, 0, nullptr, {}};
+    return GetCursorInfo(&info) ? info.hCursor : nullptr;
+  };
+  const RECT bar = WindowRect(app.Control(IDC_STATUSBAR1));
+  const POINT barMiddle{bar.left + 20, bar.top + 10};
+  const POINT barGrip{bar.right - 3, bar.bottom - 3};
+  MouseMove(barMiddle);
+  Sleep(Ms(200));
+  const HCURSOR overBar = pointer();
+  MouseMove({before.right - 2, before.bottom - 2});
+  ASSERT_TRUE(WaitUntil([&] { return pointer() != overBar; }, Ms(1000))) << "no sizing pointer at the corner";
+  const HCURSOR sizing = pointer();
+  MouseMove(barMiddle);
+  ASSERT_TRUE(WaitUntil([&] { return pointer() == overBar; }, Ms(1000)));
+  MouseMove(barGrip);
+  EXPECT_TRUE(WaitUntil([&] { return pointer() == sizing; }, Ms(1000))) << "no sizing pointer over the grip";
+  MouseDrag(barGrip, {barGrip.x + 60, barGrip.y + 60});
+  EXPECT_EQ(size(), "648x273") << "after dragging the status bar's grip";
 
   const POINT caption{(before.left + before.right) / 2, before.top + GetSystemMetrics(SM_CYFRAME) + 5};
   MouseDrag(caption, {caption.x - 40, caption.y + 20});
@@ -298,7 +321,8 @@ TEST(Spine, IdleWindowDoesNoWork) {
 
 // Resting the mouse on a control shows the short part of its hint after a
 // delay, moving on to another control while it shows brings that one's at
-// once, and the tip hides again after a while. A disabled control has its tip.
+// once, and the tip hides again after a while, when the mouse leaves the window
+// or at a click. A disabled control has its tip.
 TEST(Spine, TooltipShowsTheShortHint) {
   using Clock = std::chrono::steady_clock;
   auto since = [](Clock::time_point t) { return std::chrono::duration_cast<Ms>(Clock::now() - t).count(); };
@@ -308,12 +332,17 @@ TEST(Spine, TooltipShowsTheShortHint) {
   HWND tip = nullptr;
   auto tipShown = [&] { return (tip = VisibleTooltip(app.Pid())) != nullptr; };
 
-  MouseMove(Centre(app.Control(IDC_CHECKBOX1)));
+  const POINT rest = Centre(app.Control(IDC_CHECKBOX1));
+  MouseMove(rest);
   auto moved = Clock::now();
   EXPECT_FALSE(tipShown()) << "shown at once";
   ASSERT_TRUE(WaitUntil(tipShown));
   EXPECT_GE(since(moved), 350);
   EXPECT_EQ(Text(tip), "Buffer Size");
+  const RECT shown = WindowRect(tip);
+  EXPECT_GT(shown.top, rest.y) << "not below the pointer";
+  EXPECT_LE(shown.top, rest.y + 40);
+  EXPECT_NEAR(shown.left, rest.x, 2);
 
   MouseMove(Centre(app.Control(IDC_CHECKBOX2)));
   moved = Clock::now();
@@ -325,4 +354,14 @@ TEST(Spine, TooltipShowsTheShortHint) {
   MouseMove(Centre(app.Control(IDC_RADIOBUTTON2)));
   EXPECT_TRUE(WaitUntil(tipShown));
   EXPECT_EQ(Text(tip), "Level");
+
+  // Leaving the window takes the tip away; a click on a control too.
+  const RECT window = WindowRect(app.Main());
+  MouseMove({window.right + 30, window.bottom + 30});
+  EXPECT_TRUE(WaitUntil([&] { return !tipShown(); }, Ms(1000))) << "kept after leaving the window";
+  MouseMove(Centre(app.Control(IDC_RADIOBUTTON3)));
+  EXPECT_TRUE(WaitUntil([&] { return tipShown() && Text(tip) == "Percent"; }));
+  MouseDown();
+  MouseUp();
+  EXPECT_TRUE(WaitUntil([&] { return !tipShown(); }, Ms(1000))) << "kept after a click";
 }

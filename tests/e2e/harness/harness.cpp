@@ -535,8 +535,8 @@ bool SelectFolderInBrowser(HWND dialog, const std::string& folder, Ms timeout) {
 std::string MessageBoxText(HWND box) { return Text(Child(box, kMessageText)); }
 
 HWND VisibleTooltip(DWORD pid) {
-  for (HWND w : TopLevelWindows(pid, TOOLTIPS_CLASSA)) {
-    if (!Text(w).empty()) return w;
+  for (HWND w : TopLevelWindows(pid, QUILBO_HINT_WINDOW_CLASS)) {
+    if (IsWindowVisible(w)) return w;
   }
   return nullptr;
 }

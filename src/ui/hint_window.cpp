@@ -1,0 +1,218 @@
+#include "ui/hint_window.h"
+
+#include <stdexcept>
+
+#include "ui/control_ids.h"
+
+namespace quilbo {
+namespace {
+
+constexpr UINT_PTR kShowTimer = 1;
+constexpr UINT_PTR kHideTimer = 2;
+// While a hint shows: has the mouse left its control?
+constexpr UINT_PTR kLeaveTimer = 3;
+constexpr UINT kLeaveCheckMs = 100;
+constexpr int kMarginX = 3;
+constexpr int kMarginY = 1;
+
+POINT MessagePoint(const MSG& message) {
+  POINT point{static_cast<short>(LOWORD(message.lParam)), static_cast<short>(HIWORD(message.lParam))};
+  ClientToScreen(message.hwnd, &point);
+  return point;
+}
+
+// The distance from the pointer's hot spot down to the bottom of its picture.
+int PointerDepth() {
+  ICONINFO info{};
+  const HCURSOR cursor = GetCursor();
+  if (!cursor || !GetIconInfo(cursor, &info)) return GetSystemMetrics(SM_CYCURSOR) * 2 / 3;
+  BITMAP mask{};
+  GetObjectA(info.hbmMask, sizeof mask, &mask);
+  // A monochrome cursor's mask holds the AND and XOR halves one above the other.
+  const int height = info.hbmColor ? mask.bmHeight : mask.bmHeight / 2;
+  if (info.hbmMask) DeleteObject(info.hbmMask);
+  if (info.hbmColor) DeleteObject(info.hbmColor);
+  return height - static_cast<int>(info.yHotspot);
+}
+
+}  // namespace
+
+void THintWindow::Attach(HWND form, UINT pauseMs, UINT hidePauseMs) {
+  form_ = form;
+  pauseMs_ = pauseMs;
+  hidePauseMs_ = hidePauseMs;
+}
+
+void THintWindow::AddTool(const TControl& control, std::string text) {
+  RECT area{};
+  GetWindowRect(control.Handle(), &area);
+  MapWindowPoints(nullptr, form_, reinterpret_cast<POINT*>(&area), 2);
+  tools_.push_back({area, std::move(text)});
+}
+
+void THintWindow::SetActive(bool active) {
+  active_ = active;
+  if (!active_) Cancel();
+}
+
+void THintWindow::Relay(const MSG& message) {
+  if (!active_ || !form_) return;
+  if (message.hwnd != form_ && !IsChild(form_, message.hwnd)) return;
+  switch (message.message) {
+    case WM_MOUSEMOVE:
+      MouseAt(MessagePoint(message));
+      break;
+    case WM_LBUTTONDOWN: case WM_RBUTTONDOWN: case WM_MBUTTONDOWN:
+    case WM_LBUTTONDBLCLK: case WM_RBUTTONDBLCLK: case WM_MBUTTONDBLCLK:
+    case WM_MOUSEWHEEL: case WM_KEYDOWN: case WM_SYSKEYDOWN:
+      // Gone until the mouse moves on to another control.
+      Hide();
+      if (hwnd_) KillTimer(hwnd_, kShowTimer);
+      break;
+    default:
+      break;
+  }
+}
+
+void THintWindow::MouseAt(POINT screenPoint) {
+  const int tool = ToolAt(screenPoint);
+  if (tool == current_) return;
+  const bool wasShowing = showing_;
+  Hide();
+  current_ = tool;
+  if (current_ < 0) return;
+  if (wasShowing) {
+    Show();
+    return;
+  }
+  if (!hwnd_) CreateHandle();
+  SetTimer(hwnd_, kShowTimer, pauseMs_, nullptr);
+}
+
+bool THintWindow::RestsOn(int tool) const {
+  POINT pointer{};
+  GetCursorPos(&pointer);
+  const HWND under = WindowFromPoint(pointer);
+  return tool >= 0 && ToolAt(pointer) == tool && (under == form_ || IsChild(form_, under));
+}
+
+int THintWindow::ToolAt(POINT screenPoint) const {
+  ScreenToClient(form_, &screenPoint);
+  for (std::size_t i = 0; i < tools_.size(); ++i)
+    if (PtInRect(&tools_[i].area, screenPoint)) return static_cast<int>(i);
+  return -1;
+}
+
+void THintWindow::Show() {
+  if (!hwnd_) CreateHandle();
+  KillTimer(hwnd_, kShowTimer);
+  const std::string& text = tools_[static_cast<std::size_t>(current_)].text;
+  SetWindowTextA(hwnd_, text.c_str());
+
+  RECT textRect{0, 0, 0, 0};
+  const HDC dc = GetDC(hwnd_);
+  const HGDIOBJ oldFont = SelectObject(dc, font_.Handle());
+  DrawTextA(dc, text.c_str(), -1, &textRect, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+  SelectObject(dc, oldFont);
+  ReleaseDC(hwnd_, dc);
+  const int width = textRect.right + 2 * kMarginX + 2;  // and the border
+  const int height = textRect.bottom + 2 * kMarginY + 2;
+
+  POINT pointer{};
+  GetCursorPos(&pointer);
+  int left = pointer.x;
+  int top = pointer.y + PointerDepth();
+  // Kept on the pointer's monitor; above the pointer when there is no room below.
+  MONITORINFO monitor{sizeof monitor, {}, {}, 0};
+  if (GetMonitorInfoA(MonitorFromPoint(pointer, MONITOR_DEFAULTTONEAREST), &monitor)) {
+    const RECT& work = monitor.rcWork;
+    if (left + width > work.right) left = work.right - width;
+    if (left < work.left) left = work.left;
+    if (top + height > work.bottom) top = pointer.y - height;
+    if (top < work.top) top = work.top;
+  }
+  SetWindowPos(hwnd_, HWND_TOPMOST, left, top, width, height, SWP_NOACTIVATE | SWP_SHOWWINDOW);
+  InvalidateRect(hwnd_, nullptr, TRUE);
+  showing_ = true;
+  SetTimer(hwnd_, kHideTimer, hidePauseMs_, nullptr);
+  SetTimer(hwnd_, kLeaveTimer, kLeaveCheckMs, nullptr);
+}
+
+void THintWindow::Hide() {
+  if (!hwnd_) return;
+  KillTimer(hwnd_, kHideTimer);
+  KillTimer(hwnd_, kLeaveTimer);
+  if (showing_) ShowWindow(hwnd_, SW_HIDE);
+  showing_ = false;
+}
+
+void THintWindow::Cancel() {
+  Hide();
+  if (hwnd_) KillTimer(hwnd_, kShowTimer);
+  current_ = -1;
+}
+
+void THintWindow::CreateHandle() {
+  NONCLIENTMETRICSA metrics{};
+  metrics.cbSize = sizeof metrics;
+  if (SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
+    font_.CreateIndirect(metrics.lfStatusFont);
+  else
+    font_.Create("MS Sans Serif", -11);
+
+  WNDCLASSEXA windowClass{};
+  windowClass.style = CS_SAVEBITS;
+  windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_INFOBK + 1);
+  windowClass.lpszClassName = QUILBO_HINT_WINDOW_CLASS;
+  RegisterWindowClass(windowClass, &WindowThunk<THintWindow>);
+  // Owned by the form: above it, hidden with it, never in the task bar.
+  if (!CreateWindowExA(WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_NOACTIVATE, QUILBO_HINT_WINDOW_CLASS, "",
+                       WS_POPUP | WS_BORDER, 0, 0, 0, 0, form_, nullptr, GetModuleHandleA(nullptr), this))
+    throw std::runtime_error("Cannot create the hint window");
+}
+
+void THintWindow::Paint() {
+  PAINTSTRUCT paint;
+  const HDC dc = BeginPaint(hwnd_, &paint);
+  char text[256] = {};
+  GetWindowTextA(hwnd_, text, sizeof text);
+  RECT area;
+  GetClientRect(hwnd_, &area);
+  InflateRect(&area, -kMarginX, -kMarginY);
+  const HGDIOBJ oldFont = SelectObject(dc, font_.Handle());
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, GetSysColor(COLOR_INFOTEXT));
+  DrawTextA(dc, text, -1, &area, DT_SINGLELINE | DT_NOPREFIX | DT_VCENTER);
+  SelectObject(dc, oldFont);
+  EndPaint(hwnd_, &paint);
+}
+
+LRESULT THintWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_TIMER:
+      if (wParam == kShowTimer) {
+        KillTimer(hwnd_, kShowTimer);
+        if (RestsOn(current_))
+          Show();
+        else
+          current_ = -1;
+      } else if (wParam == kLeaveTimer) {
+        if (!RestsOn(current_)) Cancel();
+      } else if (wParam == kHideTimer) {
+        Hide();  // the control stays current: its hint comes back only after leaving it
+      }
+      return 0;
+    case WM_PAINT:
+      Paint();
+      return 0;
+    case WM_NCHITTEST:
+      return HTTRANSPARENT;  // the mouse goes through to what lies below
+    case WM_MOUSEACTIVATE:
+      return MA_NOACTIVATE;
+    default:
+      return DefWindowProcA(hwnd_, message, wParam, lParam);
+  }
+}
+
+}  // namespace quilbo
