@@ -86,11 +86,7 @@ void CreateChildren(HWND parent, HINSTANCE instance) {
     const DWORD exStyle = child.className[0] == 'E' ? WS_EX_CLIENTEDGE : 0;
     const HWND control = CreateWindowExA(exStyle, child.className, child.text, child.style, child.left, child.top,
                                          child.width, child.height, parent, nullptr, instance, nullptr);
-#if !defined(BENCH_NOFONT)
     SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-#else
-    (void)control; (void)font;
-#endif
   }
 }
 #endif
@@ -127,11 +123,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   if (!RegisterClassExA(&windowClass)) return 1;
   // The front end's size, centred as it is.
   const int width = 648, height = 273;
-#if defined(BENCH_CLIP)
-  const HWND hwnd = CreateWindowExA(0, kClass, "empty", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
-#else
   const HWND hwnd = CreateWindowExA(0, kClass, "empty", WS_OVERLAPPEDWINDOW,
-#endif
                                     (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
                                     (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height,
                                     nullptr, nullptr, instance, nullptr);
