@@ -13,16 +13,18 @@ class ComApartment {
  public:
   ComApartment() {
     static const auto initialize = SystemFunction<decltype(&CoInitializeEx)>("ole32.dll", "CoInitializeEx");
+    static const auto uninitialize = SystemFunction<decltype(&CoUninitialize)>("ole32.dll", "CoUninitialize");
+    uninitialize_ = uninitialize;
     initialised_ = SUCCEEDED(initialize(nullptr, COINIT_APARTMENTTHREADED));
   }
   ComApartment(const ComApartment&) = delete;
   ComApartment& operator=(const ComApartment&) = delete;
   ~ComApartment() {
-    static const auto uninitialize = SystemFunction<decltype(&CoUninitialize)>("ole32.dll", "CoUninitialize");
-    if (initialised_) uninitialize();
+    if (initialised_) uninitialize_();
   }
 
  private:
+  decltype(&CoUninitialize) uninitialize_ = nullptr;
   bool initialised_ = false;
 };
 

@@ -11,11 +11,10 @@
 namespace quilbo {
 namespace {
 
+// The shell's item list, freed with the COM allocator it came from.
 struct ItemListFree {
-  void operator()(ITEMIDLIST* item) const {
-    static const auto free = SystemFunction<decltype(&CoTaskMemFree)>("ole32.dll", "CoTaskMemFree");
-    free(item);
-  }
+  decltype(&CoTaskMemFree) free;
+  void operator()(ITEMIDLIST* item) const { free(item); }
 };
 using ItemList = std::unique_ptr<ITEMIDLIST, ItemListFree>;
 
@@ -26,6 +25,7 @@ std::string ChooseFolder(HWND owner, const std::string& title, UINT flags) {
       SystemFunction<decltype(&SHBrowseForFolderA)>("shell32.dll", "SHBrowseForFolderA");
   static const auto pathFromItem =
       SystemFunction<decltype(&SHGetPathFromIDListA)>("shell32.dll", "SHGetPathFromIDListA");
+  static const auto taskMemFree = SystemFunction<decltype(&CoTaskMemFree)>("ole32.dll", "CoTaskMemFree");
   const ComApartment com;
   char displayName[MAX_PATH] = {};
   BROWSEINFOA request = {};
@@ -33,7 +33,7 @@ std::string ChooseFolder(HWND owner, const std::string& title, UINT flags) {
   request.pszDisplayName = displayName;
   request.lpszTitle = title.c_str();
   request.ulFlags = flags;
-  const ItemList item(browseForFolder(&request));
+  const ItemList item(browseForFolder(&request), ItemListFree{taskMemFree});
   if (!item) return {};
   char path[MAX_PATH + 1] = {};
   if (!pathFromItem(item.get(), path)) return {};

@@ -81,12 +81,11 @@ void THintWindow::MouseAt(POINT screenPoint) {
   Hide();
   current_ = tool;
   if (current_ < 0) return;
-  if (wasShowing) {
+  if (!HandleCreated()) return;
+  if (wasShowing)
     Show();
-    return;
-  }
-  if (!hwnd_) CreateHandle();
-  SetTimer(hwnd_, kShowTimer, pauseMs_, nullptr);
+  else
+    SetTimer(hwnd_, kShowTimer, pauseMs_, nullptr);
 }
 
 bool THintWindow::RestsOn(int tool) const {
@@ -104,15 +103,14 @@ int THintWindow::ToolAt(POINT screenPoint) const {
 }
 
 void THintWindow::Show() {
-  if (!hwnd_) CreateHandle();
   KillTimer(hwnd_, kShowTimer);
-  const std::string& text = tools_[static_cast<std::size_t>(current_)].text;
-  SetWindowTextA(hwnd_, text.c_str());
+  text_ = tools_[static_cast<std::size_t>(current_)].text;
+  SetWindowTextA(hwnd_, text_.c_str());  // for whoever reads the screen
 
   RECT textRect{0, 0, 0, 0};
   const HDC dc = GetDC(hwnd_);
   const HGDIOBJ oldFont = SelectObject(dc, font_.Handle());
-  DrawTextA(dc, text.c_str(), -1, &textRect, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+  DrawTextA(dc, text_.c_str(), -1, &textRect, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
   SelectObject(dc, oldFont);
   ReleaseDC(hwnd_, dc);
   const int width = textRect.right + 2 * kMarginX + 2;  // and the border
@@ -152,6 +150,18 @@ void THintWindow::Cancel() {
   current_ = -1;
 }
 
+bool THintWindow::HandleCreated() {
+  if (hwnd_ || creationFailed_) return hwnd_ != nullptr;
+  // Hints are a help, not a function: without their window there are none,
+  // rather than an error at a mouse move.
+  try {
+    CreateHandle();
+  } catch (const std::exception&) {
+    creationFailed_ = true;
+  }
+  return hwnd_ != nullptr;
+}
+
 void THintWindow::CreateHandle() {
   NONCLIENTMETRICSA metrics{};
   metrics.cbSize = sizeof metrics;
@@ -175,15 +185,13 @@ void THintWindow::CreateHandle() {
 void THintWindow::Paint() {
   PAINTSTRUCT paint;
   const HDC dc = BeginPaint(hwnd_, &paint);
-  char text[256] = {};
-  GetWindowTextA(hwnd_, text, sizeof text);
   RECT area;
   GetClientRect(hwnd_, &area);
   InflateRect(&area, -kMarginX, -kMarginY);
   const HGDIOBJ oldFont = SelectObject(dc, font_.Handle());
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, GetSysColor(COLOR_INFOTEXT));
-  DrawTextA(dc, text, -1, &area, DT_SINGLELINE | DT_NOPREFIX | DT_VCENTER);
+  DrawTextA(dc, text_.c_str(), -1, &area, DT_SINGLELINE | DT_NOPREFIX | DT_VCENTER);
   SelectObject(dc, oldFont);
   EndPaint(hwnd_, &paint);
 }

@@ -39,6 +39,8 @@ class THintWindow : public TWindow {
   void Show();
   void Hide();
   void Cancel();
+  // Makes the window the first time it is needed; false if it cannot be made.
+  bool HandleCreated();
   void CreateHandle();
   void Paint();
 
@@ -49,6 +51,8 @@ class THintWindow : public TWindow {
   std::vector<Tool> tools_;
   int current_ = -1;  // the tool under the mouse
   bool showing_ = false;
+  bool creationFailed_ = false;
+  std::string text_;  // the hint showing
   TFont font_;
 
   template <class T>
