@@ -1,6 +1,7 @@
 #include "ui/hint_window.h"
 
 #include <stdexcept>
+#include <vector>
 
 #include "ui/control_ids.h"
 
@@ -21,18 +22,53 @@ POINT MessagePoint(const MSG& message) {
   return point;
 }
 
-// The distance from the pointer's hot spot down to the bottom of its picture.
+// The distance from the pointer's hot spot down to the lowest row it draws.
 int PointerDepth() {
+  const int fallback = GetSystemMetrics(SM_CYCURSOR) * 2 / 3;
   ICONINFO info{};
   const HCURSOR cursor = GetCursor();
-  if (!cursor || !GetIconInfo(cursor, &info)) return GetSystemMetrics(SM_CYCURSOR) * 2 / 3;
+  if (!cursor || !GetIconInfo(cursor, &info)) return fallback;
   BITMAP mask{};
   GetObjectA(info.hbmMask, sizeof mask, &mask);
-  // A monochrome cursor's mask holds the AND and XOR halves one above the other.
-  const int height = info.hbmColor ? mask.bmHeight : mask.bmHeight / 2;
-  if (info.hbmMask) DeleteObject(info.hbmMask);
+  // A monochrome pointer's mask holds its AND half above its XOR half; a
+  // colour pointer's mask is the AND half alone.
+  const bool monochrome = info.hbmColor == nullptr;
+  const int height = monochrome ? mask.bmHeight / 2 : mask.bmHeight;
+  const int width = mask.bmWidth;
+  // The mask as rows of 32-bit words, top row first.
+  const int wordsPerRow = (width + 31) / 32;
+  std::vector<DWORD> bits(static_cast<std::size_t>(wordsPerRow) * mask.bmHeight);
+  struct {
+    BITMAPINFOHEADER header;
+    RGBQUAD colours[2];
+  } format{};
+  format.header = {sizeof(BITMAPINFOHEADER), width, -mask.bmHeight, 1, 1, BI_RGB, 0, 0, 0, 0, 0};
+  const HDC screen = GetDC(nullptr);
+  const int read = GetDIBits(screen, info.hbmMask, 0, static_cast<UINT>(mask.bmHeight), bits.data(),
+                             reinterpret_cast<BITMAPINFO*>(&format), DIB_RGB_COLORS);
+  ReleaseDC(nullptr, screen);
+  DeleteObject(info.hbmMask);
   if (info.hbmColor) DeleteObject(info.hbmColor);
-  return height - static_cast<int>(info.yHotspot);
+  if (read != mask.bmHeight) return fallback;
+
+  const DWORD lastWordMask = width % 32 ? ~0u << (32 - width % 32) : ~0u;  // bits in MSB-first order
+  auto rowHas = [&](int row, bool set) {
+    for (int w = 0; w < wordsPerRow; ++w) {
+      // The bytes of a word are in screen order; swapped so the leftmost pixel is the top bit.
+      DWORD word = bits[static_cast<std::size_t>(row) * wordsPerRow + w];
+      word = (word >> 24) | ((word >> 8) & 0xFF00u) | ((word << 8) & 0xFF0000u) | (word << 24);
+      if (!set) word = ~word;
+      if (w == wordsPerRow - 1) word &= lastWordMask;
+      if (word) return true;
+    }
+    return false;
+  };
+  // A pixel is drawn where its AND bit is clear or its XOR bit is set.
+  for (int row = height - 1; row >= 0; --row) {
+    if (rowHas(row, false) || (monochrome && rowHas(row + height, true)))
+      return row + 1 - static_cast<int>(info.yHotspot);
+  }
+  return fallback;
 }
 
 }  // namespace

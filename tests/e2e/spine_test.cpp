@@ -341,7 +341,7 @@ TEST(Spine, TooltipShowsTheShortHint) {
   EXPECT_EQ(Text(tip), "Buffer Size");
   const RECT shown = WindowRect(tip);
   EXPECT_GT(shown.top, rest.y) << "not below the pointer";
-  EXPECT_LE(shown.top, rest.y + 40);
+  EXPECT_LE(shown.top, rest.y + 28) << "far below the pointer";
   EXPECT_NEAR(shown.left, rest.x, 2);
 
   MouseMove(Centre(app.Control(IDC_CHECKBOX2)));
