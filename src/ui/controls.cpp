@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "ui/control_ids.h"
+#include "ui/device_context.h"
 #include "ui/window.h"
 
 namespace quilbo {
@@ -196,11 +197,9 @@ RECT GripRect(HWND bar) {
 LRESULT CALLBACK StatusBarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_PAINT: {
-      PAINTSTRUCT paint;
-      const HDC dc = BeginPaint(hwnd, &paint);
+      const PaintSession paint(hwnd);
       RECT grip = GripRect(hwnd);
-      DrawFrameControl(dc, &grip, DFC_SCROLL, DFCS_SCROLLSIZEGRIP);
-      EndPaint(hwnd, &paint);
+      DrawFrameControl(paint.Dc(), &grip, DFC_SCROLL, DFCS_SCROLLSIZEGRIP);
       return 0;
     }
     case WM_NCHITTEST: {

@@ -1,9 +1,11 @@
 #include "ui/hint_window.h"
 
+#include <algorithm>
 #include <stdexcept>
 #include <vector>
 
 #include "ui/control_ids.h"
+#include "ui/device_context.h"
 
 namespace quilbo {
 namespace {
@@ -22,10 +24,21 @@ POINT MessagePoint(const MSG& message) {
   return point;
 }
 
+// The bitmaps GetIconInfo hands over, deleted with this.
+struct IconInfo : ICONINFO {
+  IconInfo() : ICONINFO{} {}
+  IconInfo(const IconInfo&) = delete;
+  IconInfo& operator=(const IconInfo&) = delete;
+  ~IconInfo() {
+    if (hbmMask) DeleteObject(hbmMask);
+    if (hbmColor) DeleteObject(hbmColor);
+  }
+};
+
 // The distance from the pointer's hot spot down to the lowest row it draws.
 int PointerDepth() {
   const int fallback = GetSystemMetrics(SM_CYCURSOR) * 2 / 3;
-  ICONINFO info{};
+  IconInfo info;
   const HCURSOR cursor = GetCursor();
   if (!cursor || !GetIconInfo(cursor, &info)) return fallback;
   BITMAP mask{};
@@ -43,13 +56,9 @@ int PointerDepth() {
     RGBQUAD colours[2];
   } format{};
   format.header = {sizeof(BITMAPINFOHEADER), width, -mask.bmHeight, 1, 1, BI_RGB, 0, 0, 0, 0, 0};
-  const HDC screen = GetDC(nullptr);
-  const int read = GetDIBits(screen, info.hbmMask, 0, static_cast<UINT>(mask.bmHeight), bits.data(),
-                             reinterpret_cast<BITMAPINFO*>(&format), DIB_RGB_COLORS);
-  ReleaseDC(nullptr, screen);
-  DeleteObject(info.hbmMask);
-  if (info.hbmColor) DeleteObject(info.hbmColor);
-  if (read != mask.bmHeight) return fallback;
+  const int read = GetDIBits(WindowDc(nullptr).Dc(), info.hbmMask, 0, static_cast<UINT>(mask.bmHeight),
+                             bits.data(), reinterpret_cast<BITMAPINFO*>(&format), DIB_RGB_COLORS);
+  if (mask.bmHeight == 0 || read != mask.bmHeight) return fallback;
 
   const DWORD lastWordMask = width % 32 ? ~0u << (32 - width % 32) : ~0u;  // bits in MSB-first order
   auto rowHas = [&](int row, bool set) {
@@ -66,7 +75,7 @@ int PointerDepth() {
   // A pixel is drawn where its AND bit is clear or its XOR bit is set.
   for (int row = height - 1; row >= 0; --row) {
     if (rowHas(row, false) || (monochrome && rowHas(row + height, true)))
-      return row + 1 - static_cast<int>(info.yHotspot);
+      return std::max(1, row + 1 - static_cast<int>(info.yHotspot));
   }
   return fallback;
 }
@@ -144,11 +153,12 @@ void THintWindow::Show() {
   SetWindowTextA(hwnd_, text_.c_str());  // for whoever reads the screen
 
   RECT textRect{0, 0, 0, 0};
-  const HDC dc = GetDC(hwnd_);
-  const HGDIOBJ oldFont = SelectObject(dc, font_.Handle());
-  DrawTextA(dc, text_.c_str(), -1, &textRect, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
-  SelectObject(dc, oldFont);
-  ReleaseDC(hwnd_, dc);
+  {
+    const WindowDc dc(hwnd_);
+    const HGDIOBJ oldFont = SelectObject(dc.Dc(), font_.Handle());
+    DrawTextA(dc.Dc(), text_.c_str(), -1, &textRect, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+    SelectObject(dc.Dc(), oldFont);
+  }
   const int width = textRect.right + 2 * kMarginX + 2;  // and the border
   const int height = textRect.bottom + 2 * kMarginY + 2;
 
@@ -219,17 +229,15 @@ void THintWindow::CreateHandle() {
 }
 
 void THintWindow::Paint() {
-  PAINTSTRUCT paint;
-  const HDC dc = BeginPaint(hwnd_, &paint);
+  const PaintSession paint(hwnd_);
   RECT area;
   GetClientRect(hwnd_, &area);
   InflateRect(&area, -kMarginX, -kMarginY);
-  const HGDIOBJ oldFont = SelectObject(dc, font_.Handle());
-  SetBkMode(dc, TRANSPARENT);
-  SetTextColor(dc, GetSysColor(COLOR_INFOTEXT));
-  DrawTextA(dc, text_.c_str(), -1, &area, DT_SINGLELINE | DT_NOPREFIX | DT_VCENTER);
-  SelectObject(dc, oldFont);
-  EndPaint(hwnd_, &paint);
+  const HGDIOBJ oldFont = SelectObject(paint.Dc(), font_.Handle());
+  SetBkMode(paint.Dc(), TRANSPARENT);
+  SetTextColor(paint.Dc(), GetSysColor(COLOR_INFOTEXT));
+  DrawTextA(paint.Dc(), text_.c_str(), -1, &area, DT_SINGLELINE | DT_NOPREFIX | DT_VCENTER);
+  SelectObject(paint.Dc(), oldFont);
 }
 
 LRESULT THintWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "ui/control_ids.h"
+#include "ui/device_context.h"
 #include "ui/window.h"
 
 namespace quilbo {
@@ -26,20 +27,6 @@ POINT PointOf(LPARAM lParam) {
   // Signed: while the mouse is captured it may be left of or above the window.
   return POINT{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
 }
-
-class PaintSession {
- public:
-  explicit PaintSession(HWND hwnd) : hwnd_(hwnd) { dc_ = BeginPaint(hwnd_, &paint_); }
-  PaintSession(const PaintSession&) = delete;
-  PaintSession& operator=(const PaintSession&) = delete;
-  ~PaintSession() { EndPaint(hwnd_, &paint_); }
-  HDC Dc() const { return dc_; }
-
- private:
-  HWND hwnd_;
-  PAINTSTRUCT paint_{};
-  HDC dc_;
-};
 
 // The upper half of the buttons' window steps up, the lower half down.
 RECT ArrowRect(HWND buttons, bool up) {

@@ -123,10 +123,14 @@ TEST(Spine, WindowAndControlsAsLaidOut) {
     ASSERT_NE(w, nullptr);
     EXPECT_TRUE(KindMatches(w, row.kind)) << ClassName(w) << " style " << std::hex << Style(w);
     EXPECT_EQ(Describe(RectInParent(w)), Describe(row.bounds));
-    if (row.text) EXPECT_EQ(Text(w), row.text);
+    if (row.text) {
+      EXPECT_EQ(Text(w), row.text);
+    }
     EXPECT_EQ(IsEnabled(w), row.enabled);
     EXPECT_TRUE(IsVisible(w));
-    if (row.kind == Kind::Radio || row.kind == Kind::Check) EXPECT_EQ(IsChecked(w), row.checked);
+    if (row.kind == Kind::Radio || row.kind == Kind::Check) {
+      EXPECT_EQ(IsChecked(w), row.checked);
+    }
   }
 
   // The application window: zero size, the program's title and icon.
