@@ -58,7 +58,6 @@ void TApplication::Initialize() {
   windowClass.hInstance = instance;
   windowClass.hIcon = icon;
   windowClass.hIconSm = icon;
-  windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
   windowClass.lpszClassName = QUILBO_APP_CLASS;
   RegisterWindowClass(windowClass, &WindowThunk<TApplication>);
 

@@ -40,12 +40,11 @@ class WinKey : public RegistryKey {
   }
 
   std::optional<RegValueData> ReadValue(std::string_view name) override {
+    const std::optional<RegValueInfo> info = QueryValue(name);
+    if (!info) return std::nullopt;
     const std::string valueName(name);
     DWORD type = 0;
-    DWORD size = 0;
-    if (RegQueryValueExA(key_, valueName.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) {
-      return std::nullopt;
-    }
+    DWORD size = info->size;
     std::vector<BYTE> data(size + 1);
     // RegQueryValueExA (not RegGetValue) leaves an expandable string as stored.
     if (RegQueryValueExA(key_, valueName.c_str(), nullptr, &type, data.data(), &size) != ERROR_SUCCESS) {

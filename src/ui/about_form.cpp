@@ -40,10 +40,7 @@ void TLibrary::Load(const char* name) {
 TForm2::~TForm2() { DestroyHandle(); }
 
 void TForm2::Create() {
-  const HINSTANCE instance = GetModuleHandleA(nullptr);
   WNDCLASSEXA windowClass{};
-  windowClass.hInstance = instance;
-  windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   windowClass.lpszClassName = QUILBO_FORM2_CLASS;
   RegisterWindowClass(windowClass, &WindowThunk<TForm2>);
@@ -54,7 +51,7 @@ void TForm2::Create() {
   AdjustWindowRectEx(&outer, kStyle, FALSE, kExStyle);
   if (!CreateWindowExA(kExStyle, QUILBO_FORM2_CLASS, "About Box!", kStyle, kFirstLeft, kFirstTop,
                        outer.right - outer.left, outer.bottom - outer.top, Application.Handle(),
-                       nullptr, instance, this))
+                       nullptr, GetModuleHandleA(nullptr), this))
     throw std::runtime_error("Cannot create the About box");
 
   // OK first: it is first in the tab order, so it has the focus on opening.

@@ -219,7 +219,6 @@ LRESULT CALLBACK StatusBarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
 
 void TStatusBar::Create(HWND parent, int id, Bounds bounds) {
   WNDCLASSEXA windowClass{};
-  windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   windowClass.lpszClassName = QUILBO_STATUS_BAR_CLASS;
   RegisterWindowClass(windowClass, &StatusBarProc);

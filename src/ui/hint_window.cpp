@@ -218,7 +218,6 @@ void THintWindow::CreateHandle() {
 
   WNDCLASSEXA windowClass{};
   windowClass.style = CS_SAVEBITS;
-  windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_INFOBK + 1);
   windowClass.lpszClassName = QUILBO_HINT_WINDOW_CLASS;
   RegisterWindowClass(windowClass, &WindowThunk<THintWindow>);

@@ -42,7 +42,6 @@ void TForm1::Create(TForm2* aboutBox) {
   windowClass.hInstance = instance;
   windowClass.hIcon = icon;
   windowClass.hIconSm = icon;
-  windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   windowClass.lpszClassName = QUILBO_FORM1_CLASS;
   RegisterWindowClass(windowClass, &WindowThunk<TForm1>);

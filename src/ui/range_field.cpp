@@ -88,24 +88,11 @@ void TRangeField::ReportError(const std::exception& error) {
     ShowException(error);
 }
 
-void TRangeField::RegisterButtonsClass(HINSTANCE instance) {
-  WNDCLASSEXA existing{};
-  existing.cbSize = sizeof existing;
-  if (GetClassInfoExA(instance, QUILBO_RANGE_FIELD_BUTTONS_CLASS, &existing)) return;
-
-  WNDCLASSEXA windowClass{};
-  windowClass.cbSize = sizeof windowClass;
-  windowClass.lpfnWndProc = ButtonsProc;
-  windowClass.hInstance = instance;
-  windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-  windowClass.lpszClassName = QUILBO_RANGE_FIELD_BUTTONS_CLASS;
-  if (!RegisterClassExA(&windowClass))
-    throw std::runtime_error("Cannot register the arrow button window class");
-}
-
 void TRangeField::Create(HWND parent, int id, RECT bounds, HFONT font) {
   const HINSTANCE instance = GetModuleHandleA(nullptr);
-  RegisterButtonsClass(instance);
+  WNDCLASSEXA buttonsClass{};
+  buttonsClass.lpszClassName = QUILBO_RANGE_FIELD_BUTTONS_CLASS;
+  RegisterWindowClass(buttonsClass, &TRangeField::ButtonsProc);
 
   // A multi-line edit, because only that kind lets the editable area be narrowed
   // to leave room for the arrow buttons; Enter and pasted line breaks are kept

@@ -61,7 +61,6 @@ class TRangeField {
   LRESULT EditDialogCode(LPARAM lParam);
   void Layout();
   void DetachEdit();
-  static void RegisterButtonsClass(HINSTANCE instance);
 
   Arrow ArrowAt(POINT point) const;
   bool IsOverPressedArrow(POINT point) const;

@@ -15,6 +15,7 @@ void RegisterWindowClass(WNDCLASSEXA windowClass, WNDPROC thunk) {
   windowClass.cbSize = sizeof windowClass;
   windowClass.lpfnWndProc = thunk;
   if (!windowClass.hInstance) windowClass.hInstance = GetModuleHandleA(nullptr);
+  if (!windowClass.hCursor) windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
   WNDCLASSEXA existing{};
   existing.cbSize = sizeof existing;
   if (GetClassInfoExA(windowClass.hInstance, windowClass.lpszClassName, &existing)) return;

@@ -31,7 +31,8 @@ class TWindow {
   friend LRESULT CALLBACK WindowThunk(HWND, UINT, WPARAM, LPARAM);
 };
 
-// Registers `windowClass` (its lpfnWndProc is set here) once per process.
+// Registers `windowClass` (its lpfnWndProc is set here) once per process; no
+// instance means this program's, no cursor the arrow.
 void RegisterWindowClass(WNDCLASSEXA windowClass, WNDPROC thunk);
 
 template <class T>
