@@ -101,8 +101,8 @@ void THintWindow::SetActive(bool active) {
 }
 
 void THintWindow::Relay(const MSG& message) {
+  // The loop hands over only the messages of the form and its controls.
   if (!active_ || !form_) return;
-  if (message.hwnd != form_ && !IsChild(form_, message.hwnd)) return;
   switch (message.message) {
     case WM_MOUSEMOVE:
       MouseAt(MessagePoint(message));

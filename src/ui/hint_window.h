@@ -22,7 +22,8 @@ class THintWindow : public TWindow {
   void Attach(HWND form, UINT pauseMs, UINT hidePauseMs);
   void AddTool(const TControl& control, std::string text);
   void SetActive(bool active);
-  // A message the loop is about to dispatch to the form or one of its controls.
+  // A message the loop is about to dispatch to the form or one of its controls
+  // (the loop hands over no other).
   void Relay(const MSG& message);
 
  private:
