@@ -1,0 +1,135 @@
+#include "loudness_analysis.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace normalize {
+namespace {
+
+std::int32_t Load24(const std::byte* p) {
+  const auto u = std::to_integer<std::uint32_t>(p[0]) << 8 | std::to_integer<std::uint32_t>(p[1]) << 16 |
+                 std::to_integer<std::uint32_t>(p[2]) << 24;
+  return static_cast<std::int32_t>(u) >> 8;
+}
+
+// Converts `frames` interleaved frames to planar floats at full scale 1.
+template <typename Load>
+float Deinterleave(const std::byte* data, std::size_t frames, unsigned channels, std::size_t bytes,
+                   float* const* out, Load load) {
+  float peak = 0;
+  for (unsigned c = 0; c < channels; ++c) {
+    const std::byte* p = data + c * bytes;
+    float* o = out[c];
+    for (std::size_t i = 0; i < frames; ++i, p += channels * bytes) {
+      const float v = load(p);
+      o[i] = v;
+      peak = std::max(peak, std::fabs(v));
+    }
+  }
+  return peak;
+}
+
+}  // namespace
+
+LoudnessAnalyzer::LoudnessAnalyzer(const SampleFormat& format, double sample_rate, std::vector<double> weights,
+                                   bool vector_path)
+    : format_(format),
+      loudness_(sample_rate, std::move(weights), vector_path),
+      true_peak_(sample_rate, format.channels, vector_path),
+      planar_(format.channels, std::vector<float>(kHistory + kFrames, 0.0f)) {
+  for (auto& channel : planar_) {
+    planar_starts_.push_back(channel.data());
+    decode_targets_.push_back(channel.data() + kHistory);
+  }
+}
+
+void LoudnessAnalyzer::Add(const std::byte* data, std::size_t bytes) {
+  const std::size_t frame_bytes = format_.block_align;
+  if (!partial_.empty()) {
+    const std::size_t take = std::min(bytes, frame_bytes - partial_.size());
+    partial_.insert(partial_.end(), data, data + take);
+    data += take;
+    bytes -= take;
+    if (partial_.size() < frame_bytes) return;
+    Measure(DecodeFrames(partial_.data(), 1));
+    partial_.clear();
+  }
+  while (bytes >= frame_bytes) {
+    const std::size_t frames = std::min(kFrames, bytes / frame_bytes);
+    Measure(DecodeFrames(data, frames));
+    data += frames * frame_bytes;
+    bytes -= frames * frame_bytes;
+  }
+  partial_.assign(data, data + bytes);
+}
+
+std::size_t LoudnessAnalyzer::DecodeFrames(const std::byte* data, std::size_t frames) {
+  const unsigned channels = format_.channels;
+  float* const* targets = decode_targets_.data();
+  const std::size_t bytes = format_.container_bytes;
+  float peak = 0;
+  switch (format_.encoding) {
+    case SampleEncoding::kUnsigned8:
+      peak = Deinterleave(data, frames, channels, bytes, targets, [](const std::byte* p) {
+        return static_cast<float>(std::to_integer<int>(*p) - 128) * (1.0f / 128);
+      });
+      break;
+    case SampleEncoding::kSigned16:
+      peak = Deinterleave(data, frames, channels, bytes, targets, [](const std::byte* p) {
+        std::int16_t v;
+        std::memcpy(&v, p, sizeof v);
+        return static_cast<float>(v) * (1.0f / 32768);
+      });
+      break;
+    case SampleEncoding::kSigned24:
+      peak = Deinterleave(data, frames, channels, bytes, targets,
+                          [](const std::byte* p) { return static_cast<float>(Load24(p)) * (1.0f / 8388608); });
+      break;
+    case SampleEncoding::kSigned32:
+      peak = Deinterleave(data, frames, channels, bytes, targets, [](const std::byte* p) {
+        std::int32_t v;
+        std::memcpy(&v, p, sizeof v);
+        return static_cast<float>(static_cast<double>(v) * (1.0 / 2147483648.0));
+      });
+      break;
+    case SampleEncoding::kFloat32:
+      peak = Deinterleave(data, frames, channels, bytes, targets, [](const std::byte* p) {
+        float v;
+        std::memcpy(&v, p, sizeof v);
+        return v;
+      });
+      break;
+    case SampleEncoding::kFloat64:
+      peak = Deinterleave(data, frames, channels, bytes, targets, [](const std::byte* p) {
+        double v;
+        std::memcpy(&v, p, sizeof v);
+        return static_cast<float>(v);
+      });
+      break;
+  }
+  sample_peak_ = std::max(sample_peak_, peak);
+  return frames;
+}
+
+void LoudnessAnalyzer::Measure(std::size_t frames) {
+  for (unsigned c = 0; c < format_.channels; ++c) true_peak_.Process(c, planar_[c].data(), frames);
+  loudness_.Process(planar_starts_.data(), kHistory, frames);
+  // The newest samples become the next windows' history.
+  for (auto& channel : planar_) {
+    std::copy(channel.begin() + static_cast<std::ptrdiff_t>(frames),
+              channel.begin() + static_cast<std::ptrdiff_t>(frames + kHistory), channel.begin());
+  }
+}
+
+LoudnessFigures LoudnessAnalyzer::Figures(std::size_t range_step) const {
+  LoudnessFigures figures;
+  figures.sample_peak = sample_peak_;
+  figures.true_peak = sample_peak_;
+  for (const float peak : true_peak_.peaks()) figures.true_peak = std::max<double>(figures.true_peak, peak);
+  figures.integrated_lufs = loudness_.IntegratedLufs();
+  figures.loudness_range_lu = loudness_.LoudnessRangeLu(range_step);
+  return figures;
+}
+
+}  // namespace normalize

@@ -1,0 +1,55 @@
+#pragma once
+// One pass over a file's samples for every loudness figure: sample peak, true
+// peak, integrated loudness and loudness range. Samples arrive in blocks of
+// any size, as they are read.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "loudness_meter.h"
+#include "true_peak.h"
+#include "wav_format.h"
+
+namespace normalize {
+
+struct LoudnessFigures {
+  double sample_peak = 0;  // fractions of full scale
+  double true_peak = 0;
+  std::optional<double> integrated_lufs;  // nothing: silent or below the gate
+  std::optional<double> loudness_range_lu;
+};
+
+class LoudnessAnalyzer {
+ public:
+  // `weights`: one per channel (see ChannelWeights). `vector_path` false
+  // takes the scalar filters, which the vector ones must agree with.
+  LoudnessAnalyzer(const SampleFormat& format, double sample_rate, std::vector<double> weights,
+                   bool vector_path = true);
+
+  // Any number of bytes of the data chunk, continuing where the last ended.
+  void Add(const std::byte* data, std::size_t bytes);
+
+  // `range_step`: see LoudnessMeter::LoudnessRangeLu.
+  LoudnessFigures Figures(std::size_t range_step = 1) const;
+
+ private:
+  static constexpr std::size_t kFrames = 4096;  // decoded at a time
+  static constexpr std::size_t kHistory = TruePeakMeter::kHistory;
+
+  std::size_t DecodeFrames(const std::byte* data, std::size_t frames);
+  void Measure(std::size_t frames);
+
+  SampleFormat format_;
+  LoudnessMeter loudness_;
+  TruePeakMeter true_peak_;
+  // Per channel: kHistory earlier samples, then up to kFrames decoded ones.
+  std::vector<std::vector<float>> planar_;
+  std::vector<const float*> planar_starts_;
+  std::vector<float*> decode_targets_;  // where each channel's new samples go
+  std::vector<std::byte> partial_;  // the start of a frame cut by a block's end
+  float sample_peak_ = 0;
+};
+
+}  // namespace normalize
