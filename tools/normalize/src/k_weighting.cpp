@@ -43,8 +43,8 @@ KWeightingDesign DesignKWeighting(double sample_rate) {
   return design;
 }
 
-KWeightingFilter::KWeightingFilter(double sample_rate, unsigned channels, bool vector_path)
-    : design_(DesignKWeighting(sample_rate)), states_(channels), vector_path_(vector_path) {}
+KWeightingFilter::KWeightingFilter(double sample_rate, unsigned channels, SimdLevel simd)
+    : design_(DesignKWeighting(sample_rate)), states_(channels), vector_path_(simd != SimdLevel::kScalar) {}
 
 void KWeightingFilter::Process(const float* const* planar, std::size_t offset, std::size_t frames,
                                double* squares) {

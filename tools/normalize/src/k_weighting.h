@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <vector>
 
+#include "simd_level.h"
+
 namespace normalize {
 
 // y[n] = b0 x[n] + b1 x[n-1] + b2 x[n-2] - a1 y[n-1] - a2 y[n-2]
@@ -25,7 +27,7 @@ KWeightingDesign DesignKWeighting(double sample_rate);
 // channel. State carries over from one call to the next.
 class KWeightingFilter {
  public:
-  KWeightingFilter(double sample_rate, unsigned channels, bool vector_path = true);
+  KWeightingFilter(double sample_rate, unsigned channels, SimdLevel simd = SimdLevel::kBest);
 
   // `planar[c]` holds `frames` samples of channel c; `squares[c]` grows by
   // the sum of their filtered squares.

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "loudness_meter.h"
+#include "side_thread.h"
 #include "true_peak.h"
 #include "wav_format.h"
 
@@ -23,10 +24,9 @@ struct LoudnessFigures {
 
 class LoudnessAnalyzer {
  public:
-  // `weights`: one per channel (see ChannelWeights). `vector_path` false
-  // takes the scalar filters, which the vector ones must agree with.
+  // `weights`: one per channel (see ChannelWeights).
   LoudnessAnalyzer(const SampleFormat& format, double sample_rate, std::vector<double> weights,
-                   bool vector_path = true);
+                   SimdLevel simd = SimdLevel::kBest);
 
   // Any number of bytes of the data chunk, continuing where the last ended.
   void Add(const std::byte* data, std::size_t bytes);
@@ -35,7 +35,7 @@ class LoudnessAnalyzer {
   LoudnessFigures Figures(std::size_t range_step = 1) const;
 
  private:
-  static constexpr std::size_t kFrames = 4096;  // decoded at a time
+  static constexpr std::size_t kFrames = 16384;  // decoded at a time
   static constexpr std::size_t kHistory = TruePeakMeter::kHistory;
 
   std::size_t DecodeFrames(const std::byte* data, std::size_t frames);
@@ -50,6 +50,8 @@ class LoudnessAnalyzer {
   std::vector<float*> decode_targets_;  // where each channel's new samples go
   std::vector<std::byte> partial_;  // the start of a frame cut by a block's end
   float sample_peak_ = 0;
+  // Runs the true peak beside the loudness filters, where there are two cores.
+  std::unique_ptr<SideThread> side_;
 };
 
 }  // namespace normalize

@@ -30,8 +30,8 @@ std::vector<double> Above(const std::vector<double>& values, double threshold) {
 
 double LoudnessOf(double power) { return -0.691 + 10.0 * std::log10(power); }
 
-LoudnessMeter::LoudnessMeter(double sample_rate, std::vector<double> weights, bool vector_path)
-    : filter_(sample_rate, static_cast<unsigned>(weights.size()), vector_path),
+LoudnessMeter::LoudnessMeter(double sample_rate, std::vector<double> weights, SimdLevel simd)
+    : filter_(sample_rate, static_cast<unsigned>(weights.size()), simd),
       weights_(std::move(weights)),
       segment_frames_(std::max<std::size_t>(1, static_cast<std::size_t>(std::lround(sample_rate / 10.0)))),
       squares_(weights_.size(), 0.0) {}

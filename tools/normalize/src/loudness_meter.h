@@ -17,7 +17,7 @@ double LoudnessOf(double power);
 class LoudnessMeter {
  public:
   // `weights` has one entry per channel (0 leaves a channel out).
-  LoudnessMeter(double sample_rate, std::vector<double> weights, bool vector_path = true);
+  LoudnessMeter(double sample_rate, std::vector<double> weights, SimdLevel simd = SimdLevel::kBest);
 
   // Measures `frames` samples of every channel, `planar[c] + offset` onwards.
   void Process(const float* const* planar, std::size_t offset, std::size_t frames);

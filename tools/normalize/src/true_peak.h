@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <vector>
 
+#include "simd_level.h"
+
 namespace normalize {
 
 class TruePeakMeter {
@@ -15,7 +17,7 @@ class TruePeakMeter {
   static constexpr std::size_t kTaps = 12;
   static constexpr std::size_t kHistory = kTaps - 1;
 
-  TruePeakMeter(double sample_rate, unsigned channels, bool vector_path = true);
+  TruePeakMeter(double sample_rate, unsigned channels, SimdLevel simd = SimdLevel::kBest);
 
   unsigned factor() const { return factor_; }
 
@@ -36,7 +38,7 @@ class TruePeakMeter {
   float ProcessVector(const float* samples, std::size_t frames) const;
 
   unsigned factor_;
-  bool vector_path_;
+  SimdLevel simd_;
   std::vector<std::array<float, kTaps>> phases_;  // the phases between samples
   std::vector<float> peaks_;
   double gain_ = 1;
