@@ -161,6 +161,56 @@ TEST(NormalizeHeaders, DamagedButUsableFilesAreMended) {
   }
 }
 
+TEST(NormalizeHeaders, UnfinishedSizesAndAppendedChunksAreReadToTheFilesEnd) {
+  const RawChunk list{"LIST", {'I', 'N', 'F', 'O', 'I', 'C', 'M', 'T', 2, 0, 0, 0, 'o', 'k'}};
+  const Bytes whole = BuildRiff({Fmt16(), Data(), list});
+  const Bytes two = BuildRiff({Fmt16(), Data()});
+  auto with = [](Bytes file, std::size_t at, std::uint32_t value) {
+    const Bytes le = Le32(value);
+    std::copy(le.begin(), le.end(), file.begin() + static_cast<std::ptrdiff_t>(at));
+    return file;
+  };
+  auto appended = [](Bytes file, const Bytes& more) {
+    file.insert(file.end(), more.begin(), more.end());
+    return file;
+  };
+  const Bytes empty_data_then_list = BuildRiff({Fmt16(), {"data", {}}, list});
+  const struct {
+    const char* name;
+    Bytes file;
+    Bytes expected;  // the result with the samples as they were
+    std::vector<const char*> warnings;
+  } cases[] = {
+      {"RIFF and data sizes 0", with(with(two, 4, 0), 40, 0), two, {"RIFF size is not filled in", "data chunk's size is not filled in"}},
+      {"RIFF and data sizes all ones", with(with(two, 4, 0xFFFFFFFF), 40, 0xFFFFFFFF), two, {"RIFF size is not filled in", "data chunk's size is not filled in"}},
+      {"data size 0", with(two, 40, 0), two, {"data chunk's size is not filled in"}},
+      {"RIFF size 0", with(whole, 4, 0), whole, {"RIFF size is not filled in"}},
+      {"RIFF size of a header without data", with(with(two, 4, 36), 40, 0), two, {"data chunk's size is not filled in", "chunks after that size are kept"}},
+      {"a chunk appended past the RIFF size", appended(two, Bytes(whole.begin() + static_cast<std::ptrdiff_t>(two.size()), whole.end())),
+       whole, {"the RIFF size says 60 bytes, but its chunks run to 82; the chunks after that size are kept"}},
+      {"bytes after the RIFF that are no chunk", appended(two, Bytes(10, 0)), two, {"10 bytes after the last chunk are not a chunk; they are dropped"}},
+      {"an empty data chunk that is really empty", empty_data_then_list, empty_data_then_list, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScratchDir dir;
+    WriteBytes(dir / "in.wav", c.file);
+    const RunResult run = RunTool({"-l", "1", "-o", dir / "out.wav", dir / "in.wav"});
+    ASSERT_EQ(run.code, ExitCode::kOk) << run.err;
+    for (const char* warning : c.warnings) EXPECT_NE(run.err.find(warning), std::string::npos) << run.err;
+    if (c.warnings.empty()) {
+      EXPECT_EQ(run.err, "");
+    }
+    EXPECT_EQ(ReadBytes(dir / "out.wav"), c.expected);  // true sizes, every chunk
+  }
+  // What is wrong is named, not a chunk the damage made up.
+  ScratchDir dir;
+  WriteBytes(dir / "in.wav", with(with(two, 4, 0), 16, 0x7FFF));
+  const RunResult run = RunTool({"-l", "2", dir / "in.wav"});
+  EXPECT_EQ(run.code, ExitCode::kNotWav);
+  EXPECT_NE(run.err.find("chunk 'fmt ' claims 32767 bytes"), std::string::npos) << run.err;
+}
+
 TEST(NormalizeHeaders, OtherChunksAreKeptByteForByte) {
   const RawChunk list{"LIST", {'I', 'N', 'F', 'O', 'I', 'C', 'M', 'T', 1, 0, 0, 0, 'x'}};  // odd: pad 0xA5
   const RawChunk fact{"fact", Le32(8)};

@@ -6,11 +6,11 @@
 #include "atomic_output.h"
 #include "input_file.h"
 #include "le_bytes.h"
+#include "riff.h"
 
 namespace normalize {
 namespace {
 
-constexpr std::uint32_t kSizeInDs64 = 0xFFFFFFFF;
 // Reads and writes of whole, aligned pages are much cheaper for the system
 // than ones that straddle them.
 constexpr std::uint64_t kPage = 4096;
@@ -81,7 +81,7 @@ PeakTracker StreamProcessor::ScanPeak() {
   reported_percent_ = -1;
   std::uint64_t done = 0;
   ForEachSampleBlock(
-      data.offset + 8, total,
+      data.offset + riff::kChunkHeaderBytes, total,
       [&](const std::byte* block, std::size_t size) {
         normalize::ScanPeak(layout_.format, block, size / sample_bytes, peak);
       },
@@ -100,13 +100,13 @@ WriteResult StreamProcessor::Write(double gain, ByteSink& out) {
     const Chunk& chunk = layout_.chunks[i];
     if (i == layout_.data) {
       const bool in_ds64 = layout_.container == Container::kRf64;
-      WriteChunkHeader(out, chunk, in_ds64 ? kSizeInDs64 : static_cast<std::uint32_t>(chunk.size));
+      WriteChunkHeader(out, chunk, in_ds64 ? riff::kSizeInDs64 : static_cast<std::uint32_t>(chunk.size));
       WriteSamples(out, gain, result);
     } else if (layout_.container == Container::kRf64 && i == layout_.ds64) {
       WriteDs64(out, chunk, result.bytes);
     } else {
       // Kept byte for byte, header included.
-      CopyBytes(out, chunk.offset, 8 + chunk.size);
+      CopyBytes(out, chunk.offset, riff::kChunkHeaderBytes + chunk.size);
     }
     WritePad(out, chunk);
   }
@@ -114,22 +114,22 @@ WriteResult StreamProcessor::Write(double gain, ByteSink& out) {
 }
 
 std::uint64_t StreamProcessor::OutputSize() const {
-  std::uint64_t total = 12;
-  for (const Chunk& chunk : layout_.chunks) total += 8 + Padded(chunk.size);
+  std::uint64_t total = riff::kTopBytes;
+  for (const Chunk& chunk : layout_.chunks) total += riff::kChunkHeaderBytes + Padded(chunk.size);
   return total;
 }
 
 void StreamProcessor::WriteTop(ByteSink& out, std::uint64_t total) {
-  unsigned char top[12];
+  unsigned char top[riff::kTopBytes];
   input_.ReadExactAt(0, top, sizeof top);
   const std::uint64_t riff_size = total - 8;
-  const bool fits = layout_.container == Container::kRiff && riff_size <= kSizeInDs64;
-  PutLe32(top + 4, fits ? static_cast<std::uint32_t>(riff_size) : kSizeInDs64);
+  const bool fits = layout_.container == Container::kRiff && riff_size <= riff::kSizeInDs64;
+  PutLe32(top + 4, fits ? static_cast<std::uint32_t>(riff_size) : riff::kSizeInDs64);
   out.Write(top, sizeof top);
 }
 
 void StreamProcessor::WriteChunkHeader(ByteSink& out, const Chunk& chunk, std::uint32_t size_field) {
-  unsigned char header[8];
+  unsigned char header[riff::kChunkHeaderBytes];
   std::memcpy(header, chunk.id.data(), 4);
   PutLe32(header + 4, size_field);
   out.Write(header, sizeof header);
@@ -138,14 +138,14 @@ void StreamProcessor::WriteChunkHeader(ByteSink& out, const Chunk& chunk, std::u
 void StreamProcessor::WriteDs64(ByteSink& out, const Chunk& chunk, std::uint64_t total) {
   // The sizes it holds are the new file's; anything after them (the table of
   // other long chunks) is kept.
-  unsigned char head[8 + 24];
+  unsigned char head[riff::kChunkHeaderBytes + riff::kDs64Fields];
   input_.ReadExactAt(chunk.offset, head, sizeof head);
   const std::uint64_t data_size = layout_.data_chunk().size;
   PutLe64(head + 8, total - 8);
   PutLe64(head + 16, data_size);
   PutLe64(head + 24, data_size / layout_.format.block_align);
   out.Write(head, sizeof head);
-  CopyBytes(out, chunk.offset + sizeof head, chunk.size - 24);
+  CopyBytes(out, chunk.offset + sizeof head, chunk.size - riff::kDs64Fields);
 }
 
 void StreamProcessor::WriteSamples(ByteSink& out, double gain, WriteResult& result) {
@@ -155,7 +155,7 @@ void StreamProcessor::WriteSamples(ByteSink& out, double gain, WriteResult& resu
   reported_percent_ = -1;
   std::uint64_t done = 0;
   ForEachSampleBlock(
-      data.offset + 8, whole,
+      data.offset + riff::kChunkHeaderBytes, whole,
       [&](const std::byte* block, std::size_t size) {
         ApplyGain(layout_.format, block, buffer_.get(), size / sample_bytes, gain, result.before,
                   result.clipped);
@@ -165,7 +165,7 @@ void StreamProcessor::WriteSamples(ByteSink& out, double gain, WriteResult& resu
         done += size;
         Report("writing", done, whole);
       });
-  CopyBytes(out, data.offset + 8 + whole, data.size - whole);
+  CopyBytes(out, data.offset + riff::kChunkHeaderBytes + whole, data.size - whole);
 }
 
 void StreamProcessor::CopyBytes(ByteSink& out, std::uint64_t offset, std::uint64_t count) {
@@ -179,7 +179,7 @@ void StreamProcessor::CopyBytes(ByteSink& out, std::uint64_t offset, std::uint64
 
 void StreamProcessor::WritePad(ByteSink& out, const Chunk& chunk) {
   if (chunk.size % 2 == 0) return;
-  if (chunk.pad_in_file) return CopyBytes(out, chunk.offset + 8 + chunk.size, 1);
+  if (chunk.pad_in_file) return CopyBytes(out, chunk.offset + riff::kChunkHeaderBytes + chunk.size, 1);
   const unsigned char zero = 0;
   out.Write(&zero, 1);
 }

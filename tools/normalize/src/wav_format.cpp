@@ -7,6 +7,7 @@
 #include "failure.h"
 #include "input_file.h"
 #include "le_bytes.h"
+#include "riff.h"
 
 namespace normalize {
 namespace {
@@ -14,9 +15,7 @@ namespace {
 constexpr std::uint16_t kTagPcm = 0x0001;
 constexpr std::uint16_t kTagFloat = 0x0003;
 constexpr std::uint16_t kTagExtensible = 0xFFFE;
-constexpr std::uint32_t kSizeInDs64 = 0xFFFFFFFF;
 constexpr std::size_t kFmtBytesRead = 40;  // the longest fmt we interpret (EXTENSIBLE)
-constexpr std::size_t kDs64Fields = 24;    // riff size, data size, sample count
 constexpr std::uint64_t kMaxSize = ~std::uint64_t{0};
 
 // The tail that every KSDATAFORMAT_SUBTYPE_* GUID shares after its 16-bit tag.
@@ -136,9 +135,20 @@ std::string Describe(const SampleFormat& format) {
          (format.channels == 1 ? " channel" : " channels");
 }
 
-WavLayout ReadWavLayout(InputFile& input) {
-  const std::uint64_t file_size = input.size();
-  unsigned char head[12] = {};
+namespace {
+
+// What the file's first bytes (and an RF64 file's ds64 chunk) declare.
+struct Top {
+  Container container = Container::kRiff;
+  std::uint64_t riff_end = 0;    // where the RIFF size says the chunks end
+  bool riff_size_set = true;     // false: 0 or all ones, as a writer that never finished leaves it
+  std::uint64_t ds64_data_size = 0;
+};
+
+bool SizeUnset(std::uint64_t size) { return size == 0 || size == riff::kSizeInDs64; }
+
+Top ReadTop(InputFile& input) {
+  unsigned char head[riff::kTopBytes] = {};
   const std::size_t got = input.ReadAt(0, head, sizeof head);
   const bool riff = std::memcmp(head, "RIFF", 4) == 0;
   const bool rf64 = std::memcmp(head, "RF64", 4) == 0 || std::memcmp(head, "BW64", 4) == 0;
@@ -150,101 +160,143 @@ WavLayout ReadWavLayout(InputFile& input) {
     throw Failure(ExitCode::kNotWav, "not a WAV file (a RIFF file, but not of form WAVE)");
   }
 
-  WavLayout layout;
-  layout.container = rf64 ? Container::kRf64 : Container::kRiff;
-  std::uint64_t riff_end = 8 + static_cast<std::uint64_t>(GetLe32(head + 4));
-  std::uint64_t ds64_data_size = 0;
+  Top top;
+  top.container = rf64 ? Container::kRf64 : Container::kRiff;
+  std::uint64_t riff_size = GetLe32(head + 4);
   if (rf64) {
-    unsigned char ds64[8 + kDs64Fields] = {};
-    if (input.ReadAt(12, ds64, sizeof ds64) != sizeof ds64 || std::memcmp(ds64, "ds64", 4) != 0 ||
-        GetLe32(ds64 + 4) < kDs64Fields) {
+    unsigned char ds64[riff::kChunkHeaderBytes + riff::kDs64Fields] = {};
+    if (input.ReadAt(riff::kTopBytes, ds64, sizeof ds64) != sizeof ds64 ||
+        std::memcmp(ds64, "ds64", 4) != 0 || GetLe32(ds64 + 4) < riff::kDs64Fields) {
       Malformed("RF64 file without a complete 'ds64' chunk");
     }
-    // A size too large to add the header to still lies beyond the file's end;
-    // wrapping around would cut the chunk list short.
-    const std::uint64_t riff_size = GetLe64(ds64 + 8);
-    riff_end = riff_size > kMaxSize - 8 ? kMaxSize : 8 + riff_size;
-    ds64_data_size = GetLe64(ds64 + 16);
+    riff_size = GetLe64(ds64 + 8);
+    top.ds64_data_size = GetLe64(ds64 + 16);
   }
+  top.riff_size_set = !SizeUnset(riff_size);
+  // A size too large to add the header to still lies beyond the file's end.
+  top.riff_end = riff_size > kMaxSize - 8 ? kMaxSize : 8 + riff_size;
+  return top;
+}
 
-  // Chunks end at the RIFF size; when that is wrong, the file's true end decides.
-  std::uint64_t limit = riff_end;
-  if (riff_end > file_size) {
-    layout.warnings.push_back("the RIFF size says " + std::to_string(riff_end) +
+// A chunk header that a writer could have meant: a printable id and a size
+// that the file holds.
+bool LooksLikeChunk(InputFile& input, std::uint64_t pos) {
+  const std::uint64_t file_size = input.size();
+  unsigned char header[riff::kChunkHeaderBytes];
+  if (pos > file_size || file_size - pos < sizeof header) return false;
+  input.ReadExactAt(pos, header, sizeof header);
+  const bool printable = std::all_of(header, header + 4, [](unsigned char c) { return c >= 0x20 && c < 0x7F; });
+  return printable && GetLe32(header + 4) <= file_size - pos - sizeof header;
+}
+
+struct FmtBytes {
+  unsigned char bytes[kFmtBytesRead] = {};
+  std::uint64_t size = 0;
+  bool found = false;
+};
+
+// Walks the chunks from the first to the file's end: the RIFF size decides
+// nothing, since writers that stream or append often leave it wrong, but every
+// way in which it is wrong is reported.
+void WalkChunks(InputFile& input, const Top& top, WavLayout& layout, FmtBytes& fmt) {
+  const std::uint64_t file_size = input.size();
+  const bool rf64 = top.container == Container::kRf64;
+  if (!top.riff_size_set) {
+    layout.warnings.push_back("the RIFF size is not filled in (an unfinished header); the chunks up to the file's end are read");
+  } else if (top.riff_end > file_size) {
+    layout.warnings.push_back("the RIFF size says " + std::to_string(top.riff_end) +
                               " bytes, the file holds " + std::to_string(file_size));
-    limit = file_size;
   }
+  // Only a RIFF size that is set and short of the file's end has chunks after it.
+  const std::uint64_t riff_end = top.riff_size_set ? top.riff_end : kMaxSize;
 
-  bool have_fmt = false;
   bool have_data = false;
-  bool data_truncated = false;
-  unsigned char fmt[kFmtBytesRead] = {};
-  std::uint64_t fmt_size = 0;
-  std::uint64_t pos = 12;
-  while (pos + 8 <= limit && !data_truncated) {
-    unsigned char header[8];
+  bool data_to_end = false;
+  std::uint64_t pos = riff::kTopBytes;
+  std::uint64_t kept_end = pos;  // the end of the last chunk kept
+  while (pos + riff::kChunkHeaderBytes <= file_size && !data_to_end) {
+    if (pos >= riff_end && !LooksLikeChunk(input, pos)) break;
+    unsigned char header[riff::kChunkHeaderBytes];
     input.ReadExactAt(pos, header, sizeof header);
     Chunk chunk;
     std::memcpy(chunk.id.data(), header, 4);
     chunk.offset = pos;
     std::uint64_t size = GetLe32(header + 4);
     const bool is_data = IdIs(chunk.id, "data");
-    if (rf64 && is_data && size == kSizeInDs64) size = ds64_data_size;
+    if (rf64 && is_data && size == riff::kSizeInDs64) size = top.ds64_data_size;
 
-    const std::uint64_t payload = pos + 8;
-    if (size > limit - payload) {
-      if (size <= file_size - payload) {
-        layout.warnings.push_back("chunk " + Printable(chunk.id) +
-                                  " runs past the RIFF size; the file's end is taken");
-        limit = file_size;
-      } else if (is_data) {
-        layout.warnings.push_back("the data chunk claims " + std::to_string(size) +
-                                  " bytes, only " + std::to_string(file_size - payload) +
-                                  " are there; processing those");
-        limit = file_size;
-        size = limit - payload;
-        data_truncated = true;
-      } else {
+    const std::uint64_t payload = pos + riff::kChunkHeaderBytes;
+    const std::uint64_t remaining = file_size - payload;
+    if (is_data && size == 0 && remaining > 0 && !LooksLikeChunk(input, payload)) {
+      layout.warnings.push_back("the data chunk's size is not filled in (an unfinished header); the data is taken to run to the file's end");
+      size = remaining;
+      data_to_end = true;
+    } else if (size > remaining) {
+      if (!is_data) {
         Malformed("chunk " + Printable(chunk.id) + " claims " + std::to_string(size) +
-                  " bytes, only " + std::to_string(file_size - payload) + " remain");
+                  " bytes, only " + std::to_string(remaining) + " remain");
       }
+      layout.warnings.push_back(
+          SizeUnset(size) ? std::string("the data chunk's size is not filled in (an unfinished header); the data is taken to run to the file's end")
+                          : "the data chunk claims " + std::to_string(size) + " bytes, only " +
+                                std::to_string(remaining) + " are there; processing those");
+      size = remaining;
+      data_to_end = true;
+    }
+    if (!rf64 && size > riff::kSizeInDs64 - 1) {
+      Unsupported("a RIFF file with a chunk of 4 GiB or more (only RF64 can hold one)");
     }
     chunk.size = size;
     pos = payload + size;
     if (size % 2 != 0) {
-      chunk.pad_in_file = pos < limit;
+      chunk.pad_in_file = pos < file_size;
       if (chunk.pad_in_file) {
         ++pos;
-      } else if (!data_truncated) {
-        layout.warnings.push_back("chunk " + Printable(chunk.id) +
-                                  " lacks its pad byte; it is added");
+      } else if (!data_to_end) {
+        layout.warnings.push_back("chunk " + Printable(chunk.id) + " lacks its pad byte; it is added");
       }
     }
+    kept_end = pos;
 
     if (IdIs(chunk.id, "fmt ")) {
-      if (have_fmt) Malformed("more than one 'fmt ' chunk");
+      if (fmt.found) Malformed("more than one 'fmt ' chunk");
       if (size < 16) Malformed("'fmt ' chunk of " + std::to_string(size) + " bytes, 16 needed");
-      have_fmt = true;
-      fmt_size = size;
-      input.ReadExactAt(payload, fmt, static_cast<std::size_t>(std::min<std::uint64_t>(size, sizeof fmt)));
+      fmt.found = true;
+      fmt.size = size;
+      input.ReadExactAt(payload, fmt.bytes, static_cast<std::size_t>(std::min<std::uint64_t>(size, sizeof fmt.bytes)));
     } else if (is_data) {
       if (have_data) Malformed("more than one 'data' chunk");
       have_data = true;
       layout.data = layout.chunks.size();
-    } else if (rf64 && IdIs(chunk.id, "ds64") && chunk.offset == 12) {
+    } else if (rf64 && IdIs(chunk.id, "ds64") && chunk.offset == riff::kTopBytes) {
       // Only the first chunk is the size table; a later "ds64" is kept as it is.
       layout.ds64 = layout.chunks.size();
     }
     layout.chunks.push_back(chunk);
   }
-  if (!data_truncated && pos < limit) {
-    layout.warnings.push_back(std::to_string(limit - pos) +
-                              " stray bytes after the last chunk are dropped");
-  }
 
-  if (!have_fmt) Malformed("no 'fmt ' chunk");
+  if (top.riff_size_set && kept_end > top.riff_end && top.riff_end < file_size) {
+    layout.warnings.push_back("the RIFF size says " + std::to_string(top.riff_end) +
+                              " bytes, but its chunks run to " + std::to_string(kept_end) +
+                              "; the chunks after that size are kept");
+  }
+  if (kept_end < file_size) {
+    layout.warnings.push_back(std::to_string(file_size - kept_end) +
+                              " bytes after the last chunk are not a chunk; they are dropped");
+  }
+  if (!fmt.found) Malformed("no 'fmt ' chunk");
   if (!have_data) Malformed("no 'data' chunk");
-  layout.format = ParseFmt(fmt, fmt_size);
+}
+
+}  // namespace
+
+WavLayout ReadWavLayout(InputFile& input) {
+  const Top top = ReadTop(input);
+  WavLayout layout;
+  layout.container = top.container;
+  FmtBytes fmt;
+  WalkChunks(input, top, layout, fmt);
+  layout.format = ParseFmt(fmt.bytes, fmt.size);
   const std::uint64_t data_size = layout.data_chunk().size;
   if (data_size % layout.format.container_bytes != 0) {
     layout.warnings.push_back("the data chunk ends in a partial sample; its " +
