@@ -1,8 +1,10 @@
 // The 16-bit loops have vector paths for whole groups of samples (and, for
 // the gain, one for runs that cannot clip) and scalar ones for the rest; they
-// must agree on every input value.
+// must agree on every input value, and every integer result must be the
+// nearest value to the product computed in double.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -18,14 +20,15 @@ struct Result {
   std::uint64_t clipped = 0;
 };
 
-TEST(NormalizeSampleKernel, VectorAndScalarPathsAgreeOnEvery16BitValue) {
+TEST(NormalizeSampleKernel, VectorAndScalarPathsRoundEvery16BitValueExactly) {
   const SampleFormat format{SampleEncoding::kSigned16, 2, 2, 16, 4};
   std::vector<std::int16_t> all(65536);
   for (int v = -32768; v <= 32767; ++v) all[static_cast<std::size_t>(v + 32768)] = static_cast<std::int16_t>(v);
-  // Ratios, levels (-a -6, -a 7), a -m gain, exact halves (ties round to even),
-  // sign flips that overflow full scale, and a gain that clips nearly everything.
-  const double gains[] = {2, -4, -1, 1, 0.5, 1.5, std::pow(10.0, -6 / 20.0), std::pow(10.0, 7 / 20.0),
-                          1 / 0.25118864315095801, 1e6};
+  // Ratios, levels (-a -6, -a 3, -a 6, -a 7), a -m gain, exact halves (ties
+  // round to even), sign flips that overflow full scale, and a gain that clips
+  // nearly everything.
+  const double gains[] = {2, -4, -1, 1, 0.5, 1.5, std::pow(10.0, -6 / 20.0), std::pow(10.0, 3 / 20.0),
+                          std::pow(10.0, 6 / 20.0), std::pow(10.0, 7 / 20.0), 1 / 0.25118864315095801, 1e6};
   for (const double gain : gains) {
     SCOPED_TRACE(gain);
     // The whole table at once, out of place: almost all of it takes the vector path.
@@ -57,9 +60,27 @@ TEST(NormalizeSampleKernel, VectorAndScalarPathsAgreeOnEvery16BitValue) {
       const double exact = std::nearbyint(all[i] * gain);
       clamps += exact < -32768 || exact > 32767;
       const double clamped = exact < -32768 ? -32768 : exact > 32767 ? 32767 : exact;
-      ASSERT_LE(std::fabs(single.samples[i] - clamped), gain == 1e6 ? 0 : 1) << all[i];
+      ASSERT_EQ(single.samples[i], clamped) << all[i];
     }
     EXPECT_EQ(single.clipped, clamps);
+  }
+}
+
+TEST(NormalizeSampleKernel, Every8BitValueRoundsExactly) {
+  const SampleFormat format{SampleEncoding::kUnsigned8, 1, 1, 8, 1};
+  std::vector<std::uint8_t> all(256);
+  for (int v = 0; v < 256; ++v) all[static_cast<std::size_t>(v)] = static_cast<std::uint8_t>(v);
+  for (const double gain : {std::pow(10.0, 3 / 20.0), std::pow(10.0, 6 / 20.0), std::pow(10.0, -5 / 20.0), -0.7}) {
+    SCOPED_TRACE(gain);
+    std::vector<std::uint8_t> out(all.size());
+    PeakTracker before;
+    std::uint64_t clipped = 0;
+    ApplyGain(format, reinterpret_cast<const std::byte*>(all.data()), reinterpret_cast<std::byte*>(out.data()),
+              all.size(), gain, before, clipped);
+    for (int v = 0; v < 256; ++v) {
+      const double exact = std::clamp(std::nearbyint((v - 128) * gain), -128.0, 127.0);
+      ASSERT_EQ(out[static_cast<std::size_t>(v)] - 128, exact) << v;
+    }
   }
 }
 

@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <type_traits>
 
 #if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
 #include <emmintrin.h>
@@ -19,19 +18,17 @@ static_assert(std::endian::native == std::endian::little,
               "samples are read in place as little-endian values");
 static_assert(std::numeric_limits<double>::is_iec559);
 
-// Adding and removing 1.5 * 2^(mantissa bits) leaves a value rounded to the
-// nearest integer (ties to even) with plain IEEE arithmetic, which vectorises
-// where a call to nearbyint would not. Valid for magnitudes below 2^22 (float)
-// or 2^51 (double), so callers clamp first.
-template <typename Real>
-constexpr Real kRoundingMagic = std::is_same_v<Real, float> ? Real(12582912.0) : Real(6755399441055744.0);
+// Adding and removing 1.5 * 2^52 leaves a double rounded to the nearest
+// integer (ties to even) with plain IEEE arithmetic, which vectorises where a
+// call to nearbyint would not. Valid for magnitudes below 2^51, so callers
+// clamp first.
+constexpr double kRoundingMagic = 6755399441055744.0;
 
-// 8- and 16-bit samples are computed in float, which SSE2 vectorises: integer
-// results in range are exact, others are within 1/256 of a step of the exact
-// product. Wider samples need double.
+// Every integer format is computed in double: each result is the product of
+// the sample and the gain, in double, rounded to the nearest integer. (A float
+// product misses the nearest value for some samples near halves.)
 struct U8 {
   using Value = std::int32_t;
-  using Real = float;
   static constexpr std::size_t kBytes = 1;
   static Value Load(const std::byte* p) { return std::to_integer<std::int32_t>(*p) - 128; }
   static void Store(std::byte* p, Value v) { *p = static_cast<std::byte>(v + 128); }
@@ -39,7 +36,6 @@ struct U8 {
 
 struct S16 {
   using Value = std::int32_t;
-  using Real = float;
   static constexpr std::size_t kBytes = 2;
   static Value Load(const std::byte* p) {
     std::int16_t v;
@@ -54,7 +50,6 @@ struct S16 {
 
 struct S24 {
   using Value = std::int32_t;
-  using Real = double;
   static constexpr std::size_t kBytes = 3;
   static Value Load(const std::byte* p) {
     const auto u = std::to_integer<std::uint32_t>(p[0]) | std::to_integer<std::uint32_t>(p[1]) << 8 |
@@ -71,7 +66,6 @@ struct S24 {
 
 struct S32 {
   using Value = std::int32_t;
-  using Real = double;
   static constexpr std::size_t kBytes = 4;
   static Value Load(const std::byte* p) {
     std::int32_t v;
@@ -97,6 +91,26 @@ unsigned ContainerBits(const SampleFormat& format) { return format.container_byt
 
 double FullScale(const SampleFormat& format) {
   return format.is_float() ? 1.0 : static_cast<double>(std::uint64_t{1} << (ContainerBits(format) - 1));
+}
+
+// NaN and infinities are not audio: they are counted and left out.
+template <typename Codec>
+void ScanFloats(const std::byte* data, std::size_t samples, PeakTracker& peak) {
+  double lo = peak.min;
+  double hi = peak.max;
+  std::uint64_t non_finite = 0;
+  for (std::size_t i = 0; i < samples; ++i) {
+    const double v = Codec::Load(data + i * Codec::kBytes);
+    if (!std::isfinite(v)) {
+      ++non_finite;
+      continue;
+    }
+    lo = v < lo ? v : lo;
+    hi = v > hi ? v : hi;
+  }
+  peak.min = lo;
+  peak.max = hi;
+  peak.non_finite += non_finite;
 }
 
 template <typename Codec>
@@ -125,24 +139,22 @@ struct IntegerGain {
 template <typename Codec>
 void GainIntegers(const std::byte* in, std::byte* out, std::size_t samples, const IntegerGain& k,
                   PeakTracker& before, std::uint64_t& clipped) {
-  using Real = typename Codec::Real;
   std::int32_t lo = static_cast<std::int32_t>(before.min);
   std::int32_t hi = static_cast<std::int32_t>(before.max);
   std::uint32_t clamps = 0;  // a buffer holds far fewer than 2^32 samples
-  const auto factor = static_cast<Real>(k.factor);
-  const auto lowest = static_cast<Real>(k.lowest);
-  const auto highest = static_cast<Real>(k.highest);
-  const Real guard_low = lowest - 1;
-  const Real guard_high = highest + 1;
-  constexpr Real magic = kRoundingMagic<Real>;
+  const double factor = k.factor;
+  const double lowest = k.lowest;
+  const double highest = k.highest;
+  const double guard_low = lowest - 1;
+  const double guard_high = highest + 1;
   for (std::size_t i = 0; i < samples; ++i) {
     const std::int32_t v = Codec::Load(in + i * Codec::kBytes);
     lo = v < lo ? v : lo;
     hi = v > hi ? v : hi;
-    Real x = static_cast<Real>(v) * factor;
+    double x = static_cast<double>(v) * factor;
     x = x < guard_low ? guard_low : x;
     x = x > guard_high ? guard_high : x;
-    x = (x + magic) - magic;
+    x = (x + kRoundingMagic) - kRoundingMagic;
     clamps += x < lowest;
     clamps += x > highest;
     x = x < lowest ? lowest : x;
@@ -155,27 +167,38 @@ void GainIntegers(const std::byte* in, std::byte* out, std::size_t samples, cons
 }
 
 #ifdef NORMALIZE_SSE2
-// 16-bit samples, the most common kind, eight at a time: the conversion to
-// integers rounds to nearest (ties to even, the default mode) and the
-// saturating pack clamps to the 16-bit range.
+// 16-bit samples, the most common kind, eight at a time, multiplied in double
+// as the scalar loop does: the conversion to integers rounds to nearest (ties
+// to even, the default mode) and the saturating pack clamps to 16 bits.
 
-// The rounded products of the four samples sign-extended in `pair`; `guard`
-// keeps products beyond the 32-bit range (gains of 2^16 and more) from
-// converting to the "integer indefinite" value instead of a clamped one.
+// The rounded products of the four 32-bit samples in `v`; `guard` keeps
+// products beyond the 32-bit range (gains of 2^16 and more) from converting to
+// the "integer indefinite" value instead of a clamped one.
 template <bool guard>
-__m128i RoundedProducts(__m128i pair, __m128 gain) {
-  __m128 x = _mm_mul_ps(_mm_cvtepi32_ps(_mm_srai_epi32(pair, 16)), gain);
-  if (guard) x = _mm_min_ps(_mm_max_ps(x, _mm_set1_ps(-32769.0f)), _mm_set1_ps(32769.0f));
-  return _mm_cvtps_epi32(x);
+__m128i RoundedProducts(__m128i v, __m128d gain) {
+  __m128d low = _mm_mul_pd(_mm_cvtepi32_pd(v), gain);
+  __m128d high = _mm_mul_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(v, _MM_SHUFFLE(1, 0, 3, 2))), gain);
+  if (guard) {
+    const __m128d lowest = _mm_set1_pd(-32769.0);
+    const __m128d highest = _mm_set1_pd(32769.0);
+    low = _mm_min_pd(_mm_max_pd(low, lowest), highest);
+    high = _mm_min_pd(_mm_max_pd(high, lowest), highest);
+  }
+  // Adding the rounding constant leaves each rounded product, as a 32-bit
+  // two's complement integer, in the low half of its double.
+  const __m128d magic = _mm_set1_pd(kRoundingMagic);
+  low = _mm_add_pd(low, magic);
+  high = _mm_add_pd(high, magic);
+  return _mm_castps_si128(_mm_shuffle_ps(_mm_castpd_ps(low), _mm_castpd_ps(high), _MM_SHUFFLE(2, 0, 2, 0)));
 }
 
 // Eight samples from `in` to `out`; `clamps` counts (negated) the products
 // beyond the 16-bit range, where `count` is set.
 template <bool guard, bool count>
-void GainS16x8(const std::byte* in, std::byte* out, __m128 gain, __m128i& clamps) {
+void GainS16x8(const std::byte* in, std::byte* out, __m128d gain, __m128i& clamps) {
   const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
-  const __m128i r0 = RoundedProducts<guard>(_mm_unpacklo_epi16(s, s), gain);
-  const __m128i r1 = RoundedProducts<guard>(_mm_unpackhi_epi16(s, s), gain);
+  const __m128i r0 = RoundedProducts<guard>(_mm_srai_epi32(_mm_unpacklo_epi16(s, s), 16), gain);
+  const __m128i r1 = RoundedProducts<guard>(_mm_srai_epi32(_mm_unpackhi_epi16(s, s), 16), gain);
   if (count) {
     const __m128i lowest = _mm_set1_epi32(-32768);
     const __m128i highest = _mm_set1_epi32(32767);
@@ -222,11 +245,11 @@ std::size_t ScanS16Sse2(const std::byte* data, std::size_t samples, PeakTracker&
 // lie in range, so do all of the run's (the product and the rounding are
 // monotonic), and the run takes the loop that neither guards nor counts.
 // Returns how many samples it did.
-std::size_t GainS16Sse2(const std::byte* in, std::byte* out, std::size_t samples, float factor,
+std::size_t GainS16Sse2(const std::byte* in, std::byte* out, std::size_t samples, double factor,
                         PeakTracker& before, std::uint64_t& clipped) {
   constexpr std::size_t kRun = 2048;
-  const __m128 gain = _mm_set1_ps(factor);
-  const bool needs_guard = !(std::fabs(factor) < 65536.0f);
+  const __m128d gain = _mm_set1_pd(factor);
+  const bool needs_guard = !(std::fabs(factor) < 65536.0);
   std::int16_t low = static_cast<std::int16_t>(before.min);
   std::int16_t high = static_cast<std::int16_t>(before.max);
   __m128i clamps = _mm_setzero_si128();
@@ -240,7 +263,7 @@ std::size_t GainS16Sse2(const std::byte* in, std::byte* out, std::size_t samples
     high = std::max(high, hi);
     alignas(16) std::int32_t ends[4];
     _mm_store_si128(reinterpret_cast<__m128i*>(ends),
-                    RoundedProducts<true>(_mm_set_epi32(0, 0, hi * 65536, lo * 65536), gain));
+                    RoundedProducts<true>(_mm_set_epi32(0, 0, hi, lo), gain));
     const bool in_range = ends[0] >= -32768 && ends[0] <= 32767 && ends[1] >= -32768 && ends[1] <= 32767;
     if (in_range && !needs_guard) {
       for (; i < end; i += 8) GainS16x8<false, false>(in + 2 * i, out + 2 * i, gain, clamps);
@@ -261,17 +284,34 @@ std::size_t GainS16Sse2(const std::byte* in, std::byte* out, std::size_t samples
 
 template <typename Codec>
 void GainFloats(const std::byte* in, std::byte* out, std::size_t samples, double gain,
-                PeakTracker& before) {
+                PeakTracker& before, std::uint64_t& clipped) {
+  using Value = typename Codec::Value;
+  constexpr double kLargest = std::numeric_limits<Value>::max();
   double lo = before.min;
   double hi = before.max;
+  std::uint64_t non_finite = 0;
+  std::uint64_t clamps = 0;
   for (std::size_t i = 0; i < samples; ++i) {
-    const double x = Codec::Load(in + i * Codec::kBytes);
+    const Value v = Codec::Load(in + i * Codec::kBytes);
+    const double x = v;
+    if (!std::isfinite(x)) {
+      ++non_finite;
+      Codec::Store(out + i * Codec::kBytes, v);
+      continue;
+    }
     lo = x < lo ? x : lo;
     hi = x > hi ? x : hi;
-    Codec::Store(out + i * Codec::kBytes, static_cast<typename Codec::Value>(x * gain));
+    double y = x * gain;
+    if (!(std::fabs(y) <= kLargest)) {
+      ++clamps;
+      y = std::copysign(kLargest, y);
+    }
+    Codec::Store(out + i * Codec::kBytes, static_cast<Value>(y));
   }
   before.min = lo;
   before.max = hi;
+  before.non_finite += non_finite;
+  clipped += clamps;
 }
 
 IntegerGain MakeIntegerGain(const SampleFormat& format, double gain) {
@@ -308,8 +348,8 @@ void ScanPeak(const SampleFormat& format, const std::byte* data, std::size_t sam
     }
     case SampleEncoding::kSigned24: return Scan<S24>(data, samples, peak);
     case SampleEncoding::kSigned32: return Scan<S32>(data, samples, peak);
-    case SampleEncoding::kFloat32: return Scan<Float<float>>(data, samples, peak);
-    case SampleEncoding::kFloat64: return Scan<Float<double>>(data, samples, peak);
+    case SampleEncoding::kFloat32: return ScanFloats<Float<float>>(data, samples, peak);
+    case SampleEncoding::kFloat64: return ScanFloats<Float<double>>(data, samples, peak);
   }
 }
 
@@ -322,7 +362,7 @@ void ApplyGain(const SampleFormat& format, const std::byte* in, std::byte* out, 
       const IntegerGain k = MakeIntegerGain(format, gain);
 #ifdef NORMALIZE_SSE2
       if (k.quantum == 1) {
-        const std::size_t done = GainS16Sse2(in, out, samples, static_cast<float>(gain), before, clipped);
+        const std::size_t done = GainS16Sse2(in, out, samples, gain, before, clipped);
         in += 2 * done;
         out += 2 * done;
         samples -= done;
@@ -335,9 +375,9 @@ void ApplyGain(const SampleFormat& format, const std::byte* in, std::byte* out, 
     case SampleEncoding::kSigned32:
       return GainIntegers<S32>(in, out, samples, MakeIntegerGain(format, gain), before, clipped);
     case SampleEncoding::kFloat32:
-      return GainFloats<Float<float>>(in, out, samples, gain, before);
+      return GainFloats<Float<float>>(in, out, samples, gain, before, clipped);
     case SampleEncoding::kFloat64:
-      return GainFloats<Float<double>>(in, out, samples, gain, before);
+      return GainFloats<Float<double>>(in, out, samples, gain, before, clipped);
   }
 }
 

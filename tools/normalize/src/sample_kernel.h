@@ -12,6 +12,7 @@ namespace normalize {
 struct PeakTracker {
   double min = 0;
   double max = 0;
+  std::uint64_t non_finite = 0;  // float samples that are NaN or infinite, seen and left out
 };
 
 // Peak as a fraction of full scale, each side separately: integer full scale is
@@ -34,7 +35,9 @@ void ScanPeak(const SampleFormat& format, const std::byte* data, std::size_t sam
 // Writes every sample of `in` multiplied by `gain` to `out` (which may be `in`
 // itself, but must not otherwise overlap it). Integers are rounded to nearest
 // and clamped to their valid range (each clamp counted in `clipped`); floats
-// are scaled only. `before` tracks the input's extremes on the way.
+// are scaled, except that NaN and infinities are kept as they are and a finite
+// product beyond the type's range is clamped to its largest value (and
+// counted). `before` tracks the input's extremes on the way.
 void ApplyGain(const SampleFormat& format, const std::byte* in, std::byte* out, std::size_t samples,
                double gain, PeakTracker& before, std::uint64_t& clipped);
 
