@@ -16,7 +16,7 @@ TEST(NormalizeCommandLine, AcceptsWhatTheFrontEndComposes) {
     std::optional<std::string> output;
     std::optional<int> abort_below;
   } cases[] = {
-      {{"-l", "0x2", "Select Input File!"}, Mode::kRatio, 2, 64, {}, {}},
+      {{"-l", "-2", "Select Input File!"}, Mode::kRatio, -2, 64, {}, {}},
       {{"-m", "100", "-b", "64", "-o", "C:\\out dir\\o.wav", "-x", "3", "in.wav"}, Mode::kPercent, 100, 64, "C:\\out dir\\o.wav", 3},
       {{"in.wav", "-x", "-2", "-b", "16384", "-a", "-30"}, Mode::kLevel, -30, 16384, {}, -2},
       {{"-b", "16", "in.wav"}, Mode::kPercent, 100, 16, {}, {}},  // -m 100 by default
@@ -55,6 +55,12 @@ TEST(NormalizeCommandLine, RefusesWithAUsageError) {
       {{"-l"}, "needs a value"},
       {{"-l", "2", "a.wav", "b.wav"}, "more than one input"},
       {{"-o", "", "in.wav"}, "file name"},
+      // The front end's hexadecimal forms and blanks are not the tool's numbers.
+      {{"-m", "0x32", "in.wav"}, "in decimal, not '0x32'"},
+      {{"-m", "$32", "in.wav"}, "in decimal, not '$32'"},
+      {{"-b", "x40", "in.wav"}, "in decimal"},
+      {{"-a", " 3", "in.wav"}, "in decimal"},
+      {{"-l", "-", "in.wav"}, "in decimal"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.message);

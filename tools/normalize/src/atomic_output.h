@@ -1,7 +1,9 @@
 #pragma once
 // The result file: written to a temporary file beside the target, flushed to
 // disk, then put in the target's place in one step. Until Commit succeeds the
-// target is untouched; a failed or abandoned write leaves no temporary behind.
+// target is untouched; a failed, abandoned or interrupted write leaves no
+// temporary behind, and one left by a run that was killed outright is removed
+// by the next run on the same target.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>

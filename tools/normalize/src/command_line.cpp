@@ -16,9 +16,14 @@ constexpr int kMaxBufferKb = 16384;
   throw Failure(ExitCode::kUsage, message + " (normalize --help shows the usage)");
 }
 
+// Plain decimal only: an optional sign, then digits. The front end composes
+// nothing else, and "0x32" or "$32" would be a surprise on the command line.
 int Number(const std::string& option, const std::string& text) {
-  const auto value = quilbo::ParseIntegerText(text);
-  if (!value) Refuse(option + " needs a whole number, not '" + text + "'");
+  const std::size_t digits = !text.empty() && (text[0] == '-' || text[0] == '+') ? 1 : 0;
+  const bool decimal = text.size() > digits &&
+                       text.find_first_not_of("0123456789", digits) == std::string::npos;
+  const auto value = decimal ? quilbo::ParseIntegerText(text) : std::nullopt;
+  if (!value) Refuse(option + " needs a whole number in decimal, not '" + text + "'");
   return *value;
 }
 
@@ -100,15 +105,25 @@ const char* UsageText() {
       "                no peak scan\n"
       "  -a <level>    amplify by <level> dB (-100..100); no peak scan\n"
       "  -m <percent>  scan for the peak, then amplify so that it becomes <percent>\n"
-      "                (1..100) of full scale; the default is -m 100\n"
+      "                (1..100) of full scale; the default is -m 100. A file peaking\n"
+      "                below -144 dBFS (beneath 24-bit resolution) is left untouched\n"
       "  -b <size>     I/O buffer size in KB (16..16384; default 64)\n"
       "  -o <file>     write the result to <file> instead of over the input\n"
       "  -x <level>    leave the file untouched if the gain would be smaller than\n"
       "                <level> dB\n"
       "  --help        show this text\n"
+      "Numbers are plain decimal whole numbers.\n"
       "Formats: PCM 8 (unsigned), 16, 24 and 32 bit, IEEE float 32 and 64 bit, plain\n"
       "or WAVE_FORMAT_EXTENSIBLE, any number of channels, RIFF or RF64. Other chunks\n"
-      "are kept as they are. The result replaces its target in one step.\n"
+      "are kept as they are. Float samples that are NaN or infinite are kept as\n"
+      "they are and left out of the peak.\n"
+      "The result is written to a temporary file '<target>.nrm-<12 hex digits>.tmp'\n"
+      "beside the target and replaces the target in one step; an interruption\n"
+      "(Ctrl-C, closing the window, a termination signal) removes it. One that a\n"
+      "run killed outright or a power cut left behind is removed by the next run on\n"
+      "the same target. The target must be a regular file that is not read-only\n"
+      "and, when replaced in place, has no other hard links. A file another run is\n"
+      "working on is refused.\n"
       "Exit codes:\n"
       "  0  done\n"
       "  1  bad command line\n"
@@ -117,8 +132,10 @@ const char* UsageText() {
       "  4  a WAV format this tool does not handle\n"
       "  5  the result could not be written (the input is untouched)\n"
       "  6  the gain is below the -x level; nothing written\n"
-      "  7  -m on a silent file; nothing written\n"
-      "  8  internal error\n";
+      "  7  -m on a silent file, or one peaking below -144 dBFS; nothing written\n"
+      "  8  internal error\n"
+      "  9  interrupted; nothing written\n"
+      " 10  another run is working on the file; nothing written\n";
 }
 
 }  // namespace normalize

@@ -16,6 +16,8 @@ enum class ExitCode : int {
   kBelowThreshold = 6,  // -x: the gain would be too small; nothing written
   kSilent = 7,        // -m on a silent file; nothing written
   kInternal = 8,      // anything unexpected (out of memory, a bug)
+  kInterrupted = 9,   // Ctrl-C, a closed console, a termination signal; temporary removed
+  kBusy = 10,         // another run holds the input; nothing written
 };
 
 class Failure : public std::runtime_error {

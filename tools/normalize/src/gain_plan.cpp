@@ -25,6 +25,11 @@ std::optional<GainPlan> PercentGain(int percent, const Peak& peak, const SampleF
   return FromFactor(factor);
 }
 
+bool TooQuietToRaise(const Peak& peak) {
+  const double magnitude = peak.magnitude();
+  return magnitude > 0 && 20 * std::log10(magnitude) < kQuietestRaisedPeakDb;
+}
+
 bool BelowThreshold(const GainPlan& plan, int threshold_db) { return plan.db < threshold_db; }
 
 }  // namespace normalize

@@ -20,6 +20,12 @@ GainPlan LevelGain(int level_db);
 // when the file is silent.
 std::optional<GainPlan> PercentGain(int percent, const Peak& peak, const SampleFormat& format);
 
+// -m raises no file whose peak is below this: beneath 24-bit resolution there
+// is nothing to hear, and a float file's tiny peak would ask for a gain that
+// turns its samples infinite.
+constexpr int kQuietestRaisedPeakDb = -144;
+bool TooQuietToRaise(const Peak& peak);
+
 // -x: true when the gain is smaller than `threshold_db`.
 bool BelowThreshold(const GainPlan& plan, int threshold_db);
 

@@ -9,7 +9,15 @@
 namespace normalize {
 
 InputFile::InputFile(const std::string& path, bool map) : path_(path) {
-  file_.reset(std::fopen(path.c_str(), "rb"));
+  errno = 0;
+  platform::OpenError error = platform::OpenError::kNone;
+  file_.reset(platform::OpenInput(path, error, lock_));
+  if (error == platform::OpenError::kNotRegular) {
+    throw Failure(ExitCode::kInput, "not a regular file (a folder, device or pipe); only WAV files are read");
+  }
+  if (error == platform::OpenError::kBusy) {
+    throw Failure(ExitCode::kBusy, "another normalize run is working on this file; nothing was changed (try again when it has finished)");
+  }
   if (!file_) Fail("cannot open");
   // We read in large blocks of our own; a second buffer would only copy.
   std::setvbuf(file_.get(), nullptr, _IONBF, 0);
@@ -18,6 +26,11 @@ InputFile::InputFile(const std::string& path, bool map) : path_(path) {
   }
   position_ = size_;
   if (map) mapping_ = {platform::MapForReading(file_.get(), size_), Unmapper{size_}};
+}
+
+InputFile::~InputFile() {
+  Close();
+  platform::ReleaseLock(lock_);
 }
 
 void InputFile::Unmapper::operator()(const std::byte* data) const { platform::Unmap(data, size); }

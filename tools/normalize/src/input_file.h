@@ -13,8 +13,12 @@ namespace normalize {
 
 class InputFile {
  public:
-  // `map` false reads every block, as where the file cannot be mapped.
+  // `map` false reads every block, as where the file cannot be mapped. Holds
+  // the run's lock on the file until destroyed (Close keeps it).
   explicit InputFile(const std::string& path, bool map = true);
+  ~InputFile();
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
 
   const std::string& path() const { return path_; }
   std::uint64_t size() const { return size_; }
@@ -60,6 +64,7 @@ class InputFile {
   std::uint64_t size_ = 0;
   std::uint64_t position_ = 0;
   std::unique_ptr<const std::byte, Unmapper> mapping_{nullptr, Unmapper{0}};
+  std::intptr_t lock_ = -1;
 };
 
 }  // namespace normalize

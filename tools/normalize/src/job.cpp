@@ -6,6 +6,7 @@
 
 #include "gain_plan.h"
 #include "input_file.h"
+#include "platform.h"
 #include "stream_processor.h"
 #include "wav_format.h"
 
@@ -25,11 +26,40 @@ std::string PeakText(const Peak& peak) {
   return magnitude > 0 ? Decibels(20 * std::log10(magnitude), false) + " dBFS" : "silence";
 }
 
+// The file the result is to replace, where a symbolic link leads; refused
+// unless replacing it loses nothing the user has set up.
+std::string ReplaceableTarget(const std::string& path) {
+  const platform::PathInfo info = platform::Inspect(path);
+  if (!info.exists) return path;
+  if (!info.regular) {
+    throw Failure(ExitCode::kOutput, "cannot write the result to '" + path +
+                                         "': it is not a regular file (a folder, device, pipe or broken link)");
+  }
+  if (info.read_only) {
+    throw Failure(ExitCode::kOutput, "cannot replace '" + path +
+                                         "': it is read-only; it is left as it is (make it writable, or "
+                                         "choose another output file with -o)");
+  }
+  if (info.links > 1) {
+    throw Failure(ExitCode::kOutput, "cannot replace '" + path + "': it has " + std::to_string(info.links) +
+                                         " hard links, which would keep the old audio; it is left as it is "
+                                         "(choose another output file with -o)");
+  }
+  return info.real_path;
+}
+
+void WarnNonFinite(const PeakTracker& tracker, JobConsole& console) {
+  if (tracker.non_finite == 0) return;
+  console.err << "normalize: warning: " << tracker.non_finite
+              << " samples are NaN or infinite; they are kept as they are and left out of the peak\n";
+}
+
 GainPlan FixedPlan(const Options& options) {
   return options.mode == Mode::kRatio ? RatioGain(options.value) : LevelGain(options.value);
 }
 
 ExitCode Run(const Options& options, JobConsole& console) {
+  const std::string target = ReplaceableTarget(options.output ? *options.output : options.input);
   InputFile input(options.input, console.map_input);
   const WavLayout layout = ReadWavLayout(input);
   for (const std::string& warning : layout.warnings) {
@@ -48,8 +78,15 @@ ExitCode Run(const Options& options, JobConsole& console) {
   std::optional<Peak> scanned;
   GainPlan plan;
   if (options.mode == Mode::kPercent) {
-    scanned = ToPeak(processor.ScanPeak(), layout.format);
+    const PeakTracker tracker = processor.ScanPeak();
     if (console.show_progress) console.out << "\r";
+    WarnNonFinite(tracker, console);
+    scanned = ToPeak(tracker, layout.format);
+    if (TooQuietToRaise(*scanned)) {
+      console.out << options.input << ": peak " << PeakText(*scanned) << " is below "
+                  << kQuietestRaisedPeakDb << " dBFS, the quietest -m raises; file left untouched\n";
+      return ExitCode::kSilent;
+    }
     const auto percent_plan = PercentGain(options.value, *scanned, layout.format);
     if (!percent_plan) {
       console.out << options.input << ": silent; nothing to normalize, file left untouched\n";
@@ -66,7 +103,6 @@ ExitCode Run(const Options& options, JobConsole& console) {
     return ExitCode::kBelowThreshold;
   }
 
-  const std::string& target = options.output ? *options.output : options.input;
   AtomicOutputFile output(target, console.write_hook);
   const WriteResult result = processor.Write(plan.factor, output);
   // Windows refuses to replace a file that is still open.
@@ -74,10 +110,12 @@ ExitCode Run(const Options& options, JobConsole& console) {
   output.Commit();
   if (console.show_progress) console.out << "\r";
 
+  if (!scanned) WarnNonFinite(result.before, console);
   const Peak before = scanned ? *scanned : ToPeak(result.before, layout.format);
-  console.out << "peak " << PeakText(before) << ", gain " << Decibels(plan.db, true) << " dB, "
-              << result.clipped << " clipped, " << Describe(layout.format) << ", written to "
-              << target << "\n";
+  console.out << "peak " << PeakText(before) << ", gain " << Decibels(plan.db, true) << " dB"
+              << (plan.factor < 0 ? ", polarity inverted, " : ", ") << result.clipped << " clipped, "
+              << Describe(layout.format) << ", written to "
+              << (options.output ? *options.output : options.input) << "\n";
   return ExitCode::kOk;
 }
 

@@ -39,6 +39,7 @@ int Main(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   normalize::platform::PrepareConsole();
+  normalize::platform::HandleInterruptions(static_cast<int>(normalize::ExitCode::kInterrupted));
   int code = 0;
   try {
     code = Main(argc, argv);
