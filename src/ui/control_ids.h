@@ -9,7 +9,7 @@
 #define QUILBO_FORM2_CLASS "TForm2"
 #define QUILBO_RANGE_FIELD_BUTTONS_CLASS "TSpinButton"
 #define QUILBO_STATUS_BAR_CLASS "TStatusBar"
-#define QUILBO_HINT_WINDOW_CLASS "THintWindow"
+#define QUILBO_TOOLTIP_CLASS "tooltips_class32"  /* the system's, for the test driver */
 
 // Main window (TForm1).
 #define IDC_RADIOBUTTON1 101

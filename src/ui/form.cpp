@@ -20,7 +20,7 @@ TForm::TForm() { Application.AddForm(this); }
 TForm::~TForm() { Application.RemoveForm(this); }
 
 bool TForm::PreTranslateMessage(MSG& message) {
-  if (hintWindow_) hintWindow_->Relay(message);
+  if (toolTip_) toolTip_->Relay(message);
   if (message.message < WM_KEYFIRST || message.message > WM_KEYLAST) return false;
   if (message.message == WM_KEYDOWN && message.wParam == VK_ESCAPE) return true;
   if (message.message == WM_KEYDOWN && message.wParam == VK_RETURN) {

@@ -1,11 +1,11 @@
 #pragma once
 // What the program's forms (the main window and the About box) share: the
 // keyboard rules ahead of dispatch (Tab navigation; Enter clicks only a focused
-// push button; Escape does nothing), the hint window fed with the mouse, and the
+// push button; Escape does nothing), the hints fed with the mouse and the keys, and the
 // focus kept across deactivation and disabling.
 #include <windows.h>
 
-#include "ui/hint_window.h"
+#include "ui/tooltip.h"
 #include "ui/window.h"
 
 namespace quilbo {
@@ -26,7 +26,7 @@ class TForm : public TWindow {
   // The messages every form handles alike; anything else goes to DefWindowProc.
   LRESULT FormDefault(UINT message, WPARAM wParam, LPARAM lParam);
 
-  THintWindow* hintWindow_ = nullptr;
+  TToolTip* toolTip_ = nullptr;
 
  private:
   HWND lastFocus_ = nullptr;

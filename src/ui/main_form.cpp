@@ -115,7 +115,7 @@ void TForm1::CreateControls() {
   CheckBox3.SetHint("Level|Abort if gain increase is smaller than <level> (in dB)");
   CheckBox4.SetHint("File|Write output to <file> (instead of overwriting original)");
 
-  HintWindow1.Attach(hwnd_, 500, 2500);
+  ToolTip1.Attach(hwnd_, 500, 2500);
   for (const TControl* control : {static_cast<const TControl*>(&RadioButton1),
                                   static_cast<const TControl*>(&RadioButton2),
                                   static_cast<const TControl*>(&RadioButton3),
@@ -123,9 +123,9 @@ void TForm1::CreateControls() {
                                   static_cast<const TControl*>(&CheckBox2),
                                   static_cast<const TControl*>(&CheckBox3),
                                   static_cast<const TControl*>(&CheckBox4)})
-    HintWindow1.AddTool(*control, ShortHint(control->Hint()));
-  HintWindow1.SetActive(Application.ShowHint);
-  hintWindow_ = &HintWindow1;
+    ToolTip1.AddTool(*control, ShortHint(control->Hint()));
+  ToolTip1.SetActive(Application.ShowHint);
+  toolTip_ = &ToolTip1;
 
   RadioButton1.OnSelect = [this] { SelectOnly(RadioButton1); };
   RadioButton2.OnSelect = [this] { SelectOnly(RadioButton2); };

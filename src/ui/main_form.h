@@ -42,7 +42,7 @@ class TForm1 : public TForm {
   TPictureButton BitBtn1, BitBtn2;
   TPushButton Button1, Button2, Button3;
   TStatusBar StatusBar1;
-  THintWindow HintWindow1;
+  TToolTip ToolTip1;
   TOpenDialog OpenDialog1;
 
   bool RunMinimizedChecked() const;

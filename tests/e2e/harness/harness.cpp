@@ -535,7 +535,7 @@ bool SelectFolderInBrowser(HWND dialog, const std::string& folder, Ms timeout) {
 std::string MessageBoxText(HWND box) { return Text(Child(box, kMessageText)); }
 
 HWND VisibleTooltip(DWORD pid) {
-  for (HWND w : TopLevelWindows(pid, QUILBO_HINT_WINDOW_CLASS)) {
+  for (HWND w : TopLevelWindows(pid, QUILBO_TOOLTIP_CLASS)) {
     if (IsWindowVisible(w)) return w;
   }
   return nullptr;

@@ -110,7 +110,7 @@ bool SelectFolderInBrowser(HWND dialog, const std::string& folder, Ms timeout = 
 std::string FolderBrowserSelection(HWND dialog);  // text of the tree's selected item
 // Message box: its text (static 65535); the box is closed with OkDialog.
 std::string MessageBoxText(HWND box);
-// The hint window of `pid` while it is visible, or nullptr.
+// The tooltip of `pid` while it is visible, or nullptr.
 HWND VisibleTooltip(DWORD pid);
 
 // ---- Registry: HKLM\software\Quilbo\Brackenhollow, 32-bit view -------------
