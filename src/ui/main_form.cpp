@@ -17,10 +17,6 @@ constexpr int kWidth = 648;
 constexpr int kHeight = 273;
 constexpr char kOutputPlaceholder[] = "Select Output File!";
 
-RECT BoundsRect(int left, int top, int width, int height) {
-  return RECT{left, top, left + width, top + height};
-}
-
 }  // namespace
 
 TForm1::TForm1()
@@ -74,17 +70,15 @@ void TForm1::CreateControls() {
   RadioButton1.Create(hwnd_, IDC_RADIOBUTTON1, "-l <Ratio>", {18, 18, 65, 17}, font, true);
   RadioButton2.Create(hwnd_, IDC_RADIOBUTTON2, "-a <level>", {18, 43, 65, 17}, font, false);
   RadioButton3.Create(hwnd_, IDC_RADIOBUTTON3, "-m <percent>", {18, 68, 81, 17}, font, false);
-  SpinEdit1.Create(hwnd_, IDC_SPINEDIT1, BoundsRect(171, 15, 45, 22), font);
-  // Ends the radio group, so the arrow keys stay among the three buttons.
-  SetWindowLongPtrA(SpinEdit1.Handle(), GWL_STYLE,
-                    GetWindowLongPtrA(SpinEdit1.Handle(), GWL_STYLE) | WS_GROUP);
-  SpinEdit2.Create(hwnd_, IDC_SPINEDIT2, BoundsRect(171, 40, 45, 22), font);
-  SpinEdit3.Create(hwnd_, IDC_SPINEDIT3, BoundsRect(171, 65, 45, 22), font);
+  // Starts a new group, so the arrow keys stay among the three radio buttons.
+  SpinEdit1.Create(hwnd_, IDC_SPINEDIT1, {171, 15, 45, 22}, font, /*group=*/true);
+  SpinEdit2.Create(hwnd_, IDC_SPINEDIT2, {171, 40, 45, 22}, font);
+  SpinEdit3.Create(hwnd_, IDC_SPINEDIT3, {171, 65, 45, 22}, font);
   CheckBox1.Create(hwnd_, IDC_CHECKBOX1, "-b <size>", {256, 17, 62, 17}, font);
-  SpinEdit4.Create(hwnd_, IDC_SPINEDIT4, BoundsRect(347, 42, 45, 22), font);
+  SpinEdit4.Create(hwnd_, IDC_SPINEDIT4, {347, 42, 45, 22}, font);
   CheckBox2.Create(hwnd_, IDC_CHECKBOX2, "MultiTasking!", {257, 73, 136, 17}, font);
   CheckBox3.Create(hwnd_, IDC_CHECKBOX3, "-x <level>", {256, 44, 65, 17}, font);
-  SpinEdit5.Create(hwnd_, IDC_SPINEDIT5, BoundsRect(337, 14, 55, 22), font);
+  SpinEdit5.Create(hwnd_, IDC_SPINEDIT5, {337, 14, 55, 22}, font);
   Edit1.Create(hwnd_, IDC_EDIT1, kOutputPlaceholder, {78, 146, 470, 21}, font);
   BitBtn1.Create(hwnd_, IDC_BITBTN1, IDB_OPENFOLDER, {563, 144, 28, 25});
   CheckBox4.Create(hwnd_, IDC_CHECKBOX4, "-o <file>", {16, 149, 58, 17}, font);

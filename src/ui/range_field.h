@@ -5,79 +5,80 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <exception>
 #include <string>
 
 #include "options/range_rules.h"
+#include "ui/controls.h"
+#include "ui/window.h"
 
 namespace quilbo {
 
-class TRangeField {
+class TRangeField;
+
+// The arrow buttons of a field, one window inside the edit's right edge: its
+// upper half steps up, its lower half down. A press takes the focus into the
+// field; the step comes at the release over the pressed arrow, and while it
+// is held, after a pause and then repeatedly.
+class TArrowButtons : public TWindow {
  public:
-  // Receives an exception that escaped one of the field's message handlers.
-  using ErrorHandler = void (*)(const std::exception& error);
+  explicit TArrowButtons(TRangeField& field) : field_(field) {}
+  void Create(HWND edit);
+  // Along the right edge of the edit's client area.
+  void Place(const RECT& editClient);
+  void Redraw() const;
 
+ private:
+  enum class Arrow { none, up, down };
+
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  Arrow ArrowAt(POINT point) const;
+  void Paint(HDC dc) const;
+  void Press(Arrow arrow);
+  void Release(bool step);
+  void Step(Arrow arrow);
+
+  TRangeField& field_;
+  Arrow pressed_ = Arrow::none;  // the arrow held down, if any
+  bool pressedShown_ = false;    // the mouse is over the held arrow, so it shows pushed
+  bool repeating_ = false;       // the first auto-repeat delay has passed
+
+  template <class T>
+  friend LRESULT CALLBACK WindowThunk(HWND, UINT, WPARAM, LPARAM);
+};
+
+class TRangeField : public TControl {
+ public:
   TRangeField(RangeLimits limits, std::int32_t initialValue);
-  TRangeField(const TRangeField&) = delete;
-  TRangeField& operator=(const TRangeField&) = delete;
-  ~TRangeField();
+  ~TRangeField() override;
 
-  // Creates the edit (child `id` of `parent`, a tab stop) with its arrow buttons.
-  void Create(HWND parent, int id, RECT bounds, HFONT font);
+  // The edit, a tab stop (starting a group when `group` is set), with its arrow buttons.
+  void Create(HWND parent, int id, Bounds bounds, HFONT font, bool group = false);
 
-  HWND Handle() const { return edit_; }
-  HWND ButtonsHandle() const { return buttons_; }
-  RangeLimits Limits() const { return limits_; }
-
-  std::string Text() const;
+  // Setting the same text again would only move the caret to the start, so it is not done.
   void SetText(const std::string& text);
-
   std::int32_t Value() const;         // the read rule: minimum when the text does not convert
   void SetValue(std::int64_t value);  // the text becomes the clamped value
-
   // One step up (+1) or down (-1) through the clamping setter.
   void Step(int direction);
-
-  // Where the fields report exceptions; by default the application's error
-  // display (ShowException).
-  static void SetErrorHandler(ErrorHandler handler);
 
   // The arrow buttons' pixel width and the gap left before them.
   static constexpr int kButtonWidth = 15;
   static constexpr int kButtonGap = 2;
 
  private:
-  enum class Arrow { none, up, down };
-
-  static LRESULT CALLBACK EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-  static LRESULT CALLBACK ButtonsProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-  static void ReportError(const std::exception& error);
-
-  LRESULT HandleEditMessage(UINT message, WPARAM wParam, LPARAM lParam);
-  LRESULT HandleButtonsMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT CallEdit(UINT message, WPARAM wParam, LPARAM lParam);
-  void PasteFirstLine();
   LRESULT EditChar(WPARAM wParam, LPARAM lParam);
-  LRESULT EditDialogCode(LPARAM lParam);
   void Layout();
-  void DetachEdit();
-
-  Arrow ArrowAt(POINT point) const;
-  bool IsOverPressedArrow(POINT point) const;
-  void PaintButtons(HDC dc) const;
-  void PressArrow(Arrow arrow);
-  void ReleaseArrow(bool step);
-  void InvalidateButtons() const;
 
   RangeLimits limits_;
-  std::string pendingText_;       // the text until the edit exists
-  HWND edit_ = nullptr;
-  HWND buttons_ = nullptr;
-  WNDPROC originalEditProc_ = nullptr;
-  bool focusByClick_ = false;     // a mouse click into the edit is giving it the focus
-  Arrow pressed_ = Arrow::none;   // the arrow button held down, if any
-  bool pressedShown_ = false;     // the mouse is over the held button, so it shows pushed
-  bool repeating_ = false;        // the first auto-repeat delay has passed
+  std::int32_t initialValue_;
+  WNDPROC editProc_ = nullptr;  // the edit's own procedure
+  bool focusByClick_ = false;   // a mouse click into the edit is giving it the focus
+  TArrowButtons buttons_{*this};
+
+  template <class T>
+  friend LRESULT CALLBACK SubclassThunk(HWND, UINT, WPARAM, LPARAM);
 };
 
 }  // namespace quilbo

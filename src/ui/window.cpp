@@ -1,8 +1,19 @@
 #include "ui/window.h"
 
 #include <stdexcept>
+#include <string>
 
 namespace quilbo {
+
+void ShowCurrentException() noexcept {
+  try {
+    throw;
+  } catch (const std::exception& error) {
+    ShowException(error);
+  } catch (...) {
+    ShowUnknownException();
+  }
+}
 
 TWindow::~TWindow() { DestroyHandle(); }
 
@@ -22,6 +33,16 @@ void RegisterWindowClass(WNDCLASSEXA windowClass, WNDPROC thunk) {
   if (!RegisterClassExA(&windowClass))
     throw std::runtime_error(std::string("Cannot register the window class ") +
                              windowClass.lpszClassName);
+}
+
+WNDPROC Subclass(HWND hwnd, void* self, WNDPROC thunk) {
+  SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  return reinterpret_cast<WNDPROC>(SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(thunk)));
+}
+
+void Unsubclass(HWND hwnd, WNDPROC original) {
+  SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
+  SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
 }
 
 }  // namespace quilbo

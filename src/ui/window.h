@@ -1,16 +1,33 @@
 #pragma once
-// The base of every window of the program: the handle, and one static thunk per
+// The base of every window of the program: the handle, one static thunk per
 // window class that stores the object at WM_NCCREATE and hands each message to
-// the object's HandleMessage inside the one exception boundary of the dispatch.
+// the object's HandleMessage, one thunk for a system control the object has
+// subclassed, and the one exception boundary every call from Windows goes through.
 #include <windows.h>
 
 #include <exception>
+#include <utility>
 
 namespace quilbo {
 
 // Shows an exception through the application's error display (application.cpp).
 void ShowException(const std::exception& error);
 void ShowUnknownException();
+
+// Inside a catch: shows the exception being handled through the error display.
+void ShowCurrentException() noexcept;
+
+// The exception boundary: what `handler` returns, or `failed` after its
+// exception has been shown. Nothing escapes into Windows.
+template <class Handler, class Result = decltype(std::declval<Handler&>()())>
+Result Guarded(Handler&& handler, Result failed = Result()) noexcept {
+  try {
+    return handler();
+  } catch (...) {
+    ShowCurrentException();
+  }
+  return failed;
+}
 
 class TWindow {
  public:
@@ -51,14 +68,21 @@ LRESULT CALLBACK WindowThunk(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
     static_cast<TWindow*>(self)->hwnd_ = nullptr;
     return DefWindowProcA(hwnd, message, wParam, lParam);
   }
-  try {
-    return self->HandleMessage(message, wParam, lParam);
-  } catch (const std::exception& error) {
-    ShowException(error);
-  } catch (...) {
-    ShowUnknownException();
-  }
-  return 0;
+  return Guarded([&] { return self->HandleMessage(message, wParam, lParam); });
+}
+
+// A window of a system class that `self` takes over: its messages go to
+// self->HandleMessage (through SubclassThunk<T>), which passes on what it does
+// not handle itself to the returned original procedure.
+WNDPROC Subclass(HWND hwnd, void* self, WNDPROC thunk);
+// Gives the window back its original procedure (at WM_NCDESTROY at the latest).
+void Unsubclass(HWND hwnd, WNDPROC original);
+
+template <class T>
+LRESULT CALLBACK SubclassThunk(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  T* self = reinterpret_cast<T*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+  if (!self) return DefWindowProcA(hwnd, message, wParam, lParam);
+  return Guarded([&] { return self->HandleMessage(message, wParam, lParam); });
 }
 
 }  // namespace quilbo

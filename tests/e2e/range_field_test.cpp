@@ -262,3 +262,32 @@ TEST(RangeField, HeldArrowButtonRepeatsAfterADelay) {
   Sleep(Ms(400));
   EXPECT_EQ(Text(buffer), released);
 }
+
+// The text runs from the field's left edge up to 2 pixels before the arrow
+// buttons, in every field, also after the text has been scrolled by a long entry.
+TEST(RangeField, EditableAreaEndsBeforeTheArrowButtons) {
+  App app;
+  for (int id : {IDC_SPINEDIT1, IDC_SPINEDIT2, IDC_SPINEDIT3, IDC_SPINEDIT4, IDC_SPINEDIT5}) {
+    SCOPED_TRACE("field " + std::to_string(id));
+    HWND field = app.Control(id);
+    HWND buttons = FindWindowExA(field, nullptr, QUILBO_RANGE_FIELD_BUTTONS_CLASS, nullptr);
+    ASSERT_NE(buttons, nullptr);
+    const RECT client = ClientRect(field);
+    const RECT arrows = RectInParent(buttons);
+    EXPECT_EQ(arrows.right, client.right);
+    EXPECT_EQ(arrows.right - arrows.left, 15);
+    app.SetText(id, "-123456789012");
+    RECT editable{};
+    SendMessageA(field, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&editable));
+    // Wine keeps one pixel more inside a client edge, on both sides.
+    EXPECT_LE(editable.left, 1);
+    EXPECT_LE(editable.right, arrows.left - 2);
+    EXPECT_GE(editable.right, arrows.left - 3);
+    // The last character, scrolled into view, stands left of that edge.
+    ASSERT_TRUE(Focus(field));
+    KeyPress(VK_END);
+    const auto last = static_cast<DWORD>(SendMessageA(field, EM_POSFROMCHAR, 12, 0));
+    EXPECT_LT(static_cast<short>(LOWORD(last)), arrows.left - 2);
+    EXPECT_GE(static_cast<short>(LOWORD(last)), 0);
+  }
+}
