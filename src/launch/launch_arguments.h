@@ -1,12 +1,20 @@
 #pragma once
-// What the shell is asked to do when the tool starts, apart from the call itself.
+// What the shell is asked to do when the tool starts, apart from the call itself,
+// and what is said when it cannot be done.
+#include <cstddef>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace quilbo {
 
 // The show commands, with the values of the Windows SW_ constants.
 constexpr int kShowNormal = 1;     // SW_SHOWNORMAL
 constexpr int kShowMinimized = 2;  // SW_SHOWMINIMIZED
+
+// The longest program path the shell takes, in the system's characters
+// (MAX_PATH less the terminating zero). Longer ones overran its buffers.
+constexpr std::size_t kMaxToolPathCharacters = 259;
 
 struct LaunchArguments {
   std::string operation;
@@ -20,5 +28,13 @@ struct LaunchArguments {
 // so nothing is put between them; `toolDir` is also the working directory.
 LaunchArguments ComputeLaunchArguments(const std::string& toolDir, const std::string& parameters,
                                        bool minimized);
+
+// The refusal for a tool path of `characters` characters (counted as the
+// system counts them) that the shell cannot take; nothing when it fits.
+std::optional<std::string> ToolPathTooLongMessage(std::string_view file, std::size_t characters);
+
+// The message for a start the shell refused: `code` is its result (32 or
+// less), `systemReason` the system's text for that code when it has one.
+std::string LaunchFailureMessage(std::string_view file, int code, std::string_view systemReason);
 
 }  // namespace quilbo

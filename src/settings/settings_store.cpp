@@ -2,7 +2,9 @@
 
 #include <string_view>
 
+#include "launch/tool_dir.h"
 #include "options/integer_text.h"
+#include "options/message_quote.h"
 
 namespace quilbo {
 namespace {
@@ -71,7 +73,7 @@ void Apply(SettingsView& view, const StoredOption& option, const std::string& te
       break;
     case StoredKind::Number: {
       const std::optional<std::int32_t> value = ParseIntegerText(text);
-      if (!value) throw SettingsError(Quoted(text) + " is not a valid integer value");
+      if (!value) throw SettingsError(QuotedForMessage(text, '\'') + " is not a valid integer value");
       view.SetNumber(option.number, *value);
       break;
     }
@@ -84,20 +86,31 @@ void Apply(SettingsView& view, const StoredOption& option, const std::string& te
   }
 }
 
+// Empty only when the program is asked to close meanwhile.
 std::string ChooseToolDirUntilChosen(SettingsView& view) {
   std::string dir;
   // Cancelling only brings the browser back: a first run needs a directory.
-  while (dir.empty()) dir = view.ChooseFolder(SelectNormalizeDirectoryTitle, ChooseFolderFlags);
+  while (dir.empty() && !view.CloseRequested())
+    dir = view.ChooseFolder(SelectNormalizeDirectoryTitle, ChooseFolderFlags);
   return dir;
 }
 
 void LoadToolDir(RegistryKey& key, SettingsView& view) {
   if (const std::optional<RegValueInfo> info = key.QueryValue(kNormDir)) {
-    view.SetToolDir(ReadText(key, kNormDir, *info));
+    const std::string dir = ReadText(key, kNormDir, *info);
+    // Kept as stored even when unusable, so that "Go!" refuses it openly
+    // rather than starting whatever "normalize" the shell finds by name.
+    view.SetToolDir(dir);
+    if (const auto problem = ToolDirProblem(dir, view.PathCharacters(dir + "normalize")))
+      throw SettingsError(*problem);
     return;
   }
+  const std::string chosen = ChooseToolDirUntilChosen(view);
+  // Closing before a folder was confirmed: nothing is stored, so the next
+  // start asks again.
+  if (chosen.empty()) return;
   // A drive root (C:\) gets a second backslash; the launcher copes with that.
-  const std::string dir = ChooseToolDirUntilChosen(view) + "\\";
+  const std::string dir = chosen + "\\";
   // Used in this run even if it cannot be stored.
   view.SetToolDir(dir);
   WriteText(key, kNormDir, dir);

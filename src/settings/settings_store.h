@@ -3,6 +3,7 @@
 // they are encoded, and the operations that load, save and remove them. The
 // window is reached only through SettingsView, the registry only through
 // Registry, so all of it runs natively against an in-memory store.
+#include <cstddef>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -49,6 +50,12 @@ class SettingsView {
   virtual void SetToolDir(const std::string& dir) = 0;
   // The folder browser; empty when the user cancels.
   virtual std::string ChooseFolder(const std::string& title, int flags) = 0;
+  // A close request came while the folder browser was open: the first-run
+  // prompt stops asking.
+  virtual bool CloseRequested() const { return false; }
+  // The length of `path` in the system's characters (bytes, unless the code
+  // page has characters of several bytes).
+  virtual std::size_t PathCharacters(const std::string& path) const { return path.size(); }
 
   // A stored value that failed to load; loading goes on after it.
   virtual void ReportLoadError(const std::string& message) = 0;

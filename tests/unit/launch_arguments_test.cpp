@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "launch/tool_dir.h"
+
 namespace quilbo {
 namespace {
 
@@ -30,6 +32,36 @@ TEST(ComputeLaunchArguments, FollowsTheShellArgumentTable) {
     EXPECT_EQ(arguments.directory, c.toolDir);
     EXPECT_EQ(arguments.showCommand, c.show);
   }
+}
+
+TEST(LaunchFailureMessage, NamesThePathTriedAndTheReason) {
+  EXPECT_EQ(LaunchFailureMessage("C:\\n\\normalize", 2, "The system cannot find the file specified.\r\n"),
+            "Cannot start \"C:\\n\\normalize\": The system cannot find the file specified");
+  // The shell's own codes have no system text of the same meaning.
+  EXPECT_EQ(LaunchFailureMessage("normalize", 31, "A device attached to the system is not functioning."),
+            "Cannot start \"normalize\": No application is associated with the file");
+  EXPECT_EQ(LaunchFailureMessage("normalize", 0, ""),
+            "Cannot start \"normalize\": The system is out of memory or resources");
+  EXPECT_EQ(LaunchFailureMessage("normalize", 12, ""), "Cannot start \"normalize\": error 12");
+}
+
+TEST(ToolPathTooLongMessage, RefusesMoreThanTheShellTakes) {
+  EXPECT_FALSE(ToolPathTooLongMessage("C:\\normalize", 12));
+  EXPECT_FALSE(ToolPathTooLongMessage(std::string(259, 'x'), 259));
+  const auto message = ToolPathTooLongMessage(std::string(1009, 'x'), 1009);
+  ASSERT_TRUE(message);
+  EXPECT_EQ(*message, "Cannot start \"" + std::string(60, 'x') +
+                          "...\": the path is 1009 characters long, and Windows takes at most 259");
+}
+
+TEST(ToolDirProblem, UsableOnlyEndingInABackslashAndShortEnough) {
+  EXPECT_FALSE(ToolDirProblem("", 9));
+  EXPECT_FALSE(ToolDirProblem("C:\\n\\", 14));
+  EXPECT_FALSE(ToolDirProblem("C:\\\\", 13));  // a drive root with its second backslash
+  // Characters, not bytes, count: a long name in a script of several bytes may fit.
+  EXPECT_FALSE(ToolDirProblem("C:\\" + std::string(600, '\xE3') + "\\", 259));
+  EXPECT_TRUE(ToolDirProblem("C:\\n", 14));
+  EXPECT_TRUE(ToolDirProblem("C:\\n\\", 260));
 }
 
 }  // namespace

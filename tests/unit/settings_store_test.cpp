@@ -29,6 +29,8 @@ class FakeWindow : public SettingsView {
   std::deque<std::string> folderAnswers;
   std::vector<std::string> folderRequests;
   std::vector<std::string> errors;
+  bool closeRequestedAfter = false;  // a close request arrives during the next browser
+  bool closeRequested = false;
 
   void SetNumber(NumericOption f, std::int64_t v) override {
     text[Index(f)] = RangeValueText(kLimits[Index(f)], v);
@@ -51,8 +53,10 @@ class FakeWindow : public SettingsView {
     }
     std::string answer = folderAnswers.front();
     folderAnswers.pop_front();
+    if (closeRequestedAfter) closeRequested = true;
     return answer;
   }
+  bool CloseRequested() const override { return closeRequested; }
   void ReportLoadError(const std::string& message) override { errors.push_back(message); }
 
   // What the window shows for one stored value, for table-driven checks.
@@ -239,6 +243,55 @@ TEST(SettingsStoreTest, AFailingValueIsReportedAndTheRestStillLoad) {
   EXPECT_TRUE(window.runMinimized);
   EXPECT_EQ(registry.log, (Log{"write level?=no"}));
   EXPECT_EQ(registry.openKeys, 0);
+}
+
+// A close request ends the browser as a cancel: the prompt stops, nothing is
+// stored or used, the other values still load, and the next start asks again.
+TEST(SettingsStoreTest, FirstRunPromptEndsWithoutAFolderOnACloseRequest) {
+  MemoryRegistry registry;
+  registry.PutString(SettingsKey, "ratio", "7");
+  FakeWindow window;
+  window.folderAnswers = {"", ""};
+  window.closeRequestedAfter = true;
+  LoadSettings(registry, window);
+  EXPECT_EQ(window.folderRequests.size(), 1u);
+  EXPECT_EQ(window.toolDir, "");
+  EXPECT_FALSE(registry.Get(SettingsKey, "NormDir").has_value());
+  EXPECT_EQ(window.Shown("ratio"), "7");
+  EXPECT_TRUE(window.errors.empty());
+}
+
+// A stored tool folder that cannot serve is reported, and kept, so that the
+// launch refuses it rather than looking "normalize" up elsewhere; a huge bad
+// number is quoted short.
+TEST(SettingsStoreTest, UnusableStoredValuesAreReportedShort) {
+  const std::string longDir = "C:\\" + std::string(1000, 'd') + "\\";
+  const struct {
+    const char* name;
+    std::string stored;
+    std::string error;
+  } cases[] = {
+      {"NormDir", "C:\\tools", "'C:\\tools' is not a usable tool folder: it does not end in a backslash"},
+      {"NormDir", longDir,
+       "'" + longDir.substr(0, 60) + "...' is not a usable tool folder: the tool's path would be 1013 "
+       "characters long, and Windows takes at most 259"},
+      {"ratio", std::string(100000, '9'), "'" + std::string(60, '9') + "...' is not a valid integer value"},
+  };
+  for (const auto& c : cases) {
+    MemoryRegistry registry;
+    registry.PutString(SettingsKey, "NormDir", "C:\\n\\");
+    registry.PutString(SettingsKey, c.name, c.stored);
+    FakeWindow window;
+    LoadSettings(registry, window);
+    EXPECT_EQ(window.errors, (Log{c.error})) << c.name;
+    EXPECT_EQ(window.toolDir, std::string(c.name) == "NormDir" ? c.stored : "C:\\n\\");
+  }
+  // Empty stays the documented "look the tool up by name".
+  MemoryRegistry registry;
+  registry.PutString(SettingsKey, "NormDir", "");
+  FakeWindow window;
+  LoadSettings(registry, window);
+  EXPECT_TRUE(window.errors.empty());
 }
 
 TEST(SettingsStoreTest, FirstRunDirectoryIsUsedEvenIfItCannotBeStored) {
