@@ -86,8 +86,17 @@ TForm* TApplication::FormOf(HWND hwnd) const {
   return nullptr;
 }
 
+void TApplication::Terminate() {
+  terminated_ = true;
+  PostQuitMessage(0);
+}
+
 void TApplication::Run(int showCommand) {
-  if (!mainForm_) return;
+  // Closed already, during start-up: nothing is shown.
+  if (!mainForm_ || terminated_) {
+    DestroyHandle();
+    return;
+  }
   const HWND main = mainForm_->Handle();
   if (showCommand == SW_SHOWMINNOACTIVE) {
     ShowApplicationWindow();

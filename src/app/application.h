@@ -40,6 +40,8 @@ class TApplication : public TWindow {
   // One turn of the loop: a queued message, or else an idle pass and a wait.
   void HandleMessage();
   bool Terminated() const { return terminated_; }
+  // Ends the message loops; the main form is not shown if it was not yet.
+  void Terminate();
 
   // Disables the visible, enabled forms (all but `except`) and returns them, so
   // a modal window can re-enable exactly those afterwards.

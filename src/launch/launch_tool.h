@@ -2,12 +2,17 @@
 // Starts the tool through the shell and forgets it.
 #include <windows.h>
 
+#include <cstddef>
 #include <string>
 
 namespace quilbo {
 
 // Opens ToolDir + "normalize" with `parameters`, in ToolDir, normal or
-// minimised. Nothing is checked before or after.
+// minimised. Throws, with the path tried and the reason, when the path is
+// longer than the shell takes or the shell cannot start it.
 void LaunchTool(HWND owner, const std::string& parameters, bool minimized);
+
+// The length of `text` in the characters of the active code page.
+std::size_t SystemCharacters(const std::string& text);
 
 }  // namespace quilbo

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/application.h"
+#include "ui/box_placement.h"
 #include "ui/control_ids.h"
 
 namespace quilbo {
@@ -14,7 +15,7 @@ constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS;  // no title-b
 constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME;
 constexpr int kClientWidth = 254;
 constexpr int kClientHeight = 159;
-constexpr int kFirstLeft = 848;  // not fitted to the screen
+constexpr int kFirstLeft = 848;  // moved at the first showing when the box would not fit
 constexpr int kFirstTop = 190;
 
 constexpr char kText[] =
@@ -92,6 +93,10 @@ int TForm2::ShowModal() {
     }
   } restore{disabled, hwnd_, previousActive};
 
+  if (!shownBefore_) {
+    shownBefore_ = true;
+    FitOnMainMonitor();
+  }
   modalResult_ = 0;
   ShowWindow(hwnd_, SW_SHOW);
   while (modalResult_ == 0) {
@@ -102,6 +107,25 @@ int TForm2::ShowModal() {
     Application.HandleMessage();
   }
   return modalResult_;
+}
+
+// The box keeps its laid-out place when it is seen whole there on the main
+// window's monitor; otherwise it moves just enough to be. Later showings keep
+// wherever the user left it.
+void TForm2::FitOnMainMonitor() {
+  const TForm* main = Application.MainForm();
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  if (!GetMonitorInfoA(MonitorFromWindow(main ? main->Handle() : hwnd_, MONITOR_DEFAULTTONEAREST),
+                       &monitor))
+    return;
+  RECT box{};
+  GetWindowRect(hwnd_, &box);
+  const RECT& work = monitor.rcWork;
+  const ScreenPoint place =
+      FitIntoArea({box.left, box.top}, box.right - box.left, box.bottom - box.top,
+                  {work.left, work.top, work.right, work.bottom});
+  SetWindowPos(hwnd_, nullptr, place.x, place.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void TForm2::Button1Click() { modalResult_ = mrCancel; }

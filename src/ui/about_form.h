@@ -43,8 +43,10 @@ class TForm2 : public TForm {
  private:
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void CreateText();
+  void FitOnMainMonitor();
 
   int modalResult_ = 0;
+  bool shownBefore_ = false;
 
   template <class T>
   friend LRESULT CALLBACK WindowThunk(HWND, UINT, WPARAM, LPARAM);

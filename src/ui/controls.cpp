@@ -38,6 +38,16 @@ std::string TControl::Text() const {
   return std::string(buffer.data());
 }
 
+void TControl::SetEnabled(bool enabled) {
+  // A disabled control with the focus takes no keys, Tab included: the focus
+  // goes to the next tab stop first, as the dialog manager does.
+  if (!enabled && hwnd_ && GetFocus() == hwnd_) {
+    const HWND next = GetNextDlgTabItem(GetParent(hwnd_), hwnd_, FALSE);
+    if (next && next != hwnd_) SetFocus(next);
+  }
+  EnableWindow(hwnd_, enabled ? TRUE : FALSE);
+}
+
 void TControl::SetText(const std::string& text) { SetWindowTextA(hwnd_, text.c_str()); }
 
 void TControl::CreateControl(HWND parent, int id, const char* className, const char* text,

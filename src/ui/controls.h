@@ -41,7 +41,8 @@ class TControl {
   int Id() const { return GetDlgCtrlID(hwnd_); }
 
   bool Enabled() const { return IsWindowEnabled(hwnd_) != FALSE; }
-  void SetEnabled(bool enabled) { EnableWindow(hwnd_, enabled ? TRUE : FALSE); }
+  // Disabling the control that has the focus moves the focus on first.
+  void SetEnabled(bool enabled);
 
   std::string Text() const;
   void SetText(const std::string& text);

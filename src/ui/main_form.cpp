@@ -6,6 +6,8 @@
 #include "app/app_text.h"
 #include "app/application.h"
 #include "launch/launch_tool.h"
+#include "options/number_check.h"
+#include "settings/choose_folder.h"
 #include "ui/about_form.h"
 #include "ui/control_ids.h"
 
@@ -56,6 +58,7 @@ void TForm1::Create(TForm2* aboutBox) {
   // An error ends the creation handler, not the start-up.
   try {
     FormCreate();
+    CloseIfAskedDuringBrowser();
   } catch (const std::exception& error) {
     ShowException(error);
   } catch (...) {
@@ -153,7 +156,13 @@ void TForm1::Close() {
   if (closed_) return;
   FormClose();  // an error here leaves the window open
   closed_ = true;
-  PostQuitMessage(0);
+  Application.Terminate();
+}
+
+void TForm1::CloseIfAskedDuringBrowser() {
+  if (!closeAfterBrowser_) return;
+  closeAfterBrowser_ = false;
+  Close();
 }
 
 void TForm1::FormClose() { SaveSettings(); }
@@ -234,13 +243,38 @@ void TForm1::CheckBox4Click() {
 
 void TForm1::CheckBox2Click() { Button2.SetEnabled(CheckBox2.Checked()); }
 
+TNumberTexts TForm1::ReadNumberTexts() const {
+  TNumberTexts texts;
+  texts.mode = ReadOptions().mode;
+  texts.ratio = SpinEdit1.Text();
+  texts.level = SpinEdit2.Text();
+  texts.percent = SpinEdit3.Text();
+  texts.bufferSizeEnabled = CheckBox1.Checked();
+  texts.bufferSize = SpinEdit5.Text();
+  texts.abortEnabled = CheckBox3.Checked();
+  texts.abortLevel = SpinEdit4.Text();
+  return texts;
+}
+
+// Throws, leaving the buttons as they are, when a number the command line
+// shows does not convert or the shell cannot start the tool.
+void TForm1::StartTool() {
+  if (const auto message = UnconvertedNumberMessage(ReadNumberTexts()))
+    throw std::runtime_error(*message);
+  LaunchTool(hwnd_, Edit2.Text(), RunMinimizedChecked());
+}
+
+// The launch buttons check their own state: a click message can be posted to
+// a disabled button, and one start per enabling is the rule.
 void TForm1::Button1Click() {
-  if (!CheckBox2.Checked()) LaunchTool(hwnd_, Edit2.Text(), RunMinimizedChecked());
+  if (!Button1.Enabled()) return;
+  if (!CheckBox2.Checked()) StartTool();
   Button1.SetEnabled(false);
 }
 
 void TForm1::Button2Click() {
-  LaunchTool(hwnd_, Edit2.Text(), RunMinimizedChecked());
+  if (!Button2.Enabled()) return;
+  StartTool();
   CheckBox2.SetChecked(false);
   Button1.SetEnabled(false);
   Button2.SetEnabled(false);
@@ -326,6 +360,12 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       }
       break;
     case WM_CLOSE:
+      // The folder browser runs the system's own loop: it ends as a cancel,
+      // and the close follows once it has gone.
+      if (CancelFolderBrowser()) {
+        closeAfterBrowser_ = true;
+        return 0;
+      }
       Close();
       return 0;
     case WM_ENDSESSION:

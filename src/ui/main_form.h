@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "options/number_check.h"
 #include "options/option_set.h"
 #include "ui/controls.h"
 #include "ui/form.h"
@@ -31,6 +32,11 @@ class TForm1 : public TForm {
   // Reads the controls, composes the parameter string and shows it in Edit2.
   void UpdateCommandLine();
   TOptionSet ReadOptions() const;
+  TNumberTexts ReadNumberTexts() const;
+  // A close request came while the folder browser was open.
+  bool CloseRequested() const { return closeAfterBrowser_; }
+  // The close of such a request, once the browser has gone.
+  void CloseIfAskedDuringBrowser();
 
   TFont Font;  // made before the controls, released after them
   // Controls, named as everywhere else in the program.
@@ -79,9 +85,11 @@ class TForm1 : public TForm {
   void SelectOnly(const TRadioButton& selected);
   void Command(WORD id, WORD code);
   void CentreOnDesktop();
+  void StartTool();
 
   std::vector<TControl*> commandControls_;
   bool closed_ = false;
+  bool closeAfterBrowser_ = false;
   TForm2* aboutBox_ = nullptr;
   bool sizeLocked_ = false;
   SIZE lockedSize_{};

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/application.h"
+#include "launch/launch_tool.h"
 #include "launch/tool_dir.h"
 #include "settings/choose_folder.h"
 #include "settings/settings_store.h"
@@ -33,7 +34,17 @@ class FormSettingsView : public SettingsView {
 
   void SetToolDir(const std::string& dir) override { ToolDir = dir; }
   std::string ChooseFolder(const std::string& title, int flags) override {
-    return quilbo::ChooseFolder(Application.Handle(), title, static_cast<UINT>(flags));
+    // A folder that cannot be used is refused here and counts as no choice.
+    try {
+      return quilbo::ChooseFolder(Application.Handle(), title, static_cast<UINT>(flags));
+    } catch (const std::exception& error) {
+      Application.ShowException(error);
+      return {};
+    }
+  }
+  bool CloseRequested() const override { return form_.CloseRequested(); }
+  std::size_t PathCharacters(const std::string& path) const override {
+    return SystemCharacters(path);
   }
 
   void ReportLoadError(const std::string& message) override { Application.ShowErrorMessage(message); }
@@ -110,6 +121,7 @@ void TForm1::ReSelectNormalizeDirectory1Click() {
   WinRegistry registry;
   FormSettingsView view(*this);
   ReselectToolDir(registry, view);
+  CloseIfAskedDuringBrowser();
 }
 
 }  // namespace quilbo

@@ -1,8 +1,11 @@
 #include "ui/open_dialog.h"
 
+#include <cderr.h>
 #include <commdlg.h>
 
 #include <cstring>
+#include <stdexcept>
+#include <string>
 
 #include "app/com_apartment.h"
 #include "app/system_function.h"
@@ -11,7 +14,9 @@ namespace quilbo {
 namespace {
 
 constexpr char kFilter[] = "Wave Files!\0*.wav\0The Rest!\0*.*\0";
-constexpr DWORD kFileNameSize = 260;
+// MAX_PATH characters of up to four bytes each in the active code page, and the zero.
+constexpr DWORD kFileNameSize = 4 * MAX_PATH + 1;
+constexpr char kTooLong[] = "The chosen file's path is too long (more than 1040 bytes)";
 
 // Once the dialog has its final size, it goes to the horizontal centre of the
 // main window's monitor, one third down, measured on the monitor's full area.
@@ -61,10 +66,19 @@ bool TOpenDialog::Execute(HWND owner, HWND centreOn) {
 
   static const auto getOpenFileName =
       SystemFunction<decltype(&GetOpenFileNameA)>("comdlg32.dll", "GetOpenFileNameA");
+  static const auto extendedError =
+      SystemFunction<decltype(&CommDlgExtendedError)>("comdlg32.dll", "CommDlgExtendedError");
   const ComApartment com;  // the dialog shows the shell's namespace
-  // A failed dialog counts as a cancel: nothing is remembered.
-  if (!getOpenFileName(&request)) return false;
-  fileName_ = fileName;
+  if (!getOpenFileName(&request)) {
+    // A path that does not fit is refused openly, never taken cut.
+    if (extendedError() == FNERR_BUFFERTOOSMALL) throw std::runtime_error(kTooLong);
+    // Any other failure counts as a cancel: nothing is remembered.
+    return false;
+  }
+  // Read no further than the buffer: a dialog may fill it without a zero.
+  const std::size_t length = strnlen(fileName, kFileNameSize);
+  if (length == kFileNameSize) throw std::runtime_error(kTooLong);
+  fileName_.assign(fileName, length);
   files_.push_back(fileName_);
   filterIndex_ = static_cast<int>(request.nFilterIndex);
   return true;

@@ -48,8 +48,18 @@ TEST(About, ModalPlacedKeyedAndKept) {
   const RECT client = ClientRect(about);
   EXPECT_EQ(client.right, 254);
   EXPECT_EQ(client.bottom, 159);
-  EXPECT_EQ(WindowRect(about).left, 848);
-  EXPECT_EQ(WindowRect(about).top, 190);
+  // At (848, 190) when it fits; otherwise moved just enough into the work area
+  // of the main window's monitor (on a 1024-pixel desktop it does not fit).
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  ASSERT_TRUE(GetMonitorInfoA(MonitorFromWindow(main, MONITOR_DEFAULTTONEAREST), &monitor));
+  const RECT work = monitor.rcWork;
+  const RECT placed = WindowRect(about);
+  const LONG width = placed.right - placed.left, height = placed.bottom - placed.top;
+  EXPECT_EQ(placed.left, std::max(work.left, std::min(848L, work.right - width)));
+  EXPECT_EQ(placed.top, std::max(work.top, std::min(190L, work.bottom - height)));
+  EXPECT_LE(placed.right, work.right);
+  EXPECT_LE(placed.bottom, work.bottom);
   const DWORD style = Style(about);
   EXPECT_TRUE(style & WS_DLGFRAME);
   EXPECT_FALSE(style & (WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME));

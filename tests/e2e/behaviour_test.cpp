@@ -187,8 +187,62 @@ TEST(Behaviour, EnablingRulesAndStarts) {
   app.Click(IDC_BUTTON1);
   EXPECT_TRUE(WaitUntil([&] { return state() == "go process MT-"; })) << state();
   EXPECT_EQ(WaitForLaunches(2).size(), 2u);
-  Sleep(Ms(300));
+
+  // Clicks posted to the disabled buttons, as messages or as notifications,
+  // start nothing.
+  for (int i = 0; i < 8; ++i) {
+    app.Click(IDC_BUTTON1);
+    app.Click(IDC_BUTTON2);
+    PostMessageA(app.Main(), WM_COMMAND, MAKEWPARAM(IDC_BUTTON1, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(app.Control(IDC_BUTTON1)));
+    PostMessageA(app.Main(), WM_COMMAND, MAKEWPARAM(IDC_BUTTON2, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(app.Control(IDC_BUTTON2)));
+  }
+  Sleep(Ms(1000));
   EXPECT_EQ(Launches().size(), 2u);
+  EXPECT_EQ(state(), "go process MT-");
+}
+
+// Enter on the focused "Go!" or "Process" starts the tool and disables the
+// button; the focus moves on to the next tab stop first, so the keyboard
+// still works.
+TEST(Behaviour, TheKeyboardWorksOnAfterAStartByEnter) {
+  const std::string in = ScratchDir() + "in.wav";
+  WriteFile(in);
+  App app;
+  ASSERT_NE(app.Main(), nullptr);
+  HWND main = app.Main();
+  ASSERT_TRUE(app.PickFile(IDC_BITBTN2, in));
+
+  ASSERT_TRUE(Focus(app.Control(IDC_EDIT3)));
+  KeyDown(VK_SHIFT);
+  KeyPress(VK_TAB);
+  KeyUp(VK_SHIFT);
+  ASSERT_TRUE(WaitUntil([&] { return FocusedWindow(main) == app.Control(IDC_BUTTON1); })) << "Go! has the focus";
+  KeyPress(VK_RETURN);
+  ASSERT_EQ(WaitForLaunches(1).size(), 1u);
+  EXPECT_TRUE(WaitUntil([&] { return !app.Enabled(IDC_BUTTON1); }));
+  EXPECT_TRUE(WaitUntil([&] { return FocusedWindow(main) == app.Control(IDC_EDIT3); }));
+  KeyPress(VK_TAB);
+  EXPECT_TRUE(WaitUntil([&] { return FocusedWindow(main) == app.Control(IDC_BITBTN2); }))
+      << "Tab works after the start";
+
+  // "Process": ticked "MultiTasking!", a new input file, Tab from the picker.
+  app.Click(IDC_CHECKBOX2);
+  ASSERT_TRUE(app.PickFile(IDC_BITBTN2, in));
+  ASSERT_TRUE(WaitUntil([&] { return app.Enabled(IDC_BUTTON2); }));
+  ASSERT_TRUE(Focus(app.Control(IDC_BITBTN2)));
+  KeyPress(VK_TAB);
+  ASSERT_TRUE(WaitUntil([&] { return FocusedWindow(main) == app.Control(IDC_BUTTON2); })) << "Process has the focus";
+  KeyPress(VK_RETURN);
+  ASSERT_EQ(WaitForLaunches(2).size(), 2u);
+  EXPECT_TRUE(WaitUntil([&] { return !app.Enabled(IDC_BUTTON2); }));
+  EXPECT_TRUE(WaitUntil([&] { return FocusedWindow(main) == app.Control(IDC_BUTTON3); }));
+  KeyDown(VK_SHIFT);
+  KeyPress(VK_TAB);
+  KeyUp(VK_SHIFT);
+  EXPECT_TRUE(WaitUntil([&] { return FocusedWindow(main) == app.Control(IDC_BITBTN2); }))
+      << "Shift+Tab works after the start";
 }
 
 // "MultiTasking!" ticked by the stored settings: "Process" is off at start and

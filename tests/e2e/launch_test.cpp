@@ -15,6 +15,22 @@ std::string Lower(std::string s) {
   return s;
 }
 
+// The next message box of the program: its text, after which it is closed.
+std::string NextMessage(App& app) {
+  HWND box = nullptr;
+  if (!WaitUntil([&] { return (box = app.Dialog()) != nullptr; })) return "(no message box)";
+  const std::string text = MessageBoxText(box);
+  OkDialog(box);
+  app.WaitForNoDialog();
+  return text;
+}
+
+std::string DecimalSeparator() {
+  char separator[8] = {};
+  GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, separator, sizeof separator);
+  return separator;
+}
+
 std::string WithoutTrailingBackslash(std::string dir) {
   if (dir.size() > 3 && dir.back() == '\\') dir.pop_back();
   return dir;
@@ -99,19 +115,139 @@ TEST(Launch, EmptyToolDirLooksTheToolUpByName) {
 }
 
 // A file name in Cyrillic and Japanese letters, chosen through the dialog,
-// reaches the field, the composition and the tool's command line intact.
+// reaches the field, the composition and the tool's command line intact; so
+// does a path of far more than 260 bytes (but fewer than 260 characters).
 TEST(Launch, FileNamesInAnyScript) {
-  const std::string in = ScratchDir("Звуки") + "日本語 ファイル.wav";
+  std::string longName;
+  for (int i = 0; i < 40; ++i) longName += "音";
+  const std::string shortPath = ScratchDir("Звуки") + "日本語 ファイル.wav";
+  const std::string longPath = ScratchDir("Звуки\\" + longName) + longName + "日本語.wav";
+  ASSERT_GT(longPath.size(), 300u);
+  App app;
+  ASSERT_NE(app.Main(), nullptr);
+  std::size_t started = 0;
+  for (const std::string& in : {shortPath, longPath}) {
+    SCOPED_TRACE(in);
+    WriteFile(in);
+    ASSERT_TRUE(app.PickFile(IDC_BITBTN2, in));
+    EXPECT_EQ(app.WaitForText(IDC_EDIT3, in), in);
+    const std::string params = "-l 0 \"" + in + "\"";
+    ASSERT_EQ(app.WaitForCommandLine(params), params);
+    app.Click(IDC_BUTTON1);
+    const auto launches = WaitForLaunches(++started);
+    ASSERT_EQ(launches.size(), started);
+    ExpectStartedAs(launches.back(), StandInDir() + "normalize", params);
+    EXPECT_EQ(launches.back().args, (std::vector<std::string>{"-l", "0", in}));
+  }
+}
+
+// A number field the command line takes, whose text does not convert (shown as
+// the field's minimum), starts nothing: the message names the field and its
+// text, the buttons stay as they were, and the corrected press starts the tool.
+TEST(Launch, ANumberThatDoesNotConvertStartsNothing) {
+  const std::string in = ScratchDir() + "in.wav";
   WriteFile(in);
   App app;
   ASSERT_NE(app.Main(), nullptr);
   ASSERT_TRUE(app.PickFile(IDC_BITBTN2, in));
-  EXPECT_EQ(app.WaitForText(IDC_EDIT3, in), in);
-  const std::string params = "-l 0 \"" + in + "\"";
-  ASSERT_EQ(app.WaitForCommandLine(params), params);
+
+  // Typed with real keys: the key filter lets the decimal separator through.
+  const std::string typed = "1" + DecimalSeparator() + "5";
+  app.SetText(IDC_SPINEDIT1, "");
+  ASSERT_TRUE(Focus(app.Control(IDC_SPINEDIT1)));
+  TypeText(typed);
+  ASSERT_EQ(app.WaitForCommandLine("-l -100 \"" + in + "\""), "-l -100 \"" + in + "\"");
   app.Click(IDC_BUTTON1);
+  EXPECT_EQ(NextMessage(app), "Ratio \"" + typed + "\" is not a whole number.");
+  EXPECT_TRUE(app.Enabled(IDC_BUTTON1));
+
+  // "Process", with the buffer size ticked and "42 " pasted into its field.
+  app.SetText(IDC_SPINEDIT1, "7");
+  app.Click(IDC_CHECKBOX1);
+  app.SetText(IDC_SPINEDIT5, "42 ");
+  app.Click(IDC_CHECKBOX2);
+  ASSERT_TRUE(WaitUntil([&] { return app.Enabled(IDC_BUTTON2); }));
+  ASSERT_EQ(app.WaitForCommandLine("-l 7 -b 16 \"" + in + "\""), "-l 7 -b 16 \"" + in + "\"");
+  app.Click(IDC_BUTTON2);
+  EXPECT_EQ(NextMessage(app), "Buffer size \"42 \" is not a whole number.");
+  EXPECT_TRUE(app.Enabled(IDC_BUTTON2));
+  EXPECT_TRUE(app.Checked(IDC_CHECKBOX2));
+  Sleep(Ms(300));
+  EXPECT_TRUE(Launches().empty());
+
+  app.SetText(IDC_SPINEDIT5, "42");
+  ASSERT_EQ(app.WaitForCommandLine("-l 7 -b 42 \"" + in + "\""), "-l 7 -b 42 \"" + in + "\"");
+  app.Click(IDC_BUTTON2);
   const auto launches = WaitForLaunches(1);
   ASSERT_EQ(launches.size(), 1u);
-  ExpectStartedAs(launches[0], StandInDir() + "normalize", params);
-  EXPECT_EQ(launches[0].args, (std::vector<std::string>{"-l", "0", in}));
+  EXPECT_EQ(launches[0].args, (std::vector<std::string>{"-l", "7", "-b", "42", in}));
+  EXPECT_EQ(app.Dialog(), nullptr);
+}
+
+// A start the shell refuses is reported with the path tried and the reason,
+// and "Go!" and "Process" stay as they were: a folder without the tool, and a
+// stored folder without its closing backslash (reported at start-up too).
+TEST(Launch, AFailedStartIsReportedAndChangesNothing) {
+  const std::string in = ScratchDir() + "in.wav";
+  WriteFile(in);
+  {
+    const std::string empty = ScratchDir("no tool");
+    StartOptions o;
+    o.toolDir = empty;
+    App app(o);
+    ASSERT_NE(app.Main(), nullptr);
+    ASSERT_TRUE(app.PickFile(IDC_BITBTN2, in));
+    const std::string tried = "Cannot start \"" + empty + "normalize\": ";
+    app.Click(IDC_BUTTON1);
+    std::string message = NextMessage(app);
+    EXPECT_EQ(message.substr(0, tried.size()), tried);
+    EXPECT_GT(message.size(), tried.size() + 3) << "a reason follows";
+    EXPECT_TRUE(app.Enabled(IDC_BUTTON1));
+    app.Click(IDC_CHECKBOX2);
+    ASSERT_TRUE(WaitUntil([&] { return app.Enabled(IDC_BUTTON2); }));
+    app.Click(IDC_BUTTON2);
+    message = NextMessage(app);
+    EXPECT_EQ(message.substr(0, tried.size()), tried);
+    EXPECT_TRUE(app.Enabled(IDC_BUTTON1));
+    EXPECT_TRUE(app.Enabled(IDC_BUTTON2));
+    EXPECT_TRUE(app.Checked(IDC_CHECKBOX2));
+  }
+  {
+    const std::string noBackslash = WithoutTrailingBackslash(StandInDir());
+    StartOptions o;
+    o.toolDir = noBackslash;
+    o.waitForMainWindow = false;
+    App app(o);
+    EXPECT_NE(NextMessage(app).find("is not a usable tool folder: it does not end in a backslash."),
+              std::string::npos);
+    ASSERT_NE(app.WaitForMain(), nullptr);
+    ASSERT_TRUE(app.PickFile(IDC_BITBTN2, in));
+    app.Click(IDC_BUTTON1);
+    const std::string tried = "Cannot start \"" + noBackslash + "normalize\": ";
+    EXPECT_EQ(NextMessage(app).substr(0, tried.size()), tried);
+    EXPECT_TRUE(app.Enabled(IDC_BUTTON1));
+    EXPECT_TRUE(Launches().empty());
+  }
+}
+
+// A stored tool folder of a thousand characters is reported at start-up and
+// refused at "Go!", where it used to overrun the shell and end the program.
+TEST(Launch, AToolPathTooLongIsRefusedNotCrashedOn) {
+  const std::string in = ScratchDir() + "in.wav";
+  WriteFile(in);
+  const std::string longDir = "C:\\" + std::string(996, 'd') + "\\";
+  StartOptions o;
+  o.toolDir = longDir;
+  o.waitForMainWindow = false;
+  App app(o);
+  EXPECT_EQ(NextMessage(app), "'C:\\" + std::string(57, 'd') +
+                                  "...' is not a usable tool folder: the tool's path would be 1009 "
+                                  "characters long, and Windows takes at most 259.");
+  ASSERT_NE(app.WaitForMain(), nullptr);
+  ASSERT_TRUE(app.PickFile(IDC_BITBTN2, in));
+  app.Click(IDC_BUTTON1);
+  EXPECT_EQ(NextMessage(app), "Cannot start \"C:\\" + std::string(57, 'd') +
+                                  "...\": the path is 1009 characters long, and Windows takes at most 259.");
+  EXPECT_TRUE(app.Running());
+  EXPECT_TRUE(app.Enabled(IDC_BUTTON1));
 }

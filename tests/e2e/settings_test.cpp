@@ -140,7 +140,7 @@ TEST(Settings, ASecondRunRestoresEveryOption) {
 TEST(Settings, ABadStoredValueIsShownAtStartUpWhileTheRestLoads) {
   reg::DeleteSettings();
   reg::Write("NormDir", StandInDir());
-  const Values stored = {{"ratio", "12"}, {"level", "abc"}, {"percent", "33"}, {"size", "64 "}, {"cual?", "a"}};
+  const Values stored = {{"ratio", std::string(100000, '9')}, {"level", "abc"}, {"percent", "33"}, {"size", "64 "}, {"cual?", "a"}};
   for (const auto& [name, value] : stored) reg::Write(name, value);
   reg::WriteRaw("xlevel", REG_DWORD, std::string("\x03\0\0\0", 4));
   StartOptions options;
@@ -148,10 +148,12 @@ TEST(Settings, ABadStoredValueIsShownAtStartUpWhileTheRestLoads) {
   options.waitForMainWindow = false;
   App app(options);
 
-  const char* messages[] = {"'abc' is not a valid integer value.", "'64 ' is not a valid integer value.",
+  // A huge value is quoted short, so the box shows at once and has text.
+  const std::string huge = "'" + std::string(60, '9') + "...' is not a valid integer value.";
+  const std::string messages[] = {huge, "'abc' is not a valid integer value.", "'64 ' is not a valid integer value.",
                             "Invalid data type for 'xlevel'"};  // no full stop after a quote
   HWND previous = nullptr;
-  for (const char* message : messages) {
+  for (const std::string& message : messages) {
     HWND box = nullptr;
     ASSERT_TRUE(WaitUntil([&] {
       box = app.Dialog();
@@ -163,7 +165,7 @@ TEST(Settings, ABadStoredValueIsShownAtStartUpWhileTheRestLoads) {
   }
 
   ASSERT_NE(app.WaitForMain(), nullptr);
-  EXPECT_EQ(app.Text(IDC_SPINEDIT1), "12");
+  EXPECT_EQ(app.Text(IDC_SPINEDIT1), "0");
   EXPECT_EQ(app.Text(IDC_SPINEDIT2), "0");
   EXPECT_EQ(app.Text(IDC_SPINEDIT3), "33");
   EXPECT_EQ(app.Text(IDC_SPINEDIT5), "64");
@@ -223,8 +225,12 @@ TEST(Settings, RunMinimizedIsRememberedAndAppliedToTheNextLaunch) {
   EXPECT_TRUE(WaitUntil([] { return reg::Read("Minimized") == "no"; }));
 }
 
+// The new folder's name, in Japanese, takes far more than 260 bytes.
 TEST(Settings, ChoosingTheFolderAgainStoresItAndUsesItAtOnce) {
-  const std::string fresh = ToolFolder("fresh tools");
+  std::string name = "fresh tools ";
+  for (int i = 0; i < 70; ++i) name += "道";
+  const std::string fresh = ToolFolder(name);
+  ASSERT_GT(fresh.size(), 300u);
   const std::string input = ScratchDir("in") + "again.wav";
   WriteFile(input);
   App app;
@@ -248,6 +254,55 @@ TEST(Settings, ChoosingTheFolderAgainStoresItAndUsesItAtOnce) {
   const auto launches = WaitForLaunches(1, fresh);
   ASSERT_EQ(launches.size(), 1u);
   EXPECT_EQ(launches[0].currentDir + "\\", fresh);
+}
+
+// A close request from outside while the folder browser is open ends the
+// browser as a cancel, whatever is highlighted in it, and closes the program
+// the normal way: at the first run without a tool folder (asked for again at
+// the next start), at "ReSelectNormalize&Directory" with the options saved.
+TEST(Settings, ACloseRequestDuringTheFolderBrowserCancelsItAndCloses) {
+  const std::string highlighted = ToolFolder("highlighted");
+  {
+    StartOptions options;
+    options.registry = StartOptions::Registry::FirstRun;
+    options.waitForMainWindow = false;
+    App app(options);
+    HWND browser = WaitForBrowser(app);
+    ASSERT_NE(browser, nullptr);
+    ASSERT_TRUE(SelectFolderInBrowser(browser, highlighted.substr(0, highlighted.size() - 1)));
+    const auto appWindows = AllTopLevelWindows(app.Pid(), QUILBO_APP_CLASS);
+    ASSERT_EQ(appWindows.size(), 1u);
+    PostClose(appWindows.front());  // as the task bar's Close does
+    EXPECT_TRUE(app.WaitForExit()) << "the program must end, not spin without a window";
+    EXPECT_FALSE(reg::Read("NormDir").has_value());
+  }
+  {
+    StartOptions next;
+    next.registry = StartOptions::Registry::Keep;
+    next.waitForMainWindow = false;
+    App app(next);
+    HWND browser = WaitForBrowser(app);
+    ASSERT_NE(browser, nullptr) << "the next start asks again";
+    const auto mainWindows = AllTopLevelWindows(app.Pid(), QUILBO_FORM1_CLASS);
+    ASSERT_EQ(mainWindows.size(), 1u);
+    PostClose(mainWindows.front());  // the hidden main window, from another program
+    EXPECT_TRUE(app.WaitForExit());
+    EXPECT_FALSE(reg::Read("NormDir").has_value());
+  }
+  {
+    App app;
+    ASSERT_NE(app.Main(), nullptr);
+    app.Click(IDC_RADIOBUTTON3);
+    ASSERT_TRUE(WaitUntil([&] { return app.Checked(IDC_RADIOBUTTON3); }));
+    app.Menu(IDM_RESELECTNORMALIZEDIRECTORY1);
+    HWND browser = WaitForBrowser(app);
+    ASSERT_NE(browser, nullptr);
+    ASSERT_TRUE(SelectFolderInBrowser(browser, highlighted.substr(0, highlighted.size() - 1)));
+    PostClose(app.Main());
+    EXPECT_TRUE(app.WaitForExit());
+    EXPECT_EQ(reg::Read("NormDir"), StandInDir()) << "the highlighted folder was never confirmed";
+    EXPECT_EQ(reg::Read("cual?"), "m") << "the close handler saved the options";
+  }
 }
 
 TEST(Settings, TheEndOfTheSessionSavesSilently) {

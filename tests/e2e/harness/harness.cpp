@@ -320,13 +320,14 @@ struct TopLevelSearch {
   const char* className;
   const char* title;
   std::vector<HWND> found;
+  bool hiddenToo = false;
 };
 
 BOOL CALLBACK MatchTopLevel(HWND w, LPARAM lp) {
   auto* s = reinterpret_cast<TopLevelSearch*>(lp);
   DWORD owner = 0;
   GetWindowThreadProcessId(w, &owner);
-  if (owner != s->pid || !IsWindowVisible(w)) return TRUE;
+  if (owner != s->pid || (!s->hiddenToo && !IsWindowVisible(w))) return TRUE;
   if (s->className && ClassName(w) != s->className) return TRUE;
   if (s->title) {
     char text[512] = {};
@@ -353,6 +354,12 @@ std::vector<HWND> Children(HWND parent) {
 
 std::vector<HWND> TopLevelWindows(DWORD pid, const char* className, const char* title) {
   TopLevelSearch search{pid, className, title, {}};
+  EnumWindows(MatchTopLevel, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+std::vector<HWND> AllTopLevelWindows(DWORD pid, const char* className) {
+  TopLevelSearch search{pid, className, nullptr, {}, true};
   EnumWindows(MatchTopLevel, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
@@ -485,6 +492,26 @@ void OkDialog(HWND dialog) { PostClick(Child(dialog, IDOK)); }
 bool IsFileDialog(HWND dialog) { return Child(dialog, kFileNameBox) != nullptr; }
 bool IsFolderBrowser(HWND dialog) { return FindDescendant(dialog, kFolderTree) != nullptr; }
 
+namespace {
+std::wstring Wide(const std::string& utf8) {
+  std::wstring wide(utf8.size() + 1, L'\0');
+  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, wide.data(), static_cast<int>(wide.size()));
+  wide.resize(n > 0 ? static_cast<std::size_t>(n - 1) : 0);
+  return wide;
+}
+
+std::string Utf8(const std::wstring& wide) {
+  std::string utf8(wide.size() * 4 + 1, '\0');
+  const int n = WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, utf8.data(), static_cast<int>(utf8.size()),
+                                    nullptr, nullptr);
+  utf8.resize(n > 0 ? static_cast<std::size_t>(n - 1) : 0);
+  return utf8;
+}
+}  // namespace
+
+// The browser is driven through its wide messages: the ANSI ones stop at
+// MAX_PATH bytes, which a name in a script of several bytes per character
+// passes long before MAX_PATH characters.
 std::string FolderBrowserSelection(HWND dialog) {
   HWND tree = FindDescendant(dialog, kFolderTree);
   if (!tree) return {};
@@ -495,38 +522,40 @@ std::string FolderBrowserSelection(HWND dialog) {
   Handle process(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid));
   if (!process.valid()) return {};
   constexpr std::size_t kText = 1024;
-  RemoteBuffer remote(process.h, sizeof(TVITEMA) + kText);
+  RemoteBuffer remote(process.h, sizeof(TVITEMW) + kText * sizeof(wchar_t));
   if (!remote.address) return {};
-  char* remoteText = static_cast<char*>(remote.address) + sizeof(TVITEMA);
-  TVITEMA tvi{};
+  auto* remoteText = reinterpret_cast<wchar_t*>(static_cast<char*>(remote.address) + sizeof(TVITEMW));
+  TVITEMW tvi{};
   tvi.mask = TVIF_TEXT;
   tvi.hItem = reinterpret_cast<HTREEITEM>(item);
   tvi.pszText = remoteText;
   tvi.cchTextMax = kText;
   WriteProcessMemory(process.h, remote.address, &tvi, sizeof tvi, nullptr);
-  if (!SendWithTimeout(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(remote.address))) return {};
-  std::string text(kText, '\0');
-  ReadProcessMemory(process.h, remoteText, text.data(), kText, nullptr);
-  text.resize(std::strlen(text.c_str()));
-  return text;
+  if (!SendWithTimeout(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(remote.address))) return {};
+  std::wstring text(kText, L'\0');
+  ReadProcessMemory(process.h, remoteText, text.data(), kText * sizeof(wchar_t), nullptr);
+  text.resize(wcsnlen(text.c_str(), kText));
+  return Utf8(text);
 }
 
 bool SelectFolderInBrowser(HWND dialog, const std::string& folder, Ms timeout) {
   std::string path = folder;
   while (path.size() > 3 && path.back() == '\\') path.pop_back();
   const std::string want = BaseName(path);
+  const std::wstring widePath = Wide(path);
   DWORD pid = 0;
   GetWindowThreadProcessId(dialog, &pid);
   Handle process(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid));
   if (!process.valid()) return false;
-  RemoteBuffer remote(process.h, path.size() + 1);
+  const std::size_t bytes = (widePath.size() + 1) * sizeof(wchar_t);
+  RemoteBuffer remote(process.h, bytes);
   if (!remote.address) return false;
-  WriteProcessMemory(process.h, remote.address, path.c_str(), path.size() + 1, nullptr);
+  WriteProcessMemory(process.h, remote.address, widePath.c_str(), bytes, nullptr);
   // The first selection in a fresh browser sometimes does not take: retry until
   // the tree's caret item is the folder.
   return WaitUntil(
       [&] {
-        SendWithTimeout(dialog, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(remote.address));
+        SendWithTimeout(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(remote.address));
         return WaitUntil([&] { return IEquals(FolderBrowserSelection(dialog), want); }, Ms(300));
       },
       timeout);

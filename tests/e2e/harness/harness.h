@@ -64,6 +64,9 @@ std::vector<HWND> Children(HWND parent);  // direct children in Z order
 // Visible top-level windows of process `pid`, optionally of one class and/or title.
 std::vector<HWND> TopLevelWindows(DWORD pid, const char* className = nullptr,
                                   const char* title = nullptr);
+// The same, hidden ones included (the application window before anything is
+// shown, the main window during the first-run prompt).
+std::vector<HWND> AllTopLevelWindows(DWORD pid, const char* className);
 
 // Messages. Post* return at once; Send* wait until the window's thread handled it.
 // Anything that opens a modal window (a picker, "About!", a box whose click handler
