@@ -11,6 +11,8 @@
 #   wine_env_up <build-dir> [--use-display]   # --use-display: show on $DISPLAY if set
 #   WINE_ENV_KEEP_PREFIX=<dir> wine_env_up ... # a lasting prefix there instead of a
 #                                             # fresh one (scripts/run: settings survive)
+#   WINE_ENV_DPI=144 wine_env_up ...          # the display's DPI (LogPixels) for every
+#                                             # program started in it (default: Wine's, 96)
 #   wine ...                                  # WINEPREFIX, DISPLAY etc. are exported
 #   (wine_env_down runs from the EXIT trap; call it yourself to end earlier)
 #
@@ -18,6 +20,7 @@
 # WINE_ENV_DESKTOP (the virtual desktop's size, WxH).
 
 WINE_ENV_DESKTOP=${WINE_ENV_DESKTOP:-1024x768}
+WINE_ENV_DPI=${WINE_ENV_DPI:-}
 _wine_env_xvfb_pid=""
 _wine_env_prefix=""
 _wine_env_tmp=""
@@ -91,6 +94,13 @@ wine_env_up() {
   # "MS Sans Serif" falls back to a wider face that cuts the captions, and the
   # caption buttons draw as letters (no Marlett). The prefix's Fonts folder works.
   cp -n /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+  local dpi_reg=""
+  case $WINE_ENV_DPI in
+    '') ;;
+    *[!0-9]*) _wine_env_log "WINE_ENV_DPI must be a number of dots per inch"; return 1 ;;
+    *) dpi_reg=$(printf '\n[HKEY_CURRENT_USER\\Control Panel\\Desktop]\n"LogPixels"=dword:%08x\n' \
+         "$WINE_ENV_DPI") ;;
+  esac
   cat >"$_wine_env_tmp/setup.reg" <<EOF
 REGEDIT4
 
@@ -102,6 +112,7 @@ REGEDIT4
 
 [HKEY_CURRENT_USER\\Software\\Wine\\WineDbg]
 "ShowCrashDialog"=dword:00000000
+$dpi_reg
 EOF
   wine regedit /S "$_wine_env_tmp/setup.reg" </dev/null >/dev/null 2>&1
   # The desktop setting takes effect with a new wineserver.

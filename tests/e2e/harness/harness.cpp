@@ -744,6 +744,33 @@ std::vector<Launch> WaitForLaunches(std::size_t count, const std::string& dir, M
 
 // ---- App ------------------------------------------------------------------------
 
+namespace {
+
+constexpr const char* kDesktopKey = "Control Panel\\Desktop";
+
+std::optional<DWORD> ReadLogPixels() {
+  DWORD value = 0, size = sizeof value;
+  if (RegGetValueA(HKEY_CURRENT_USER, kDesktopKey, "LogPixels", RRF_RT_REG_DWORD, nullptr, &value,
+                   &size) != ERROR_SUCCESS)
+    return std::nullopt;
+  return value;
+}
+
+void WriteLogPixels(const std::optional<DWORD>& value) {
+  HKEY key = nullptr;
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, kDesktopKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                      nullptr) != ERROR_SUCCESS)
+    throw std::runtime_error("cannot open HKCU\\Control Panel\\Desktop");
+  if (value) {
+    RegSetValueExA(key, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&*value), sizeof *value);
+  } else {
+    RegDeleteValueA(key, "LogPixels");
+  }
+  RegCloseKey(key);
+}
+
+}  // namespace
+
 App::App(StartOptions options) : options_(std::move(options)) {
   if (options_.exe.empty()) options_.exe = ProgramPath();
   if (options_.workingDir.empty()) options_.workingDir = DirName(options_.exe);
@@ -766,6 +793,10 @@ App::App(StartOptions options) : options_(std::move(options)) {
       break;
   }
   if (options_.clearLaunches) ClearLaunches();
+  if (options_.dpi > 0) {
+    savedLogPixels_ = ReadLogPixels();
+    WriteLogPixels(static_cast<DWORD>(options_.dpi));
+  }
 
   STARTUPINFOA si{};
   si.cb = sizeof si;
@@ -780,6 +811,7 @@ App::App(StartOptions options) : options_(std::move(options)) {
   if (!CreateProcessA(options_.exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS,
                       nullptr, options_.workingDir.c_str(), &si, &pi)) {
     ADD_FAILURE() << "cannot start " << options_.exe << " (error " << GetLastError() << ")";
+    RestoreLogPixels();
     return;
   }
   process_ = pi.hProcess;
@@ -789,9 +821,18 @@ App::App(StartOptions options) : options_(std::move(options)) {
     ADD_FAILURE() << "the main window (" << options_.mainClass << ") of " << options_.exe
                   << " did not appear within " << options_.startTimeout.count() << " ms";
   }
+  // A window exists only once the process has read its DPI: later starts get the old one back.
+  if (Main()) RestoreLogPixels();
+}
+
+void App::RestoreLogPixels() {
+  if (!savedLogPixels_) return;
+  WriteLogPixels(*savedLogPixels_);
+  savedLogPixels_.reset();
 }
 
 App::~App() {
+  RestoreLogPixels();
   Terminate();
   if (thread_) CloseHandle(thread_);
   if (process_) CloseHandle(process_);

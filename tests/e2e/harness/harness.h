@@ -175,6 +175,9 @@ struct StartOptions {
   bool waitForMainWindow = true;    // false when a dialog comes first (first run, errors)
   Ms startTimeout{15000};
   bool clearLaunches = true;        // empty the stand-in's records in StandInDir()
+  // The display DPI the program starts with (the prefix's LogPixels, which a
+  // process reads once as it starts); 0 leaves the prefix's setting alone.
+  int dpi = 0;
 };
 
 class App {
@@ -233,6 +236,8 @@ class App {
   HANDLE thread_ = nullptr;
   DWORD pid_ = 0;
   HWND main_ = nullptr;
+  std::optional<std::optional<DWORD>> savedLogPixels_;  // set while `dpi` is in force
+  void RestoreLogPixels();
 };
 
 }  // namespace e2e
