@@ -51,4 +51,6 @@
 
 // Resources.
 #define IDI_QUILBO      1
-#define IDB_OPENFOLDER  2
+#define IDB_OPENFOLDER  2  // 16 x 13; the same picture for 150 % and 200 %:
+#define IDB_OPENFOLDER24 3  // 24 x 20
+#define IDB_OPENFOLDER32 4  // 32 x 26

@@ -116,6 +116,13 @@ std::string MessageBoxText(HWND box);
 // The tooltip of `pid` while it is visible, or nullptr.
 HWND VisibleTooltip(DWORD pid);
 
+// ---- Dropping files ---------------------------------------------------------
+
+// Drops `paths` on `target` (a window of `process`) at `at` in its client area as
+// the system does after a drag from Explorer: a WM_DROPFILES whose HDROP (UTF-16
+// names) was allocated in the program with GlobalAlloc, for it to free.
+void DropFiles(HANDLE process, HWND target, const std::vector<std::string>& paths, POINT at = {20, 20});
+
 // ---- Registry: HKLM\software\Quilbo\Brackenhollow, 32-bit view -------------
 
 namespace reg {
