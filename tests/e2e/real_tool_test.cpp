@@ -1,12 +1,16 @@
 // The whole job: the front end starts our real normalize.exe on a WAV file and
-// the file's loudness changes as asked.
+// the file's loudness changes as asked. And the tool on its own, where Windows
+// differs from POSIX: the read-only attribute, share modes and locks against a
+// second run, and console events and a killed run leaving no temporary.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "harness/harness.h"
 
@@ -101,6 +105,171 @@ TEST(RealTool, GoNormalizesTheChosenFileAsAsked) {
   app.Click(IDC_BUTTON1);
   WaitForToolRun();
   EXPECT_NEAR(PeakOf16BitFile(levelFile), 7981, 1);
+}
+
+// ---- normalize.exe on its own ----------------------------------------------
+
+// The tool's exit codes that these tests look for.
+constexpr DWORD kExitOutput = 5;
+constexpr DWORD kExitInterrupted = 9;
+constexpr DWORD kExitBusy = 10;
+
+struct ToolRun {
+  PROCESS_INFORMATION process{};
+  ToolRun(const std::string& args, DWORD flags) {
+    std::string command = "\"" + BinDir() + "normalize.exe\" " + args;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    EXPECT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, flags, nullptr, nullptr,
+                               &startup, &process))
+        << command;
+  }
+  ~ToolRun() {
+    if (!process.hProcess) return;
+    TerminateProcess(process.hProcess, 1);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+  }
+  ToolRun(const ToolRun&) = delete;
+  ToolRun& operator=(const ToolRun&) = delete;
+  DWORD ExitCode() {
+    EXPECT_EQ(WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0);
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    return code;
+  }
+};
+
+// Detached: no console of its own, which would also keep it open 4 s at the end.
+DWORD RunTool(const std::string& args) { return ToolRun(args, DETACHED_PROCESS).ExitCode(); }
+
+std::vector<std::string> Names(const std::string& folder) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA found{};
+  const HANDLE search = FindFirstFileA((folder + "*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    if (std::string(found.cFileName) != "." && std::string(found.cFileName) != "..") names.push_back(found.cFileName);
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// 128 MiB of 16-bit stereo (zeros but the first sample, 1000): long enough
+// to catch the tool in the middle of writing.
+std::string LargeWav(const std::string& folder) {
+  const std::string path = folder + "large.wav";
+  const std::uint32_t data_bytes = 128u << 20;
+  std::string wav = "RIFF";
+  PutLe(wav, 36 + data_bytes, 4);
+  wav += "WAVEfmt ";
+  PutLe(wav, 16, 4);
+  PutLe(wav, 1, 2);       // PCM
+  PutLe(wav, 2, 2);       // stereo
+  PutLe(wav, 44100, 4);
+  PutLe(wav, 176400, 4);
+  PutLe(wav, 4, 2);
+  PutLe(wav, 16, 2);
+  wav += "data";
+  PutLe(wav, data_bytes, 4);
+  PutLe(wav, 1000, 2);
+  WriteFile(path, wav);
+  const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  LARGE_INTEGER end{};
+  end.QuadPart = 44 + data_bytes;
+  EXPECT_TRUE(SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && SetEndOfFile(file));
+  CloseHandle(file);
+  return path;
+}
+
+int FirstSample(const std::string& path) {
+  const std::string head = ReadAll(path).substr(0, 46);
+  return head.size() < 46 ? -1 : static_cast<std::int16_t>(static_cast<unsigned char>(head[44]) | static_cast<unsigned char>(head[45]) << 8);
+}
+
+bool WaitForTemporary(const std::string& folder) {
+  return WaitUntil([&] {
+    for (const std::string& name : Names(folder)) {
+      if (name.find(".nrm-") != std::string::npos) return true;
+    }
+    return false;
+  }, Ms(20000));
+}
+
+TEST(RealTool, ReadOnlyAndBusyFilesAreLeftUntouched) {
+  const std::string folder = ScratchDir("tool");
+  const std::string protectedFile = folder + "protected.wav";
+  const std::string openFile = folder + "open elsewhere.wav";
+  WriteFile(protectedFile, SquareWave16(8192, 4410));
+  WriteFile(openFile, SquareWave16(8192, 4410));
+  const std::string original = ReadAll(protectedFile);
+
+  // The read-only attribute: refused, untouched, and still read-only.
+  ASSERT_TRUE(SetFileAttributesA(protectedFile.c_str(), FILE_ATTRIBUTE_READONLY));
+  EXPECT_EQ(RunTool("-a -6 \"" + protectedFile + "\""), kExitOutput);
+  EXPECT_EQ(ReadAll(protectedFile), original);
+  EXPECT_TRUE(GetFileAttributesA(protectedFile.c_str()) & FILE_ATTRIBUTE_READONLY);
+  SetFileAttributesA(protectedFile.c_str(), FILE_ATTRIBUTE_NORMAL);
+
+  // Open for writing in another program: the tool's share mode refuses it.
+  const HANDLE writer = CreateFileA(openFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(RunTool("-a -6 \"" + openFile + "\""), kExitBusy);
+  CloseHandle(writer);
+  EXPECT_EQ(ReadAll(openFile), original);
+  EXPECT_EQ(Names(folder), (std::vector<std::string>{"open elsewhere.wav", "protected.wav"}));
+
+  // A second run while the first works on the file: refused, and the first's
+  // result is the one that stays.
+  const std::string large = LargeWav(folder);
+  ToolRun first("-a -6 -b 16 \"" + large + "\"", DETACHED_PROCESS);
+  ASSERT_TRUE(WaitForTemporary(folder));
+  SuspendThread(first.process.hThread);
+  EXPECT_EQ(RunTool("-a -6 \"" + large + "\""), kExitBusy);
+  ResumeThread(first.process.hThread);
+  EXPECT_EQ(first.ExitCode(), 0u);
+  EXPECT_EQ(FirstSample(large), 501);
+  EXPECT_EQ(Names(folder).size(), 3u);
+}
+
+TEST(RealTool, InterruptedOrKilledRunsLeaveNoTemporary) {
+  const std::string folder = ScratchDir("tool");
+  const std::string large = LargeWav(folder);
+
+  // Ctrl-C in the tool's own console, as a user would press it. (Wine sends
+  // no Ctrl-Break and no close event this way; the handler treats them alike.)
+  {
+    ToolRun run("-a -6 -b 16 \"" + large + "\"", CREATE_NEW_CONSOLE);
+    ASSERT_TRUE(WaitForTemporary(folder));
+    FreeConsole();
+    ASSERT_TRUE(AttachConsole(run.process.dwProcessId)) << GetLastError();
+    SetConsoleCtrlHandler(nullptr, TRUE);  // the driver itself ignores it
+    EXPECT_TRUE(GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0)) << GetLastError();
+    EXPECT_EQ(run.ExitCode(), kExitInterrupted);
+    FreeConsole();
+    SetConsoleCtrlHandler(nullptr, FALSE);
+    EXPECT_EQ(Names(folder), std::vector<std::string>{"large.wav"});
+    EXPECT_EQ(FirstSample(large), 1000);
+  }
+
+  // Killed outright: its temporary stays, and the next run removes it.
+  {
+    ToolRun run("-a -6 -b 16 \"" + large + "\"", DETACHED_PROCESS);
+    ASSERT_TRUE(WaitForTemporary(folder));
+    TerminateProcess(run.process.hProcess, 1);
+    WaitForSingleObject(run.process.hProcess, 10000);
+  }
+  EXPECT_EQ(Names(folder).size(), 2u);
+  EXPECT_EQ(RunTool("-a -6 \"" + large + "\""), 0u);
+  EXPECT_EQ(Names(folder), std::vector<std::string>{"large.wav"});
+  EXPECT_EQ(FirstSample(large), 501);
 }
 
 }  // namespace
