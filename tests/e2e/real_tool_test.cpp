@@ -6,15 +6,10 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "harness/harness.h"
-
-#include <tlhelp32.h>
 
 namespace e2e {
 namespace {
@@ -42,41 +37,6 @@ std::string SquareWave16(int peak, int frames) {
   return wav + data;
 }
 
-// The largest sample magnitude of such a file, or -1 while it is not one.
-int PeakOf16BitFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  const auto data = bytes.find("data");
-  if (bytes.size() < 44 || data == std::string::npos) return -1;
-  int peak = 0;
-  for (std::size_t i = data + 8; i + 1 < bytes.size(); i += 2) {
-    const auto sample = static_cast<std::int16_t>(static_cast<unsigned char>(bytes[i]) |
-                                                  (static_cast<unsigned char>(bytes[i + 1]) << 8));
-    peak = std::max(peak, std::abs(static_cast<int>(sample)));
-  }
-  return peak;
-}
-
-bool ToolRunning() {
-  const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return false;
-  PROCESSENTRY32 entry{};
-  entry.dwSize = sizeof entry;
-  bool running = false;
-  for (BOOL more = Process32First(snapshot, &entry); more && !running; more = Process32Next(snapshot, &entry))
-    running = _stricmp(entry.szExeFile, "normalize.exe") == 0;
-  CloseHandle(snapshot);
-  return running;
-}
-
-// Reading the file while the tool works could hold it open just when the tool
-// replaces it (which it then refuses, keeping the original): wait for the tool
-// to start and to end, and only then look.
-void WaitForToolRun() {
-  EXPECT_TRUE(WaitUntil(ToolRunning, Ms(10000))) << "the tool did not start";
-  EXPECT_TRUE(WaitUntil([] { return !ToolRunning(); }, Ms(30000))) << "the tool did not end";
-}
-
 TEST(RealTool, GoNormalizesTheChosenFileAsAsked) {
   const std::string toolDir = ScratchDir("tool");
   CopyFileTo(BinDir() + "normalize.exe", toolDir + "normalize.exe");
@@ -95,7 +55,7 @@ TEST(RealTool, GoNormalizesTheChosenFileAsAsked) {
   ASSERT_EQ(app.WaitForCommandLine("-m 100 \"" + percentFile + "\""), "-m 100 \"" + percentFile + "\"");
   app.Click(IDC_BUTTON1);
   WaitForToolRun();
-  EXPECT_GE(PeakOf16BitFile(percentFile), 32766);
+  EXPECT_GE(PeakOf16BitWav(percentFile), 32766);
 
   // -a 6: about twice the amplitude (6 dB is a factor of 1.995).
   app.SendClick(IDC_RADIOBUTTON2);
@@ -104,7 +64,7 @@ TEST(RealTool, GoNormalizesTheChosenFileAsAsked) {
   ASSERT_EQ(app.WaitForCommandLine("-a 6 \"" + levelFile + "\""), "-a 6 \"" + levelFile + "\"");
   app.Click(IDC_BUTTON1);
   WaitForToolRun();
-  EXPECT_NEAR(PeakOf16BitFile(levelFile), 7981, 1);
+  EXPECT_NEAR(PeakOf16BitWav(levelFile), 7981, 1);
 }
 
 // ---- normalize.exe on its own ----------------------------------------------

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -825,6 +826,79 @@ std::vector<Launch> WaitForLaunches(std::size_t count, const std::string& dir, M
       },
       timeout);
   return seen;
+}
+
+// ---- Other programs and our tool's work -----------------------------------------
+
+namespace {
+
+std::vector<DWORD> ChildrenOf(DWORD parent) {
+  std::vector<DWORD> children;
+  Handle snap(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snap.valid()) return children;
+  PROCESSENTRY32 pe{};
+  pe.dwSize = sizeof pe;
+  for (BOOL ok = Process32First(snap.h, &pe); ok; ok = Process32Next(snap.h, &pe)) {
+    if (pe.th32ParentProcessID == parent && pe.th32ProcessID != parent) children.push_back(pe.th32ProcessID);
+  }
+  return children;
+}
+
+bool ProcessNamedRuns(const std::string& exeName) {
+  Handle snap(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snap.valid()) return false;
+  PROCESSENTRY32 pe{};
+  pe.dwSize = sizeof pe;
+  for (BOOL ok = Process32First(snap.h, &pe); ok; ok = Process32Next(snap.h, &pe)) {
+    if (IEquals(pe.szExeFile, exeName)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::optional<DWORD> RunAndWait(const std::string& commandLine, Ms timeout) {
+  const auto deadline = Clock::now() + timeout;
+  auto left = [&] {
+    const auto ms = std::chrono::duration_cast<Ms>(deadline - Clock::now()).count();
+    return static_cast<DWORD>(std::max<long long>(ms, 0));
+  };
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  std::string line = commandLine;
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr, nullptr, &si,
+                      &pi)) {
+    return std::nullopt;
+  }
+  Handle process(pi.hProcess), thread(pi.hThread);
+  // The children are looked up while the parent's handle keeps its id taken.
+  if (WaitForSingleObject(process.h, left()) != WAIT_OBJECT_0) return std::nullopt;
+  for (DWORD child : ChildrenOf(pi.dwProcessId)) {
+    Handle p(OpenProcess(SYNCHRONIZE, FALSE, child));
+    if (p.valid() && WaitForSingleObject(p.h, left()) != WAIT_OBJECT_0) return std::nullopt;
+  }
+  DWORD code = 0;
+  GetExitCodeProcess(process.h, &code);
+  return code;
+}
+
+void WaitForToolRun() {
+  EXPECT_TRUE(WaitUntil([] { return ProcessNamedRuns("normalize.exe"); }, Ms(10000))) << "the tool did not start";
+  EXPECT_TRUE(WaitUntil([] { return !ProcessNamedRuns("normalize.exe"); }, Ms(30000))) << "the tool did not end";
+}
+
+int PeakOf16BitWav(const std::string& path) {
+  const std::string bytes = ReadWholeFile(path);
+  const auto data = bytes.find("data", 12);
+  if (bytes.size() < 44 || bytes.compare(0, 4, "RIFF") != 0 || data == std::string::npos) return -1;
+  int peak = 0;
+  for (std::size_t i = data + 8; i + 1 < bytes.size(); i += 2) {
+    const auto sample = static_cast<std::int16_t>(static_cast<unsigned char>(bytes[i]) |
+                                                  (static_cast<unsigned char>(bytes[i + 1]) << 8));
+    peak = std::max(peak, std::abs(static_cast<int>(sample)));
+  }
+  return peak;
 }
 
 // ---- App ------------------------------------------------------------------------

@@ -161,6 +161,18 @@ void ClearLaunches(const std::string& dir = "");
 std::vector<Launch> WaitForLaunches(std::size_t count, const std::string& dir = "",
                                     Ms timeout = kTimeout);
 
+// ---- Other programs and our tool's work -------------------------------------
+
+// Runs `commandLine` detached and waits until it and the programs it started
+// have ended (an NSIS uninstaller hands its work to a copy of itself and ends
+// at once). Its exit code; nullopt when it did not start or end within `timeout`.
+std::optional<DWORD> RunAndWait(const std::string& commandLine, Ms timeout = Ms(60000));
+// Waits for a normalize.exe to start and then to end. Reading a file while the
+// tool replaces it could make the replacement fail: look only afterwards.
+void WaitForToolRun();
+// The largest sample magnitude of a 16-bit PCM WAV file, or -1 if it is none.
+int PeakOf16BitWav(const std::string& path);
+
 // ---- The program under test -----------------------------------------------
 
 struct StartOptions {

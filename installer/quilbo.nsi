@@ -1,0 +1,112 @@
+; The Windows installer: a per-machine install into the 32-bit Program Files,
+; a Start-menu shortcut, an entry in the installed programs and an uninstaller.
+; Built by scripts/package, which runs makensis in the staged program folder:
+;   makensis -NOCD -DVERSION=x.y.z -DOUTFILE=<setup.exe> -DICON=<quilbo.ico> quilbo.nsi
+Unicode true
+SetCompressor /SOLID lzma
+
+!include MUI2.nsh
+!include LogicLib.nsh
+
+!ifndef VERSION | OUTFILE | ICON
+  !error "VERSION, OUTFILE and ICON must be defined (see scripts/package)"
+!endif
+
+!define PUBLISHER "The Quilbo-FE project"
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Quilbo"
+; The program's own settings: the key the program's RemoveREGsettings removes,
+; and its parent, removed when nothing else is left below it.
+!define SETTINGS_KEY "Software\Quilbo\Brackenhollow"
+!define VENDOR_KEY "Software\Quilbo"
+
+Name "Quilbo ${VERSION}"
+OutFile "${OUTFILE}"
+InstallDir "$PROGRAMFILES\Quilbo"
+; A second install goes where the first one went.
+InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
+RequestExecutionLevel admin
+ShowInstDetails nevershow
+ShowUninstDetails nevershow
+
+VIProductVersion "${VERSION}.0"
+VIAddVersionKey "ProductName" "Quilbo"
+VIAddVersionKey "ProductVersion" "${VERSION}"
+VIAddVersionKey "FileVersion" "${VERSION}"
+VIAddVersionKey "FileDescription" "Quilbo ${VERSION} Setup"
+VIAddVersionKey "CompanyName" "${PUBLISHER}"
+VIAddVersionKey "LegalCopyright" "Copyright (c) 2026 ${PUBLISHER}, MIT License"
+
+!define MUI_ICON "${ICON}"
+!define MUI_UNICON "${ICON}"
+!define MUI_ABORTWARNING
+!insertmacro MUI_PAGE_LICENSE "LICENSE.txt"
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_INSTFILES
+!insertmacro MUI_PAGE_FINISH
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_INSTFILES
+!insertmacro MUI_LANGUAGE "English"
+
+; Per machine: the shortcut for all users, the registry in the 32-bit view the
+; 32-bit program reads.
+!macro PerMachine
+  SetShellVarContext all
+  SetRegView 32
+!macroend
+
+Function .onInit
+  !insertmacro PerMachine
+FunctionEnd
+
+Function un.onInit
+  !insertmacro PerMachine
+FunctionEnd
+
+Section "Quilbo"
+  SectionIn RO
+  SetOutPath "$INSTDIR"
+  File "Quilbo.exe"
+  File "normalize.exe"
+  File "README.txt"
+  File "LICENSE.txt"
+  File "demo.wav"
+  WriteUninstaller "$INSTDIR\uninstall.exe"
+  CreateShortcut "$SMPROGRAMS\Quilbo.lnk" "$INSTDIR\Quilbo.exe"
+
+  ; The program asks for its tool's folder only while none is stored: point it
+  ; at the tool installed beside it, unless the user already chose one.
+  ClearErrors
+  ReadRegStr $0 HKLM "${SETTINGS_KEY}" "NormDir"
+  ${If} ${Errors}
+  ${AndIf} $0 == ""
+    WriteRegStr HKLM "${SETTINGS_KEY}" "NormDir" "$INSTDIR\"
+  ${EndIf}
+
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "Quilbo"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\Quilbo.exe,0"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+  SectionGetSize 0 $0
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
+SectionEnd
+
+; Removes exactly what the installer and the program put on the machine; a
+; file the user saved in the folder keeps the folder.
+Section "Uninstall"
+  Delete "$INSTDIR\Quilbo.exe"
+  Delete "$INSTDIR\normalize.exe"
+  Delete "$INSTDIR\README.txt"
+  Delete "$INSTDIR\LICENSE.txt"
+  Delete "$INSTDIR\demo.wav"
+  Delete "$INSTDIR\uninstall.exe"
+  RMDir "$INSTDIR"
+  Delete "$SMPROGRAMS\Quilbo.lnk"
+  DeleteRegKey HKLM "${UNINSTALL_KEY}"
+  DeleteRegKey HKLM "${SETTINGS_KEY}"
+  DeleteRegKey /ifempty HKLM "${VENDOR_KEY}"
+SectionEnd
