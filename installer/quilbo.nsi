@@ -27,6 +27,7 @@ InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
 RequestExecutionLevel admin
 ShowInstDetails nevershow
 ShowUninstDetails nevershow
+BrandingText "Quilbo ${VERSION}"
 
 VIProductVersion "${VERSION}.0"
 VIAddVersionKey "ProductName" "Quilbo"
@@ -39,6 +40,7 @@ VIAddVersionKey "LegalCopyright" "Copyright (c) 2026 ${PUBLISHER}, MIT License"
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
 !define MUI_ABORTWARNING
+!define MUI_FINISHPAGE_TEXT "Quilbo ${VERSION} has been installed on your computer.$\r$\n$\r$\nStart it from the Start menu: Quilbo.$\r$\n$\r$\nClick Finish to close Setup."
 !insertmacro MUI_PAGE_LICENSE "LICENSE.txt"
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
