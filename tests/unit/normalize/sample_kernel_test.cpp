@@ -31,37 +31,41 @@ TEST(NormalizeSampleKernel, VectorAndScalarPathsRoundEvery16BitValueExactly) {
                           std::pow(10.0, 6 / 20.0), std::pow(10.0, 7 / 20.0), 1 / 0.25118864315095801, 1e6};
   for (const double gain : gains) {
     SCOPED_TRACE(gain);
-    // The whole table at once, out of place: almost all of it takes the vector path.
-    Result whole{std::vector<std::int16_t>(all.size()), {}, 0};
-    ApplyGain(format, reinterpret_cast<const std::byte*>(all.data()),
-              reinterpret_cast<std::byte*>(whole.samples.data()), all.size(), gain, whole.before, whole.clipped);
-    // In place, to check that writing over the input changes nothing.
-    Result in_place{all, {}, 0};
-    ApplyGain(format, reinterpret_cast<const std::byte*>(in_place.samples.data()),
-              reinterpret_cast<std::byte*>(in_place.samples.data()), all.size(), gain, in_place.before,
-              in_place.clipped);
-    // One sample at a time: always the scalar path.
+    // The exact product, rounded half to even and clamped: the reference.
+    std::vector<std::int16_t> expected(all.size());
+    std::uint64_t clamps = 0;
+    for (std::size_t i = 0; i < all.size(); ++i) {
+      const double exact = std::nearbyint(all[i] * gain);
+      clamps += exact < -32768 || exact > 32767;
+      expected[i] = static_cast<std::int16_t>(exact < -32768 ? -32768 : exact > 32767 ? 32767 : exact);
+    }
+    // The whole table at once, out of place and in place (writing over the
+    // input must change nothing), on each path: AVX2 where there is one, SSE2
+    // and scalar.
+    for (const SimdLevel simd : {SimdLevel::kBest, SimdLevel::kSse2, SimdLevel::kScalar}) {
+      SCOPED_TRACE(static_cast<int>(simd));
+      Result whole{std::vector<std::int16_t>(all.size()), {}, 0};
+      ApplyGain(format, reinterpret_cast<const std::byte*>(all.data()),
+                reinterpret_cast<std::byte*>(whole.samples.data()), all.size(), gain, whole.before, whole.clipped,
+                simd);
+      Result in_place{all, {}, 0};
+      ApplyGain(format, reinterpret_cast<const std::byte*>(in_place.samples.data()),
+                reinterpret_cast<std::byte*>(in_place.samples.data()), all.size(), gain, in_place.before,
+                in_place.clipped, simd);
+      for (const Result* result : {&whole, &in_place}) {
+        for (std::size_t i = 0; i < all.size(); ++i) ASSERT_EQ(result->samples[i], expected[i]) << all[i];
+        EXPECT_EQ(result->clipped, clamps);
+        EXPECT_EQ(result->before.min, -32768);
+        EXPECT_EQ(result->before.max, 32767);
+      }
+    }
+    // One sample at a time, the rest that no vector takes.
     Result single{all, {}, 0};
     for (std::int16_t& s : single.samples) {
       auto* p = reinterpret_cast<std::byte*>(&s);
       ApplyGain(format, p, p, 1, gain, single.before, single.clipped);
     }
-    ASSERT_EQ(whole.samples, single.samples);
-    ASSERT_EQ(in_place.samples, single.samples);
-    EXPECT_EQ(whole.clipped, single.clipped);
-    EXPECT_EQ(in_place.clipped, single.clipped);
-    EXPECT_EQ(whole.before.min, -32768);
-    EXPECT_EQ(whole.before.max, 32767);
-    EXPECT_EQ(single.before.min, -32768);
-    EXPECT_EQ(single.before.max, 32767);
-    // Against the exact product, rounded half to even and clamped.
-    std::uint64_t clamps = 0;
-    for (std::size_t i = 0; i < all.size(); ++i) {
-      const double exact = std::nearbyint(all[i] * gain);
-      clamps += exact < -32768 || exact > 32767;
-      const double clamped = exact < -32768 ? -32768 : exact > 32767 ? 32767 : exact;
-      ASSERT_EQ(single.samples[i], clamped) << all[i];
-    }
+    ASSERT_EQ(single.samples, expected);
     EXPECT_EQ(single.clipped, clamps);
   }
 }

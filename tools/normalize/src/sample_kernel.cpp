@@ -6,13 +6,19 @@
 #include <cstring>
 #include <limits>
 
-#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
-#include <emmintrin.h>
-#define NORMALIZE_SSE2 1
-#endif
+#include "s16_runs.h"
 
 namespace normalize {
 namespace {
+
+#ifdef NORMALIZE_AVX2
+// Four products at once where the processor can: the 16-bit loop is most of
+// the tool's own time.
+const bool kHaveAvx2 = __builtin_cpu_supports("avx2");
+#else
+constexpr bool kHaveAvx2 = false;
+std::size_t GainS16Avx2(const std::byte*, std::byte*, std::size_t, double, PeakTracker&, std::uint64_t&) { return 0; }
+#endif
 
 static_assert(std::endian::native == std::endian::little,
               "samples are read in place as little-endian values");
@@ -170,64 +176,32 @@ void GainIntegers(const std::byte* in, std::byte* out, std::size_t samples, cons
 // 16-bit samples, the most common kind, eight at a time, multiplied in double
 // as the scalar loop does: the conversion to integers rounds to nearest (ties
 // to even, the default mode) and the saturating pack clamps to 16 bits.
+struct Sse2Lanes {
+  using Gain = __m128d;
+  static Gain Broadcast(double factor) { return _mm_set1_pd(factor); }
 
-// The rounded products of the four 32-bit samples in `v`; `guard` keeps
-// products beyond the 32-bit range (gains of 2^16 and more) from converting to
-// the "integer indefinite" value instead of a clamped one.
-template <bool guard>
-__m128i RoundedProducts(__m128i v, __m128d gain) {
-  __m128d low = _mm_mul_pd(_mm_cvtepi32_pd(v), gain);
-  __m128d high = _mm_mul_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(v, _MM_SHUFFLE(1, 0, 3, 2))), gain);
-  if (guard) {
-    const __m128d lowest = _mm_set1_pd(-32769.0);
-    const __m128d highest = _mm_set1_pd(32769.0);
-    low = _mm_min_pd(_mm_max_pd(low, lowest), highest);
-    high = _mm_min_pd(_mm_max_pd(high, lowest), highest);
+  // The rounded products of the four 32-bit samples in `v`; `guard` keeps
+  // products beyond the 32-bit range (gains of 2^16 and more) from converting
+  // to the "integer indefinite" value instead of a clamped one.
+  template <bool guard>
+  static __m128i RoundedProducts(__m128i v, Gain gain) {
+    __m128d low = _mm_mul_pd(_mm_cvtepi32_pd(v), gain);
+    __m128d high = _mm_mul_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(v, _MM_SHUFFLE(1, 0, 3, 2))), gain);
+    if (guard) {
+      const __m128d lowest = _mm_set1_pd(-32769.0);
+      const __m128d highest = _mm_set1_pd(32769.0);
+      low = _mm_min_pd(_mm_max_pd(low, lowest), highest);
+      high = _mm_min_pd(_mm_max_pd(high, lowest), highest);
+    }
+    return _mm_unpacklo_epi64(_mm_cvtpd_epi32(low), _mm_cvtpd_epi32(high));
   }
-  // Adding the rounding constant leaves each rounded product, as a 32-bit
-  // two's complement integer, in the low half of its double.
-  const __m128d magic = _mm_set1_pd(kRoundingMagic);
-  low = _mm_add_pd(low, magic);
-  high = _mm_add_pd(high, magic);
-  return _mm_castps_si128(_mm_shuffle_ps(_mm_castpd_ps(low), _mm_castpd_ps(high), _MM_SHUFFLE(2, 0, 2, 0)));
-}
 
-// Eight samples from `in` to `out`; `clamps` counts (negated) the products
-// beyond the 16-bit range, where `count` is set.
-template <bool guard, bool count>
-void GainS16x8(const std::byte* in, std::byte* out, __m128d gain, __m128i& clamps) {
-  const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
-  const __m128i r0 = RoundedProducts<guard>(_mm_srai_epi32(_mm_unpacklo_epi16(s, s), 16), gain);
-  const __m128i r1 = RoundedProducts<guard>(_mm_srai_epi32(_mm_unpackhi_epi16(s, s), 16), gain);
-  if (count) {
-    const __m128i lowest = _mm_set1_epi32(-32768);
-    const __m128i highest = _mm_set1_epi32(32767);
-    clamps = _mm_add_epi32(clamps, _mm_or_si128(_mm_cmpgt_epi32(r0, highest), _mm_cmplt_epi32(r0, lowest)));
-    clamps = _mm_add_epi32(clamps, _mm_or_si128(_mm_cmpgt_epi32(r1, highest), _mm_cmplt_epi32(r1, lowest)));
+  template <bool guard>
+  static void Rounded8(__m128i s, Gain gain, __m128i& r0, __m128i& r1) {
+    r0 = RoundedProducts<guard>(_mm_srai_epi32(_mm_unpacklo_epi16(s, s), 16), gain);
+    r1 = RoundedProducts<guard>(_mm_srai_epi32(_mm_unpackhi_epi16(s, s), 16), gain);
   }
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_packs_epi32(r0, r1));
-}
-
-template <typename Reduce>
-std::int16_t Horizontal(__m128i v, Reduce reduce) {
-  v = reduce(v, _mm_shuffle_epi32(v, _MM_SHUFFLE(1, 0, 3, 2)));
-  v = reduce(v, _mm_shuffle_epi32(v, _MM_SHUFFLE(2, 3, 0, 1)));
-  v = reduce(v, _mm_shufflelo_epi16(v, _MM_SHUFFLE(2, 3, 0, 1)));
-  return static_cast<std::int16_t>(_mm_cvtsi128_si32(v));
-}
-
-// The extremes of `samples` (a multiple of 8) 16-bit samples.
-void ExtremesS16(const std::byte* in, std::size_t samples, std::int16_t& low, std::int16_t& high) {
-  __m128i lows = _mm_set1_epi16(low);
-  __m128i highs = _mm_set1_epi16(high);
-  for (std::size_t j = 0; j < samples; j += 8) {
-    const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 2 * j));
-    lows = _mm_min_epi16(lows, s);
-    highs = _mm_max_epi16(highs, s);
-  }
-  low = Horizontal(lows, [](__m128i a, __m128i b) { return _mm_min_epi16(a, b); });
-  high = Horizontal(highs, [](__m128i a, __m128i b) { return _mm_max_epi16(a, b); });
-}
+};
 
 // Returns how many samples it did.
 std::size_t ScanS16Sse2(const std::byte* data, std::size_t samples, PeakTracker& peak) {
@@ -237,47 +211,6 @@ std::size_t ScanS16Sse2(const std::byte* data, std::size_t samples, PeakTracker&
   ExtremesS16(data, whole, low, high);
   peak.min = low;
   peak.max = high;
-  return whole;
-}
-
-// Works in runs small enough to stay in the first-level cache: the run's
-// extremes first, and when their products, rounded just as the samples' are,
-// lie in range, so do all of the run's (the product and the rounding are
-// monotonic), and the run takes the loop that neither guards nor counts.
-// Returns how many samples it did.
-std::size_t GainS16Sse2(const std::byte* in, std::byte* out, std::size_t samples, double factor,
-                        PeakTracker& before, std::uint64_t& clipped) {
-  constexpr std::size_t kRun = 2048;
-  const __m128d gain = _mm_set1_pd(factor);
-  const bool needs_guard = !(std::fabs(factor) < 65536.0);
-  std::int16_t low = static_cast<std::int16_t>(before.min);
-  std::int16_t high = static_cast<std::int16_t>(before.max);
-  __m128i clamps = _mm_setzero_si128();
-  const std::size_t whole = samples - samples % 8;
-  for (std::size_t i = 0; i < whole;) {
-    const std::size_t end = std::min(whole, i + kRun);
-    std::int16_t lo = 32767;
-    std::int16_t hi = -32768;
-    ExtremesS16(in + 2 * i, end - i, lo, hi);
-    low = std::min(low, lo);
-    high = std::max(high, hi);
-    alignas(16) std::int32_t ends[4];
-    _mm_store_si128(reinterpret_cast<__m128i*>(ends),
-                    RoundedProducts<true>(_mm_set_epi32(0, 0, hi, lo), gain));
-    const bool in_range = ends[0] >= -32768 && ends[0] <= 32767 && ends[1] >= -32768 && ends[1] <= 32767;
-    if (in_range && !needs_guard) {
-      for (; i < end; i += 8) GainS16x8<false, false>(in + 2 * i, out + 2 * i, gain, clamps);
-    } else if (needs_guard) {
-      for (; i < end; i += 8) GainS16x8<true, true>(in + 2 * i, out + 2 * i, gain, clamps);
-    } else {
-      for (; i < end; i += 8) GainS16x8<false, true>(in + 2 * i, out + 2 * i, gain, clamps);
-    }
-  }
-  alignas(16) std::int32_t counts[4];
-  _mm_store_si128(reinterpret_cast<__m128i*>(counts), clamps);
-  before.min = low;
-  before.max = high;
-  for (std::int32_t count : counts) clipped += static_cast<std::uint32_t>(-count);
   return whole;
 }
 #endif
@@ -354,15 +287,17 @@ void ScanPeak(const SampleFormat& format, const std::byte* data, std::size_t sam
 }
 
 void ApplyGain(const SampleFormat& format, const std::byte* in, std::byte* out, std::size_t samples,
-               double gain, PeakTracker& before, std::uint64_t& clipped) {
+               double gain, PeakTracker& before, std::uint64_t& clipped, SimdLevel simd) {
   switch (format.encoding) {
     case SampleEncoding::kUnsigned8:
       return GainIntegers<U8>(in, out, samples, MakeIntegerGain(format, gain), before, clipped);
     case SampleEncoding::kSigned16: {
       const IntegerGain k = MakeIntegerGain(format, gain);
 #ifdef NORMALIZE_SSE2
-      if (k.quantum == 1) {
-        const std::size_t done = GainS16Sse2(in, out, samples, gain, before, clipped);
+      if (k.quantum == 1 && simd != SimdLevel::kScalar) {
+        const std::size_t done = kHaveAvx2 && simd == SimdLevel::kBest
+                                     ? GainS16Avx2(in, out, samples, gain, before, clipped)
+                                     : GainS16Runs<Sse2Lanes>(in, out, samples, gain, before, clipped);
         in += 2 * done;
         out += 2 * done;
         samples -= done;

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "simd_level.h"
 #include "wav_format.h"
 
 namespace normalize {
@@ -37,8 +38,9 @@ void ScanPeak(const SampleFormat& format, const std::byte* data, std::size_t sam
 // and clamped to their valid range (each clamp counted in `clipped`); floats
 // are scaled, except that NaN and infinities are kept as they are and a finite
 // product beyond the type's range is clamped to its largest value (and
-// counted). `before` tracks the input's extremes on the way.
+// counted). `before` tracks the input's extremes on the way. Every `simd`
+// level gives the same result.
 void ApplyGain(const SampleFormat& format, const std::byte* in, std::byte* out, std::size_t samples,
-               double gain, PeakTracker& before, std::uint64_t& clipped);
+               double gain, PeakTracker& before, std::uint64_t& clipped, SimdLevel simd = SimdLevel::kBest);
 
 }  // namespace normalize
