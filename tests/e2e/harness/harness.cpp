@@ -188,6 +188,15 @@ bool WaitUntil(const std::function<bool()>& done, Ms timeout) {
   }
 }
 
+bool Stays(const std::function<bool()>& holds, Ms duration) {
+  const auto end = Clock::now() + duration;
+  do {
+    if (!holds()) return false;
+    ::Sleep(20);
+  } while (Clock::now() < end);
+  return holds();
+}
+
 void Sleep(Ms duration) { ::Sleep(static_cast<DWORD>(duration.count())); }
 
 // ---- Paths -----------------------------------------------------------------

@@ -27,6 +27,8 @@ inline constexpr Ms kTimeout{5000};  // default for every wait
 // Polls `done` every ~50 ms until it returns true or `timeout` passes.
 // Returns the last result of `done`.
 bool WaitUntil(const std::function<bool()>& done, Ms timeout = kTimeout);
+// Polls `holds` every ~20 ms for `duration`: false as soon as it does not hold.
+bool Stays(const std::function<bool()>& holds, Ms duration);
 void Sleep(Ms duration);
 
 // ---- Paths -----------------------------------------------------------------
