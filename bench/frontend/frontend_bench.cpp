@@ -219,6 +219,48 @@ IdleCost MeasureIdle(const Kind& kind, int spanSeconds) {
   return cost;
 }
 
+struct Repeat {
+  double firstMs;     // from the press to the first step
+  double intervalMs;  // median between the steps that follow
+  int steps;          // while held for 1.5 s
+};
+
+// The held arrow button: the lower arrow of the buffer-size field pressed for
+// 1.5 s (real input), its text read every millisecond.
+Repeat MeasureRepeat(const Kind& kind) {
+  Program program(kind.exe);
+  const HWND hwnd = WaitForFirstIdle(program, kind);
+  Sleep(500);
+  const HWND field = GetDlgItem(hwnd, IDC_SPINEDIT5);
+  const HWND buttons = FindWindowExA(field, nullptr, QUILBO_RANGE_FIELD_BUTTONS_CLASS, nullptr);
+  if (!buttons) throw std::runtime_error("no arrow buttons in the buffer-size field");
+  RECT r{};
+  GetWindowRect(buttons, &r);
+  MoveMouseTo((r.left + r.right) / 2, r.bottom - (r.bottom - r.top) / 4);
+  Sleep(200);
+  std::optional<std::string> last = RemoteText(field);
+  INPUT press{};
+  press.type = INPUT_MOUSE;
+  press.mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+  SendInput(1, &press, sizeof press);
+  const double start = Seconds();
+  std::vector<double> changes;
+  while (Seconds() - start < 1.5) {
+    const std::optional<std::string> now = RemoteText(field);
+    if (now != last) {
+      changes.push_back((Seconds() - start) * 1e3);
+      last = now;
+    }
+    Sleep(1);
+  }
+  press.mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  SendInput(1, &press, sizeof press);
+  MoveMouseTo(2, 2);
+  std::vector<double> intervals;
+  for (std::size_t i = 1; i < changes.size(); ++i) intervals.push_back(changes[i] - changes[i - 1]);
+  return {changes.empty() ? NAN : changes.front(), Median(intervals), static_cast<int>(changes.size())};
+}
+
 int Run(int argc, char** argv) {
   if (argc < 3) {
     std::fprintf(stderr, "usage: %s QUILBO_EXE EMPTY_EXE [PAIRS] [IDLE_SECONDS] [VARIANT_EXE...]\n", argv[0]);
@@ -240,7 +282,11 @@ int Run(int argc, char** argv) {
   std::vector<Kind> kinds = {empty, quilbo};
   for (int i = 5; i < argc; ++i) {
     std::string exe = argv[i];
-    kinds.push_back({"", exe, kEmptyClass, 0, kEmptyIdle});
+    // A variant of the front end itself is watched as the front end is.
+    if (exe.find("bench_quilbo") != std::string::npos)
+      kinds.push_back({"", exe, QUILBO_FORM1_CLASS, IDC_EDIT2, kComposed});
+    else
+      kinds.push_back({"", exe, kEmptyClass, 0, kEmptyIdle});
   }
   std::vector<std::string> names = {"empty", "quilbo"};
   for (std::size_t k = 2; k < kinds.size(); ++k) {
@@ -248,9 +294,14 @@ int Run(int argc, char** argv) {
     names.push_back(base.substr(0, base.find('.')));
   }
   const std::size_t n = kinds.size();
+  // Off every window: a pointer over a control would have the front end load
+  // its tooltips during start-up.
+  MoveMouseTo(2, 2);
   // One of each first, unmeasured: the files are then in the cache for all.
   for (const Kind& kind : kinds) MeasureStartUp(kind);
   std::vector<std::vector<double>> time(n), ws(n), pf(n), timeRatio(n), wsRatio(n), pfRatio(n);
+  // The front end against each of the others, also per round.
+  std::vector<std::vector<double>> quilboTimeRatio(n), quilboWsRatio(n);
   std::fprintf(stderr, "round  program  ms  peakWS KiB  peakPagefile KiB\n");
   for (int i = 0; i < pairs; ++i) {
     std::vector<StartUp> runs(n);
@@ -266,6 +317,8 @@ int Run(int argc, char** argv) {
       timeRatio[k].push_back(runs[k].seconds / runs[0].seconds);
       wsRatio[k].push_back(runs[k].peakWorkingSet / runs[0].peakWorkingSet);
       pfRatio[k].push_back(runs[k].peakPagefile / runs[0].peakPagefile);
+      quilboTimeRatio[k].push_back(runs[1].seconds / runs[k].seconds);
+      quilboWsRatio[k].push_back(runs[1].peakWorkingSet / runs[k].peakWorkingSet);
       std::fprintf(stderr, "%5d  %-24s %7.1f  %10.0f  %16.0f\n", i + 1, names[k].c_str(), time[k].back(),
                    ws[k].back(), pf[k].back());
     }
@@ -276,11 +329,20 @@ int Run(int argc, char** argv) {
     Figure((p + "ms").c_str(), Median(time[k]), "ms");
     Figure((p + "peak_ws").c_str(), Median(ws[k]), "KiB");
     Figure((p + "peak_pagefile").c_str(), Median(pf[k]), "KiB");
+    if (k != 1) {
+      Figure(("startup.quilbo.over_" + names[k] + ".time_ratio").c_str(), Median(quilboTimeRatio[k]), "x");
+      Figure(("startup.quilbo.over_" + names[k] + ".peak_ws_ratio").c_str(), Median(quilboWsRatio[k]), "x");
+    }
     if (k == 0) continue;
     Figure((p + "time_ratio").c_str(), Median(timeRatio[k]), "x");
     Figure((p + "peak_ws_ratio").c_str(), Median(wsRatio[k]), "x");
     Figure((p + "peak_pagefile_ratio").c_str(), Median(pfRatio[k]), "x");
   }
+
+  const Repeat repeat = MeasureRepeat(quilbo);
+  Figure("repeat.first_ms", repeat.firstMs, "ms");
+  Figure("repeat.interval_ms", repeat.intervalMs, "ms");
+  Figure("repeat.steps", repeat.steps, "steps");
 
   const IdleCost quilboIdle = MeasureIdle(quilbo, idleSeconds);
   const IdleCost emptyIdle = MeasureIdle(empty, idleSeconds);

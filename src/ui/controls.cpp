@@ -5,9 +5,6 @@
 #include <stdexcept>
 #include <vector>
 
-#include "ui/control_ids.h"
-#include "ui/device_context.h"
-#include "ui/window.h"
 
 namespace quilbo {
 
@@ -191,54 +188,6 @@ void TRichEdit::CentreAll() {
 
 void TGroupBox::Create(HWND parent, int id, const char* caption, Bounds bounds, HFONT font) {
   CreateControl(parent, id, "BUTTON", caption, BS_GROUPBOX, 0, bounds, font);
-}
-
-namespace {
-
-// The size grip in the bar's bottom-right corner, the size of a scroll bar's corner.
-RECT GripRect(HWND bar) {
-  RECT area;
-  GetClientRect(bar, &area);
-  area.left = area.right - GetSystemMetrics(SM_CXVSCROLL);
-  area.top = area.bottom - GetSystemMetrics(SM_CYHSCROLL);
-  return area;
-}
-
-LRESULT CALLBACK StatusBarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_PAINT: {
-      const PaintSession paint(hwnd);
-      RECT grip = GripRect(hwnd);
-      DrawFrameControl(paint.Dc(), &grip, DFC_SCROLL, DFCS_SCROLLSIZEGRIP);
-      return 0;
-    }
-    case WM_NCHITTEST: {
-      // Over the grip the form answers, as the corner of its sizing border.
-      POINT point{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
-      ScreenToClient(hwnd, &point);
-      const RECT grip = GripRect(hwnd);
-      if (PtInRect(&grip, point)) return HTTRANSPARENT;
-      return HTCLIENT;
-    }
-    default:
-      return DefWindowProcA(hwnd, message, wParam, lParam);
-  }
-}
-
-}  // namespace
-
-void TStatusBar::Create(HWND parent, int id, Bounds bounds) {
-  WNDCLASSEXA windowClass{};
-  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  windowClass.lpszClassName = QUILBO_STATUS_BAR_CLASS;
-  RegisterWindowClass(windowClass, &StatusBarProc);
-  CreateControl(parent, id, QUILBO_STATUS_BAR_CLASS, "", 0, 0, bounds, nullptr);
-}
-
-bool TStatusBar::OnGrip(POINT screenPoint) const {
-  ScreenToClient(hwnd_, &screenPoint);
-  const RECT grip = GripRect(hwnd_);
-  return PtInRect(&grip, screenPoint) != FALSE;
 }
 
 }  // namespace quilbo

@@ -123,13 +123,4 @@ class TGroupBox : public TControl {
   void Create(HWND parent, int id, const char* caption, Bounds bounds, HFONT font);
 };
 
-// A status bar without panels or text, with a size grip, drawn by itself: the
-// window never writes to it, so it needs nothing of the common controls.
-class TStatusBar : public TControl {
- public:
-  void Create(HWND parent, int id, Bounds bounds);
-  // The point, in screen coordinates, is on the size grip.
-  bool OnGrip(POINT screenPoint) const;
-};
-
 }  // namespace quilbo

@@ -12,6 +12,8 @@
 #include "ui/form.h"
 #include "ui/open_dialog.h"
 #include "ui/range_field.h"
+#include "ui/status_bar.h"
+#include "ui/tooltip.h"
 
 namespace quilbo {
 
