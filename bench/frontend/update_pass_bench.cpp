@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "app/application.h"
+#include "ui/application.h"
 #include "options/option_set.h"
 #include "ui/about_form.h"
 #include "ui/main_form.h"
@@ -118,7 +118,7 @@ int RunStartUpPhases(const char* path) {
   note("show_appwindow");
   ShowWindow(form1.Handle(), SW_SHOWNORMAL);
   note("show_form1");
-  while (!Application.Terminated()) Application.HandleMessage();
+  while (!Application.Terminated()) Application.RunLoopOnce();
   return 0;
 }
 

@@ -1,13 +1,18 @@
-// Start-up and shut-down of the program.
+// Start-up and shut-down of the program, and where its errors are shown.
 #include <windows.h>
 
-#include "app/application.h"
+#include <string>
+
 #include "ui/about_form.h"
+#include "ui/application.h"
 #include "ui/main_form.h"
+#include "win/window.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showCommand) {
   using quilbo::Application;
-  try {
+  quilbo::SetErrorDisplay([](const std::string& message) { Application.ShowErrorMessage(message); });
+  int exitCode = 1;  // start-up itself failed (a window could not be made): shown, and the end
+  quilbo::Guarded([&] {
     // Hints on for every form, before any form exists.
     Application.ShowHint = true;
     Application.Initialize();
@@ -18,10 +23,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showCommand) {
     form1.Create(&form2);
     form2.Create();
     Application.Run(showCommand);
-  } catch (const std::exception& error) {
-    // Start-up itself failed (a window could not be made): say so and end.
-    Application.ShowException(error);
-    return 1;
-  }
-  return 0;
+    exitCode = 0;
+  });
+  return exitCode;
 }

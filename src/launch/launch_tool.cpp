@@ -4,8 +4,8 @@
 
 #include <stdexcept>
 
-#include "app/com_apartment.h"
-#include "app/system_function.h"
+#include "win/com_apartment.h"
+#include "win/library.h"
 #include "launch/launch_arguments.h"
 #include "launch/tool_dir.h"
 

@@ -6,8 +6,8 @@
 #include <memory>
 #include <stdexcept>
 
-#include "app/com_apartment.h"
-#include "app/system_function.h"
+#include "win/com_apartment.h"
+#include "win/library.h"
 
 namespace quilbo {
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/application.h"
+#include "ui/application.h"
 #include "ui/box_placement.h"
 #include "ui/control_ids.h"
 
@@ -28,15 +28,6 @@ constexpr char kText[] =
     "Thanks 2 Torvin for Bug report!";
 
 }  // namespace
-
-TLibrary::~TLibrary() {
-  if (module_) FreeLibrary(module_);
-}
-
-void TLibrary::Load(const char* name) {
-  module_ = LoadLibraryA(name);
-  if (!module_) throw std::runtime_error(std::string("Cannot load ") + name);
-}
 
 TForm2::~TForm2() { DestroyHandle(); }
 
@@ -104,7 +95,7 @@ int TForm2::ShowModal() {
       modalResult_ = mrCancel;
       break;
     }
-    Application.HandleMessage();
+    Application.RunLoopOnce();
   }
   return modalResult_;
 }

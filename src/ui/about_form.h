@@ -5,21 +5,9 @@
 
 #include "ui/controls.h"
 #include "ui/form.h"
+#include "win/library.h"
 
 namespace quilbo {
-
-// A DLL loaded for as long as its owner lives.
-class TLibrary {
- public:
-  TLibrary() = default;
-  TLibrary(const TLibrary&) = delete;
-  TLibrary& operator=(const TLibrary&) = delete;
-  ~TLibrary();
-  void Load(const char* name);
-
- private:
-  HMODULE module_ = nullptr;
-};
 
 class TForm2 : public TForm {
  public:

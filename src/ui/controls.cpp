@@ -8,22 +8,6 @@
 
 namespace quilbo {
 
-TFont::~TFont() {
-  if (font_) DeleteObject(font_);
-}
-
-void TFont::CreateIndirect(const LOGFONTA& font) {
-  font_ = CreateFontIndirectA(&font);
-  if (!font_) throw std::runtime_error(std::string("Cannot create the font ") + font.lfFaceName);
-}
-
-void TFont::Create(const char* face, int height) {
-  font_ = CreateFontA(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                      OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                      DEFAULT_PITCH | FF_DONTCARE, face);
-  if (!font_) throw std::runtime_error(std::string("Cannot create the font ") + face);
-}
-
 TControl::~TControl() {
   if (hwnd_ && IsWindow(hwnd_)) DestroyWindow(hwnd_);
 }
@@ -70,16 +54,14 @@ namespace {
 
 // A copy of the bitmap resource with every pixel of its bottom-left colour
 // turned into the button face, so the picture sits on the button as if cut out.
-HBITMAP LoadCutOutPicture(int bitmapId) {
-  const HBITMAP loaded = static_cast<HBITMAP>(
+TGdiObject<HBITMAP> LoadCutOutPicture(int bitmapId) {
+  TGdiObject<HBITMAP> loaded(static_cast<HBITMAP>(
       LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(bitmapId), IMAGE_BITMAP, 0, 0,
-                 LR_CREATEDIBSECTION));
-  if (!loaded) throw std::runtime_error("Cannot load the folder picture");
+                 LR_CREATEDIBSECTION)));
+  if (!loaded.Get()) throw std::runtime_error("Cannot load the folder picture");
   DIBSECTION dib{};
-  if (GetObjectA(loaded, sizeof dib, &dib) != sizeof dib || dib.dsBm.bmBitsPixel != 24) {
-    DeleteObject(loaded);
+  if (GetObjectA(loaded.Get(), sizeof dib, &dib) != sizeof dib || dib.dsBm.bmBitsPixel != 24)
     throw std::runtime_error("The folder picture is not a 24-bit bitmap");
-  }
   auto* const bits = static_cast<unsigned char*>(dib.dsBm.bmBits);
   const int stride = dib.dsBm.bmWidthBytes;
   const int height = dib.dsBm.bmHeight;
@@ -104,16 +86,16 @@ HBITMAP LoadCutOutPicture(int bitmapId) {
 }  // namespace
 
 TPictureButton::~TPictureButton() {
+  // The button first: it shows the picture until it goes.
   if (hwnd_ && IsWindow(hwnd_)) DestroyWindow(hwnd_);
   hwnd_ = nullptr;
-  if (picture_) DeleteObject(picture_);
 }
 
 void TPictureButton::Create(HWND parent, int id, int bitmapId, Bounds bounds) {
   picture_ = LoadCutOutPicture(bitmapId);
   CreateControl(parent, id, "BUTTON", "", WS_TABSTOP | BS_PUSHBUTTON | BS_BITMAP, 0, bounds,
                 nullptr);
-  SendMessageA(hwnd_, BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture_));
+  SendMessageA(hwnd_, BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture_.Get()));
 }
 
 void TPictureButton::Notify(WORD code) {
@@ -137,9 +119,11 @@ void TCheckBox::Notify(WORD code) {
 }
 
 void TRadioButton::Create(HWND parent, int id, const char* caption, Bounds bounds, HFONT font,
-                          bool group) {
+                          bool group, bool checked) {
   CreateControl(parent, id, "BUTTON", caption,
-                BS_RADIOBUTTON | BS_NOTIFY | (group ? WS_GROUP : 0), 0, bounds, font);
+                BS_RADIOBUTTON | BS_NOTIFY | (group ? WS_GROUP : 0) | (checked ? WS_TABSTOP : 0), 0,
+                bounds, font);
+  if (checked) SendMessageA(hwnd_, BM_SETCHECK, BST_CHECKED, 0);
 }
 
 bool TRadioButton::Checked() const {
@@ -152,9 +136,7 @@ void TRadioButton::SetChecked(bool checked) {
   LONG_PTR style = GetWindowLongPtrA(hwnd_, GWL_STYLE);
   style = checked ? (style | WS_TABSTOP) : (style & ~static_cast<LONG_PTR>(WS_TABSTOP));
   SetWindowLongPtrA(hwnd_, GWL_STYLE, style);
-  if (!checked) return;
-  if (OnSelect) OnSelect();
-  if (OnClick) OnClick();
+  if (checked && OnClick) OnClick();
 }
 
 void TRadioButton::Notify(WORD code) {

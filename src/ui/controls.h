@@ -8,26 +8,13 @@
 #include <string>
 #include <utility>
 
+#include "win/gdi.h"
+
 namespace quilbo {
 
 // Left, top, width, height in the parent's client coordinates.
 struct Bounds {
   int left, top, width, height;
-};
-
-// A font the window owns for its whole life.
-class TFont {
- public:
-  TFont() = default;
-  TFont(const TFont&) = delete;
-  TFont& operator=(const TFont&) = delete;
-  ~TFont();
-  void Create(const char* face, int height);
-  void CreateIndirect(const LOGFONTA& font);
-  HFONT Handle() const { return font_; }
-
- private:
-  HFONT font_ = nullptr;
 };
 
 class TControl {
@@ -78,7 +65,7 @@ class TPictureButton : public TControl {
   std::function<void()> OnClick;
 
  private:
-  HBITMAP picture_ = nullptr;
+  TGdiObject<HBITMAP> picture_;  // freed after the button
 };
 
 // Ticked state changes only through SetChecked, which runs OnClick on every change.
@@ -91,16 +78,17 @@ class TCheckBox : public TControl {
   std::function<void()> OnClick;
 };
 
-// Becoming selected runs OnSelect (which deselects the others of the window)
-// and then OnClick; deselecting runs nothing. Only a selected one is a tab stop.
+// Becoming selected runs OnClick (whose handler deselects the others of the
+// window); deselecting runs nothing. Only a selected one is a tab stop.
 // Receiving the focus selects it, so the arrow keys move the selection.
 class TRadioButton : public TControl {
  public:
-  void Create(HWND parent, int id, const char* caption, Bounds bounds, HFONT font, bool group);
+  // `group`: the first of a group; `checked`: selected from the start, with no OnClick.
+  void Create(HWND parent, int id, const char* caption, Bounds bounds, HFONT font, bool group,
+              bool checked = false);
   bool Checked() const;
   void SetChecked(bool checked);
   void Notify(WORD code) override;
-  std::function<void()> OnSelect;
   std::function<void()> OnClick;
 };
 

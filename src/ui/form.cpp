@@ -1,6 +1,6 @@
 #include "ui/form.h"
 
-#include "app/application.h"
+#include "ui/application.h"
 
 namespace quilbo {
 namespace {

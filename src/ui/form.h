@@ -6,7 +6,7 @@
 #include <windows.h>
 
 #include "ui/tooltip.h"
-#include "ui/window.h"
+#include "win/window.h"
 
 namespace quilbo {
 

@@ -3,8 +3,8 @@
 #include <initializer_list>
 #include <stdexcept>
 
-#include "app/app_text.h"
-#include "app/application.h"
+#include "ui/app_text.h"
+#include "ui/application.h"
 #include "launch/launch_tool.h"
 #include "options/number_check.h"
 #include "settings/choose_folder.h"
@@ -47,32 +47,28 @@ void TForm1::Create(TForm2* aboutBox) {
   // 8 point at 96 dpi: a character height of 11 pixels.
   Font.Create("MS Sans Serif", -11);
 
-  const HMENU menu = LoadMenuA(instance, MAKEINTRESOURCEA(IDM_MAINMENU));
+  TMenu menu(LoadMenuA(instance, MAKEINTRESOURCEA(IDM_MAINMENU)));
   // Owned by the application window, which carries the task-bar button.
   if (!CreateWindowExA(0, QUILBO_FORM1_CLASS, kTitle, WS_OVERLAPPEDWINDOW | WS_CLIPSIBLINGS, 0, 0,
-                       kWidth, kHeight, Application.Handle(), menu, instance, this)) {
-    DestroyMenu(menu);
+                       kWidth, kHeight, Application.Handle(), menu.Get(), instance, this))
     throw std::runtime_error("Cannot create the main window");
-  }
+  menu.Release();  // the window's now
   CreateControls();
   // An error ends the creation handler, not the start-up.
-  try {
+  Guarded([this] {
     FormCreate();
     CloseIfAskedDuringBrowser();
-  } catch (const std::exception& error) {
-    ShowException(error);
-  } catch (...) {
-    ShowUnknownException();
-  }
+  });
 }
 
 void TForm1::CreateControls() {
   const HFONT font = Font.Handle();
   // Created in tab order, which is also the order Tab follows. The group frames
   // come after everything inside them, so they lie behind.
-  RadioButton1.Create(hwnd_, IDC_RADIOBUTTON1, "-l <Ratio>", {18, 18, 65, 17}, font, true);
-  RadioButton2.Create(hwnd_, IDC_RADIOBUTTON2, "-a <level>", {18, 43, 65, 17}, font, false);
-  RadioButton3.Create(hwnd_, IDC_RADIOBUTTON3, "-m <percent>", {18, 68, 81, 17}, font, false);
+  RadioButton1.Create(hwnd_, IDC_RADIOBUTTON1, "-l <Ratio>", {18, 18, 65, 17}, font, /*group=*/true,
+                      /*checked=*/true);
+  RadioButton2.Create(hwnd_, IDC_RADIOBUTTON2, "-a <level>", {18, 43, 65, 17}, font, /*group=*/false);
+  RadioButton3.Create(hwnd_, IDC_RADIOBUTTON3, "-m <percent>", {18, 68, 81, 17}, font, /*group=*/false);
   // Starts a new group, so the arrow keys stay among the three radio buttons.
   SpinEdit1.Create(hwnd_, IDC_SPINEDIT1, {171, 15, 45, 22}, font, /*group=*/true);
   SpinEdit2.Create(hwnd_, IDC_SPINEDIT2, {171, 40, 45, 22}, font);
@@ -97,9 +93,6 @@ void TForm1::CreateControls() {
   StatusBar1.Create(hwnd_, IDC_STATUSBAR1, {0, 207, 640, 20});
 
   // The design state, set before any handler is attached.
-  SendMessageA(RadioButton1.Handle(), BM_SETCHECK, BST_CHECKED, 0);
-  SetWindowLongPtrA(RadioButton1.Handle(), GWL_STYLE,
-                    GetWindowLongPtrA(RadioButton1.Handle(), GWL_STYLE) | WS_TABSTOP);
   CheckBox2.SetEnabled(false);
   Button1.SetEnabled(false);
   Button2.SetEnabled(false);
@@ -124,9 +117,6 @@ void TForm1::CreateControls() {
   ToolTip1.SetActive(Application.ShowHint);
   toolTip_ = &ToolTip1;
 
-  RadioButton1.OnSelect = [this] { SelectOnly(RadioButton1); };
-  RadioButton2.OnSelect = [this] { SelectOnly(RadioButton2); };
-  RadioButton3.OnSelect = [this] { SelectOnly(RadioButton3); };
   RadioButton1.OnClick = [this] { RadioButton1Click(); };
   RadioButton2.OnClick = [this] { RadioButton2Click(); };
   RadioButton3.OnClick = [this] { RadioButton3Click(); };
@@ -209,20 +199,11 @@ void TForm1::SelectOnly(const TRadioButton& selected) {
     if (button != &selected) button->SetChecked(false);
 }
 
-void TForm1::RadioButton1Click() {
-  RadioButton1.SetChecked(true);
-  SelectOnly(RadioButton1);
-}
+void TForm1::RadioButton1Click() { SelectOnly(RadioButton1); }
 
-void TForm1::RadioButton2Click() {
-  RadioButton2.SetChecked(true);
-  SelectOnly(RadioButton2);
-}
+void TForm1::RadioButton2Click() { SelectOnly(RadioButton2); }
 
-void TForm1::RadioButton3Click() {
-  RadioButton3.SetChecked(true);
-  SelectOnly(RadioButton3);
-}
+void TForm1::RadioButton3Click() { SelectOnly(RadioButton3); }
 
 void TForm1::BitBtn2Click() {
   if (!OpenDialog1.Execute(Application.Handle(), hwnd_)) return;

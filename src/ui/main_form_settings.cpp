@@ -3,7 +3,7 @@
 #include <exception>
 #include <string>
 
-#include "app/application.h"
+#include "ui/application.h"
 #include "launch/launch_tool.h"
 #include "launch/tool_dir.h"
 #include "settings/choose_folder.h"
@@ -35,12 +35,7 @@ class FormSettingsView : public SettingsView {
   void SetToolDir(const std::string& dir) override { ToolDir = dir; }
   std::string ChooseFolder(const std::string& title, int flags) override {
     // A folder that cannot be used is refused here and counts as no choice.
-    try {
-      return quilbo::ChooseFolder(Application.Handle(), title, static_cast<UINT>(flags));
-    } catch (const std::exception& error) {
-      Application.ShowException(error);
-      return {};
-    }
+    return Guarded([&] { return quilbo::ChooseFolder(Application.Handle(), title, static_cast<UINT>(flags)); });
   }
   bool CloseRequested() const override { return form_.CloseRequested(); }
   std::size_t PathCharacters(const std::string& path) const override {

@@ -7,8 +7,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "app/com_apartment.h"
-#include "app/system_function.h"
+#include "win/com_apartment.h"
+#include "win/library.h"
 
 namespace quilbo {
 namespace {

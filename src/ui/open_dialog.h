@@ -14,9 +14,7 @@ class TOpenDialog {
   // `centreOn`; true on OK.
   bool Execute(HWND owner, HWND centreOn);
 
-  const std::string& FileName() const { return fileName_; }
   const std::vector<std::string>& Files() const { return files_; }
-  int FilterIndex() const { return filterIndex_; }
 
  private:
   std::string fileName_;

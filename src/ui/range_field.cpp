@@ -3,7 +3,7 @@
 #include <stdexcept>
 
 #include "ui/control_ids.h"
-#include "ui/device_context.h"
+#include "win/device_context.h"
 
 namespace quilbo {
 namespace {

@@ -9,7 +9,7 @@
 
 #include "options/range_rules.h"
 #include "ui/controls.h"
-#include "ui/window.h"
+#include "win/window.h"
 
 namespace quilbo {
 

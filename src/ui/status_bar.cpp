@@ -1,8 +1,8 @@
 #include "ui/status_bar.h"
 
 #include "ui/control_ids.h"
-#include "ui/device_context.h"
-#include "ui/window.h"
+#include "win/device_context.h"
+#include "win/window.h"
 
 namespace quilbo {
 namespace {

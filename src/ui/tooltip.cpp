@@ -4,7 +4,7 @@
 
 #include <exception>
 
-#include "app/system_function.h"
+#include "win/library.h"
 
 namespace quilbo {
 namespace {

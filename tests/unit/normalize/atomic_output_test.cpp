@@ -10,9 +10,6 @@ namespace normalize::test {
 namespace {
 
 TEST(NormalizeAtomicOutput, FailuresLeaveTheOriginalAndNoTemporary) {
-  struct DiskFull : std::runtime_error {
-    DiskFull() : std::runtime_error("disk full") {}
-  };
   const struct {
     const char* name;
     const char* output;  // relative to the scratch folder; "" writes in place

@@ -5,12 +5,11 @@
 // and the one error display.
 #include <windows.h>
 
-#include <exception>
 #include <functional>
 #include <string>
 #include <vector>
 
-#include "ui/window.h"
+#include "win/window.h"
 
 namespace quilbo {
 
@@ -25,7 +24,6 @@ class TApplication : public TWindow {
 
   // Creates the application window, titled after the executable.
   void Initialize();
-  const std::string& Title() const { return title_; }
 
   // The main form: the one shown by Run, whose closing ends the program.
   void SetMainForm(TForm* form) { mainForm_ = form; }
@@ -38,7 +36,7 @@ class TApplication : public TWindow {
   // until the program ends.
   void Run(int showCommand);
   // One turn of the loop: a queued message, or else an idle pass and a wait.
-  void HandleMessage();
+  void RunLoopOnce();
   bool Terminated() const { return terminated_; }
   // Ends the message loops; the main form is not shown if it was not yet.
   void Terminate();
@@ -53,8 +51,8 @@ class TApplication : public TWindow {
   void Minimize();
   void Restore();
 
-  // A message box with the message, the title as caption and a stop icon.
-  void ShowException(const std::exception& error);
+  // The error display: a message box with the message, the title as caption
+  // and a stop icon.
   void ShowErrorMessage(const std::string& message);
 
  private:

@@ -5,7 +5,7 @@
 // ole32 is loaded at the first such call, not at start-up.
 #include <objbase.h>
 
-#include "app/system_function.h"
+#include "win/library.h"
 
 namespace quilbo {
 

@@ -1,8 +1,7 @@
 #pragma once
-// Functions of the system libraries that only a user's action needs (the file
-// dialog, the folder browser, starting the tool). Their DLLs, with the many
-// they pull in, are loaded at the first call instead of at every start-up, and
-// then stay loaded.
+// Libraries loaded when they are first needed rather than at every start-up:
+// a system function looked up by name (its DLL, with the many it pulls in,
+// then stays loaded), and a DLL held for as long as an object lives.
 #include <windows.h>
 
 #include <stdexcept>
@@ -21,5 +20,24 @@ Function SystemFunction(const char* library, const char* name) {
   // Through void*: a cast between unrelated function pointer types draws warnings.
   return reinterpret_cast<Function>(reinterpret_cast<void*>(address));
 }
+
+// A DLL loaded for as long as its owner lives.
+class TLibrary {
+ public:
+  TLibrary() = default;
+  TLibrary(const TLibrary&) = delete;
+  TLibrary& operator=(const TLibrary&) = delete;
+  ~TLibrary() {
+    if (module_) FreeLibrary(module_);
+  }
+  // Throws when the DLL cannot be loaded.
+  void Load(const char* name) {
+    module_ = LoadLibraryA(name);
+    if (!module_) throw std::runtime_error(std::string("Cannot load ") + name);
+  }
+
+ private:
+  HMODULE module_ = nullptr;
+};
 
 }  // namespace quilbo

@@ -1,4 +1,4 @@
-#include "app/app_text.h"
+#include "ui/app_text.h"
 
 namespace quilbo {
 

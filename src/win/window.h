@@ -1,32 +1,37 @@
 #pragma once
-// The base of every window of the program: the handle, one static thunk per
-// window class that stores the object at WM_NCCREATE and hands each message to
-// the object's HandleMessage, one thunk for a system control the object has
-// subclassed, and the one exception boundary every call from Windows goes through.
+// The base of a window object: the handle, one static thunk per window class
+// that stores the object at WM_NCCREATE and hands each message to the object's
+// HandleMessage, one thunk for a system control the object has subclassed, and
+// the one exception boundary every call from Windows goes through.
 #include <windows.h>
 
-#include <exception>
-#include <utility>
+#include <string>
+#include <type_traits>
 
 namespace quilbo {
 
-// Shows an exception through the application's error display (application.cpp).
-void ShowException(const std::exception& error);
-void ShowUnknownException();
+// Where the exception boundary shows what reached it: the program's error
+// display, installed at start-up. Without one, a plain message box.
+using ErrorDisplay = void (*)(const std::string& message);
+void SetErrorDisplay(ErrorDisplay display);
 
-// Inside a catch: shows the exception being handled through the error display.
+// Inside a catch: shows the exception being handled through the error display
+// ("Unknown error" for one that is not a std::exception).
 void ShowCurrentException() noexcept;
 
-// The exception boundary: what `handler` returns, or `failed` after its
-// exception has been shown. Nothing escapes into Windows.
-template <class Handler, class Result = decltype(std::declval<Handler&>()())>
-Result Guarded(Handler&& handler, Result failed = Result()) noexcept {
+// The one exception boundary, where Windows calls the program (window and
+// subclass procedures, the idle handler, a form's creation handler): what
+// `handler` returns, or a zero value once its exception has been shown.
+// Nothing escapes into Windows.
+template <class Handler>
+auto Guarded(Handler&& handler) noexcept -> decltype(handler()) {
+  using Result = decltype(handler());
   try {
     return handler();
   } catch (...) {
     ShowCurrentException();
   }
-  return failed;
+  if constexpr (!std::is_void_v<Result>) return Result{};
 }
 
 class TWindow {

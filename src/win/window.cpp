@@ -1,17 +1,33 @@
-#include "ui/window.h"
+#include "win/window.h"
 
 #include <stdexcept>
 #include <string>
 
 namespace quilbo {
 
+namespace {
+
+ErrorDisplay errorDisplay = nullptr;
+
+}  // namespace
+
+void SetErrorDisplay(ErrorDisplay display) { errorDisplay = display; }
+
 void ShowCurrentException() noexcept {
   try {
-    throw;
-  } catch (const std::exception& error) {
-    ShowException(error);
+    std::string message = "Unknown error";
+    try {
+      throw;
+    } catch (const std::exception& error) {
+      message = error.what();
+    } catch (...) {
+    }
+    if (errorDisplay)
+      errorDisplay(message);
+    else
+      MessageBoxA(nullptr, message.c_str(), nullptr, MB_OK | MB_ICONSTOP);
   } catch (...) {
-    ShowUnknownException();
+    // Showing failed too (no memory left for the text): nothing more to do.
   }
 }
 

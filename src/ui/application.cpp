@@ -1,11 +1,11 @@
-#include "app/application.h"
+#include "ui/application.h"
 
 #include <algorithm>
 #include <initializer_list>
 #include <stdexcept>
 #include <utility>
 
-#include "app/app_text.h"
+#include "ui/app_text.h"
 #include "ui/control_ids.h"
 #include "ui/form.h"
 
@@ -44,10 +44,6 @@ class ReEnableOnExit {
 };
 
 }  // namespace
-
-void ShowException(const std::exception& error) { Application.ShowException(error); }
-
-void ShowUnknownException() { Application.ShowErrorMessage("Unknown error"); }
 
 void TApplication::Initialize() {
   title_ = ApplicationTitle(ExecutablePath());
@@ -106,11 +102,11 @@ void TApplication::Run(int showCommand) {
     ShowApplicationWindow();
     ShowWindow(main, showCommand == SW_SHOWMAXIMIZED ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL);
   }
-  while (!terminated_) HandleMessage();
+  while (!terminated_) RunLoopOnce();
   DestroyHandle();
 }
 
-void TApplication::HandleMessage() {
+void TApplication::RunLoopOnce() {
   if (ProcessMessage()) return;
   Idle();
   // Blocks until the next message; no polling, no timer.
@@ -132,13 +128,9 @@ bool TApplication::ProcessMessage() {
 }
 
 void TApplication::Idle() {
-  try {
+  Guarded([this] {
     if (OnIdle) OnIdle();
-  } catch (const std::exception& error) {
-    ShowException(error);
-  } catch (...) {
-    ShowUnknownException();
-  }
+  });
 }
 
 std::vector<HWND> TApplication::DisableForms(const TForm* except) {
@@ -182,8 +174,6 @@ void TApplication::Restore() {
     if (IsWindow(hwnd)) ShowWindow(hwnd, SW_SHOW);
   PostMessageA(hwnd_, kActivateForm, 0, 0);
 }
-
-void TApplication::ShowException(const std::exception& error) { ShowErrorMessage(error.what()); }
 
 void TApplication::ShowErrorMessage(const std::string& message) {
   // The box is owned by the hidden application window, which the system alone

@@ -1,0 +1,58 @@
+#pragma once
+// GDI objects and menus owned for as long as an object lives, and TFont.
+#include <windows.h>
+
+#include <utility>
+
+namespace quilbo {
+
+// A GDI object (bitmap, font, brush), deleted when this goes.
+template <class Handle>
+class TGdiObject {
+ public:
+  TGdiObject() = default;
+  explicit TGdiObject(Handle handle) : handle_(handle) {}
+  TGdiObject(TGdiObject&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
+  TGdiObject& operator=(TGdiObject&& other) noexcept {
+    std::swap(handle_, other.handle_);
+    return *this;
+  }
+  ~TGdiObject() {
+    if (handle_) DeleteObject(handle_);
+  }
+  Handle Get() const { return handle_; }
+
+ private:
+  Handle handle_ = nullptr;
+};
+
+// A menu of its own, destroyed when this goes unless a window has taken it
+// over (Release), as a window destroys its menu itself.
+class TMenu {
+ public:
+  explicit TMenu(HMENU menu) : menu_(menu) {}
+  TMenu(const TMenu&) = delete;
+  TMenu& operator=(const TMenu&) = delete;
+  ~TMenu() {
+    if (menu_) DestroyMenu(menu_);
+  }
+  HMENU Get() const { return menu_; }
+  HMENU Release() { return std::exchange(menu_, nullptr); }
+
+ private:
+  HMENU menu_;
+};
+
+// A font the window owns for its whole life.
+class TFont {
+ public:
+  // Both throw when the font cannot be made.
+  void Create(const char* face, int height);
+  void CreateIndirect(const LOGFONTA& font);
+  HFONT Handle() const { return font_.Get(); }
+
+ private:
+  TGdiObject<HFONT> font_;
+};
+
+}  // namespace quilbo
