@@ -35,11 +35,17 @@ LaunchArguments ComputeLaunchArguments(const std::string& toolDir, const std::st
                          minimized ? kShowMinimized : kShowNormal};
 }
 
-std::optional<std::string> ToolPathTooLongMessage(std::string_view file, std::size_t characters) {
-  if (characters <= kMaxToolPathCharacters) return std::nullopt;
-  return "Cannot start " + QuotedForMessage(file, '"') + ": the path is " +
-         std::to_string(characters) + " characters long, and Windows takes at most " +
-         std::to_string(kMaxToolPathCharacters);
+std::optional<std::string> LaunchTooLongMessage(std::string_view file, std::size_t fileCharacters,
+                                                std::size_t parameterCharacters) {
+  const std::string start = "Cannot start " + QuotedForMessage(file, '"') + ": the ";
+  if (fileCharacters > kMaxToolPathCharacters)
+    return start + "path is " + std::to_string(fileCharacters) +
+           " characters long, and Windows takes at most " + std::to_string(kMaxToolPathCharacters);
+  const std::size_t commandLine = fileCharacters + 3 + parameterCharacters;
+  if (commandLine > kMaxCommandLineCharacters)
+    return start + "command line would be " + std::to_string(commandLine) +
+           " characters long, and Windows takes at most " + std::to_string(kMaxCommandLineCharacters);
+  return std::nullopt;
 }
 
 std::string LaunchFailureMessage(std::string_view file, int code, std::string_view systemReason) {

@@ -15,6 +15,8 @@ constexpr int kShowMinimized = 2;  // SW_SHOWMINIMIZED
 // The longest program path the shell takes, in the system's characters
 // (MAX_PATH less the terminating zero). Longer ones overran its buffers.
 constexpr std::size_t kMaxToolPathCharacters = 259;
+// The longest command line a new process gets; the shell cuts a longer one.
+constexpr std::size_t kMaxCommandLineCharacters = 32766;
 
 struct LaunchArguments {
   std::string operation;
@@ -29,9 +31,12 @@ struct LaunchArguments {
 LaunchArguments ComputeLaunchArguments(const std::string& toolDir, const std::string& parameters,
                                        bool minimized);
 
-// The refusal for a tool path of `characters` characters (counted as the
-// system counts them) that the shell cannot take; nothing when it fits.
-std::optional<std::string> ToolPathTooLongMessage(std::string_view file, std::size_t characters);
+// The refusal for a start the system cannot make whole: a program path of
+// `fileCharacters` longer than the shell takes, or a command line (the path in
+// quotes, a space, `parameterCharacters` of parameters) longer than a process
+// gets. Characters are counted as the system counts them. Nothing when both fit.
+std::optional<std::string> LaunchTooLongMessage(std::string_view file, std::size_t fileCharacters,
+                                                std::size_t parameterCharacters);
 
 // The message for a start the shell refused: `code` is its result (32 or
 // less), `systemReason` the system's text for that code when it has one.

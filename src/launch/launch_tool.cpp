@@ -32,7 +32,8 @@ std::size_t SystemCharacters(const std::string& text) {
 
 void LaunchTool(HWND owner, const std::string& parameters, bool minimized) {
   const LaunchArguments arguments = ComputeLaunchArguments(ToolDir, parameters, minimized);
-  if (const auto tooLong = ToolPathTooLongMessage(arguments.file, SystemCharacters(arguments.file)))
+  if (const auto tooLong = LaunchTooLongMessage(arguments.file, SystemCharacters(arguments.file),
+                                                SystemCharacters(arguments.parameters)))
     throw std::runtime_error(*tooLong);
   static const auto shellExecute = SystemFunction<decltype(&ShellExecuteA)>("shell32.dll", "ShellExecuteA");
   const ComApartment com;  // "open" may go through the shell's COM handlers

@@ -8,8 +8,8 @@
 namespace quilbo {
 
 // Opens ToolDir + "normalize" with `parameters`, in ToolDir, normal or
-// minimised. Throws, with the path tried and the reason, when the path is
-// longer than the shell takes or the shell cannot start it.
+// minimised. Throws, with the path tried and the reason, when the path or the
+// command line is longer than Windows takes, or the shell cannot start it.
 void LaunchTool(HWND owner, const std::string& parameters, bool minimized);
 
 // The length of `text` in the characters of the active code page.

@@ -80,7 +80,9 @@ TEST(Launch, FromTheToolDirectory) {
     ASSERT_EQ(launches.size(), i + 1);
     const Launch& l = launches.back();
     ExpectStartedAs(l, tool + "normalize", params);
-    if (i > 0) EXPECT_EQ(l.args, (std::vector<std::string>{"-l", "0", plain}));
+    if (i > 0) {
+      EXPECT_EQ(l.args, (std::vector<std::string>{"-l", "0", plain}));
+    }
     EXPECT_EQ(l.currentDir, WithoutTrailingBackslash(tool));
     EXPECT_TRUE(l.useShowWindow);
     EXPECT_EQ(l.showWindow, shows[i]);
@@ -152,7 +154,9 @@ TEST(Launch, ANumberThatDoesNotConvertStartsNothing) {
   ASSERT_TRUE(app.PickFile(IDC_BITBTN2, in));
 
   // Typed with real keys: the key filter lets the decimal separator through.
-  const std::string typed = "1" + DecimalSeparator() + "5";
+  std::string typed = "1";
+  typed += DecimalSeparator();
+  typed += "5";
   app.SetText(IDC_SPINEDIT1, "");
   ASSERT_TRUE(Focus(app.Control(IDC_SPINEDIT1)));
   TypeText(typed);
@@ -231,8 +235,9 @@ TEST(Launch, AFailedStartIsReportedAndChangesNothing) {
 }
 
 // A stored tool folder of a thousand characters is reported at start-up and
-// refused at "Go!", where it used to overrun the shell and end the program.
-TEST(Launch, AToolPathTooLongIsRefusedNotCrashedOn) {
+// refused at "Go!", where it used to overrun the shell and end the program; an
+// input path typed too long for a command line is refused, not started cut.
+TEST(Launch, APathTooLongForWindowsIsRefusedNotCutOrCrashedOn) {
   const std::string in = ScratchDir() + "in.wav";
   WriteFile(in);
   const std::string longDir = "C:\\" + std::string(996, 'd') + "\\";
@@ -250,4 +255,17 @@ TEST(Launch, AToolPathTooLongIsRefusedNotCrashedOn) {
                                   "...\": the path is 1009 characters long, and Windows takes at most 259.");
   EXPECT_TRUE(app.Running());
   EXPECT_TRUE(app.Enabled(IDC_BUTTON1));
+  app.Terminate();
+
+  App second;
+  ASSERT_NE(second.Main(), nullptr);
+  ASSERT_TRUE(second.PickFile(IDC_BITBTN2, in));
+  const std::string typed = "C:\\" + std::string(40000, 'a') + ".wav";
+  second.SetText(IDC_EDIT3, typed);
+  ASSERT_TRUE(WaitUntil([&] { return second.CommandLine().size() > typed.size(); }));
+  second.Click(IDC_BUTTON1);
+  const std::string message = NextMessage(second);
+  const std::string expected = "Cannot start \"" + StandInDir() + "normalize\": the command line would be ";
+  EXPECT_EQ(message.substr(0, expected.size()), expected) << message;
+  EXPECT_TRUE(Launches().empty()) << "a cut command line must not start";
 }

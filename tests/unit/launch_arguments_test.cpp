@@ -45,13 +45,18 @@ TEST(LaunchFailureMessage, NamesThePathTriedAndTheReason) {
   EXPECT_EQ(LaunchFailureMessage("normalize", 12, ""), "Cannot start \"normalize\": error 12");
 }
 
-TEST(ToolPathTooLongMessage, RefusesMoreThanTheShellTakes) {
-  EXPECT_FALSE(ToolPathTooLongMessage("C:\\normalize", 12));
-  EXPECT_FALSE(ToolPathTooLongMessage(std::string(259, 'x'), 259));
-  const auto message = ToolPathTooLongMessage(std::string(1009, 'x'), 1009);
+TEST(LaunchTooLongMessage, RefusesMoreThanWindowsTakes) {
+  EXPECT_FALSE(LaunchTooLongMessage("C:\\normalize", 12, 100));
+  EXPECT_FALSE(LaunchTooLongMessage(std::string(259, 'x'), 259, 32766 - 259 - 3));
+  auto message = LaunchTooLongMessage(std::string(1009, 'x'), 1009, 10);
   ASSERT_TRUE(message);
   EXPECT_EQ(*message, "Cannot start \"" + std::string(60, 'x') +
                           "...\": the path is 1009 characters long, and Windows takes at most 259");
+  // The shell would pass the command line on cut, with a path cut inside it.
+  message = LaunchTooLongMessage("C:\\normalize", 12, 32766 - 12 - 2);
+  ASSERT_TRUE(message);
+  EXPECT_EQ(*message, "Cannot start \"C:\\normalize\": the command line would be 32767 characters "
+                      "long, and Windows takes at most 32766");
 }
 
 TEST(ToolDirProblem, UsableOnlyEndingInABackslashAndShortEnough) {
