@@ -53,7 +53,7 @@ TEST(NormalizeCommandLine, RefusesWithAUsageError) {
       {{"-b", "64", "-b", "32", "in.wav"}, "twice"},
       {{"-l", "2"}, "no input file"},
       {{"-l"}, "needs a value"},
-      {{"-l", "2", "a.wav", "b.wav"}, "more than one input"},
+      {{"-l", "2", "-o", "o.wav", "a.wav", "b.wav"}, "single input file"},
       {{"-o", "", "in.wav"}, "file name"},
       // The front end's hexadecimal forms and blanks are not the tool's numbers.
       {{"-m", "0x32", "in.wav"}, "in decimal, not '0x32'"},

@@ -1,22 +1,28 @@
 #pragma once
 // The tool's arguments: what the front end composes (one of -l/-a/-m first,
-// then -b, -o, -x, the input file last) and the same in any order.
+// then -b, -o, -x, the input file last) and the same in any order; the
+// loudness options and several input files for people and scripts.
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace normalize {
 
-enum class Mode { kRatio, kLevel, kPercent };
+enum class Mode { kRatio, kLevel, kPercent, kLoudness };
 
 struct Options {
   bool help = false;
   Mode mode = Mode::kPercent;
   int value = 100;  // the ratio, the level in dB or the percentage
+  double loudness_lufs = -23;           // --loudness: the target
+  std::optional<double> true_peak_dbtp;  // --true-peak: the ceiling
+  bool analyze = false;                 // --analyze: measure and write nothing
+  bool json = false;                    // --json: --analyze's lines as JSON
   int buffer_kb = 64;
   std::optional<std::string> output;
   std::optional<int> abort_below_db;
-  std::string input;
+  std::vector<std::string> inputs;  // as given (patterns not yet expanded)
+  std::string input;                // the file being worked on: the first until a job sets it
 };
 
 // Throws Failure with the usage exit code on anything it does not accept.

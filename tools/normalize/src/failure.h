@@ -18,6 +18,7 @@ enum class ExitCode : int {
   kInternal = 8,      // anything unexpected (out of memory, a bug)
   kInterrupted = 9,   // Ctrl-C, a closed console, a termination signal; temporary removed
   kBusy = 10,         // another run holds the input; nothing written
+  kBelowGate = 11,    // --loudness/--analyze: silent or below the absolute gate; nothing written
 };
 
 class Failure : public std::runtime_error {

@@ -4,9 +4,12 @@
 #include <cstdio>
 #include <optional>
 
+#include "file_patterns.h"
 #include "gain_plan.h"
 #include "input_file.h"
 #include "platform.h"
+#include "loudness_plan.h"
+#include "loudness_report.h"
 #include "stream_processor.h"
 #include "wav_format.h"
 
@@ -54,6 +57,20 @@ void WarnNonFinite(const PeakTracker& tracker, JobConsole& console) {
               << " samples are NaN or infinite; they are kept as they are and left out of the peak\n";
 }
 
+std::string LoudnessText(const LoudnessFigures& figures) {
+  const auto true_peak = DecibelsOf(figures.true_peak);
+  return "loudness " + Decibels(figures.integrated_lufs.value_or(-HUGE_VAL), false) + " LUFS, true peak " +
+         (true_peak ? Decibels(*true_peak, false) : "-inf") + " dBTP";
+}
+
+// Says how the ceiling held the gain back, and where the loudness ends up.
+std::string CeilingText(const Options& options, const LoudnessFigures& figures, const LoudnessGain& gain) {
+  if (!gain.held_by_ceiling) return "";
+  return " (held by the " + Decibels(*options.true_peak_dbtp, false) + " dBTP true-peak ceiling; " +
+         Decibels(gain.wanted_db, true) + " dB would reach " + Decibels(options.loudness_lufs, false) +
+         " LUFS, the result is " + Decibels(*figures.integrated_lufs + gain.plan.db, false) + " LUFS)";
+}
+
 GainPlan FixedPlan(const Options& options) {
   return options.mode == Mode::kRatio ? RatioGain(options.value) : LevelGain(options.value);
 }
@@ -76,8 +93,20 @@ ExitCode Run(const Options& options, JobConsole& console) {
                             progress);
 
   std::optional<Peak> scanned;
+  std::optional<LoudnessFigures> loudness;
+  std::optional<LoudnessGain> loudness_gain;
   GainPlan plan;
-  if (options.mode == Mode::kPercent) {
+  if (options.mode == Mode::kLoudness) {
+    loudness = MeasureLoudness(processor, layout.format);
+    if (console.show_progress) console.out << "\r";
+    loudness_gain = LoudnessGainFor(options.loudness_lufs, options.true_peak_dbtp, *loudness, layout.format);
+    if (!loudness_gain) {
+      console.out << options.input << ": " << (loudness->sample_peak > 0 ? "below the -70 LUFS gate" : "silent")
+                  << "; no loudness to normalize, file left untouched\n";
+      return ExitCode::kBelowGate;
+    }
+    plan = loudness_gain->plan;
+  } else if (options.mode == Mode::kPercent) {
     const PeakTracker tracker = processor.ScanPeak();
     if (console.show_progress) console.out << "\r";
     WarnNonFinite(tracker, console);
@@ -112,23 +141,89 @@ ExitCode Run(const Options& options, JobConsole& console) {
 
   if (!scanned) WarnNonFinite(result.before, console);
   const Peak before = scanned ? *scanned : ToPeak(result.before, layout.format);
-  console.out << "peak " << PeakText(before) << ", gain " << Decibels(plan.db, true) << " dB"
+  console.out << (loudness ? LoudnessText(*loudness) : "peak " + PeakText(before)) << ", gain "
+              << Decibels(plan.db, true) << " dB"
+              << (loudness ? CeilingText(options, *loudness, *loudness_gain) : "")
               << (plan.factor < 0 ? ", polarity inverted, " : ", ") << result.clipped << " clipped, "
               << Describe(layout.format) << ", written to "
               << (options.output ? *options.output : options.input) << "\n";
   return ExitCode::kOk;
 }
 
-}  // namespace
+// --analyze: one line of figures; nothing written.
+ExitCode Analyze(const Options& options, JobConsole& console) {
+  InputFile input(options.input, console.map_input);
+  const WavLayout layout = ReadWavLayout(input);
+  for (const std::string& warning : layout.warnings) {
+    console.err << "normalize: warning: " << options.input << ": " << warning << "\n";
+  }
+  ProgressFn progress;
+  if (console.show_progress && !options.json) {
+    progress = [&console](const char* pass, double done) {
+      console.out << "\r" << pass << " " << static_cast<int>(done * 100) << "% " << std::flush;
+    };
+  }
+  StreamProcessor processor(input, layout, static_cast<std::size_t>(options.buffer_kb) * 1024, progress);
+  const LoudnessFigures figures = MeasureLoudness(processor, layout.format);
+  if (progress) console.out << "\r";
+  console.out << (options.json ? AnalysisJson(options.input, figures) : AnalysisText(options.input, figures))
+              << "\n";
+  return figures.integrated_lufs ? ExitCode::kOk : ExitCode::kBelowGate;
+}
 
-ExitCode RunJob(const Options& options, JobConsole& console) {
+ExitCode RunOne(const Options& options, JobConsole& console) {
   try {
-    return Run(options, console);
+    return options.analyze ? Analyze(options, console) : Run(options, console);
   } catch (const Failure& failure) {
     if (console.show_progress) console.out << "\r" << std::flush;
     console.err << "normalize: " << options.input << ": " << failure.what() << "\n";
+    if (options.json) console.out << AnalysisJsonFailure(options.input, failure.what()) << "\n";
     return failure.code();
   }
+}
+
+// Failures outrank files left alone, which outrank success; of two alike,
+// the higher code.
+int Severity(ExitCode code) {
+  switch (code) {
+    case ExitCode::kOk: return 0;
+    case ExitCode::kBelowThreshold:
+    case ExitCode::kSilent:
+    case ExitCode::kBelowGate: return 1;
+    default: return 2;
+  }
+}
+
+ExitCode Worse(ExitCode a, ExitCode b) {
+  if (Severity(a) != Severity(b)) return Severity(a) > Severity(b) ? a : b;
+  return static_cast<int>(a) >= static_cast<int>(b) ? a : b;
+}
+
+}  // namespace
+
+ExitCode RunJob(const Options& options, JobConsole& console) {
+  std::vector<std::string> files;
+  ExitCode worst = ExitCode::kOk;
+  for (const std::string& pattern : options.inputs.empty() ? std::vector<std::string>{options.input}
+                                                          : options.inputs) {
+    const std::vector<std::string> matches = ExpandFilePattern(pattern);
+    if (matches.empty()) {
+      console.err << "normalize: " << pattern << ": no file matches\n";
+      if (options.json) console.out << AnalysisJsonFailure(pattern, "no file matches") << "\n";
+      worst = Worse(worst, ExitCode::kInput);
+    }
+    files.insert(files.end(), matches.begin(), matches.end());
+  }
+  if (options.output && files.size() > 1) {
+    console.err << "normalize: -o takes a single input file; the pattern matches " << files.size() << "\n";
+    return ExitCode::kUsage;
+  }
+  for (const std::string& file : files) {
+    Options one = options;
+    one.input = file;
+    worst = Worse(worst, RunOne(one, console));
+  }
+  return worst;
 }
 
 }  // namespace normalize

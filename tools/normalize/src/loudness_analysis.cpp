@@ -74,7 +74,8 @@ LoudnessAnalyzer::LoudnessAnalyzer(const SampleFormat& format, double sample_rat
     : format_(format),
       loudness_(sample_rate, std::move(weights), simd),
       true_peak_(sample_rate, format.channels, simd),
-      planar_(format.channels, std::vector<float>(kHistory + kFrames, 0.0f)) {
+      planar_(format.channels, std::vector<float>(kHistory + kFrames, 0.0f)),
+      partial_(format.block_align) {
   for (auto& channel : planar_) {
     planar_starts_.push_back(channel.data());
     decode_targets_.push_back(channel.data() + kHistory);
@@ -84,14 +85,15 @@ LoudnessAnalyzer::LoudnessAnalyzer(const SampleFormat& format, double sample_rat
 
 void LoudnessAnalyzer::Add(const std::byte* data, std::size_t bytes) {
   const std::size_t frame_bytes = format_.block_align;
-  if (!partial_.empty()) {
-    const std::size_t take = std::min(bytes, frame_bytes - partial_.size());
-    partial_.insert(partial_.end(), data, data + take);
+  if (partial_bytes_ != 0) {
+    const std::size_t take = std::min(bytes, frame_bytes - partial_bytes_);
+    std::memcpy(partial_.data() + partial_bytes_, data, take);
+    partial_bytes_ += take;
     data += take;
     bytes -= take;
-    if (partial_.size() < frame_bytes) return;
+    if (partial_bytes_ < frame_bytes) return;
     Measure(DecodeFrames(partial_.data(), 1));
-    partial_.clear();
+    partial_bytes_ = 0;
   }
   while (bytes >= frame_bytes) {
     const std::size_t frames = std::min(kFrames, bytes / frame_bytes);
@@ -99,7 +101,8 @@ void LoudnessAnalyzer::Add(const std::byte* data, std::size_t bytes) {
     data += frames * frame_bytes;
     bytes -= frames * frame_bytes;
   }
-  partial_.assign(data, data + bytes);
+  std::memcpy(partial_.data(), data, bytes);
+  partial_bytes_ = bytes;
 }
 
 std::size_t LoudnessAnalyzer::DecodeFrames(const std::byte* data, std::size_t frames) {

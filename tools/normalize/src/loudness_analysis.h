@@ -48,7 +48,10 @@ class LoudnessAnalyzer {
   std::vector<std::vector<float>> planar_;
   std::vector<const float*> planar_starts_;
   std::vector<float*> decode_targets_;  // where each channel's new samples go
-  std::vector<std::byte> partial_;  // the start of a frame cut by a block's end
+  // The start of a frame cut by a block's end. Sized once: Add may read
+  // mapped memory and must not allocate while it does.
+  std::vector<std::byte> partial_;
+  std::size_t partial_bytes_ = 0;
   float sample_peak_ = 0;
   // Runs the true peak beside the loudness filters, where there are two cores.
   std::unique_ptr<SideThread> side_;

@@ -39,6 +39,13 @@ std::string AnalysisJson(const std::string& file, const LoudnessFigures& figures
          ",\"loudness_range_lu\":" + JsonFigure(figures.loudness_range_lu) + "}";
 }
 
+std::string AnalysisJsonFailure(const std::string& file, const std::string& error) {
+  return "{\"file\":" + JsonString(file) +
+         ",\"sample_peak_dbfs\":null,\"true_peak_dbtp\":null,\"integrated_lufs\":null,"
+         "\"loudness_range_lu\":null,\"error\":" +
+         JsonString(error) + "}";
+}
+
 std::string JsonString(const std::string& text) {
   std::string out = "\"";
   for (const char ch : text) {

@@ -15,6 +15,9 @@ std::string AnalysisText(const std::string& file, const LoudnessFigures& figures
 // {"file":"name","sample_peak_dbfs":-1.000,...}: a figure that does not exist is null.
 std::string AnalysisJson(const std::string& file, const LoudnessFigures& figures);
 
+// The line of a file that could not be measured: its figures null, and why.
+std::string AnalysisJsonFailure(const std::string& file, const std::string& error);
+
 // A JSON string literal: quotes, backslashes and control characters escaped,
 // other bytes passed through (UTF-8 stays UTF-8).
 std::string JsonString(const std::string& text);

@@ -6,6 +6,7 @@
 #include "atomic_output.h"
 #include "input_file.h"
 #include "le_bytes.h"
+#include "loudness_analysis.h"
 #include "riff.h"
 
 namespace normalize {
@@ -90,6 +91,20 @@ PeakTracker StreamProcessor::ScanPeak() {
         Report("scanning", done, total);
       });
   return peak;
+}
+
+void StreamProcessor::Measure(LoudnessAnalyzer& analyzer) {
+  const Chunk& data = layout_.data_chunk();
+  const std::uint64_t total = data.size - data.size % layout_.format.block_align;
+  reported_percent_ = -1;
+  std::uint64_t done = 0;
+  ForEachSampleBlock(
+      data.offset + riff::kChunkHeaderBytes, total,
+      [&](const std::byte* block, std::size_t size) { analyzer.Add(block, size); },
+      [&](std::size_t size) {
+        done += size;
+        Report("measuring", done, total);
+      });
 }
 
 WriteResult StreamProcessor::Write(double gain, ByteSink& out) {

@@ -14,6 +14,7 @@ namespace normalize {
 
 class ByteSink;
 class InputFile;
+class LoudnessAnalyzer;
 
 // Called now and then with the share of the current pass that is done (0..1).
 using ProgressFn = std::function<void(const char* pass, double done)>;
@@ -30,6 +31,8 @@ class StreamProcessor {
                   ProgressFn progress = {});
 
   PeakTracker ScanPeak();
+  // A read-only pass that feeds every whole frame of the data chunk to `analyzer`.
+  void Measure(LoudnessAnalyzer& analyzer);
   WriteResult Write(double gain, ByteSink& out);
 
  private:

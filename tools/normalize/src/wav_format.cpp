@@ -59,15 +59,18 @@ std::string TagName(unsigned tag) {
 SampleFormat ParseFmt(const unsigned char* fmt, std::uint64_t size) {
   unsigned tag = GetLe16(fmt);
   const unsigned channels = GetLe16(fmt + 2);
+  const std::uint32_t sample_rate = GetLe32(fmt + 4);
   const unsigned block_align = GetLe16(fmt + 12);
   const unsigned bits = GetLe16(fmt + 14);
   unsigned valid_bits = bits;
+  std::uint32_t channel_mask = 0;
   const bool extensible = tag == kTagExtensible;
   if (extensible) {
     if (size < 40 || GetLe16(fmt + 16) < 22) {
       Malformed("WAVE_FORMAT_EXTENSIBLE 'fmt ' chunk shorter than 40 bytes");
     }
     valid_bits = GetLe16(fmt + 18);
+    channel_mask = GetLe32(fmt + 20);
     tag = GetLe16(fmt + 24);
     if (std::memcmp(fmt + 26, kSubformatTail, 14) != 0) {
       Unsupported("WAVE_FORMAT_EXTENSIBLE with a non-standard sub-format GUID");
@@ -85,6 +88,8 @@ SampleFormat ParseFmt(const unsigned char* fmt, std::uint64_t size) {
   SampleFormat format;
   format.channels = channels;
   format.container_bytes = bits / 8;
+  format.sample_rate = sample_rate;
+  format.channel_mask = channel_mask;
   if (tag == kTagPcm) {
     switch (bits) {
       case 8: format.encoding = SampleEncoding::kUnsigned8; break;

@@ -20,6 +20,8 @@ struct SampleFormat {
   unsigned container_bytes = 0;  // bytes per sample
   unsigned valid_bits = 0;       // integer samples: the significant high bits
   unsigned block_align = 0;
+  unsigned sample_rate = 0;  // frames per second
+  std::uint32_t channel_mask = 0;  // WAVE_FORMAT_EXTENSIBLE's speaker positions; 0: none given
   bool is_float() const {
     return encoding == SampleEncoding::kFloat32 || encoding == SampleEncoding::kFloat64;
   }
