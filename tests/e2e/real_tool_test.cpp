@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -232,6 +233,59 @@ TEST(RealTool, InterruptedOrKilledRunsLeaveNoTemporary) {
   EXPECT_EQ(RunTool("-a -6 \"" + large + "\""), 0u);
   EXPECT_EQ(Names(folder), std::vector<std::string>{"large.wav"});
   EXPECT_EQ(FirstSample(large), 501);
+}
+
+// RunTool with the tool's output (both streams) written to the file `output`.
+DWORD RunToolLogged(const std::string& arguments, const std::string& output) {
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  const HANDLE file = CreateFileA(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  EXPECT_NE(file, INVALID_HANDLE_VALUE) << output << ": error " << GetLastError();
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = file;
+  startup.hStdError = file;
+  PROCESS_INFORMATION process{};
+  std::string command = "\"" + BinDir() + "normalize.exe\" " + arguments;
+  DWORD code = 999;
+  if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, DETACHED_PROCESS, nullptr, nullptr,
+                     &startup, &process)) {
+    WaitForSingleObject(process.hProcess, 60000);
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+  }
+  CloseHandle(file);
+  return code;
+}
+
+// The Windows shell leaves *.wav to the program: the tool expands it, measures
+// and normalizes every file it names, and says so one line per file.
+TEST(RealTool, LoudnessOnEveryFileAWildcardNames) {
+  const std::string dir = ScratchDir("loudness");
+  WriteFile(dir + "quiet tone.wav", SquareWave16(1000, 88200));
+  WriteFile(dir + "loud tone.wav", SquareWave16(16000, 88200));
+  WriteFile(dir + "notes.txt", "not audio");
+  // A log per run, in case a run's handle outlives it a moment.
+  const std::string log = dir + "run";
+
+  EXPECT_EQ(RunToolLogged("--loudness -23 --true-peak -1 \"" + dir + "*.wav\"", log + "1.log"), 0u)
+      << ReadAll(log + "1.log");
+  EXPECT_EQ(RunToolLogged("--analyze --json \"" + dir + "*.wav\"", log + "2.log"), 0u) << ReadAll(log + "2.log");
+  const std::string lines = ReadAll(log + "2.log");
+  std::istringstream in(lines);
+  int files = 0;
+  for (std::string line; std::getline(in, line);) {
+    ++files;
+    const auto at = line.find("\"integrated_lufs\":");
+    ASSERT_NE(at, std::string::npos) << line;
+    EXPECT_NEAR(std::stod(line.substr(at + 18)), -23.0, 0.1) << line;
+  }
+  EXPECT_EQ(files, 2) << lines;
+  // Nothing matches: an input error, said as such.
+  EXPECT_EQ(RunToolLogged("--analyze \"" + dir + "*.flac\"", log + "3.log"), 2u);
+  EXPECT_NE(ReadAll(log + "3.log").find("no file matches"), std::string::npos) << ReadAll(log + "3.log");
 }
 
 }  // namespace

@@ -19,52 +19,56 @@ std::int32_t Load24(const std::byte* p) {
   return static_cast<std::int32_t>(u) >> 8;
 }
 
-// Converts `frames` interleaved frames to planar floats at full scale 1.
+// Converts `frames` interleaved frames to planar floats at full scale 1, and
+// gives each channel's largest magnitude.
 template <typename Load>
-float Deinterleave(const std::byte* data, std::size_t frames, unsigned channels, std::size_t bytes,
-                   float* const* out, Load load) {
-  float peak = 0;
+void Deinterleave(const std::byte* data, std::size_t frames, unsigned channels, std::size_t bytes,
+                  float* const* out, float* peaks, Load load) {
   for (unsigned c = 0; c < channels; ++c) {
     const std::byte* p = data + c * bytes;
     float* o = out[c];
+    float peak = 0;
     for (std::size_t i = 0; i < frames; ++i, p += channels * bytes) {
       const float v = load(p);
       o[i] = v;
       peak = std::max(peak, std::fabs(v));
     }
+    peaks[c] = peak;
   }
-  return peak;
 }
 
 // 16-bit stereo, the commonest file, four frames at a time.
-float DeinterleaveStereo16(const std::byte* data, std::size_t frames, float* const* out) {
+void DeinterleaveStereo16(const std::byte* data, std::size_t frames, float* const* out, float* peaks) {
   std::size_t i = 0;
-  float peak = 0;
+  peaks[0] = peaks[1] = 0;
 #ifdef NORMALIZE_SSE2
   const __m128 scale = _mm_set1_ps(1.0f / 32768);
   const __m128 abs_mask = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
-  __m128 peaks = _mm_setzero_ps();
+  __m128 left_peaks = _mm_setzero_ps(), right_peaks = _mm_setzero_ps();
   for (; i + 4 <= frames; i += 4) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 4 * i));
     const __m128 left = _mm_mul_ps(_mm_cvtepi32_ps(_mm_srai_epi32(_mm_slli_epi32(v, 16), 16)), scale);
     const __m128 right = _mm_mul_ps(_mm_cvtepi32_ps(_mm_srai_epi32(v, 16)), scale);
     _mm_storeu_ps(out[0] + i, left);
     _mm_storeu_ps(out[1] + i, right);
-    peaks = _mm_max_ps(peaks, _mm_max_ps(_mm_and_ps(left, abs_mask), _mm_and_ps(right, abs_mask)));
+    left_peaks = _mm_max_ps(left_peaks, _mm_and_ps(left, abs_mask));
+    right_peaks = _mm_max_ps(right_peaks, _mm_and_ps(right, abs_mask));
   }
-  float lanes[4];
-  _mm_storeu_ps(lanes, peaks);
-  peak = std::max(std::max(lanes[0], lanes[1]), std::max(lanes[2], lanes[3]));
+  float lanes[2][4];
+  _mm_storeu_ps(lanes[0], left_peaks);
+  _mm_storeu_ps(lanes[1], right_peaks);
+  for (unsigned c = 0; c < 2; ++c) {
+    peaks[c] = std::max(std::max(lanes[c][0], lanes[c][1]), std::max(lanes[c][2], lanes[c][3]));
+  }
 #endif
   for (; i < frames; ++i) {
     for (unsigned c = 0; c < 2; ++c) {
       std::int16_t v;
       std::memcpy(&v, data + 4 * i + 2 * c, sizeof v);
       out[c][i] = static_cast<float>(v) * (1.0f / 32768);
-      peak = std::max(peak, std::fabs(out[c][i]));
+      peaks[c] = std::max(peaks[c], std::fabs(out[c][i]));
     }
   }
-  return peak;
 }
 
 }  // namespace
@@ -75,7 +79,8 @@ LoudnessAnalyzer::LoudnessAnalyzer(const SampleFormat& format, double sample_rat
       loudness_(sample_rate, std::move(weights), simd),
       true_peak_(sample_rate, format.channels, simd),
       planar_(format.channels, std::vector<float>(kHistory + kFrames, 0.0f)),
-      partial_(format.block_align) {
+      partial_(format.block_align),
+      block_peaks_(format.channels, 0.0f) {
   for (auto& channel : planar_) {
     planar_starts_.push_back(channel.data());
     decode_targets_.push_back(channel.data() + kHistory);
@@ -109,30 +114,30 @@ std::size_t LoudnessAnalyzer::DecodeFrames(const std::byte* data, std::size_t fr
   const unsigned channels = format_.channels;
   float* const* targets = decode_targets_.data();
   const std::size_t bytes = format_.container_bytes;
-  float peak = 0;
+  float* const peaks = block_peaks_.data();
   switch (format_.encoding) {
     case SampleEncoding::kUnsigned8:
-      peak = Deinterleave(data, frames, channels, bytes, targets, [](const std::byte* p) {
+      Deinterleave(data, frames, channels, bytes, targets, peaks, [](const std::byte* p) {
         return static_cast<float>(std::to_integer<int>(*p) - 128) * (1.0f / 128);
       });
       break;
     case SampleEncoding::kSigned16:
       if (channels == 2) {
-        peak = DeinterleaveStereo16(data, frames, targets);
+        DeinterleaveStereo16(data, frames, targets, peaks);
         break;
       }
-      peak = Deinterleave(data, frames, channels, bytes, targets, [](const std::byte* p) {
+      Deinterleave(data, frames, channels, bytes, targets, peaks, [](const std::byte* p) {
         std::int16_t v;
         std::memcpy(&v, p, sizeof v);
         return static_cast<float>(v) * (1.0f / 32768);
       });
       break;
     case SampleEncoding::kSigned24:
-      peak = Deinterleave(data, frames, channels, bytes, targets,
+      Deinterleave(data, frames, channels, bytes, targets, peaks,
                           [](const std::byte* p) { return static_cast<float>(Load24(p)) * (1.0f / 8388608); });
       break;
     case SampleEncoding::kSigned32:
-      peak = Deinterleave(data, frames, channels, bytes, targets, [](const std::byte* p) {
+      Deinterleave(data, frames, channels, bytes, targets, peaks, [](const std::byte* p) {
         std::int32_t v;
         std::memcpy(&v, p, sizeof v);
         return static_cast<float>(static_cast<double>(v) * (1.0 / 2147483648.0));
@@ -140,14 +145,14 @@ std::size_t LoudnessAnalyzer::DecodeFrames(const std::byte* data, std::size_t fr
       break;
     // NaN and infinities carry no loudness; they are measured as silence.
     case SampleEncoding::kFloat32:
-      peak = Deinterleave(data, frames, channels, bytes, targets, [](const std::byte* p) {
+      Deinterleave(data, frames, channels, bytes, targets, peaks, [](const std::byte* p) {
         float v;
         std::memcpy(&v, p, sizeof v);
         return std::isfinite(v) ? v : 0.0f;
       });
       break;
     case SampleEncoding::kFloat64:
-      peak = Deinterleave(data, frames, channels, bytes, targets, [](const std::byte* p) {
+      Deinterleave(data, frames, channels, bytes, targets, peaks, [](const std::byte* p) {
         double v;
         std::memcpy(&v, p, sizeof v);
         const auto f = static_cast<float>(v);
@@ -155,13 +160,21 @@ std::size_t LoudnessAnalyzer::DecodeFrames(const std::byte* data, std::size_t fr
       });
       break;
   }
-  sample_peak_ = std::max(sample_peak_, peak);
+  for (unsigned c = 0; c < channels; ++c) sample_peak_ = std::max(sample_peak_, peaks[c]);
   return frames;
 }
 
 void LoudnessAnalyzer::Measure(std::size_t frames) {
   const auto true_peak = [&] {
-    for (unsigned c = 0; c < format_.channels; ++c) true_peak_.Process(c, planar_[c].data(), frames);
+    for (unsigned c = 0; c < format_.channels; ++c) {
+      // No point between these samples can beat the peak found so far when
+      // their largest magnitude, times the most any phase can add up, does not.
+      float largest = block_peaks_[c];
+      for (std::size_t i = 0; i < kHistory; ++i) largest = std::max(largest, std::fabs(planar_[c][i]));
+      if (largest * static_cast<float>(true_peak_.Gain()) > true_peak_.peaks()[c]) {
+        true_peak_.Process(c, planar_[c].data(), frames);
+      }
+    }
   };
   if (side_) {
     side_->Start(true_peak);

@@ -53,6 +53,7 @@ class LoudnessAnalyzer {
   std::vector<std::byte> partial_;
   std::size_t partial_bytes_ = 0;
   float sample_peak_ = 0;
+  std::vector<float> block_peaks_;  // per channel, of the block decoded last
   // Runs the true peak beside the loudness filters, where there are two cores.
   std::unique_ptr<SideThread> side_;
 };
