@@ -198,9 +198,8 @@ TEST(Behaviour, EnablingRulesAndStarts) {
     PostMessageA(app.Main(), WM_COMMAND, MAKEWPARAM(IDC_BUTTON2, BN_CLICKED),
                  reinterpret_cast<LPARAM>(app.Control(IDC_BUTTON2)));
   }
-  Sleep(Ms(1000));
-  EXPECT_EQ(Launches().size(), 2u);
-  EXPECT_EQ(state(), "go process MT-");
+  EXPECT_TRUE(Stays([&] { return Launches().size() == 2 && state() == "go process MT-"; }, Ms(1000)))
+      << Launches().size() << " launches, " << state();
 }
 
 // Enter on the focused "Go!" or "Process" starts the tool and disables the

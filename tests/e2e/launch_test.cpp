@@ -176,8 +176,7 @@ TEST(Launch, ANumberThatDoesNotConvertStartsNothing) {
   EXPECT_EQ(NextMessage(app), "Buffer size \"42 \" is not a whole number.");
   EXPECT_TRUE(app.Enabled(IDC_BUTTON2));
   EXPECT_TRUE(app.Checked(IDC_CHECKBOX2));
-  Sleep(Ms(300));
-  EXPECT_TRUE(Launches().empty());
+  EXPECT_TRUE(Stays([] { return Launches().empty(); }, Ms(300)));
 
   app.SetText(IDC_SPINEDIT5, "42");
   ASSERT_EQ(app.WaitForCommandLine("-l 7 -b 42 \"" + in + "\""), "-l 7 -b 42 \"" + in + "\"");
