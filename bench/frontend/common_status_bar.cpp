@@ -2,6 +2,7 @@
 // size grip), in place of src/ui/status_bar.cpp, for bench_quilbo_common_status_bar:
 // what the front end's start-up would cost with it. comctl32 is imported and
 // initialised at start-up, as a program using the control must.
+#include <windows.h>
 #include <commctrl.h>
 
 #include <stdexcept>
