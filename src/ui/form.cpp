@@ -73,6 +73,9 @@ LRESULT TForm::FormDefault(UINT message, WPARAM wParam, LPARAM lParam) {
         if (!HIWORD(wParam)) RestoreFocus();
       }
       return 0;
+    case WM_NOTIFY:
+      if (toolTip_) toolTip_->Notify(*reinterpret_cast<const NMHDR*>(lParam));
+      return 0;
     case WM_NEXTDLGCTL: {
       HWND next = reinterpret_cast<HWND>(wParam);
       if (!LOWORD(lParam)) next = GetNextDlgTabItem(hwnd_, GetFocus(), wParam != 0);

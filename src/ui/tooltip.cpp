@@ -49,33 +49,59 @@ int TToolTip::ToolAt(const MSG& message) const {
 
 void TToolTip::Relay(const MSG& message) {
   if (!active_ || !form_) return;
-  if (message.message == WM_KEYDOWN || message.message == WM_SYSKEYDOWN) {
-    if (hwnd_) SendMessageA(hwnd_, TTM_POP, 0, 0);
+  const UINT kind = message.message;
+  const bool press = kind == WM_LBUTTONDOWN || kind == WM_RBUTTONDOWN || kind == WM_MBUTTONDOWN ||
+                     kind == WM_LBUTTONDBLCLK || kind == WM_RBUTTONDBLCLK || kind == WM_MBUTTONDBLCLK;
+  if (press || kind == WM_KEYDOWN || kind == WM_SYSKEYDOWN) {
+    // Gone, and a tip still to come called off, until the mouse moves on to
+    // another control.
+    if (!hwnd_) return;
+    SendMessageA(hwnd_, TTM_POP, 0, 0);
+    MSG nowhere{form_, WM_MOUSEMOVE, 0, MAKELPARAM(-1, -1), message.time, message.pt};
+    SendMessageA(hwnd_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&nowhere));
+    doneWith_ = current_;
     return;
   }
-  if (message.message < WM_MOUSEFIRST || message.message > WM_MOUSELAST) return;
-  if (message.message == WM_MOUSEMOVE) {
-    const int tool = ToolAt(message);
-    if (!hwnd_ && (tool < 0 || !MakeWindow())) return;
-    const bool showing = IsWindowVisible(hwnd_) != FALSE;
-    if (tool != current_) {
-      // Still at once while the next tip is due: the control may see the mouse
-      // on the last control once more after it has left.
-      nextAtOnce_ = tool >= 0 && (showing || nextAtOnce_);
-      // Straight from one control to another with no tip showing: a new rest,
-      // of the full time.
-      SetDelay(TTDT_RESHOW, nextAtOnce_ || current_ < 0 ? kAtOnceMs : initialMs_, reshowMs_);
-      current_ = tool;
-    } else if (showing) {
-      nextAtOnce_ = false;
-    }
-    // The control starts the rest again at every move on the same control;
-    // while the next tip is due at once, that rest is short too.
-    SetDelay(TTDT_INITIAL, nextAtOnce_ ? kAtOnceMs : initialMs_, initialNowMs_);
+  if (kind != WM_MOUSEMOVE) return;
+  const int tool = ToolAt(message);
+  if (!hwnd_ && (tool < 0 || !MakeWindow())) return;
+  const bool showing = IsWindowVisible(hwnd_) != FALSE;
+  if (tool != current_) {
+    // Still at once while the next tip is due: the control may see the mouse
+    // on the last control once more after it has left.
+    nextAtOnce_ = tool >= 0 && (showing || nextAtOnce_);
+    // Straight from one control to another with no tip showing: a new rest,
+    // of the full time.
+    SetDelay(TTDT_RESHOW, nextAtOnce_ || current_ < 0 ? kAtOnceMs : initialMs_, reshowMs_);
+    current_ = tool;
+    doneWith_ = -1;
+  } else if (showing) {
+    nextAtOnce_ = false;
+  } else if (tool == doneWith_) {
+    return;  // its tip has come and gone: the control would start another rest
   }
-  if (!hwnd_) return;
+  // The control starts the rest again at every move on the same control;
+  // while the next tip is due at once, that rest is short too.
+  SetDelay(TTDT_INITIAL, nextAtOnce_ ? kAtOnceMs : initialMs_, initialNowMs_);
   MSG relayed = message;
   SendMessageA(hwnd_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relayed));
+}
+
+void TToolTip::Notify(const NMHDR& header) {
+  if (!hwnd_ || header.hwndFrom != hwnd_) return;
+  if (header.code == TTN_SHOW) {
+    doneWith_ = current_;
+  } else if (header.code == TTN_POP) {
+    // Hidden because the mouse left the control (the form's edge, say, where
+    // no message of ours tells): a new rest when it comes back.
+    POINT pointer{};
+    GetCursorPos(&pointer);
+    const HWND under = WindowFromPoint(pointer);
+    ScreenToClient(form_, &pointer);
+    const bool onTool = current_ >= 0 && PtInRect(&tools_[static_cast<std::size_t>(current_)].area, pointer) &&
+                        (under == form_ || IsChild(form_, under));
+    if (!onTool) current_ = doneWith_ = -1;
+  }
 }
 
 void TToolTip::SetDelay(WPARAM which, UINT ms, UINT& current) {
