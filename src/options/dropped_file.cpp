@@ -1,5 +1,7 @@
 #include "options/dropped_file.h"
 
+#include "options/message_quote.h"
+
 namespace quilbo {
 namespace {
 
@@ -26,7 +28,7 @@ TDropRefusal JudgeDroppedFile(std::string_view path, bool isFolder) {
 }
 
 std::string DropRefusalMessage(TDropRefusal refusal, std::string_view path) {
-  const std::string quoted = "\"" + std::string(path) + "\"";
+  const std::string quoted = QuotedForMessage(path, '"');
   switch (refusal) {
     case TDropRefusal::None: return {};
     case TDropRefusal::Folder: return quoted + " is a folder; drop a WAV file (.wav) to make it the input";

@@ -17,7 +17,8 @@ enum class TDropRefusal { None, Folder, NotWave, TooLong };
 // letter case, and not a folder.
 TDropRefusal JudgeDroppedFile(std::string_view path, bool isFolder);
 
-// The error text for a refusal (empty for None).
+// The error text for a refusal (empty for None), quoting the path as every
+// message does.
 std::string DropRefusalMessage(TDropRefusal refusal, std::string_view path);
 
 }  // namespace quilbo

@@ -32,8 +32,12 @@ class TForm2 : public TForm {
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void CreateText();
   void FitOnMainMonitor();
+  // The box, its controls and font made for `dpi`; in `outer` when given,
+  // else at the laid-out first place.
+  void ChangeDpi(int dpi, const RECT* outer);
 
   int modalResult_ = 0;
+  int dpi_ = kDesignDpi;
   bool shownBefore_ = false;
 
   template <class T>

@@ -3,6 +3,7 @@
 #include <richedit.h>
 
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 
@@ -92,10 +93,15 @@ TPictureButton::~TPictureButton() {
 }
 
 void TPictureButton::Create(HWND parent, int id, int bitmapId, Bounds bounds) {
-  picture_ = LoadCutOutPicture(bitmapId);
   CreateControl(parent, id, "BUTTON", "", WS_TABSTOP | BS_PUSHBUTTON | BS_BITMAP, 0, bounds,
                 nullptr);
-  SendMessageA(hwnd_, BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture_.Get()));
+  SetPicture(bitmapId);
+}
+
+void TPictureButton::SetPicture(int bitmapId) {
+  TGdiObject<HBITMAP> picture(LoadCutOutPicture(bitmapId));
+  SendMessageA(hwnd_, BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture.Get()));
+  picture_ = std::move(picture);  // the one the button showed before goes
 }
 
 void TPictureButton::Notify(WORD code) {

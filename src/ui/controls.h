@@ -8,14 +8,10 @@
 #include <string>
 #include <utility>
 
+#include "layout/dpi_scale.h"  // Bounds: left, top, width, height in the parent's client area
 #include "win/gdi.h"
 
 namespace quilbo {
-
-// Left, top, width, height in the parent's client coordinates.
-struct Bounds {
-  int left, top, width, height;
-};
 
 class TControl {
  public:
@@ -61,6 +57,8 @@ class TPictureButton : public TControl {
  public:
   ~TPictureButton() override;
   void Create(HWND parent, int id, int bitmapId, Bounds bounds);
+  // Another picture, for another DPI.
+  void SetPicture(int bitmapId);
   void Notify(WORD code) override;
   std::function<void()> OnClick;
 

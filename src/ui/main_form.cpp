@@ -1,22 +1,30 @@
 #include "ui/main_form.h"
 
+#include <algorithm>
 #include <initializer_list>
 #include <stdexcept>
+#include <tuple>
 
 #include "ui/app_text.h"
 #include "ui/application.h"
 #include "launch/launch_tool.h"
+#include "options/dropped_file.h"
 #include "options/number_check.h"
 #include "settings/choose_folder.h"
 #include "ui/about_form.h"
 #include "ui/control_ids.h"
+#include "win/dpi.h"
+#include "win/dropped_files.h"
 
 namespace quilbo {
 namespace {
 
 constexpr char kTitle[] = "Quilbo-FE (4Normalize by Orvandel)";
-constexpr int kWidth = 648;
+constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW | WS_CLIPSIBLINGS;
+constexpr DWORD kExStyle = WS_EX_ACCEPTFILES;
+constexpr int kWidth = 648;  // at 96 dpi
 constexpr int kHeight = 273;
+constexpr int kFontPoints = 8;
 constexpr char kOutputPlaceholder[] = "Select Output File!";
 
 }  // namespace
@@ -33,26 +41,23 @@ TForm1::~TForm1() { DestroyHandle(); }
 void TForm1::Create(TForm2* aboutBox) {
   aboutBox_ = aboutBox;
   const HINSTANCE instance = GetModuleHandleA(nullptr);
-  const HICON icon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_QUILBO));
 
   WNDCLASSEXA windowClass{};
   windowClass.style = CS_DBLCLKS;
   windowClass.hInstance = instance;
-  windowClass.hIcon = icon;
-  windowClass.hIconSm = icon;
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   windowClass.lpszClassName = QUILBO_FORM1_CLASS;
   RegisterWindowClass(windowClass, &WindowThunk<TForm1>);
 
-  // 8 point at 96 dpi: a character height of 11 pixels.
-  Font.Create("MS Sans Serif", -11);
-
   TMenu menu(LoadMenuA(instance, MAKEINTRESOURCEA(IDM_MAINMENU)));
-  // Owned by the application window, which carries the task-bar button.
-  if (!CreateWindowExA(0, QUILBO_FORM1_CLASS, kTitle, WS_OVERLAPPEDWINDOW | WS_CLIPSIBLINGS, 0, 0,
-                       kWidth, kHeight, Application.Handle(), menu.Get(), instance, this))
+  // Owned by the application window, which carries the task-bar button. It
+  // takes dropped files; shell32, which reads them, is loaded at the first drop.
+  if (!CreateWindowExA(kExStyle, QUILBO_FORM1_CLASS, kTitle, kStyle, 0, 0, kWidth, kHeight,
+                       Application.Handle(), menu.Get(), instance, this))
     throw std::runtime_error("Cannot create the main window");
   menu.Release();  // the window's now
+  // Laid out for the DPI of the monitor it starts on.
+  ChangeDpi(WindowDpi(hwnd_), nullptr);
   CreateControls();
   // An error ends the creation handler, not the start-up.
   Guarded([this] {
@@ -63,34 +68,38 @@ void TForm1::Create(TForm2* aboutBox) {
 
 void TForm1::CreateControls() {
   const HFONT font = Font.Handle();
+  for (TRangeField* field : {&SpinEdit1, &SpinEdit2, &SpinEdit3, &SpinEdit4, &SpinEdit5})
+    field->SetDpi(dpi_);
   // Created in tab order, which is also the order Tab follows. The group frames
   // come after everything inside them, so they lie behind.
-  RadioButton1.Create(hwnd_, IDC_RADIOBUTTON1, "-l <Ratio>", {18, 18, 65, 17}, font, /*group=*/true,
-                      /*checked=*/true);
-  RadioButton2.Create(hwnd_, IDC_RADIOBUTTON2, "-a <level>", {18, 43, 65, 17}, font, /*group=*/false);
-  RadioButton3.Create(hwnd_, IDC_RADIOBUTTON3, "-m <percent>", {18, 68, 81, 17}, font, /*group=*/false);
+  RadioButton1.Create(hwnd_, IDC_RADIOBUTTON1, "-l <Ratio>", Laid(RadioButton1, {18, 18, 65, 17}),
+                      font, /*group=*/true, /*checked=*/true);
+  RadioButton2.Create(hwnd_, IDC_RADIOBUTTON2, "-a <level>", Laid(RadioButton2, {18, 43, 65, 17}),
+                      font, /*group=*/false);
+  RadioButton3.Create(hwnd_, IDC_RADIOBUTTON3, "-m <percent>", Laid(RadioButton3, {18, 68, 81, 17}),
+                      font, /*group=*/false);
   // Starts a new group, so the arrow keys stay among the three radio buttons.
-  SpinEdit1.Create(hwnd_, IDC_SPINEDIT1, {171, 15, 45, 22}, font, /*group=*/true);
-  SpinEdit2.Create(hwnd_, IDC_SPINEDIT2, {171, 40, 45, 22}, font);
-  SpinEdit3.Create(hwnd_, IDC_SPINEDIT3, {171, 65, 45, 22}, font);
-  CheckBox1.Create(hwnd_, IDC_CHECKBOX1, "-b <size>", {256, 17, 62, 17}, font);
-  SpinEdit4.Create(hwnd_, IDC_SPINEDIT4, {347, 42, 45, 22}, font);
-  CheckBox2.Create(hwnd_, IDC_CHECKBOX2, "MultiTasking!", {257, 73, 136, 17}, font);
-  CheckBox3.Create(hwnd_, IDC_CHECKBOX3, "-x <level>", {256, 44, 65, 17}, font);
-  SpinEdit5.Create(hwnd_, IDC_SPINEDIT5, {337, 14, 55, 22}, font);
-  Edit1.Create(hwnd_, IDC_EDIT1, kOutputPlaceholder, {78, 146, 470, 21}, font);
-  BitBtn1.Create(hwnd_, IDC_BITBTN1, IDB_OPENFOLDER, {563, 144, 28, 25});
-  CheckBox4.Create(hwnd_, IDC_CHECKBOX4, "-o <file>", {16, 149, 58, 17}, font);
-  GroupBox1.Create(hwnd_, IDC_GROUPBOX1, "Amplification Options", {6, 1, 221, 95}, font);
-  GroupBox2.Create(hwnd_, IDC_GROUPBOX2, "Misc. Options", {243, 1, 164, 95}, font);
-  Edit2.Create(hwnd_, IDC_EDIT2, "Command Line", {14, 174, 615, 21}, font);
-  Button1.Create(hwnd_, IDC_BUTTON1, "Go!", {554, 0, 75, 25}, font);
-  Edit3.Create(hwnd_, IDC_EDIT3, "Select Input File!", {78, 117, 470, 21}, font);
-  BitBtn2.Create(hwnd_, IDC_BITBTN2, IDB_OPENFOLDER, {563, 115, 28, 25});
-  GroupBox3.Create(hwnd_, IDC_GROUPBOX3, "Input/Output", {6, 103, 629, 101}, font);
-  Button2.Create(hwnd_, IDC_BUTTON2, "Process", {553, 36, 75, 25}, font);
-  Button3.Create(hwnd_, IDC_BUTTON3, "Leave", {553, 71, 75, 25}, font);
-  StatusBar1.Create(hwnd_, IDC_STATUSBAR1, {0, 207, 640, 20});
+  SpinEdit1.Create(hwnd_, IDC_SPINEDIT1, Laid(SpinEdit1, {171, 15, 45, 22}), font, /*group=*/true);
+  SpinEdit2.Create(hwnd_, IDC_SPINEDIT2, Laid(SpinEdit2, {171, 40, 45, 22}), font);
+  SpinEdit3.Create(hwnd_, IDC_SPINEDIT3, Laid(SpinEdit3, {171, 65, 45, 22}), font);
+  CheckBox1.Create(hwnd_, IDC_CHECKBOX1, "-b <size>", Laid(CheckBox1, {256, 17, 62, 17}), font);
+  SpinEdit4.Create(hwnd_, IDC_SPINEDIT4, Laid(SpinEdit4, {347, 42, 45, 22}), font);
+  CheckBox2.Create(hwnd_, IDC_CHECKBOX2, "MultiTasking!", Laid(CheckBox2, {257, 73, 136, 17}), font);
+  CheckBox3.Create(hwnd_, IDC_CHECKBOX3, "-x <level>", Laid(CheckBox3, {256, 44, 65, 17}), font);
+  SpinEdit5.Create(hwnd_, IDC_SPINEDIT5, Laid(SpinEdit5, {337, 14, 55, 22}), font);
+  Edit1.Create(hwnd_, IDC_EDIT1, kOutputPlaceholder, Laid(Edit1, {78, 146, 470, 21}), font);
+  BitBtn1.Create(hwnd_, IDC_BITBTN1, FolderPicture(), Laid(BitBtn1, {563, 144, 28, 25}));
+  CheckBox4.Create(hwnd_, IDC_CHECKBOX4, "-o <file>", Laid(CheckBox4, {16, 149, 58, 17}), font);
+  GroupBox1.Create(hwnd_, IDC_GROUPBOX1, "Amplification Options", Laid(GroupBox1, {6, 1, 221, 95}), font);
+  GroupBox2.Create(hwnd_, IDC_GROUPBOX2, "Misc. Options", Laid(GroupBox2, {243, 1, 164, 95}), font);
+  Edit2.Create(hwnd_, IDC_EDIT2, "Command Line", Laid(Edit2, {14, 174, 615, 21}), font);
+  Button1.Create(hwnd_, IDC_BUTTON1, "Go!", Laid(Button1, {554, 0, 75, 25}), font);
+  Edit3.Create(hwnd_, IDC_EDIT3, "Select Input File!", Laid(Edit3, {78, 117, 470, 21}), font);
+  BitBtn2.Create(hwnd_, IDC_BITBTN2, FolderPicture(), Laid(BitBtn2, {563, 115, 28, 25}));
+  GroupBox3.Create(hwnd_, IDC_GROUPBOX3, "Input/Output", Laid(GroupBox3, {6, 103, 629, 101}), font);
+  Button2.Create(hwnd_, IDC_BUTTON2, "Process", Laid(Button2, {553, 36, 75, 25}), font);
+  Button3.Create(hwnd_, IDC_BUTTON3, "Leave", Laid(Button3, {553, 71, 75, 25}), font);
+  StatusBar1.Create(hwnd_, IDC_STATUSBAR1, Laid(StatusBar1, {0, 207, 640, 20}));
 
   // The design state, set before any handler is attached.
   CheckBox2.SetEnabled(false);
@@ -207,10 +216,27 @@ void TForm1::RadioButton3Click() { SelectOnly(RadioButton3); }
 
 void TForm1::BitBtn2Click() {
   if (!OpenDialog1.Execute(Application.Handle(), hwnd_)) return;
+  TakeInputFile(OpenDialog1.Files().front());
+}
+
+void TForm1::TakeInputFile(const std::string& path) {
   Button1.SetEnabled(true);
   if (CheckBox2.Checked()) Button2.SetEnabled(true);
   CheckBox2.SetEnabled(true);
-  Edit3.SetText(OpenDialog1.Files().front());
+  Edit3.SetText(path);
+}
+
+void TForm1::FormDropFiles(HDROP drop) {
+  const TDroppedFiles files(drop);
+  // While a modal window is open the main window is disabled and takes no drop.
+  if (!IsWindowEnabled(hwnd_) || files.Count() == 0) return;
+  const std::string path = files.Name(0);  // the rest of a drop of several is ignored
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  const bool folder =
+      attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  const TDropRefusal refusal = JudgeDroppedFile(path, folder);
+  if (refusal != TDropRefusal::None) throw std::runtime_error(DropRefusalMessage(refusal, path));
+  TakeInputFile(path);
 }
 
 void TForm1::BitBtn1Click() {
@@ -269,9 +295,71 @@ void TForm1::About1Click() {
   if (aboutBox_) aboutBox_->ShowModal();
 }
 
+Bounds TForm1::Laid(TControl& control, Bounds design) {
+  layout_.push_back({&control, design});
+  return ScaleToDpi(design, dpi_);
+}
+
+int TForm1::FolderPicture() const {
+  constexpr int kPictures[] = {IDB_OPENFOLDER, IDB_OPENFOLDER24, IDB_OPENFOLDER32};
+  return kPictures[PickPicture({16, 24, 32}, 16, dpi_)];
+}
+
+// The layout is given at 96 dpi. At another DPI the client area, every control
+// and the font scale with it, while the frame is what the system draws there:
+// at 96 dpi the window is exactly as laid out.
+void TForm1::ChangeDpi(int dpi, const RECT* outer) {
+  dpi_ = dpi;
+  TFont font;
+  font.Create("MS Sans Serif", FontHeightForDpi(kFontPoints, dpi));
+  for (TRangeField* field : {&SpinEdit1, &SpinEdit2, &SpinEdit3, &SpinEdit4, &SpinEdit5})
+    field->SetDpi(dpi);
+  for (const LaidControl& laid : layout_) {
+    const Bounds bounds = ScaleToDpi(laid.design, dpi);
+    SetWindowPos(laid.control->Handle(), nullptr, bounds.left, bounds.top, bounds.width,
+                 bounds.height, SWP_NOZORDER | SWP_NOACTIVATE);
+    SendMessageA(laid.control->Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font.Handle()), TRUE);
+  }
+  Font.Swap(font);  // the old font goes once no control uses it
+  if (BitBtn1.Handle()) BitBtn1.SetPicture(FolderPicture());
+  if (BitBtn2.Handle()) BitBtn2.SetPicture(FolderPicture());
+  SetIcons();
+
+  RECT place{};
+  if (outer) {
+    place = *outer;
+  } else {
+    GetWindowRect(hwnd_, &place);
+    const SIZE designFrame = FrameSize(kStyle, kExStyle, true, kDesignDpi);
+    const SIZE frame = FrameSize(kStyle, kExStyle, true, dpi);
+    const Extent size = ScaledOuterSize({kWidth, kHeight}, {designFrame.cx, designFrame.cy},
+                                        {frame.cx, frame.cy}, dpi);
+    place.right = place.left + size.width;
+    place.bottom = place.top + size.height;
+  }
+  lockedSize_ = SIZE{place.right - place.left, place.bottom - place.top};
+  SetWindowPos(hwnd_, nullptr, place.left, place.top, place.right - place.left,
+               place.bottom - place.top, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// The icons drawn for the DPI's sizes, not shrunk or stretched from another.
+void TForm1::SetIcons() {
+  const HINSTANCE instance = GetModuleHandleA(nullptr);
+  for (const auto& [which, width, height] :
+       {std::tuple{ICON_BIG, SM_CXICON, SM_CYICON}, std::tuple{ICON_SMALL, SM_CXSMICON, SM_CYSMICON}}) {
+    // Shared: the system keeps one copy per size and frees it with the program.
+    const HANDLE icon = LoadImageA(instance, MAKEINTRESOURCEA(IDI_QUILBO), IMAGE_ICON,
+                                   SystemMetricForDpi(width, dpi_), SystemMetricForDpi(height, dpi_),
+                                   LR_SHARED);
+    if (icon) SendMessageA(hwnd_, WM_SETICON, which, reinterpret_cast<LPARAM>(icon));
+  }
+}
+
 void TForm1::CentreOnDesktop() {
-  const int left = (GetSystemMetrics(SM_CXVIRTUALSCREEN) - kWidth) / 2;
-  const int top = (GetSystemMetrics(SM_CYVIRTUALSCREEN) - kHeight) / 2;
+  RECT outer{};
+  GetWindowRect(hwnd_, &outer);
+  const int left = (GetSystemMetrics(SM_CXVIRTUALSCREEN) - (outer.right - outer.left)) / 2;
+  const int top = (GetSystemMetrics(SM_CYVIRTUALSCREEN) - (outer.bottom - outer.top)) / 2;
   SetWindowPos(hwnd_, nullptr, left < 0 ? 0 : left, top < 0 ? 0 : top, 0, 0,
                SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
@@ -302,14 +390,20 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       // Disabled or re-enabled around a modal window: recompose at once.
       UpdateCommandLine();
       return 0;
-    case WM_GETMINMAXINFO:
+    case WM_GETMINMAXINFO: {
+      auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
       if (sizeLocked_) {
-        auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
         info->ptMinTrackSize = info->ptMaxTrackSize = info->ptMaxSize =
             POINT{lockedSize_.cx, lockedSize_.cy};
         return 0;
       }
-      break;
+      // Scaled up, the window may be larger than the screen: the system's
+      // limit would cut it below its laid-out size.
+      DefWindowProcA(hwnd_, message, wParam, lParam);
+      info->ptMaxTrackSize.x = std::max(info->ptMaxTrackSize.x, lockedSize_.cx);
+      info->ptMaxTrackSize.y = std::max(info->ptMaxTrackSize.y, lockedSize_.cy);
+      return 0;
+    }
     case WM_SHOWWINDOW:
       if (wParam && !shownBefore_) {
         shownBefore_ = true;
@@ -333,6 +427,14 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case WM_LBUTTONDBLCLK:
       FormDblClick();
+      return 0;
+    case WM_DROPFILES:
+      FormDropFiles(reinterpret_cast<HDROP>(wParam));
+      return 0;
+    case WM_DPICHANGED:
+      // Moved to a monitor of another scale: laid out again in the place and
+      // size Windows suggests, and locked at that size.
+      ChangeDpi(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
       return 0;
     case WM_SYSCOMMAND:
       if ((wParam & 0xFFF0) == SC_MINIMIZE) {

@@ -2,6 +2,7 @@
 // TForm1, the main window: the option controls, the live command line, the
 // file pickers, the launch buttons and the menu.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <string>
 #include <vector>
@@ -60,6 +61,8 @@ class TForm1 : public TForm {
   void FormCreate();
   void FormClose();
   void FormDblClick();
+  // Files dropped on the window: the first, a WAV file, becomes the input.
+  void FormDropFiles(HDROP drop);
   void RadioButton1Click();
   void RadioButton2Click();
   void RadioButton3Click();
@@ -87,14 +90,28 @@ class TForm1 : public TForm {
   void SelectOnly(const TRadioButton& selected);
   void Command(WORD id, WORD code);
   void CentreOnDesktop();
+  // The input file chosen, in the dialog or by a drop.
+  void TakeInputFile(const std::string& path);
+  // Records the control's bounds at 96 dpi and returns them at the window's DPI.
+  Bounds Laid(TControl& control, Bounds design);
+  // The window, its controls and font made for `dpi`, in `outer` when given.
+  void ChangeDpi(int dpi, const RECT* outer);
+  int FolderPicture() const;
+  void SetIcons();
   void StartTool();
 
   std::vector<TControl*> commandControls_;
+  struct LaidControl {
+    TControl* control;
+    Bounds design;  // at 96 dpi
+  };
+  std::vector<LaidControl> layout_;
+  int dpi_ = kDesignDpi;
   bool closed_ = false;
   bool closeAfterBrowser_ = false;
   TForm2* aboutBox_ = nullptr;
   bool sizeLocked_ = false;
-  SIZE lockedSize_{};
+  SIZE lockedSize_{};  // the laid-out outer size for the DPI, locked once sizeLocked_
   bool shownBefore_ = false;
 
   template <class T>

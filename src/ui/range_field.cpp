@@ -66,13 +66,20 @@ void TRangeField::SetValue(std::int64_t value) { SetText(RangeValueText(limits_,
 
 void TRangeField::Step(int direction) { SetText(SteppedRangeText(limits_, Text(), direction)); }
 
+void TRangeField::SetDpi(int dpi) {
+  dpi_ = dpi;
+  if (hwnd_) Layout();
+}
+
 void TRangeField::Layout() {
   RECT client{};
   GetClientRect(hwnd_, &client);
-  buttons_.Place(client);
+  const int buttonWidth = ScaleToDpi(kButtonWidth, dpi_);
+  buttons_.Place(client, buttonWidth);
   // The edit resets its margins with every font. None on the left: a 45-pixel
   // field must show three digits and a sign.
-  CallEdit(EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(0, kButtonWidth + kButtonGap));
+  CallEdit(EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN,
+           MAKELPARAM(0, buttonWidth + ScaleToDpi(kButtonGap, dpi_)));
 }
 
 LRESULT TRangeField::CallEdit(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -156,10 +163,8 @@ void TArrowButtons::Create(HWND edit) {
     throw std::runtime_error("Cannot create the arrow buttons of a numeric field");
 }
 
-void TArrowButtons::Place(const RECT& editClient) {
-  if (hwnd_)
-    MoveWindow(hwnd_, editClient.right - TRangeField::kButtonWidth, 0, TRangeField::kButtonWidth,
-               editClient.bottom, TRUE);
+void TArrowButtons::Place(const RECT& editClient, int width) {
+  if (hwnd_) MoveWindow(hwnd_, editClient.right - width, 0, width, editClient.bottom, TRUE);
 }
 
 void TArrowButtons::Redraw() const {

@@ -23,8 +23,8 @@ class TArrowButtons : public TWindow {
  public:
   explicit TArrowButtons(TRangeField& field) : field_(field) {}
   void Create(HWND edit);
-  // Along the right edge of the edit's client area.
-  void Place(const RECT& editClient);
+  // Along the right edge of the edit's client area, `width` wide.
+  void Place(const RECT& editClient, int width);
   void Redraw() const;
 
  private:
@@ -60,8 +60,10 @@ class TRangeField : public TControl {
   void SetValue(std::int64_t value);  // the text becomes the clamped value
   // One step up (+1) or down (-1) through the clamping setter.
   void Step(int direction);
+  // The DPI the arrow buttons are sized for; lays the field out again.
+  void SetDpi(int dpi);
 
-  // The arrow buttons' pixel width and the gap left before them.
+  // The arrow buttons' pixel width and the gap left before them, at 96 dpi.
   static constexpr int kButtonWidth = 15;
   static constexpr int kButtonGap = 2;
 
@@ -75,6 +77,7 @@ class TRangeField : public TControl {
   std::int32_t initialValue_;
   WNDPROC editProc_ = nullptr;  // the edit's own procedure
   bool focusByClick_ = false;   // a mouse click into the edit is giving it the focus
+  int dpi_ = kDesignDpi;
   TArrowButtons buttons_{*this};
 
   template <class T>

@@ -2,6 +2,7 @@
 
 #include "ui/control_ids.h"
 #include "win/device_context.h"
+#include "win/dpi.h"
 #include "win/window.h"
 
 namespace quilbo {
@@ -11,8 +12,9 @@ namespace {
 RECT GripRect(HWND bar) {
   RECT area;
   GetClientRect(bar, &area);
-  area.left = area.right - GetSystemMetrics(SM_CXVSCROLL);
-  area.top = area.bottom - GetSystemMetrics(SM_CYHSCROLL);
+  const int dpi = WindowDpi(bar);
+  area.left = area.right - SystemMetricForDpi(SM_CXVSCROLL, dpi);
+  area.top = area.bottom - SystemMetricForDpi(SM_CYHSCROLL, dpi);
   return area;
 }
 

@@ -50,6 +50,9 @@ class TFont {
   void Create(const char* face, int height);
   void CreateIndirect(const LOGFONTA& font);
   HFONT Handle() const { return font_.Get(); }
+  // Trades fonts: a window made a font for a new DPI hands it to its controls
+  // before the old one goes.
+  void Swap(TFont& other) noexcept { std::swap(font_, other.font_); }
 
  private:
   TGdiObject<HFONT> font_;

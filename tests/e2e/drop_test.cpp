@@ -1,0 +1,112 @@
+// Files dropped on the main window: a WAV file becomes the input as if chosen in
+// the file dialog; anything else is refused with an error and changes nothing.
+// The drop arrives as the system delivers one after a drag from Explorer.
+#include "harness/harness.h"
+
+#include <gtest/gtest.h>
+
+using namespace e2e;
+
+namespace {
+
+const std::string kPlaceholder = "Select Input File!";
+
+std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
+
+// The error box a refused drop shows: its text, after which it is closed.
+std::string RefusalShown(App& app) {
+  HWND box = app.WaitForDialog();
+  if (!box) return "(no error box)";
+  const std::string text = MessageBoxText(box);
+  OkDialog(box);
+  app.WaitForNoDialog();
+  return text;
+}
+
+}  // namespace
+
+// The first of the dropped files is taken, "Go!" and "MultiTasking!" are
+// enabled (and "Process" with a ticked "MultiTasking!"), and a name in any
+// script arrives intact.
+TEST(Drop, AWavFileBecomesTheInput) {
+  const std::string dir = ScratchDir("\xD0\xB7\xD0\xB2\xD1\x83\xD0\xBA \xE9\x9F\xB3");  // Cyrillic, CJK
+  const std::string first = dir + "Mix \xC3\xA9t\xC3\xA9.WAV", second = dir + "second.wav";
+  WriteFile(first);
+  WriteFile(second);
+  StartOptions options;
+  options.values["MT"] = "yes";
+  App app(options);
+  ASSERT_NE(app.Main(), nullptr);
+  ASSERT_FALSE(app.Enabled(IDC_BUTTON1));
+  ASSERT_FALSE(app.Enabled(IDC_BUTTON2));
+
+  DropFiles(app.Process(), app.Main(), {first, second});
+  EXPECT_EQ(app.WaitForText(IDC_EDIT3, first), first);
+  EXPECT_TRUE(WaitUntil([&] { return app.Enabled(IDC_BUTTON1); }));
+  EXPECT_TRUE(app.Enabled(IDC_CHECKBOX2));
+  ASSERT_TRUE(app.Checked(IDC_CHECKBOX2));
+  EXPECT_TRUE(app.Enabled(IDC_BUTTON2)) << "\"Process\" follows the ticked \"MultiTasking!\"";
+  EXPECT_EQ(app.WaitForCommandLine("-l 0 " + Quoted(first)), "-l 0 " + Quoted(first));
+  EXPECT_EQ(app.Dialog(), nullptr) << "a good drop shows nothing";
+
+  // As long a path as the file dialog returns is taken whole: here 1040 bytes,
+  // mostly characters of three bytes.
+  std::string longest = "C:\\";
+  while (longest.size() + 3 + 4 <= 4 * 260) longest += "\xE9\x9F\xB3";
+  longest += std::string(4 * 260 - 4 - longest.size(), 'x') + ".wav";
+  ASSERT_EQ(longest.size(), 4u * 260);
+  DropFiles(app.Process(), app.Main(), {longest});
+  EXPECT_EQ(app.WaitForText(IDC_EDIT3, longest), longest);
+  EXPECT_EQ(app.Dialog(), nullptr);
+}
+
+// A folder, a file not ending in .wav and a path longer than the dialog's limit
+// are each refused with an error naming the reason; the input stays as it was.
+TEST(Drop, FoldersOtherFilesAndOverlongPathsAreRefused) {
+  const std::string dir = ScratchDir("drops");
+  const std::string music = dir + "music.wav\\";  // a folder, however it is named
+  const std::string mp3 = dir + "song.mp3", wav = dir + "song.wav";
+  WriteFile(music + "inside.wav");
+  WriteFile(mp3);
+  WriteFile(wav);
+  App app;
+  ASSERT_NE(app.Main(), nullptr);
+
+  DropFiles(app.Process(), app.Main(), {music.substr(0, music.size() - 1)});
+  EXPECT_NE(RefusalShown(app).find("is a folder"), std::string::npos);
+  DropFiles(app.Process(), app.Main(), {mp3, wav});
+  const std::string refusal = RefusalShown(app);
+  EXPECT_EQ(refusal.substr(0, 4), "\"C:\\") << refusal;
+  EXPECT_NE(refusal.find("\" is not a WAV file; only a file ending in .wav can be the input."), std::string::npos)
+      << refusal;
+  EXPECT_EQ(app.Text(IDC_EDIT3), kPlaceholder);
+  EXPECT_FALSE(app.Enabled(IDC_BUTTON1));
+  EXPECT_FALSE(app.Enabled(IDC_CHECKBOX2));
+
+  DropFiles(app.Process(), app.Main(), {wav});
+  ASSERT_EQ(app.WaitForText(IDC_EDIT3, wav), wav);
+  const std::string tooLong = "C:\\" + std::string(4 * 260 - 3 - 4 + 1, 'x') + ".wav";
+  DropFiles(app.Process(), app.Main(), {tooLong});
+  EXPECT_NE(RefusalShown(app).find("longer than"), std::string::npos);
+  EXPECT_EQ(app.Text(IDC_EDIT3), wav) << "a refused drop changes nothing";
+}
+
+// While a modal window is open the main window takes no drop, then or later.
+TEST(Drop, NothingHappensWhileAModalWindowIsOpen) {
+  const std::string wav = ScratchDir() + "in.wav";
+  WriteFile(wav);
+  App app;
+  ASSERT_NE(app.Main(), nullptr);
+  app.Menu(IDM_ABOUT1);
+  HWND about = app.WaitForAbout();
+  ASSERT_NE(about, nullptr);
+  ASSERT_TRUE(WaitUntil([&] { return !IsEnabled(app.Main()); }));
+  DropFiles(app.Process(), app.Main(), {wav});
+  Sleep(Ms(300));
+  EXPECT_EQ(app.Text(IDC_EDIT3), kPlaceholder);
+  PostClick(Child(about, IDC_ABOUT_BUTTON1));
+  ASSERT_TRUE(WaitUntil([&] { return IsEnabled(app.Main()); }));
+  EXPECT_FALSE(WaitUntil([&] { return app.Text(IDC_EDIT3) != kPlaceholder; }, Ms(500)));
+  EXPECT_FALSE(app.Enabled(IDC_BUTTON1));
+  EXPECT_EQ(app.Dialog(), nullptr);
+}
