@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Draws the program's own art and writes it as resources:
-res/quilbo.ico (16x16, 32x32 and 48x48, 16 colours each) and the open-folder
+res/quilbo.ico (16x16, 24x24, 32x32 and 48x48, 16 colours each: the small and
+large icons at 100 %, 150 % and 200 %) and the open-folder
 picture res/openfolder.bmp (16x13, 24-bit) with its larger forms for displays
 scaled to 150 % and 200 %, res/openfolder24.bmp (24x20) and openfolder32.bmp
 (32x26). Standard library only; rerun after changing a drawing."""
@@ -28,6 +29,8 @@ ICON_KEY = {"k": 0, "n": 4, "b": 12, "w": 15, "y": 11, "c": 14, "g": 8}
 ICON_DESIGNS = {
     16: dict(margin=0, radius=3, band=3, line=(4, 2, 13), middle=9, first=3, step=2,
              heights=[2, 4, 5, 3, 5, 2]),
+    24: dict(margin=1, radius=3, band=4, line=(5, 3, 20), middle=12, first=4, step=2,
+             heights=[2, 4, 7, 4, 6, 7, 3, 2]),
     32: dict(margin=1, radius=4, band=6, line=(7, 4, 27), middle=17, first=5, step=2,
              heights=[3, 6, 9, 5, 10, 7, 4, 8, 10, 6, 3]),
     48: dict(margin=1, radius=6, band=9, line=(10, 6, 41), middle=25, first=7, step=3,

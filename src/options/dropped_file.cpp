@@ -31,7 +31,8 @@ std::string DropRefusalMessage(TDropRefusal refusal, std::string_view path) {
   const std::string quoted = QuotedForMessage(path, '"');
   switch (refusal) {
     case TDropRefusal::None: return {};
-    case TDropRefusal::Folder: return quoted + " is a folder; drop a WAV file (.wav) to make it the input";
+    case TDropRefusal::Folder:
+      return quoted + " is a folder; drop a WAV file (.wav) to make it the input";
     case TDropRefusal::NotWave:
       return quoted + " is not a WAV file; only a file ending in .wav can be the input";
     case TDropRefusal::TooLong:

@@ -128,8 +128,9 @@ void TForm2::ChangeDpi(int dpi, const RECT* outer) {
   dpi_ = dpi;
   TFont font;
   font.Create("MS Sans Serif", FontHeightForDpi(8, dpi));
-  for (const auto& [control, bounds] : {std::pair<TControl*, Bounds>{&Button1, kButton1Bounds},
-                                        std::pair<TControl*, Bounds>{&RichEdit1, kRichEdit1Bounds}}) {
+  using Laid = std::pair<TControl*, Bounds>;
+  for (const auto& [control, bounds] :
+       {Laid{&Button1, kButton1Bounds}, Laid{&RichEdit1, kRichEdit1Bounds}}) {
     if (!control->Handle()) continue;
     const Bounds scaled = ScaleToDpi(bounds, dpi);
     SetWindowPos(control->Handle(), nullptr, scaled.left, scaled.top, scaled.width, scaled.height,

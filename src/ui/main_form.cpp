@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <initializer_list>
 #include <stdexcept>
-#include <tuple>
+#include <utility>
 
 #include "ui/app_text.h"
 #include "ui/application.h"
@@ -84,19 +84,22 @@ void TForm1::CreateControls() {
   SpinEdit3.Create(hwnd_, IDC_SPINEDIT3, Laid(SpinEdit3, {171, 65, 45, 22}), font);
   CheckBox1.Create(hwnd_, IDC_CHECKBOX1, "-b <size>", Laid(CheckBox1, {256, 17, 62, 17}), font);
   SpinEdit4.Create(hwnd_, IDC_SPINEDIT4, Laid(SpinEdit4, {347, 42, 45, 22}), font);
-  CheckBox2.Create(hwnd_, IDC_CHECKBOX2, "MultiTasking!", Laid(CheckBox2, {257, 73, 136, 17}), font);
+  CheckBox2.Create(hwnd_, IDC_CHECKBOX2, "MultiTasking!", Laid(CheckBox2, {257, 73, 136, 17}),
+                   font);
   CheckBox3.Create(hwnd_, IDC_CHECKBOX3, "-x <level>", Laid(CheckBox3, {256, 44, 65, 17}), font);
   SpinEdit5.Create(hwnd_, IDC_SPINEDIT5, Laid(SpinEdit5, {337, 14, 55, 22}), font);
   Edit1.Create(hwnd_, IDC_EDIT1, kOutputPlaceholder, Laid(Edit1, {78, 146, 470, 21}), font);
   BitBtn1.Create(hwnd_, IDC_BITBTN1, FolderPicture(), Laid(BitBtn1, {563, 144, 28, 25}));
   CheckBox4.Create(hwnd_, IDC_CHECKBOX4, "-o <file>", Laid(CheckBox4, {16, 149, 58, 17}), font);
-  GroupBox1.Create(hwnd_, IDC_GROUPBOX1, "Amplification Options", Laid(GroupBox1, {6, 1, 221, 95}), font);
+  GroupBox1.Create(hwnd_, IDC_GROUPBOX1, "Amplification Options",
+                   Laid(GroupBox1, {6, 1, 221, 95}), font);
   GroupBox2.Create(hwnd_, IDC_GROUPBOX2, "Misc. Options", Laid(GroupBox2, {243, 1, 164, 95}), font);
   Edit2.Create(hwnd_, IDC_EDIT2, "Command Line", Laid(Edit2, {14, 174, 615, 21}), font);
   Button1.Create(hwnd_, IDC_BUTTON1, "Go!", Laid(Button1, {554, 0, 75, 25}), font);
   Edit3.Create(hwnd_, IDC_EDIT3, "Select Input File!", Laid(Edit3, {78, 117, 470, 21}), font);
   BitBtn2.Create(hwnd_, IDC_BITBTN2, FolderPicture(), Laid(BitBtn2, {563, 115, 28, 25}));
-  GroupBox3.Create(hwnd_, IDC_GROUPBOX3, "Input/Output", Laid(GroupBox3, {6, 103, 629, 101}), font);
+  GroupBox3.Create(hwnd_, IDC_GROUPBOX3, "Input/Output", Laid(GroupBox3, {6, 103, 629, 101}),
+                   font);
   Button2.Create(hwnd_, IDC_BUTTON2, "Process", Laid(Button2, {553, 36, 75, 25}), font);
   Button3.Create(hwnd_, IDC_BUTTON3, "Leave", Laid(Button3, {553, 71, 75, 25}), font);
   StatusBar1.Create(hwnd_, IDC_STATUSBAR1, Laid(StatusBar1, {0, 207, 640, 20}));
@@ -345,13 +348,19 @@ void TForm1::ChangeDpi(int dpi, const RECT* outer) {
 // The icons drawn for the DPI's sizes, not shrunk or stretched from another.
 void TForm1::SetIcons() {
   const HINSTANCE instance = GetModuleHandleA(nullptr);
-  for (const auto& [which, width, height] :
-       {std::tuple{ICON_BIG, SM_CXICON, SM_CYICON}, std::tuple{ICON_SMALL, SM_CXSMICON, SM_CYSMICON}}) {
-    // Shared: the system keeps one copy per size and frees it with the program.
-    const HANDLE icon = LoadImageA(instance, MAKEINTRESOURCEA(IDI_QUILBO), IMAGE_ICON,
-                                   SystemMetricForDpi(width, dpi_), SystemMetricForDpi(height, dpi_),
-                                   LR_SHARED);
-    if (icon) SendMessageA(hwnd_, WM_SETICON, which, reinterpret_cast<LPARAM>(icon));
+  const struct {
+    TIcon& icon;
+    WPARAM which;
+    int width, height;
+  } sizes[] = {{bigIcon_, ICON_BIG, SM_CXICON, SM_CYICON},
+               {smallIcon_, ICON_SMALL, SM_CXSMICON, SM_CYSMICON}};
+  for (const auto& size : sizes) {
+    TIcon icon(static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_QUILBO), IMAGE_ICON,
+                                             SystemMetricForDpi(size.width, dpi_),
+                                             SystemMetricForDpi(size.height, dpi_), 0)));
+    if (!icon.Get()) continue;
+    SendMessageA(hwnd_, WM_SETICON, size.which, reinterpret_cast<LPARAM>(icon.Get()));
+    size.icon = std::move(icon);  // the one shown before goes
   }
 }
 

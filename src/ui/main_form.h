@@ -107,6 +107,7 @@ class TForm1 : public TForm {
   };
   std::vector<LaidControl> layout_;
   int dpi_ = kDesignDpi;
+  TIcon bigIcon_, smallIcon_;  // the window's, made for its DPI
   bool closed_ = false;
   bool closeAfterBrowser_ = false;
   TForm2* aboutBox_ = nullptr;

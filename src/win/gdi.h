@@ -26,6 +26,25 @@ class TGdiObject {
   Handle handle_ = nullptr;
 };
 
+// An icon loaded at one size, destroyed when this goes.
+class TIcon {
+ public:
+  TIcon() = default;
+  explicit TIcon(HICON icon) : icon_(icon) {}
+  TIcon(TIcon&& other) noexcept : icon_(std::exchange(other.icon_, nullptr)) {}
+  TIcon& operator=(TIcon&& other) noexcept {
+    std::swap(icon_, other.icon_);
+    return *this;
+  }
+  ~TIcon() {
+    if (icon_) DestroyIcon(icon_);
+  }
+  HICON Get() const { return icon_; }
+
+ private:
+  HICON icon_ = nullptr;
+};
+
 // A menu of its own, destroyed when this goes unless a window has taken it
 // over (Release), as a window destroys its menu itself.
 class TMenu {
