@@ -7,15 +7,18 @@
 # does; sox does not flush. Before every timed run the disk is synced, so that
 # no run pays for the previous one's write-back.
 #
-#   bench/normalize/run_bench.sh <path to normalize> [size in MiB] [work folder] [runs]
+#   bench/normalize/run_bench.sh <path to normalize> [size in MiB] [work folder] [runs] [baseline normalize]
 #
-# Prints the median wall time of each job and the ratios the targets are set in.
+# A baseline build of the tool, if given, runs in the same rounds, for
+# before/after figures. Prints the median wall time of each job and the ratios
+# the targets are set in.
 set -euo pipefail
 
-tool=${1:?usage: run_bench.sh <normalize> [MiB] [folder] [runs]}
+tool=${1:?usage: run_bench.sh <normalize> [MiB] [folder] [runs] [baseline]}
 mib=${2:-1024}
 work=${3:-/tmp}
 runs=${4:-3}
+baseline=${5:-}
 in="$work/normalize-bench-in.wav"
 out="$work/normalize-bench-out.wav"
 trap 'rm -f "$in" "$out"' EXIT
@@ -46,6 +49,13 @@ jobs=(
   "normalize -l 2|$tool -l 2 -o $out $in"
   "sox vol 2 amplitude|sox -D $in $out vol 2 amplitude"
 )
+if [ -n "$baseline" ]; then
+  jobs+=(
+    "before: -m 100|$baseline -m 100 -o $out $in"
+    "before: -a -6|$baseline -a -6 -o $out $in"
+    "before: -l 2|$baseline -l 2 -o $out $in"
+  )
+fi
 declare -A times median
 for ((r = 1; r <= runs; r++)); do
   echo "round $r of $runs ..."
@@ -62,7 +72,7 @@ for ((r = 1; r <= runs; r++)); do
 done
 rm -f "$out"
 
-echo "median of $runs runs each (load average before: $load):"
+echo "median of $runs runs each (load average before: $load, after: $(cut -d' ' -f1-3 /proc/loadavg)):"
 for job in "${jobs[@]}"; do
   label=${job%%|*}
   median[$label]=$(printf '%s\n' ${times[$label]} | sort -n | awk '{ t[NR] = $1 } END { print t[int((NR + 1) / 2)] }')
@@ -80,3 +90,8 @@ r=$(ratio "sox gain -n" "normalize -m 100");       echo "  sox gain -n / -m     
 r=$(ratio "sox gain -6" "normalize -a -6");        echo "  sox gain -6 / -a           $r  (>= 6)   $(check "$r" 6 ">=")"
 r=$(ratio "sox vol 2 amplitude" "normalize -l 2"); echo "  sox vol 2 / -l             $r  (>= 6)   $(check "$r" 6 ">=")"
 r=$(ratio "normalize -m 100" "copy (fsync)");      echo "  -m / copy                  $r"
+if [ -n "$baseline" ]; then
+  r=$(ratio "before: -m 100" "2 reads + 1 write"); echo "  before: -m / (2 reads + 1 write)  $r"
+  r=$(ratio "before: -a -6" "copy (fsync)");       echo "  before: -a / copy                  $r"
+  r=$(ratio "before: -l 2" "copy (fsync)");        echo "  before: -l / copy                  $r"
+fi

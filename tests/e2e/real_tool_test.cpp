@@ -187,6 +187,13 @@ TEST(RealTool, ReadOnlyAndBusyFilesAreLeftUntouched) {
   EXPECT_EQ(RunTool("-a -6 \"" + openFile + "\""), kExitBusy);
   CloseHandle(writer);
   EXPECT_EQ(ReadAll(openFile), original);
+
+  // A second name for the same file: replacing one would leave the other with the old audio.
+  const std::string secondName = folder + "second name.wav";
+  ASSERT_TRUE(CreateHardLinkA(secondName.c_str(), openFile.c_str(), nullptr)) << GetLastError();
+  EXPECT_EQ(RunTool("-a -6 \"" + openFile + "\""), kExitOutput);
+  EXPECT_EQ(ReadAll(openFile), original);
+  ASSERT_TRUE(DeleteFileA(secondName.c_str()));
   EXPECT_EQ(Names(folder), (std::vector<std::string>{"open elsewhere.wav", "protected.wav"}));
 
   // A second run while the first works on the file: refused, and the first's
