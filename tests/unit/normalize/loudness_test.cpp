@@ -297,6 +297,20 @@ TEST(NormalizeLoudness, TruePeakFindsTheCrestsBetweenSamples) {
   const double true_peak = 20 * std::log10(figures.true_peak);
   EXPECT_GE(true_peak, -6.0 - 0.4);
   EXPECT_LE(true_peak, -6.0 + 0.2);
+
+  // Blocks that cannot raise the true peak are skipped: here the later,
+  // higher crests lie between samples smaller than the earlier peak (0.71
+  // against 0.8), and must still be found.
+  Signal later{1, 48000, {}};
+  for (std::size_t i = 0; i < 96000; ++i) {
+    const double phase = std::numbers::pi / 2 * static_cast<double>(i);
+    later.samples.push_back(i < 48000 ? 0.8 * std::sin(phase + std::numbers::pi / 2)
+                                      : std::sin(phase + std::numbers::pi / 4));
+  }
+  const double later_peak =
+      20 * std::log10(Analyze(later, SampleEncoding::kFloat32, ChannelWeights(1, std::nullopt)).true_peak);
+  EXPECT_GE(later_peak, -0.4);
+  EXPECT_LE(later_peak, 0.2);
 }
 
 TEST(NormalizeLoudness, ChannelWeightsFollowTheMaskOrTheUsualOrder) {
