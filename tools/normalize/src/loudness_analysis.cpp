@@ -78,7 +78,8 @@ LoudnessAnalyzer::LoudnessAnalyzer(const SampleFormat& format, double sample_rat
     : format_(format),
       loudness_(sample_rate, std::move(weights), simd),
       true_peak_(sample_rate, format.channels, simd),
-      planar_(format.channels, std::vector<float>(kHistory + kFrames, 0.0f)),
+      block_frames_(std::max<std::size_t>(64, kBlockSamples / format.channels)),
+      planar_(format.channels, std::vector<float>(kHistory + block_frames_, 0.0f)),
       partial_(format.block_align),
       block_peaks_(format.channels, 0.0f) {
   for (auto& channel : planar_) {
@@ -101,7 +102,7 @@ void LoudnessAnalyzer::Add(const std::byte* data, std::size_t bytes) {
     partial_bytes_ = 0;
   }
   while (bytes >= frame_bytes) {
-    const std::size_t frames = std::min(kFrames, bytes / frame_bytes);
+    const std::size_t frames = std::min(block_frames_, bytes / frame_bytes);
     Measure(DecodeFrames(data, frames));
     data += frames * frame_bytes;
     bytes -= frames * frame_bytes;

@@ -35,7 +35,9 @@ class LoudnessAnalyzer {
   LoudnessFigures Figures(std::size_t range_step = 1) const;
 
  private:
-  static constexpr std::size_t kFrames = 16384;  // decoded at a time
+  // Samples decoded at a time, all channels together: 16384 frames of
+  // stereo, fewer of many channels.
+  static constexpr std::size_t kBlockSamples = 32768;
   static constexpr std::size_t kHistory = TruePeakMeter::kHistory;
 
   std::size_t DecodeFrames(const std::byte* data, std::size_t frames);
@@ -44,7 +46,8 @@ class LoudnessAnalyzer {
   SampleFormat format_;
   LoudnessMeter loudness_;
   TruePeakMeter true_peak_;
-  // Per channel: kHistory earlier samples, then up to kFrames decoded ones.
+  std::size_t block_frames_;
+  // Per channel: kHistory earlier samples, then up to block_frames_ decoded ones.
   std::vector<std::vector<float>> planar_;
   std::vector<const float*> planar_starts_;
   std::vector<float*> decode_targets_;  // where each channel's new samples go
