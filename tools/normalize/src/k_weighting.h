@@ -44,7 +44,7 @@ class KWeightingFilter {
 
   KWeightingDesign design_;
   std::vector<State> states_;
-  bool vector_path_;
+  SimdLevel simd_;
 };
 
 }  // namespace normalize

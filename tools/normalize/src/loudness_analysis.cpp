@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <thread>
+#include <utility>
 
 #if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
 #include <emmintrin.h>
@@ -81,10 +82,11 @@ LoudnessAnalyzer::LoudnessAnalyzer(const SampleFormat& format, double sample_rat
       block_frames_(std::max<std::size_t>(64, kBlockSamples / format.channels)),
       planar_(format.channels, std::vector<float>(kHistory + block_frames_, 0.0f)),
       partial_(format.block_align),
-      block_peaks_(format.channels, 0.0f) {
+      block_peaks_(format.channels, 0.0f),
+      decoded_peaks_(format.channels, 0.0f) {
   for (auto& channel : planar_) {
     planar_starts_.push_back(channel.data());
-    decode_targets_.push_back(channel.data() + kHistory);
+    decode_targets_.push_back(nullptr);
   }
   if (std::thread::hardware_concurrency() > 1) side_ = std::make_unique<SideThread>();
 }
@@ -98,12 +100,12 @@ void LoudnessAnalyzer::Add(const std::byte* data, std::size_t bytes) {
     data += take;
     bytes -= take;
     if (partial_bytes_ < frame_bytes) return;
-    Measure(DecodeFrames(partial_.data(), 1));
+    DecodeFrames(partial_.data(), 1);
     partial_bytes_ = 0;
   }
   while (bytes >= frame_bytes) {
-    const std::size_t frames = std::min(block_frames_, bytes / frame_bytes);
-    Measure(DecodeFrames(data, frames));
+    const std::size_t frames = std::min(block_frames_ - pending_, bytes / frame_bytes);
+    DecodeFrames(data, frames);
     data += frames * frame_bytes;
     bytes -= frames * frame_bytes;
   }
@@ -111,11 +113,12 @@ void LoudnessAnalyzer::Add(const std::byte* data, std::size_t bytes) {
   partial_bytes_ = bytes;
 }
 
-std::size_t LoudnessAnalyzer::DecodeFrames(const std::byte* data, std::size_t frames) {
+void LoudnessAnalyzer::DecodeFrames(const std::byte* data, std::size_t frames) {
   const unsigned channels = format_.channels;
+  for (unsigned c = 0; c < channels; ++c) decode_targets_[c] = planar_[c].data() + kHistory + pending_;
   float* const* targets = decode_targets_.data();
   const std::size_t bytes = format_.container_bytes;
-  float* const peaks = block_peaks_.data();
+  float* const peaks = decoded_peaks_.data();
   switch (format_.encoding) {
     case SampleEncoding::kUnsigned8:
       Deinterleave(data, frames, channels, bytes, targets, peaks, [](const std::byte* p) {
@@ -161,11 +164,17 @@ std::size_t LoudnessAnalyzer::DecodeFrames(const std::byte* data, std::size_t fr
       });
       break;
   }
-  for (unsigned c = 0; c < channels; ++c) sample_peak_ = std::max(sample_peak_, peaks[c]);
-  return frames;
+  for (unsigned c = 0; c < channels; ++c) {
+    sample_peak_ = std::max(sample_peak_, peaks[c]);
+    block_peaks_[c] = std::max(block_peaks_[c], peaks[c]);
+  }
+  pending_ += frames;
+  if (pending_ == block_frames_) Measure();
 }
 
-void LoudnessAnalyzer::Measure(std::size_t frames) {
+void LoudnessAnalyzer::Measure() {
+  const std::size_t frames = std::exchange(pending_, 0);
+  if (frames == 0) return;
   const auto true_peak = [&] {
     for (unsigned c = 0; c < format_.channels; ++c) {
       // No point between these samples can beat the peak found so far when
@@ -189,9 +198,11 @@ void LoudnessAnalyzer::Measure(std::size_t frames) {
     std::copy(channel.begin() + static_cast<std::ptrdiff_t>(frames),
               channel.begin() + static_cast<std::ptrdiff_t>(frames + kHistory), channel.begin());
   }
+  std::fill(block_peaks_.begin(), block_peaks_.end(), 0.0f);
 }
 
-LoudnessFigures LoudnessAnalyzer::Figures(std::size_t range_step) const {
+LoudnessFigures LoudnessAnalyzer::Figures(std::size_t range_step) {
+  Measure();
   LoudnessFigures figures;
   figures.sample_peak = sample_peak_;
   figures.true_peak = sample_peak_;

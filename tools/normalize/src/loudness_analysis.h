@@ -31,17 +31,21 @@ class LoudnessAnalyzer {
   // Any number of bytes of the data chunk, continuing where the last ended.
   void Add(const std::byte* data, std::size_t bytes);
 
+  // Measures what is still pending, then gives the figures so far.
   // `range_step`: see LoudnessMeter::LoudnessRangeLu.
-  LoudnessFigures Figures(std::size_t range_step = 1) const;
+  LoudnessFigures Figures(std::size_t range_step = 1);
 
  private:
-  // Samples decoded at a time, all channels together: 16384 frames of
-  // stereo, fewer of many channels.
-  static constexpr std::size_t kBlockSamples = 32768;
+  // Samples measured at a time, all channels together: 65536 frames of
+  // stereo, fewer of many channels. Large enough that handing the true peak
+  // to the second thread costs little.
+  static constexpr std::size_t kBlockSamples = 131072;
   static constexpr std::size_t kHistory = TruePeakMeter::kHistory;
 
-  std::size_t DecodeFrames(const std::byte* data, std::size_t frames);
-  void Measure(std::size_t frames);
+  // Decodes into the planar buffers after what is pending; measures them
+  // once they are full.
+  void DecodeFrames(const std::byte* data, std::size_t frames);
+  void Measure();
 
   SampleFormat format_;
   LoudnessMeter loudness_;
@@ -56,7 +60,9 @@ class LoudnessAnalyzer {
   std::vector<std::byte> partial_;
   std::size_t partial_bytes_ = 0;
   float sample_peak_ = 0;
-  std::vector<float> block_peaks_;  // per channel, of the block decoded last
+  std::size_t pending_ = 0;          // frames decoded, not yet measured
+  std::vector<float> block_peaks_;    // per channel, of the pending frames
+  std::vector<float> decoded_peaks_;  // per channel, of the last decoding
   // Runs the true peak beside the loudness filters, where there are two cores.
   std::unique_ptr<SideThread> side_;
 };
