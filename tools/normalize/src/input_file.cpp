@@ -13,10 +13,13 @@ InputFile::InputFile(const std::string& path, bool map) : path_(path) {
   platform::OpenError error = platform::OpenError::kNone;
   file_.reset(platform::OpenInput(path, error, lock_));
   if (error == platform::OpenError::kNotRegular) {
-    throw Failure(ExitCode::kInput, "not a regular file (a folder, device or pipe); only WAV files are read");
+    throw Failure(ExitCode::kInput,
+                  "not a regular file (a folder, device or pipe); only WAV files are read");
   }
   if (error == platform::OpenError::kBusy) {
-    throw Failure(ExitCode::kBusy, "another normalize run is working on this file; nothing was changed (try again when it has finished)");
+    throw Failure(ExitCode::kBusy,
+                  "another normalize run is working on this file; nothing was changed (try again when it has "
+                  "finished)");
   }
   if (!file_) Fail("cannot open");
   // We read in large blocks of our own; a second buffer would only copy.

@@ -17,7 +17,9 @@ namespace {
 const bool kHaveAvx2 = __builtin_cpu_supports("avx2");
 #else
 constexpr bool kHaveAvx2 = false;
-std::size_t GainS16Avx2(const std::byte*, std::byte*, std::size_t, double, PeakTracker&, std::uint64_t&) { return 0; }
+std::size_t GainS16Avx2(const std::byte*, std::byte*, std::size_t, double, PeakTracker&, std::uint64_t&) {
+  return 0;
+}
 #endif
 
 static_assert(std::endian::native == std::endian::little,

@@ -152,6 +152,9 @@ struct Top {
 
 bool SizeUnset(std::uint64_t size) { return size == 0 || size == riff::kSizeInDs64; }
 
+constexpr char kDataSizeUnset[] =
+    "the data chunk's size is not filled in (an unfinished header); the data is taken to run to the file's end";
+
 Top ReadTop(InputFile& input) {
   unsigned char head[riff::kTopBytes] = {};
   const std::size_t got = input.ReadAt(0, head, sizeof head);
@@ -190,7 +193,8 @@ bool LooksLikeChunk(InputFile& input, std::uint64_t pos) {
   unsigned char header[riff::kChunkHeaderBytes];
   if (pos > file_size || file_size - pos < sizeof header) return false;
   input.ReadExactAt(pos, header, sizeof header);
-  const bool printable = std::all_of(header, header + 4, [](unsigned char c) { return c >= 0x20 && c < 0x7F; });
+  const bool printable =
+      std::all_of(header, header + 4, [](unsigned char c) { return c >= 0x20 && c < 0x7F; });
   return printable && GetLe32(header + 4) <= file_size - pos - sizeof header;
 }
 
@@ -207,7 +211,8 @@ void WalkChunks(InputFile& input, const Top& top, WavLayout& layout, FmtBytes& f
   const std::uint64_t file_size = input.size();
   const bool rf64 = top.container == Container::kRf64;
   if (!top.riff_size_set) {
-    layout.warnings.push_back("the RIFF size is not filled in (an unfinished header); the chunks up to the file's end are read");
+    layout.warnings.push_back(
+        "the RIFF size is not filled in (an unfinished header); the chunks up to the file's end are read");
   } else if (top.riff_end > file_size) {
     layout.warnings.push_back("the RIFF size says " + std::to_string(top.riff_end) +
                               " bytes, the file holds " + std::to_string(file_size));
@@ -233,7 +238,7 @@ void WalkChunks(InputFile& input, const Top& top, WavLayout& layout, FmtBytes& f
     const std::uint64_t payload = pos + riff::kChunkHeaderBytes;
     const std::uint64_t remaining = file_size - payload;
     if (is_data && size == 0 && remaining > 0 && !LooksLikeChunk(input, payload)) {
-      layout.warnings.push_back("the data chunk's size is not filled in (an unfinished header); the data is taken to run to the file's end");
+      layout.warnings.push_back(kDataSizeUnset);
       size = remaining;
       data_to_end = true;
     } else if (size > remaining) {
@@ -242,7 +247,7 @@ void WalkChunks(InputFile& input, const Top& top, WavLayout& layout, FmtBytes& f
                   " bytes, only " + std::to_string(remaining) + " remain");
       }
       layout.warnings.push_back(
-          SizeUnset(size) ? std::string("the data chunk's size is not filled in (an unfinished header); the data is taken to run to the file's end")
+          SizeUnset(size) ? std::string(kDataSizeUnset)
                           : "the data chunk claims " + std::to_string(size) + " bytes, only " +
                                 std::to_string(remaining) + " are there; processing those");
       size = remaining;
@@ -268,7 +273,8 @@ void WalkChunks(InputFile& input, const Top& top, WavLayout& layout, FmtBytes& f
       if (size < 16) Malformed("'fmt ' chunk of " + std::to_string(size) + " bytes, 16 needed");
       fmt.found = true;
       fmt.size = size;
-      input.ReadExactAt(payload, fmt.bytes, static_cast<std::size_t>(std::min<std::uint64_t>(size, sizeof fmt.bytes)));
+      const auto read = static_cast<std::size_t>(std::min<std::uint64_t>(size, sizeof fmt.bytes));
+      input.ReadExactAt(payload, fmt.bytes, read);
     } else if (is_data) {
       if (have_data) Malformed("more than one 'data' chunk");
       have_data = true;
