@@ -103,8 +103,7 @@ TEST(About, ModalPlacedKeyedAndKept) {
   // Escape does nothing; an edit to the text stays; Enter on OK closes.
   ASSERT_TRUE(Focus(ok));
   KeyPress(VK_ESCAPE);
-  Sleep(Ms(300));
-  EXPECT_TRUE(IsVisible(about));
+  EXPECT_TRUE(Stays([&] { return IsVisible(about); }, Ms(300)));
   ASSERT_TRUE(Focus(text));
   KeyPress(VK_END);
   TypeText("zq");

@@ -137,8 +137,7 @@ TEST(Behaviour, OutputBoxOpensThePickerOverThePlaceholder) {
   EXPECT_EQ(app.WaitForCommandLine("-l 0" + kInput), "-l 0" + kInput);
   app.Click(IDC_CHECKBOX4);  // a file is chosen: ticking opens nothing
   EXPECT_EQ(app.WaitForCommandLine("-l 0 -o " + Quoted(out) + kInput), "-l 0 -o " + Quoted(out) + kInput);
-  Sleep(Ms(300));
-  EXPECT_EQ(app.Dialog(), nullptr);
+  EXPECT_TRUE(Stays([&] { return app.Dialog() == nullptr; }, Ms(300)));
 }
 
 // The enabling rules as a whole, with the starts they allow: with
@@ -167,17 +166,16 @@ TEST(Behaviour, EnablingRulesAndStarts) {
 
   app.Click(IDC_BUTTON1);  // Go! with MultiTasking! ticked: no start
   EXPECT_TRUE(WaitUntil([&] { return state() == "go Process MT+"; })) << state();
-  Sleep(Ms(500));
-  EXPECT_TRUE(Launches().empty());
+  EXPECT_TRUE(Stays([&] { return Launches().empty(); }, Ms(500)));
 
   app.Click(IDC_CHECKBOX1);
   const std::string shown = app.WaitForCommandLine("-l 0 -b 64 " + Quoted(in));
   ASSERT_EQ(shown, "-l 0 -b 64 " + Quoted(in));
   app.Click(IDC_BUTTON2);
   EXPECT_TRUE(WaitUntil([&] { return state() == "go process MT-"; })) << state();
-  auto launches = WaitForLaunches(1);
-  Sleep(Ms(500));
-  launches = Launches();
+  WaitForLaunches(1);
+  EXPECT_TRUE(Stays([&] { return Launches().size() == 1u; }, Ms(500))) << "started more than once";
+  const auto launches = Launches();
   ASSERT_EQ(launches.size(), 1u);
   EXPECT_EQ(launches[0].args, (std::vector<std::string>{"-l", "0", "-b", "64", in}));
 
@@ -273,10 +271,7 @@ TEST(Behaviour, KeyboardAndBackground) {
   KeyPress(VK_ESCAPE);
   const POINT origin = ClientOrigin(main);
   MouseDoubleClick({origin.x + 480, origin.y + 50});  // between "Misc. Options" and "Go!"
-  Sleep(Ms(500));
-  EXPECT_TRUE(app.Running());
-  EXPECT_TRUE(IsVisible(main));
-  EXPECT_EQ(app.Dialog(), nullptr);
+  EXPECT_TRUE(Stays([&] { return app.Running() && IsVisible(main) && app.Dialog() == nullptr; }, Ms(500)));
   EXPECT_EQ(app.Text(IDC_EDIT3), "Select Input File!");
   EXPECT_EQ(app.CommandLine(), "-l 0" + kInput);
 
