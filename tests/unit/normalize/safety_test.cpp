@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -86,6 +87,20 @@ TEST(NormalizeSafety, NonFiniteSamplesAreKeptAndLeftOutOfThePeak) {
   EXPECT_NE(loud.out.find("2 clipped"), std::string::npos) << loud.out;
   const float largest = std::numeric_limits<float>::max();
   EXPECT_EQ(FloatsOf<float>(ReadBytes(dir / "loud.wav")), (std::vector<float>{largest, -largest, 1000.0f}));
+
+  // Samples near the float range's end: with a true-peak ceiling the gain
+  // still brings them to the target's level, never to zero (a silent result).
+  std::vector<float> huge(8000);
+  for (std::size_t i = 0; i < huge.size(); ++i) huge[i] = (i % 2 ? -3e38f : 3e38f) * (i % 3 ? 0.9f : 1.0f);
+  WriteBytes(dir / "huge.wav", FloatWav(huge));
+  const RunResult held = RunTool({"--loudness", "-23", "--true-peak", "-1", dir / "huge.wav"});
+  ASSERT_EQ(held.code, ExitCode::kOk) << held.err;
+  EXPECT_EQ(held.out.find("-inf"), std::string::npos) << held.out;
+  const auto result = FloatsOf<float>(ReadBytes(dir / "huge.wav"));
+  float result_peak = 0;
+  for (const float sample : result) result_peak = std::max(result_peak, std::fabs(sample));
+  EXPECT_GT(result_peak, 0.01f);
+  EXPECT_LT(result_peak, 0.89f);
 }
 
 std::string MakeTone(const ScratchDir& dir, const std::string& name) {

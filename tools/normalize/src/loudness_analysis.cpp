@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <thread>
 #include <utility>
 
@@ -207,6 +208,11 @@ LoudnessFigures LoudnessAnalyzer::Figures(std::size_t range_step) {
   figures.sample_peak = sample_peak_;
   figures.true_peak = sample_peak_;
   for (const float peak : true_peak_.peaks()) figures.true_peak = std::max<double>(figures.true_peak, peak);
+  // Samples this near the end of the float range can overflow the
+  // single-precision interpolation (an infinite or lost peak, and a gain of
+  // zero after it); the interpolators' bound, which only errs high, stands in.
+  const double bound = sample_peak_ * true_peak_.Gain();
+  if (bound > std::numeric_limits<float>::max()) figures.true_peak = bound;
   figures.integrated_lufs = loudness_.IntegratedLufs();
   figures.loudness_range_lu = loudness_.LoudnessRangeLu(range_step);
   return figures;
