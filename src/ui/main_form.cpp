@@ -324,6 +324,7 @@ void TForm1::ChangeDpi(int dpi, const RECT* outer) {
     SendMessageA(laid.control->Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font.Handle()), TRUE);
   }
   Font.Swap(font);  // the old font goes once no control uses it
+  ToolTip1.MoveTools();
   if (BitBtn1.Handle()) BitBtn1.SetPicture(FolderPicture());
   if (BitBtn2.Handle()) BitBtn2.SetPicture(FolderPicture());
   SetIcons();

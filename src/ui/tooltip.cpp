@@ -25,11 +25,28 @@ void TToolTip::Attach(HWND form, UINT initialMs, UINT autoPopMs) {
   autoPopMs_ = autoPopMs;
 }
 
-void TToolTip::AddTool(const TControl& control, std::string text) {
+RECT TToolTip::AreaOf(HWND control, HWND form) {
   RECT area{};
-  GetWindowRect(control.Handle(), &area);
-  MapWindowPoints(nullptr, form_, reinterpret_cast<POINT*>(&area), 2);
-  tools_.push_back({control.Handle(), area, std::move(text)});
+  GetWindowRect(control, &area);
+  MapWindowPoints(nullptr, form, reinterpret_cast<POINT*>(&area), 2);
+  return area;
+}
+
+void TToolTip::AddTool(const TControl& control, std::string text) {
+  tools_.push_back({control.Handle(), AreaOf(control.Handle(), form_), std::move(text)});
+}
+
+void TToolTip::MoveTools() {
+  for (Tool& tool : tools_) {
+    tool.area = AreaOf(tool.control, form_);
+    if (!hwnd_) continue;
+    TTTOOLINFOA info{};
+    info.cbSize = TTTOOLINFOA_V2_SIZE;
+    info.hwnd = form_;
+    info.uId = static_cast<UINT_PTR>(GetDlgCtrlID(tool.control));
+    info.rect = tool.area;
+    SendMessageA(hwnd_, TTM_NEWTOOLRECTA, 0, reinterpret_cast<LPARAM>(&info));
+  }
 }
 
 void TToolTip::SetActive(bool active) {

@@ -26,6 +26,9 @@ class TToolTip {
 
   void Attach(HWND form, UINT initialMs, UINT autoPopMs);
   void AddTool(const TControl& control, std::string text);
+  // The controls were moved (laid out for another DPI): each tool's area
+  // follows its control.
+  void MoveTools();
   void SetActive(bool active);
   // A message the loop is about to dispatch to the form or one of its controls
   // (the loop hands over no other).
@@ -40,6 +43,7 @@ class TToolTip {
     std::string text;
   };
 
+  static RECT AreaOf(HWND control, HWND form);
   // The tool the mouse message is over, or -1.
   int ToolAt(const MSG& message) const;
   // Makes the tooltip window the first time it is needed; false if it cannot be made.

@@ -208,13 +208,21 @@ INSTANTIATE_TEST_SUITE_P(Display, Scaling, ::testing::Values(144, 192),
                          [](const ::testing::TestParamInfo<int>& info) { return std::to_string(info.param) + "dpi"; });
 
 // Moved to a monitor of another scale, the window lays itself out again at the
-// new DPI in the rectangle Windows suggests, keeps that size locked, and comes
-// back exactly as it was.
+// new DPI in the rectangle Windows suggests, its hints' areas with it, keeps
+// that size locked, and comes back exactly as it was.
 TEST(Scaling, MovedToAnotherScaleRelaysOut) {
   App app;
   HWND main = app.Main();
   ASSERT_NE(main, nullptr);
   const RECT before = WindowRect(main);
+  HWND tip = nullptr;
+  auto tipShows = [&](const char* text) {
+    return WaitUntil([&] { return (tip = VisibleTooltip(app.Pid())) != nullptr && Text(tip) == text; });
+  };
+  // A tip shown at 96 dpi, so that the tooltip exists with the tools' first areas.
+  MouseMove(Centre(app.Control(IDC_CHECKBOX1)));
+  ASSERT_TRUE(tipShows("Buffer Size"));
+  MouseMove({before.right + 30, before.bottom + 30});
   const SIZE at144 = LockedSizeAt(main, 144);
   RECT suggested{40, 30, 40 + at144.cx, 30 + at144.cy};
   SendDpiChanged(app, 144, suggested);
@@ -224,6 +232,11 @@ TEST(Scaling, MovedToAnotherScaleRelaysOut) {
   // Wine keeps drawing the frame at the process's DPI: the client area is not
   // the one of a real move.
   ExpectLaidOutAt(app, 144, /*frameAtDpi=*/false);
+  // The disabled "MultiTasking!" has its tip where it now is, outside its 96-dpi place.
+  ASSERT_FALSE(app.Enabled(IDC_CHECKBOX2));
+  MouseMove(Centre(app.Control(IDC_CHECKBOX2)));
+  EXPECT_TRUE(tipShows("Process")) << "the tip's area stayed where the control was";
+  MouseMove({WindowRect(main).right + 30, WindowRect(main).bottom + 30});
   PostMessageA(main, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
   EXPECT_TRUE(WaitUntil([&] { return IsZoomed(main) != FALSE; }));
   Sleep(Ms(200));
