@@ -1,10 +1,11 @@
 // The loudness options of the tool from the command line to the written file:
 // --loudness reaches its target (as --analyze and libebur128 measure it), keeps
 // the ceiling and every other byte; several files give one line each and the
-// worst exit code.
+// worst exit code, and a file named twice is worked on once.
 #include <gtest/gtest.h>
 
 #include <ebur128.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -164,6 +165,16 @@ TEST(NormalizeLoudnessJob, SeveralFilesOneLineEachAndTheWorstExitCode) {
   EXPECT_NE(run.out.find("silent; no loudness to normalize, file left untouched"), std::string::npos) << run.out;
   EXPECT_EQ(RunTool({"--analyze", loud}).code, ExitCode::kOk);
   EXPECT_EQ(RunTool({"--analyze", silent}).code, ExitCode::kBelowGate);
+
+  // One file named twice, once through a link: one gain, not three.
+  const std::string tone = MakeInput(dir, "tone.wav", "-r 44100 -c 2 -b 16", "synth 2 sine 1000 gain -20");
+  ASSERT_EQ(symlink("tone.wav", (dir / "link.wav").c_str()), 0);
+  const RunResult twice = RunTool({"-a", "6", tone, dir / "link.wav", tone});
+  EXPECT_EQ(twice.code, ExitCode::kOk) << twice.err;
+  EXPECT_EQ(std::count(twice.err.begin(), twice.err.end(), '\n'), 2) << twice.err;
+  EXPECT_NE(twice.err.find("link.wav is the same file as " + tone + "; it is worked on once"), std::string::npos)
+      << twice.err;
+  EXPECT_NEAR(Figure(RunTool({"--analyze", "--json", tone}).out, "sample_peak_dbfs"), -14, 0.1);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "job.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <optional>
@@ -218,7 +219,19 @@ ExitCode RunJob(const Options& options, JobConsole& console) {
     console.err << "normalize: -o takes a single input file; the pattern matches " << files.size() << "\n";
     return ExitCode::kUsage;
   }
-  for (const std::string& file : files) {
+  // A file named twice (again, through a link, or by a pattern too) is worked
+  // on once: a second gain on top of the first would damage it. Known before
+  // the first result replaces a file and gives it a new identity.
+  std::vector<std::string> identities;
+  for (const std::string& file : files) identities.push_back(platform::Inspect(file).identity);
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    const std::string& file = files[i];
+    const auto first = std::find(identities.begin(), identities.end(), identities[i]);
+    if (!options.analyze && !identities[i].empty() && first != identities.begin() + static_cast<std::ptrdiff_t>(i)) {
+      console.err << "normalize: warning: " << file << " is the same file as " << files[first - identities.begin()]
+                  << "; it is worked on once\n";
+      continue;
+    }
     Options one = options;
     one.input = file;
     worst = Worse(worst, RunOne(one, console));

@@ -46,6 +46,7 @@ struct PathInfo {
   bool read_only = false;   // no write permission, or the read-only attribute
   unsigned long links = 1;  // hard links: names the file has
   std::string real_path;    // where a symbolic link leads; the path itself otherwise
+  std::string identity;     // the same for every name of one file; empty if unknown
 };
 PathInfo Inspect(const std::string& path);
 

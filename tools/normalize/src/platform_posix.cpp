@@ -191,6 +191,7 @@ PathInfo Inspect(const std::string& path) {
   if (stat(path.c_str(), &target) != 0) return info;  // a link to nothing: not a regular file
   info.regular = S_ISREG(target.st_mode);
   info.links = static_cast<unsigned long>(target.st_nlink);
+  info.identity = std::to_string(target.st_dev) + ":" + std::to_string(target.st_ino);
   // Root may write anything; the permission bits still say what the owner meant.
   info.read_only = (target.st_mode & 0222) == 0 || (access(path.c_str(), W_OK) != 0 && errno != ENOENT);
   if (S_ISLNK(link.st_mode)) {

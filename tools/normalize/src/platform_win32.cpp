@@ -226,7 +226,11 @@ PathInfo Inspect(const std::string& path) {
   }
   BY_HANDLE_FILE_INFORMATION details{};
   info.regular = GetFileType(handle) == FILE_TYPE_DISK;
-  if (info.regular && GetFileInformationByHandle(handle, &details)) info.links = details.nNumberOfLinks;
+  if (info.regular && GetFileInformationByHandle(handle, &details)) {
+    info.links = details.nNumberOfLinks;
+    info.identity = std::to_string(details.dwVolumeSerialNumber) + ":" +
+                    std::to_string(static_cast<std::uint64_t>(details.nFileIndexHigh) << 32 | details.nFileIndexLow);
+  }
   CloseHandle(handle);
   return info;
 }
