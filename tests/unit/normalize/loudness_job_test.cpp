@@ -165,6 +165,10 @@ TEST(NormalizeLoudnessJob, SeveralFilesOneLineEachAndTheWorstExitCode) {
   EXPECT_NE(run.out.find("silent; no loudness to normalize, file left untouched"), std::string::npos) << run.out;
   EXPECT_EQ(RunTool({"--analyze", loud}).code, ExitCode::kOk);
   EXPECT_EQ(RunTool({"--analyze", silent}).code, ExitCode::kBelowGate);
+  const std::string brief = MakeInput(dir, "brief.wav", "-r 44100 -c 2 -b 16", "synth 0.3 sine 1000 gain -20");
+  const RunResult too_short = RunTool({"--loudness", "-16", brief});
+  EXPECT_EQ(too_short.code, ExitCode::kBelowGate);
+  EXPECT_NE(too_short.out.find("shorter than one 400 ms block; no loudness"), std::string::npos) << too_short.out;
 
   // One file named twice, once through a link: one gain, not three.
   const std::string tone = MakeInput(dir, "tone.wav", "-r 44100 -c 2 -b 16", "synth 2 sine 1000 gain -20");

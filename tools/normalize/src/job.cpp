@@ -72,6 +72,13 @@ std::string CeilingText(const Options& options, const LoudnessFigures& figures, 
          " LUFS, the result is " + Decibels(*figures.integrated_lufs + gain.plan.db, false) + " LUFS)";
 }
 
+const char* NoLoudnessReason(const WavLayout& layout, const LoudnessFigures& figures) {
+  if (!(figures.sample_peak > 0)) return "silent";
+  const std::uint64_t frames = layout.chunks[layout.data].size / layout.format.block_align;
+  if (frames * 10 < std::uint64_t{layout.format.sample_rate} * 4) return "shorter than one 400 ms block";
+  return "below the -70 LUFS gate";
+}
+
 GainPlan FixedPlan(const Options& options) {
   return options.mode == Mode::kRatio ? RatioGain(options.value) : LevelGain(options.value);
 }
@@ -102,7 +109,7 @@ ExitCode Run(const Options& options, JobConsole& console) {
     if (console.show_progress) console.out << "\r";
     loudness_gain = LoudnessGainFor(options.loudness_lufs, options.true_peak_dbtp, *loudness, layout.format);
     if (!loudness_gain) {
-      console.out << options.input << ": " << (loudness->sample_peak > 0 ? "below the -70 LUFS gate" : "silent")
+      console.out << options.input << ": " << NoLoudnessReason(layout, *loudness)
                   << "; no loudness to normalize, file left untouched\n";
       return ExitCode::kBelowGate;
     }

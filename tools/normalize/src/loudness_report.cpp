@@ -28,7 +28,7 @@ std::optional<double> DecibelsOf(double fraction) {
 std::string AnalysisText(const std::string& file, const LoudnessFigures& figures) {
   return file + ": sample peak " + TextFigure(DecibelsOf(figures.sample_peak), 2, "dBFS", "-inf dBFS") +
          ", true peak " + TextFigure(DecibelsOf(figures.true_peak), 2, "dBTP", "-inf dBTP") + ", loudness " +
-         TextFigure(figures.integrated_lufs, 1, "LUFS", "none (silent or below -70 LUFS)") + ", range " +
+         TextFigure(figures.integrated_lufs, 1, "LUFS", "none (silent, below -70 LUFS or shorter than 0.4 s)") + ", range " +
          TextFigure(figures.loudness_range_lu, 1, "LU", "none");
 }
 
