@@ -23,22 +23,14 @@ in="$work/normalize-bench-in.wav"
 out="$work/normalize-bench-out.wav"
 trap 'rm -f "$in" "$out"' EXIT
 
-# 176400 bytes per second at 44.1 kHz, 2 channels, 16 bits.
-seconds=$(awk -v m="$mib" 'BEGIN { printf "%.3f", m * 1048576 / 176400 }')
-echo "generating $mib MiB input ($seconds s of a -12 dBFS tone) in $work ..."
-sox -q -D -n -r 44100 -c 2 -b 16 "$in" synth "$seconds" sine 440 gain -12
-sync
-cat "$in" >/dev/null
-load=$(cut -d' ' -f1-3 /proc/loadavg)
-
-now() { date +%s.%N; }
+# shellcheck source=bench_lib.sh
+source "$(dirname "$0")/bench_lib.sh"
+make_input "$mib" "a -12 dBFS tone" sine 440 gain -12
 
 copy() { dd if="$in" of="$out" bs=64K conv=fsync status=none; }
 read2_write1() { dd if="$in" of=/dev/null bs=64K status=none && copy; }
 
-# label|command: every round runs each job once, so that a change in the
-# machine's load during the run falls on all of them alike. sox runs with -D
-# (no dither) so that it does exactly our job.
+# sox runs with -D (no dither) so that it does exactly our job.
 jobs=(
   "copy (fsync)|copy"
   "2 reads + 1 write|read2_write1"
@@ -56,31 +48,8 @@ if [ -n "$baseline" ]; then
     "before: -l 2|$baseline -l 2 -o $out $in"
   )
 fi
-declare -A times median
-for ((r = 1; r <= runs; r++)); do
-  echo "round $r of $runs ..."
-  for job in "${jobs[@]}"; do
-    label=${job%%|*}
-    rm -f "$out"
-    sync
-    sleep 1
-    start=$(now)
-    ${job#*|} >/dev/null 2>&1
-    end=$(now)
-    times[$label]+="$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", b - a }') "
-  done
-done
-rm -f "$out"
-
-echo "median of $runs runs each (load average before: $load, after: $(cut -d' ' -f1-3 /proc/loadavg)):"
-for job in "${jobs[@]}"; do
-  label=${job%%|*}
-  median[$label]=$(printf '%s\n' ${times[$label]} | sort -n | awk '{ t[NR] = $1 } END { print t[int((NR + 1) / 2)] }')
-  printf '  %-22s %7.3f s   (runs: %s)\n' "$label" "${median[$label]}" "${times[$label]% }"
-done
-
-ratio() { awk -v a="${median[$1]}" -v b="${median[$2]}" 'BEGIN { printf "%.2f", a / b }'; }
-check() { awk -v r="$1" -v limit="$2" -v dir="$3" 'BEGIN { ok = dir == "<=" ? r <= limit : r >= limit; print ok ? "ok" : "MISSED" }'; }
+run_rounds
+print_medians
 
 echo "ratios (target):"
 r=$(ratio "normalize -m 100" "2 reads + 1 write"); echo "  -m / (2 reads + 1 write)  $r  (<= 1.5) $(check "$r" 1.5 "<=")"

@@ -34,14 +34,9 @@ win() { printf 'Z:%s' "${1//\//\\}"; }
 win_in=$(win "$in")
 win_out=$(win "$out")
 
-seconds=$(awk -v m="$mib" 'BEGIN { printf "%.3f", m * 1048576 / 176400 }')
-echo "generating $mib MiB input ($seconds s of a -12 dBFS tone) in $work ..."
-sox -q -D -n -r 44100 -c 2 -b 16 "$in" synth "$seconds" sine 440 gain -12
-sync
-cat "$in" >/dev/null
-load=$(cut -d' ' -f1-3 /proc/loadavg)
-
-now() { date +%s.%N; }
+# shellcheck source=bench_lib.sh
+source "$root/bench/normalize/bench_lib.sh"
+make_input "$mib" "a -12 dBFS tone" sine 440 gain -12
 
 jobs=(
   "copy (flushed)|wine $copy $win_in $win_out"
@@ -57,34 +52,13 @@ if [ -n "$baseline" ]; then
     "before: -l 2|wine $baseline -l 2 -o $win_out $win_in"
   )
 fi
-declare -A times median
-for ((r = 1; r <= runs; r++)); do
-  echo "round $r of $runs ..."
-  for job in "${jobs[@]}"; do
-    label=${job%%|*}
-    rm -f "$out"
-    sync
-    sleep 1
-    start=$(now)
-    ${job#*|} </dev/null >/dev/null 2>&1
-    end=$(now)
-    times[$label]+="$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", b - a }') "
-  done
-done
+run_rounds
+print_medians
 
-echo "median of $runs runs each (load average before: $load, after: $(cut -d' ' -f1-3 /proc/loadavg)):"
-for job in "${jobs[@]}"; do
-  label=${job%%|*}
-  median[$label]=$(printf '%s\n' ${times[$label]} | sort -n | awk '{ t[NR] = $1 } END { print t[int((NR + 1) / 2)] }')
-  printf '  %-22s %7.3f s   (runs: %s)\n' "$label" "${median[$label]}" "${times[$label]% }"
-done
-
-ratio() { awk -v a="${median[$1]}" -v b="${median[$2]}" 'BEGIN { printf "%.2f", a / b }'; }
-check() { awk -v r="$1" -v limit="$2" 'BEGIN { print r <= limit ? "ok" : "MISSED" }'; }
 echo "ratios (target):"
-r=$(ratio "normalize.exe -m 100" "read + copy");    echo "  -m / (read + copy)   $r  (<= 1.5) $(check "$r" 1.5)"
-r=$(ratio "normalize.exe -a -6" "copy (flushed)");  echo "  -a / copy            $r  (<= 1.3) $(check "$r" 1.3)"
-r=$(ratio "normalize.exe -l 2" "copy (flushed)");   echo "  -l / copy            $r  (<= 1.3) $(check "$r" 1.3)"
+r=$(ratio "normalize.exe -m 100" "read + copy");    echo "  -m / (read + copy)   $r  (<= 1.5) $(check "$r" 1.5 "<=")"
+r=$(ratio "normalize.exe -a -6" "copy (flushed)");  echo "  -a / copy            $r  (<= 1.3) $(check "$r" 1.3 "<=")"
+r=$(ratio "normalize.exe -l 2" "copy (flushed)");   echo "  -l / copy            $r  (<= 1.3) $(check "$r" 1.3 "<=")"
 r=$(ratio "normalize.exe -m 100" "copy (flushed)"); echo "  -m / copy            $r"
 if [ -n "$baseline" ]; then
   r=$(ratio "before: -m 100" "read + copy");    echo "  before: -m / (read + copy)  $r"
