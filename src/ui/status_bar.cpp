@@ -43,6 +43,9 @@ LRESULT CALLBACK StatusBarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
 
 void TStatusBar::Create(HWND parent, int id, Bounds bounds) {
   WNDCLASSEXA windowClass{};
+  // Painted whole at a new size (another DPI): the grip drawn at the old
+  // corner must not stay.
+  windowClass.style = CS_HREDRAW | CS_VREDRAW;
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   windowClass.lpszClassName = QUILBO_STATUS_BAR_CLASS;
   RegisterWindowClass(windowClass, &StatusBarProc);
