@@ -30,8 +30,10 @@ class TLibrary {
   ~TLibrary() {
     if (module_) FreeLibrary(module_);
   }
-  // Throws when the DLL cannot be loaded.
+  // Throws when the DLL cannot be loaded. Loaded once: a retry after a later
+  // step failed takes no second reference that would never be freed.
   void Load(const char* name) {
+    if (module_) return;
     module_ = LoadLibraryA(name);
     if (!module_) throw std::runtime_error(std::string("Cannot load ") + name);
   }
