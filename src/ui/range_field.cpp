@@ -156,6 +156,8 @@ LRESULT TRangeField::EditChar(WPARAM wParam, LPARAM lParam) {
 
 void TArrowButtons::Create(HWND edit) {
   WNDCLASSEXA windowClass{};
+  // The arrows split the height: at a new size (another DPI) drawn afresh.
+  windowClass.style = CS_HREDRAW | CS_VREDRAW;
   windowClass.lpszClassName = QUILBO_RANGE_FIELD_BUTTONS_CLASS;
   RegisterWindowClass(windowClass, &WindowThunk<TArrowButtons>);
   if (!CreateWindowExA(0, QUILBO_RANGE_FIELD_BUTTONS_CLASS, "", WS_CHILD | WS_VISIBLE, 0, 0,
