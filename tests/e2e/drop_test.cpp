@@ -91,7 +91,8 @@ TEST(Drop, FoldersOtherFilesAndOverlongPathsAreRefused) {
   EXPECT_EQ(app.Text(IDC_EDIT3), wav) << "a refused drop changes nothing";
 }
 
-// While a modal window is open the main window takes no drop, then or later.
+// While a modal window (the About box, an error box) is open the main window
+// takes no drop, then or later.
 TEST(Drop, NothingHappensWhileAModalWindowIsOpen) {
   const std::string wav = ScratchDir() + "in.wav";
   WriteFile(wav);
@@ -102,11 +103,20 @@ TEST(Drop, NothingHappensWhileAModalWindowIsOpen) {
   ASSERT_NE(about, nullptr);
   ASSERT_TRUE(WaitUntil([&] { return !IsEnabled(app.Main()); }));
   DropFiles(app.Process(), app.Main(), {wav});
-  Sleep(Ms(300));
-  EXPECT_EQ(app.Text(IDC_EDIT3), kPlaceholder);
+  EXPECT_TRUE(Stays([&] { return app.Text(IDC_EDIT3) == kPlaceholder; }, Ms(300)));
   PostClick(Child(about, IDC_ABOUT_BUTTON1));
   ASSERT_TRUE(WaitUntil([&] { return IsEnabled(app.Main()); }));
-  EXPECT_FALSE(WaitUntil([&] { return app.Text(IDC_EDIT3) != kPlaceholder; }, Ms(500)));
+  EXPECT_TRUE(Stays([&] { return app.Text(IDC_EDIT3) == kPlaceholder; }, Ms(500)));
   EXPECT_FALSE(app.Enabled(IDC_BUTTON1));
   EXPECT_EQ(app.Dialog(), nullptr);
+
+  // Nor while the error box of a refused drop is open: no second box over it.
+  DropFiles(app.Process(), app.Main(), {ScratchDir() + "song.mp3"});
+  HWND box = app.WaitForDialog();
+  ASSERT_NE(box, nullptr);
+  DropFiles(app.Process(), app.Main(), {wav});
+  EXPECT_TRUE(Stays([&] { return app.Text(IDC_EDIT3) == kPlaceholder && app.Dialog() == box; }, Ms(500)));
+  OkDialog(box);
+  app.WaitForNoDialog();
+  EXPECT_EQ(app.Text(IDC_EDIT3), kPlaceholder);
 }
