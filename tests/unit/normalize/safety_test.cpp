@@ -101,6 +101,13 @@ TEST(NormalizeSafety, NonFiniteSamplesAreKeptAndLeftOutOfThePeak) {
   for (const float sample : result) result_peak = std::max(result_peak, std::fabs(sample));
   EXPECT_GT(result_peak, 0.01f);
   EXPECT_LT(result_peak, 0.89f);
+
+  // The loudness measures them as silence, and says so.
+  WriteBytes(dir / "odd.wav", FloatWav(samples));
+  const RunResult analyzed = RunTool({"--analyze", dir / "odd.wav"});
+  EXPECT_NE(analyzed.err.find("3 samples are NaN or infinite; the loudness measures them as silence"),
+            std::string::npos)
+      << analyzed.err;
 }
 
 std::string MakeTone(const ScratchDir& dir, const std::string& name) {

@@ -58,6 +58,12 @@ void WarnNonFinite(const PeakTracker& tracker, JobConsole& console) {
               << " samples are NaN or infinite; they are kept as they are and left out of the peak\n";
 }
 
+void WarnNonFinite(const std::string& file, const LoudnessFigures& figures, JobConsole& console) {
+  if (figures.non_finite == 0) return;
+  console.err << "normalize: warning: " << file << ": " << figures.non_finite
+              << " samples are NaN or infinite; the loudness measures them as silence\n";
+}
+
 std::string LoudnessText(const LoudnessFigures& figures) {
   const auto true_peak = DecibelsOf(figures.true_peak);
   return "loudness " + Decibels(figures.integrated_lufs.value_or(-HUGE_VAL), false) + " LUFS, true peak " +
@@ -107,6 +113,7 @@ ExitCode Run(const Options& options, JobConsole& console) {
   if (options.mode == Mode::kLoudness) {
     loudness = MeasureLoudness(processor, layout.format);
     if (console.show_progress) console.out << "\r";
+    WarnNonFinite(options.input, *loudness, console);
     loudness_gain = LoudnessGainFor(options.loudness_lufs, options.true_peak_dbtp, *loudness, layout.format);
     if (!loudness_gain) {
       console.out << options.input << ": " << NoLoudnessReason(layout, *loudness)
@@ -174,6 +181,7 @@ ExitCode Analyze(const Options& options, JobConsole& console) {
   StreamProcessor processor(input, layout, static_cast<std::size_t>(options.buffer_kb) * 1024, progress);
   const LoudnessFigures figures = MeasureLoudness(processor, layout.format);
   if (progress) console.out << "\r";
+  WarnNonFinite(options.input, figures, console);
   console.out << (options.json ? AnalysisJson(options.input, figures) : AnalysisText(options.input, figures))
               << "\n";
   return figures.integrated_lufs ? ExitCode::kOk : ExitCode::kBelowGate;

@@ -150,18 +150,22 @@ void LoudnessAnalyzer::DecodeFrames(const std::byte* data, std::size_t frames) {
       break;
     // NaN and infinities carry no loudness; they are measured as silence.
     case SampleEncoding::kFloat32:
-      Deinterleave(data, frames, channels, bytes, targets, peaks, [](const std::byte* p) {
+      Deinterleave(data, frames, channels, bytes, targets, peaks, [this](const std::byte* p) {
         float v;
         std::memcpy(&v, p, sizeof v);
-        return std::isfinite(v) ? v : 0.0f;
+        if (std::isfinite(v)) return v;
+        ++non_finite_;
+        return 0.0f;
       });
       break;
     case SampleEncoding::kFloat64:
-      Deinterleave(data, frames, channels, bytes, targets, peaks, [](const std::byte* p) {
+      Deinterleave(data, frames, channels, bytes, targets, peaks, [this](const std::byte* p) {
         double v;
         std::memcpy(&v, p, sizeof v);
         const auto f = static_cast<float>(v);
-        return std::isfinite(f) ? f : 0.0f;
+        if (std::isfinite(f)) return f;
+        ++non_finite_;
+        return 0.0f;
       });
       break;
   }
@@ -206,6 +210,7 @@ LoudnessFigures LoudnessAnalyzer::Figures(std::size_t range_step) {
   Measure();
   LoudnessFigures figures;
   figures.sample_peak = sample_peak_;
+  figures.non_finite = non_finite_;
   figures.true_peak = sample_peak_;
   for (const float peak : true_peak_.peaks()) figures.true_peak = std::max<double>(figures.true_peak, peak);
   // Samples this near the end of the float range can overflow the

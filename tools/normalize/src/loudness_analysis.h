@@ -20,6 +20,7 @@ struct LoudnessFigures {
   double true_peak = 0;
   std::optional<double> integrated_lufs;  // nothing: silent or below the gate
   std::optional<double> loudness_range_lu;
+  std::uint64_t non_finite = 0;  // NaN or infinite float samples, measured as silence
 };
 
 class LoudnessAnalyzer {
@@ -60,6 +61,7 @@ class LoudnessAnalyzer {
   std::vector<std::byte> partial_;
   std::size_t partial_bytes_ = 0;
   float sample_peak_ = 0;
+  std::uint64_t non_finite_ = 0;
   std::size_t pending_ = 0;          // frames decoded, not yet measured
   std::vector<float> block_peaks_;    // per channel, of the pending frames
   std::vector<float> decoded_peaks_;  // per channel, of the last decoding
