@@ -193,11 +193,22 @@ void LoudnessAnalyzer::Measure() {
   };
   if (side_) {
     side_->Start(true_peak);
+    // The task reads this call's locals and the planar buffers: it has to end
+    // before they go, also when the loudness filters throw (out of memory).
+    try {
+      loudness_.Process(planar_starts_.data(), kHistory, frames);
+    } catch (...) {
+      try {
+        side_->Wait();
+      } catch (...) {
+      }
+      throw;
+    }
+    side_->Wait();
   } else {
     true_peak();
+    loudness_.Process(planar_starts_.data(), kHistory, frames);
   }
-  loudness_.Process(planar_starts_.data(), kHistory, frames);
-  if (side_) side_->Wait();
   // The newest samples become the next windows' history.
   for (auto& channel : planar_) {
     std::copy(channel.begin() + static_cast<std::ptrdiff_t>(frames),
