@@ -414,7 +414,10 @@ bool Focus(HWND w) {
         SetFocus(w);
         AttachThreadInput(me, target, FALSE);
         if (attachFg) AttachThreadInput(me, fgThread, FALSE);
-        return WaitUntil([&] { return GetForegroundWindow() == top && FocusedWindow(w) == w; }, Ms(300));
+        // The focus must also stay: a window re-activated after a dialog hands
+        // it back to its former control a moment later.
+        const auto focused = [&] { return GetForegroundWindow() == top && FocusedWindow(w) == w; };
+        return WaitUntil(focused, Ms(300)) && Stays(focused, Ms(150));
       },
       Ms(3000));
 }
