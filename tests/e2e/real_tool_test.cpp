@@ -22,22 +22,27 @@ void PutLe(std::string& out, std::uint32_t value, int bytes) {
 }
 
 // A mono 16-bit PCM file whose samples swing between -peak and +peak.
+// The 44-byte header of a 16-bit PCM file at 44.1 kHz.
+std::string Pcm16Header(int channels, std::uint32_t data_bytes) {
+  std::string wav = "RIFF";
+  PutLe(wav, 36 + data_bytes, 4);
+  wav += "WAVEfmt ";
+  PutLe(wav, 16, 4);
+  PutLe(wav, 1, 2);  // PCM
+  PutLe(wav, static_cast<std::uint32_t>(channels), 2);
+  PutLe(wav, 44100, 4);
+  PutLe(wav, 44100u * 2u * static_cast<std::uint32_t>(channels), 4);
+  PutLe(wav, static_cast<std::uint32_t>(2 * channels), 2);
+  PutLe(wav, 16, 2);
+  wav += "data";
+  PutLe(wav, data_bytes, 4);
+  return wav;
+}
+
 std::string SquareWave16(int peak, int frames) {
   std::string data;
   for (int i = 0; i < frames; ++i) PutLe(data, static_cast<std::uint16_t>((i / 50) % 2 ? -peak : peak), 2);
-  std::string wav = "RIFF";
-  PutLe(wav, static_cast<std::uint32_t>(36 + data.size()), 4);
-  wav += "WAVEfmt ";
-  PutLe(wav, 16, 4);
-  PutLe(wav, 1, 2);      // PCM
-  PutLe(wav, 1, 2);      // mono
-  PutLe(wav, 44100, 4);
-  PutLe(wav, 88200, 4);
-  PutLe(wav, 2, 2);
-  PutLe(wav, 16, 2);
-  wav += "data";
-  PutLe(wav, static_cast<std::uint32_t>(data.size()), 4);
-  return wav + data;
+  return Pcm16Header(1, static_cast<std::uint32_t>(data.size())) + data;
 }
 
 TEST(RealTool, GoNormalizesTheChosenFileAsAsked) {
@@ -129,18 +134,7 @@ std::string ReadAll(const std::string& path) {
 std::string LargeWav(const std::string& folder) {
   const std::string path = folder + "large.wav";
   const std::uint32_t data_bytes = 128u << 20;
-  std::string wav = "RIFF";
-  PutLe(wav, 36 + data_bytes, 4);
-  wav += "WAVEfmt ";
-  PutLe(wav, 16, 4);
-  PutLe(wav, 1, 2);       // PCM
-  PutLe(wav, 2, 2);       // stereo
-  PutLe(wav, 44100, 4);
-  PutLe(wav, 176400, 4);
-  PutLe(wav, 4, 2);
-  PutLe(wav, 16, 2);
-  wav += "data";
-  PutLe(wav, data_bytes, 4);
+  std::string wav = Pcm16Header(2, data_bytes);
   PutLe(wav, 1000, 2);
   WriteFile(path, wav);
   const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
