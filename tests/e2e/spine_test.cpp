@@ -312,8 +312,10 @@ TEST(Spine, IdleWindowDoesNoWork) {
     last = app.CpuTime();
     return quiet;
   }, Ms(20000))) << "CPU time still growing: " << last.count() << " ms";
+  // Wine's own threads in the process take a few clock ticks now and then
+  // (40 ms once here); a program that woke itself would take far more.
   const Ms before = app.CpuTime();
-  EXPECT_TRUE(Stays([&] { return app.CpuTime() - before <= Ms(30); }, Ms(3000)))
+  EXPECT_TRUE(Stays([&] { return app.CpuTime() - before <= Ms(100); }, Ms(3000)))
       << "CPU time used in 3 s of idling: " << (app.CpuTime() - before).count() << " ms";
 
   // Each enable notification recomposes at once. The system's own modal loop
