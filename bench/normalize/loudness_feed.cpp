@@ -14,10 +14,10 @@
 #include <string>
 #include <vector>
 
-#include "channel_weights.h"
-#include "input_file.h"
-#include "loudness_analysis.h"
-#include "wav_format.h"
+#include "loudness/channel_weights.h"
+#include "loudness/loudness_analysis.h"
+#include "wav/input_file.h"
+#include "wav/wav_format.h"
 
 namespace {
 

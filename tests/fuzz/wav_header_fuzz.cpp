@@ -12,8 +12,8 @@
 #include <string>
 
 #include "failure.h"
-#include "input_file.h"
-#include "wav_format.h"
+#include "wav/input_file.h"
+#include "wav/wav_format.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The arguments the front end composes, and the same in other orders.
 #include <gtest/gtest.h>
 
-#include "command_line.h"
+#include "cli/command_line.h"
 #include "failure.h"
 
 namespace normalize {

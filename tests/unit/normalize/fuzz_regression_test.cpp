@@ -3,9 +3,9 @@
 
 #include <cstdint>
 
-#include "input_file.h"
+#include "wav/input_file.h"
+#include "wav/wav_format.h"
 #include "wav_fixture.h"
-#include "wav_format.h"
 
 namespace normalize::test {
 namespace {

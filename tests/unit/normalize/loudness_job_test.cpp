@@ -12,7 +12,7 @@
 #include <cstring>
 #include <regex>
 
-#include "command_line.h"
+#include "cli/command_line.h"
 #include "wav_fixture.h"
 
 namespace normalize::test {

@@ -11,10 +11,10 @@
 #include <random>
 #include <vector>
 
-#include "channel_weights.h"
-#include "k_weighting.h"
-#include "loudness_analysis.h"
-#include "loudness_report.h"
+#include "loudness/channel_weights.h"
+#include "loudness/k_weighting.h"
+#include "loudness/loudness_analysis.h"
+#include "loudness/loudness_report.h"
 
 namespace normalize::test {
 namespace {

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <vector>
 
-#include "sample_kernel.h"
+#include "samples/sample_kernel.h"
 
 namespace normalize::test {
 namespace {

@@ -9,8 +9,8 @@
 #include <iterator>
 #include <sstream>
 
-#include "command_line.h"
-#include "job.h"
+#include "cli/command_line.h"
+#include "cli/job.h"
 
 namespace normalize::test {
 

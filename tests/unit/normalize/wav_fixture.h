@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "atomic_output.h"
 #include "failure.h"
+#include "output/atomic_output.h"
 
 namespace normalize::test {
 

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "command_line.h"
+#include "cli/command_line.h"
+#include "cli/job.h"
 #include "failure.h"
-#include "job.h"
-#include "platform.h"
+#include "platform/platform.h"
 
 namespace {
 

@@ -1,0 +1,24 @@
+#pragma once
+// One run of the tool on parsed options: read the layout, plan the gain, write
+// the result in place, and tell the user what happened.
+#include <ostream>
+
+#include "cli/command_line.h"
+#include "failure.h"
+#include "output/atomic_output.h"
+
+namespace normalize {
+
+struct JobConsole {
+  std::ostream& out;       // summary and messages
+  std::ostream& err;       // warnings and errors
+  bool show_progress = false;
+  WriteHook write_hook{};  // test seam, passed to the output file
+  bool map_input = true;   // test seam: false takes the path of systems that cannot map
+};
+
+// Returns the exit code; messages go to the console. Throws only what it does
+// not know how to report (e.g. std::bad_alloc).
+ExitCode RunJob(const Options& options, JobConsole& console);
+
+}  // namespace normalize

@@ -1,0 +1,42 @@
+#include "loudness/channel_weights.h"
+
+namespace normalize {
+namespace {
+
+constexpr double kSurround = 1.41;
+
+constexpr std::uint32_t kLowFrequency = 0x8;
+constexpr std::uint32_t kBackLeft = 0x10;
+constexpr std::uint32_t kBackRight = 0x20;
+constexpr std::uint32_t kSideLeft = 0x200;
+constexpr std::uint32_t kSideRight = 0x400;
+
+}  // namespace
+
+std::vector<double> ChannelWeights(unsigned channels, std::optional<std::uint32_t> mask) {
+  std::vector<double> weights(channels, 1.0);
+  if (!mask || *mask == 0) {
+    if (channels > 3) weights[3] = 0;
+    if (channels > 4) weights[4] = kSurround;
+    if (channels > 5) weights[5] = kSurround;
+    return weights;
+  }
+  // The back pair is the surround pair of a 5.1 layout (about 110 degrees);
+  // beside a side pair it sits further back, where the weight is 1.
+  const bool has_sides = (*mask & (kSideLeft | kSideRight)) != 0;
+  unsigned channel = 0;
+  for (std::uint32_t bit = 1; bit != 0 && channel < channels; bit <<= 1) {
+    if ((*mask & bit) == 0) continue;
+    if (bit == kLowFrequency) {
+      weights[channel] = 0;
+    } else if (bit == kSideLeft || bit == kSideRight) {
+      weights[channel] = kSurround;
+    } else if ((bit == kBackLeft || bit == kBackRight) && !has_sides) {
+      weights[channel] = kSurround;
+    }
+    ++channel;
+  }
+  return weights;
+}
+
+}  // namespace normalize

@@ -1,0 +1,72 @@
+#pragma once
+// One pass over a file's samples for every loudness figure: sample peak, true
+// peak, integrated loudness and loudness range. Samples arrive in blocks of
+// any size, as they are read.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "loudness/loudness_meter.h"
+#include "loudness/side_thread.h"
+#include "loudness/true_peak.h"
+#include "wav/wav_format.h"
+
+namespace normalize {
+
+struct LoudnessFigures {
+  double sample_peak = 0;  // fractions of full scale
+  double true_peak = 0;
+  std::optional<double> integrated_lufs;  // nothing: silent or below the gate
+  std::optional<double> loudness_range_lu;
+  std::uint64_t non_finite = 0;  // NaN or infinite float samples, measured as silence
+};
+
+class LoudnessAnalyzer {
+ public:
+  // `weights`: one per channel (see ChannelWeights).
+  LoudnessAnalyzer(const SampleFormat& format, double sample_rate, std::vector<double> weights,
+                   SimdLevel simd = SimdLevel::kBest);
+
+  // Any number of bytes of the data chunk, continuing where the last ended.
+  void Add(const std::byte* data, std::size_t bytes);
+
+  // Measures what is still pending, then gives the figures so far.
+  // `range_step`: see LoudnessMeter::LoudnessRangeLu.
+  LoudnessFigures Figures(std::size_t range_step = 1);
+
+ private:
+  // Samples measured at a time, all channels together: 65536 frames of
+  // stereo, fewer of many channels. Large enough that handing the true peak
+  // to the second thread costs little.
+  static constexpr std::size_t kBlockSamples = 131072;
+  static constexpr std::size_t kHistory = TruePeakMeter::kHistory;
+
+  // Decodes into the planar buffers after what is pending; measures them
+  // once they are full.
+  void DecodeFrames(const std::byte* data, std::size_t frames);
+  void Measure();
+
+  SampleFormat format_;
+  LoudnessMeter loudness_;
+  TruePeakMeter true_peak_;
+  std::size_t block_frames_;
+  // Per channel: kHistory earlier samples, then up to block_frames_ decoded ones.
+  std::vector<std::vector<float>> planar_;
+  std::vector<const float*> planar_starts_;
+  std::vector<float*> decode_targets_;  // where each channel's new samples go
+  // The start of a frame cut by a block's end. Sized once: Add may read
+  // mapped memory and must not allocate while it does.
+  std::vector<std::byte> partial_;
+  std::size_t partial_bytes_ = 0;
+  float sample_peak_ = 0;
+  std::uint64_t non_finite_ = 0;
+  std::size_t pending_ = 0;          // frames decoded, not yet measured
+  std::vector<float> block_peaks_;    // per channel, of the pending frames
+  std::vector<float> decoded_peaks_;  // per channel, of the last decoding
+  // Runs the true peak beside the loudness filters, where there are two cores.
+  std::unique_ptr<SideThread> side_;
+};
+
+}  // namespace normalize

@@ -1,0 +1,93 @@
+#include "loudness/loudness_meter.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+namespace normalize {
+namespace {
+
+constexpr double kAbsoluteGateLufs = -70.0;
+constexpr double kRelativeGateLu = -10.0;
+constexpr double kRangeRelativeGateLu = -20.0;
+
+// The power whose loudness is `lufs`.
+double PowerOf(double lufs) { return std::pow(10.0, (lufs + 0.691) / 10.0); }
+
+double Mean(const std::vector<double>& values) {
+  return std::accumulate(values.begin(), values.end(), 0.0) / static_cast<double>(values.size());
+}
+
+std::vector<double> Above(const std::vector<double>& values, double threshold) {
+  std::vector<double> kept;
+  for (const double v : values) {
+    if (v > threshold) kept.push_back(v);
+  }
+  return kept;
+}
+
+}  // namespace
+
+double LoudnessOf(double power) { return -0.691 + 10.0 * std::log10(power); }
+
+LoudnessMeter::LoudnessMeter(double sample_rate, std::vector<double> weights, SimdLevel simd)
+    : filter_(sample_rate, static_cast<unsigned>(weights.size()), simd),
+      weights_(std::move(weights)),
+      segment_frames_(std::max<std::size_t>(1, static_cast<std::size_t>(std::lround(sample_rate / 10.0)))),
+      squares_(weights_.size(), 0.0) {}
+
+void LoudnessMeter::Process(const float* const* planar, std::size_t offset, std::size_t frames) {
+  while (frames > 0) {
+    const std::size_t take = std::min(frames, segment_frames_ - frames_in_segment_);
+    filter_.Process(planar, offset, take, squares_.data());
+    offset += take;
+    frames -= take;
+    frames_in_segment_ += take;
+    if (frames_in_segment_ == segment_frames_) CloseSegment();
+  }
+}
+
+void LoudnessMeter::CloseSegment() {
+  double power = 0;
+  for (std::size_t c = 0; c < weights_.size(); ++c) {
+    power += weights_[c] * squares_[c];
+    squares_[c] = 0;
+  }
+  segment_powers_.push_back(power / static_cast<double>(segment_frames_));
+  frames_in_segment_ = 0;
+}
+
+std::vector<double> LoudnessMeter::Blocks(std::size_t length, std::size_t step) const {
+  std::vector<double> blocks;
+  const std::size_t n = segment_powers_.size();
+  for (std::size_t end = length; end <= n; end += step) {
+    const double sum = std::accumulate(segment_powers_.begin() + static_cast<std::ptrdiff_t>(end - length),
+                                       segment_powers_.begin() + static_cast<std::ptrdiff_t>(end), 0.0);
+    blocks.push_back(sum / static_cast<double>(length));
+  }
+  return blocks;
+}
+
+std::optional<double> LoudnessMeter::IntegratedLufs() const {
+  const std::vector<double> loud = Above(Blocks(4, 1), PowerOf(kAbsoluteGateLufs));
+  if (loud.empty()) return std::nullopt;
+  const double relative_gate = PowerOf(LoudnessOf(Mean(loud)) + kRelativeGateLu);
+  const std::vector<double> gated = Above(loud, relative_gate);
+  if (gated.empty()) return std::nullopt;
+  return LoudnessOf(Mean(gated));
+}
+
+std::optional<double> LoudnessMeter::LoudnessRangeLu(std::size_t step) const {
+  const std::vector<double> loud = Above(Blocks(30, step), PowerOf(kAbsoluteGateLufs));
+  if (loud.empty()) return std::nullopt;
+  const double relative_gate = PowerOf(LoudnessOf(Mean(loud)) + kRangeRelativeGateLu);
+  std::vector<double> gated = Above(loud, relative_gate);
+  if (gated.size() < 2) return std::nullopt;
+  std::sort(gated.begin(), gated.end());
+  const auto percentile = [&](double share) {
+    return gated[static_cast<std::size_t>(std::lround(static_cast<double>(gated.size() - 1) * share))];
+  };
+  return LoudnessOf(percentile(0.95)) - LoudnessOf(percentile(0.10));
+}
+
+}  // namespace normalize

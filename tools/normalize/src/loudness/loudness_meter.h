@@ -1,0 +1,48 @@
+#pragma once
+// Gated loudness from K-weighted channel powers: the integrated loudness
+// (400 ms blocks overlapping by 75 %, an absolute gate at -70 LUFS and a
+// relative one 10 LU below) and the loudness range (3 s blocks every 100 ms, gates at
+// -70 LUFS and 20 LU below, from the 10th to the 95th percentile).
+#include <cstddef>
+#include <optional>
+#include <vector>
+
+#include "loudness/k_weighting.h"
+
+namespace normalize {
+
+// -0.691 + 10 log10(power): the loudness of a weighted mean square.
+double LoudnessOf(double power);
+
+class LoudnessMeter {
+ public:
+  // `weights` has one entry per channel (0 leaves a channel out).
+  LoudnessMeter(double sample_rate, std::vector<double> weights, SimdLevel simd = SimdLevel::kBest);
+
+  // Measures `frames` samples of every channel, `planar[c] + offset` onwards.
+  void Process(const float* const* planar, std::size_t offset, std::size_t frames);
+
+  // Nothing when no block passes the absolute gate (silence, or shorter
+  // than one 400 ms block).
+  std::optional<double> IntegratedLufs() const;
+  // Nothing when fewer than two 3 s blocks pass the gates. `step` is the
+  // distance between block starts in 100 ms: Tech 3342 asks for one (an
+  // overlap of 2.9 s or more); older meters took 10.
+  std::optional<double> LoudnessRangeLu(std::size_t step = 1) const;
+
+ private:
+  void CloseSegment();
+  // Weighted mean squares of the blocks of `length` segments, one block
+  // starting every `step` segments (the 400 ms blocks: 4, 1; the 3 s blocks
+  // of the loudness range: 30, 1).
+  std::vector<double> Blocks(std::size_t length, std::size_t step) const;
+
+  KWeightingFilter filter_;
+  std::vector<double> weights_;
+  std::size_t segment_frames_;  // 100 ms
+  std::size_t frames_in_segment_ = 0;
+  std::vector<double> squares_;         // per channel, this segment so far
+  std::vector<double> segment_powers_;  // weighted sum of each 100 ms segment
+};
+
+}  // namespace normalize

@@ -1,0 +1,25 @@
+#pragma once
+// The figures of --analyze as one line of text or one flat JSON object.
+#include <string>
+
+#include "loudness/loudness_analysis.h"
+
+namespace normalize {
+
+// 20 log10(fraction); nothing for silence.
+std::optional<double> DecibelsOf(double fraction);
+
+// "name: sample peak -1.00 dBFS, true peak -0.52 dBTP, loudness -23.0 LUFS, range 5.1 LU"
+std::string AnalysisText(const std::string& file, const LoudnessFigures& figures);
+
+// {"file":"name","sample_peak_dbfs":-1.000,...}: a figure that does not exist is null.
+std::string AnalysisJson(const std::string& file, const LoudnessFigures& figures);
+
+// The line of a file that could not be measured: its figures null, and why.
+std::string AnalysisJsonFailure(const std::string& file, const std::string& error);
+
+// A JSON string literal: quotes, backslashes and control characters escaped,
+// other bytes passed through (UTF-8 stays UTF-8).
+std::string JsonString(const std::string& text);
+
+}  // namespace normalize

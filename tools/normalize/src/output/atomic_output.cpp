@@ -1,0 +1,115 @@
+#include "output/atomic_output.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "failure.h"
+#include "platform/platform.h"
+
+namespace normalize {
+namespace {
+
+// The write-back of the result is started in steps of this size while the
+// rest is still being computed, so that the flush before the rename mostly
+// waits for work the disk has already done.
+constexpr std::uint64_t kWriteBackStep = 8 << 20;
+
+// Temporaries are "<target's name>.nrm-<12 hex digits>.tmp", the name cut
+// short where it would make them longer than a file name may be.
+constexpr char kMarker[] = ".nrm-";
+constexpr char kSuffix[] = ".tmp";
+constexpr std::size_t kRandomDigits = 12;
+constexpr std::size_t kMaxNameBytes = 255;
+constexpr std::size_t kAddedBytes = sizeof kMarker - 1 + kRandomDigits + sizeof kSuffix - 1;
+
+struct SplitPath {
+  std::string folder;  // with its trailing separator, or empty
+  std::string name;
+};
+
+SplitPath Split(const std::string& path) {
+  const auto cut = path.find_last_of(platform::kPathSeparators);
+  if (cut == std::string::npos) return {"", path};
+  return {path.substr(0, cut + 1), path.substr(cut + 1)};
+}
+
+// The target's name, shortened (never inside a UTF-8 sequence) to leave room.
+std::string Stem(const std::string& name) {
+  std::size_t keep = std::min(name.size(), kMaxNameBytes - kAddedBytes);
+  while (keep > 0 && keep < name.size() && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) --keep;
+  return name.substr(0, keep) + kMarker;
+}
+
+bool IsTemporaryName(const std::string& name, const std::string& stem) {
+  if (name.size() != stem.size() + kAddedBytes - (sizeof kMarker - 1)) return false;
+  if (name.compare(0, stem.size(), stem) != 0) return false;
+  if (name.compare(name.size() - (sizeof kSuffix - 1), std::string::npos, kSuffix) != 0) return false;
+  const std::string digits = name.substr(stem.size(), kRandomDigits);
+  return digits.find_first_not_of("0123456789abcdef") == std::string::npos;
+}
+
+std::string RandomDigits() {
+  static const char kHex[] = "0123456789abcdef";
+  std::uint64_t bits = platform::RandomBits();
+  std::string digits;
+  for (std::size_t i = 0; i < kRandomDigits; ++i, bits >>= 4) digits += kHex[bits & 0xF];
+  return digits;
+}
+
+}  // namespace
+
+AtomicOutputFile::AtomicOutputFile(std::string target, WriteHook hook)
+    : target_(std::move(target)), hook_(std::move(hook)) {
+  // Beside the target, so that the final rename never crosses file systems.
+  const SplitPath split = Split(target_);
+  const std::string stem = Stem(split.name);
+  for (const std::string& name : platform::NamesIn(split.folder.empty() ? "." : split.folder)) {
+    if (IsTemporaryName(name, stem)) platform::RemoveIfAbandoned(split.folder + name);
+  }
+  for (int attempt = 0; attempt < 16 && !file_; ++attempt) {
+    const std::string candidate = split.folder + stem + RandomDigits() + kSuffix;
+    bool name_taken = false;
+    errno = 0;
+    file_.reset(platform::CreateTemporary(candidate, name_taken));
+    if (!file_ && !name_taken) Fail("cannot create", candidate);
+    if (file_) temp_path_ = candidate;
+  }
+  if (!file_) Fail("cannot find a free temporary name beside", target_);
+  std::setvbuf(file_.get(), nullptr, _IONBF, 0);
+}
+
+AtomicOutputFile::~AtomicOutputFile() {
+  if (committed_ || temp_path_.empty()) return;
+  platform::DiscardTemporary(file_.release(), temp_path_);
+}
+
+void AtomicOutputFile::Write(const void* data, std::size_t size) {
+  if (hook_) hook_(written_, size);
+  errno = 0;
+  if (std::fwrite(data, 1, size, file_.get()) != size) Fail("cannot write", temp_path_);
+  written_ += size;
+  if (written_ - written_back_ >= kWriteBackStep) {
+    platform::StartWriteBack(file_.get(), written_back_, written_ - written_back_);
+    written_back_ = written_;
+  }
+}
+
+void AtomicOutputFile::Commit() {
+  errno = 0;
+  if (!platform::SyncToDisk(file_.get())) Fail("cannot flush", temp_path_);
+  // Only now, with the content complete, may others read it as the target.
+  platform::CopyPermissions(target_, file_.get());
+  std::string reason;
+  if (!platform::CommitTemporary(file_.release(), temp_path_, target_, reason)) {
+    throw Failure(ExitCode::kOutput, "cannot put the result in place of '" + target_ + "': " + reason);
+  }
+  committed_ = true;
+}
+
+void AtomicOutputFile::Fail(const std::string& what, const std::string& path) const {
+  std::string message = what + " '" + path + "'";
+  if (errno != 0) message += ": " + std::string(std::strerror(errno));
+  throw Failure(ExitCode::kOutput, message);
+}
+
+}  // namespace normalize

@@ -1,0 +1,35 @@
+#include "samples/gain_plan.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace normalize {
+namespace {
+
+GainPlan FromFactor(double factor) { return GainPlan{factor, 20.0 * std::log10(std::fabs(factor))}; }
+
+}  // namespace
+
+GainPlan RatioGain(int ratio) { return FromFactor(ratio); }
+
+GainPlan LevelGain(int level_db) { return GainPlan{std::pow(10.0, level_db / 20.0), double(level_db)}; }
+
+std::optional<GainPlan> PercentGain(int percent, const Peak& peak, const SampleFormat& format) {
+  if (peak.magnitude() == 0) return std::nullopt;
+  const double target = percent / 100.0;
+  double factor = HUGE_VAL;
+  if (peak.negative > 0) factor = target / peak.negative;
+  if (peak.positive > 0) {
+    factor = std::min(factor, std::min(target, PositiveCeiling(format)) / peak.positive);
+  }
+  return FromFactor(factor);
+}
+
+bool TooQuietToRaise(const Peak& peak) {
+  const double magnitude = peak.magnitude();
+  return magnitude > 0 && 20 * std::log10(magnitude) < kQuietestRaisedPeakDb;
+}
+
+bool BelowThreshold(const GainPlan& plan, int threshold_db) { return plan.db < threshold_db; }
+
+}  // namespace normalize

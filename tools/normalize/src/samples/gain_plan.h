@@ -1,0 +1,32 @@
+#pragma once
+// How much to amplify: from the chosen mode and, for -m, the measured peak.
+#include <optional>
+
+#include "samples/sample_kernel.h"
+#include "wav/wav_format.h"
+
+namespace normalize {
+
+struct GainPlan {
+  double factor = 1;  // what every sample is multiplied by
+  double db = 0;      // 20 log10 |factor|
+};
+
+GainPlan RatioGain(int ratio);
+GainPlan LevelGain(int level_db);
+
+// The gain that brings the peak to `percent` of full scale; a positive peak of
+// an integer format goes no higher than the largest value it can hold. Nothing
+// when the file is silent.
+std::optional<GainPlan> PercentGain(int percent, const Peak& peak, const SampleFormat& format);
+
+// -m raises no file whose peak is below this: beneath 24-bit resolution there
+// is nothing to hear, and a float file's tiny peak would ask for a gain that
+// turns its samples infinite.
+constexpr int kQuietestRaisedPeakDb = -144;
+bool TooQuietToRaise(const Peak& peak);
+
+// -x: true when the gain is smaller than `threshold_db`.
+bool BelowThreshold(const GainPlan& plan, int threshold_db);
+
+}  // namespace normalize

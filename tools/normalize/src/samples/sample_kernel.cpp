@@ -1,0 +1,321 @@
+#include "samples/sample_kernel.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "samples/s16_runs.h"
+
+namespace normalize {
+namespace {
+
+#ifdef NORMALIZE_AVX2
+// Four products at once where the processor can: the 16-bit loop is most of
+// the tool's own time.
+const bool kHaveAvx2 = __builtin_cpu_supports("avx2");
+#else
+constexpr bool kHaveAvx2 = false;
+std::size_t GainS16Avx2(const std::byte*, std::byte*, std::size_t, double, PeakTracker&, std::uint64_t&) {
+  return 0;
+}
+#endif
+
+static_assert(std::endian::native == std::endian::little,
+              "samples are read in place as little-endian values");
+static_assert(std::numeric_limits<double>::is_iec559);
+
+// Adding and removing 1.5 * 2^52 leaves a double rounded to the nearest
+// integer (ties to even) with plain IEEE arithmetic, which vectorises where a
+// call to nearbyint would not. Valid for magnitudes below 2^51, so callers
+// clamp first.
+constexpr double kRoundingMagic = 6755399441055744.0;
+
+// Every integer format is computed in double: each result is the product of
+// the sample and the gain, in double, rounded to the nearest integer. (A float
+// product misses the nearest value for some samples near halves.)
+struct U8 {
+  using Value = std::int32_t;
+  static constexpr std::size_t kBytes = 1;
+  static Value Load(const std::byte* p) { return std::to_integer<std::int32_t>(*p) - 128; }
+  static void Store(std::byte* p, Value v) { *p = static_cast<std::byte>(v + 128); }
+};
+
+struct S16 {
+  using Value = std::int32_t;
+  static constexpr std::size_t kBytes = 2;
+  static Value Load(const std::byte* p) {
+    std::int16_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+  }
+  static void Store(std::byte* p, Value v) {
+    const auto s = static_cast<std::int16_t>(v);
+    std::memcpy(p, &s, sizeof s);
+  }
+};
+
+struct S24 {
+  using Value = std::int32_t;
+  static constexpr std::size_t kBytes = 3;
+  static Value Load(const std::byte* p) {
+    const auto u = std::to_integer<std::uint32_t>(p[0]) | std::to_integer<std::uint32_t>(p[1]) << 8 |
+                   std::to_integer<std::uint32_t>(p[2]) << 16;
+    return static_cast<std::int32_t>(u << 8) >> 8;
+  }
+  static void Store(std::byte* p, Value v) {
+    const auto u = static_cast<std::uint32_t>(v);
+    p[0] = static_cast<std::byte>(u);
+    p[1] = static_cast<std::byte>(u >> 8);
+    p[2] = static_cast<std::byte>(u >> 16);
+  }
+};
+
+struct S32 {
+  using Value = std::int32_t;
+  static constexpr std::size_t kBytes = 4;
+  static Value Load(const std::byte* p) {
+    std::int32_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+  }
+  static void Store(std::byte* p, Value v) { std::memcpy(p, &v, sizeof v); }
+};
+
+template <typename T>
+struct Float {
+  using Value = T;
+  static constexpr std::size_t kBytes = sizeof(T);
+  static Value Load(const std::byte* p) {
+    T v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+  }
+  static void Store(std::byte* p, Value v) { std::memcpy(p, &v, sizeof v); }
+};
+
+unsigned ContainerBits(const SampleFormat& format) { return format.container_bytes * 8; }
+
+double FullScale(const SampleFormat& format) {
+  return format.is_float() ? 1.0 : static_cast<double>(std::uint64_t{1} << (ContainerBits(format) - 1));
+}
+
+// NaN and infinities are not audio: they are counted and left out.
+template <typename Codec>
+void ScanFloats(const std::byte* data, std::size_t samples, PeakTracker& peak) {
+  double lo = peak.min;
+  double hi = peak.max;
+  std::uint64_t non_finite = 0;
+  for (std::size_t i = 0; i < samples; ++i) {
+    const double v = Codec::Load(data + i * Codec::kBytes);
+    if (!std::isfinite(v)) {
+      ++non_finite;
+      continue;
+    }
+    lo = v < lo ? v : lo;
+    hi = v > hi ? v : hi;
+  }
+  peak.min = lo;
+  peak.max = hi;
+  peak.non_finite += non_finite;
+}
+
+template <typename Codec>
+void Scan(const std::byte* data, std::size_t samples, PeakTracker& peak) {
+  typename Codec::Value lo = static_cast<typename Codec::Value>(peak.min);
+  typename Codec::Value hi = static_cast<typename Codec::Value>(peak.max);
+  for (std::size_t i = 0; i < samples; ++i) {
+    const auto v = Codec::Load(data + i * Codec::kBytes);
+    lo = v < lo ? v : lo;
+    hi = v > hi ? v : hi;
+  }
+  peak.min = static_cast<double>(lo);
+  peak.max = static_cast<double>(hi);
+}
+
+// Integer samples are scaled in units of the valid bits: `quantum` is the
+// container's value of one such unit, so low bits a shorter format leaves zero
+// stay zero.
+struct IntegerGain {
+  double factor;  // gain / quantum
+  double lowest;  // the valid range, in quanta
+  double highest;
+  std::int32_t quantum;
+};
+
+template <typename Codec>
+void GainIntegers(const std::byte* in, std::byte* out, std::size_t samples, const IntegerGain& k,
+                  PeakTracker& before, std::uint64_t& clipped) {
+  std::int32_t lo = static_cast<std::int32_t>(before.min);
+  std::int32_t hi = static_cast<std::int32_t>(before.max);
+  std::uint32_t clamps = 0;  // a buffer holds far fewer than 2^32 samples
+  const double factor = k.factor;
+  const double lowest = k.lowest;
+  const double highest = k.highest;
+  const double guard_low = lowest - 1;
+  const double guard_high = highest + 1;
+  for (std::size_t i = 0; i < samples; ++i) {
+    const std::int32_t v = Codec::Load(in + i * Codec::kBytes);
+    lo = v < lo ? v : lo;
+    hi = v > hi ? v : hi;
+    double x = static_cast<double>(v) * factor;
+    x = x < guard_low ? guard_low : x;
+    x = x > guard_high ? guard_high : x;
+    x = (x + kRoundingMagic) - kRoundingMagic;
+    clamps += x < lowest;
+    clamps += x > highest;
+    x = x < lowest ? lowest : x;
+    x = x > highest ? highest : x;
+    Codec::Store(out + i * Codec::kBytes, static_cast<std::int32_t>(x) * k.quantum);
+  }
+  before.min = lo;
+  before.max = hi;
+  clipped += clamps;
+}
+
+#ifdef NORMALIZE_SSE2
+// 16-bit samples, the most common kind, eight at a time, multiplied in double
+// as the scalar loop does: the conversion to integers rounds to nearest (ties
+// to even, the default mode) and the saturating pack clamps to 16 bits.
+struct Sse2Lanes {
+  using Gain = __m128d;
+  static Gain Broadcast(double factor) { return _mm_set1_pd(factor); }
+
+  // The rounded products of the four 32-bit samples in `v`; `guard` keeps
+  // products beyond the 32-bit range (gains of 2^16 and more) from converting
+  // to the "integer indefinite" value instead of a clamped one.
+  template <bool guard>
+  static __m128i RoundedProducts(__m128i v, Gain gain) {
+    __m128d low = _mm_mul_pd(_mm_cvtepi32_pd(v), gain);
+    __m128d high = _mm_mul_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(v, _MM_SHUFFLE(1, 0, 3, 2))), gain);
+    if (guard) {
+      const __m128d lowest = _mm_set1_pd(-32769.0);
+      const __m128d highest = _mm_set1_pd(32769.0);
+      low = _mm_min_pd(_mm_max_pd(low, lowest), highest);
+      high = _mm_min_pd(_mm_max_pd(high, lowest), highest);
+    }
+    return _mm_unpacklo_epi64(_mm_cvtpd_epi32(low), _mm_cvtpd_epi32(high));
+  }
+
+  template <bool guard>
+  static void Rounded8(__m128i s, Gain gain, __m128i& r0, __m128i& r1) {
+    r0 = RoundedProducts<guard>(_mm_srai_epi32(_mm_unpacklo_epi16(s, s), 16), gain);
+    r1 = RoundedProducts<guard>(_mm_srai_epi32(_mm_unpackhi_epi16(s, s), 16), gain);
+  }
+};
+
+// Returns how many samples it did.
+std::size_t ScanS16Sse2(const std::byte* data, std::size_t samples, PeakTracker& peak) {
+  std::int16_t low = static_cast<std::int16_t>(peak.min);
+  std::int16_t high = static_cast<std::int16_t>(peak.max);
+  const std::size_t whole = samples - samples % 8;
+  ExtremesS16(data, whole, low, high);
+  peak.min = low;
+  peak.max = high;
+  return whole;
+}
+#endif
+
+template <typename Codec>
+void GainFloats(const std::byte* in, std::byte* out, std::size_t samples, double gain,
+                PeakTracker& before, std::uint64_t& clipped) {
+  using Value = typename Codec::Value;
+  constexpr double kLargest = std::numeric_limits<Value>::max();
+  double lo = before.min;
+  double hi = before.max;
+  std::uint64_t non_finite = 0;
+  std::uint64_t clamps = 0;
+  for (std::size_t i = 0; i < samples; ++i) {
+    const Value v = Codec::Load(in + i * Codec::kBytes);
+    const double x = v;
+    if (!std::isfinite(x)) {
+      ++non_finite;
+      Codec::Store(out + i * Codec::kBytes, v);
+      continue;
+    }
+    lo = x < lo ? x : lo;
+    hi = x > hi ? x : hi;
+    double y = x * gain;
+    if (!(std::fabs(y) <= kLargest)) {
+      ++clamps;
+      y = std::copysign(kLargest, y);
+    }
+    Codec::Store(out + i * Codec::kBytes, static_cast<Value>(y));
+  }
+  before.min = lo;
+  before.max = hi;
+  before.non_finite += non_finite;
+  clipped += clamps;
+}
+
+IntegerGain MakeIntegerGain(const SampleFormat& format, double gain) {
+  const unsigned shift = ContainerBits(format) - format.valid_bits;
+  const double top = static_cast<double>(std::uint64_t{1} << (format.valid_bits - 1));
+  return IntegerGain{gain / static_cast<double>(std::uint64_t{1} << shift), -top, top - 1,
+                     static_cast<std::int32_t>(std::int64_t{1} << shift)};
+}
+
+}  // namespace
+
+Peak ToPeak(const PeakTracker& tracker, const SampleFormat& format) {
+  const double scale = FullScale(format);
+  return Peak{tracker.max > 0 ? tracker.max / scale : 0.0, tracker.min < 0 ? -tracker.min / scale : 0.0};
+}
+
+double PositiveCeiling(const SampleFormat& format) {
+  if (format.is_float()) return std::numeric_limits<double>::infinity();
+  const IntegerGain k = MakeIntegerGain(format, 1.0);
+  return k.highest * k.quantum / FullScale(format);
+}
+
+void ScanPeak(const SampleFormat& format, const std::byte* data, std::size_t samples,
+              PeakTracker& peak) {
+  switch (format.encoding) {
+    case SampleEncoding::kUnsigned8: return Scan<U8>(data, samples, peak);
+    case SampleEncoding::kSigned16: {
+#ifdef NORMALIZE_SSE2
+      const std::size_t done = ScanS16Sse2(data, samples, peak);
+      data += 2 * done;
+      samples -= done;
+#endif
+      return Scan<S16>(data, samples, peak);
+    }
+    case SampleEncoding::kSigned24: return Scan<S24>(data, samples, peak);
+    case SampleEncoding::kSigned32: return Scan<S32>(data, samples, peak);
+    case SampleEncoding::kFloat32: return ScanFloats<Float<float>>(data, samples, peak);
+    case SampleEncoding::kFloat64: return ScanFloats<Float<double>>(data, samples, peak);
+  }
+}
+
+void ApplyGain(const SampleFormat& format, const std::byte* in, std::byte* out, std::size_t samples,
+               double gain, PeakTracker& before, std::uint64_t& clipped, SimdLevel simd) {
+  switch (format.encoding) {
+    case SampleEncoding::kUnsigned8:
+      return GainIntegers<U8>(in, out, samples, MakeIntegerGain(format, gain), before, clipped);
+    case SampleEncoding::kSigned16: {
+      const IntegerGain k = MakeIntegerGain(format, gain);
+#ifdef NORMALIZE_SSE2
+      if (k.quantum == 1 && simd != SimdLevel::kScalar) {
+        const std::size_t done = kHaveAvx2 && simd == SimdLevel::kBest
+                                     ? GainS16Avx2(in, out, samples, gain, before, clipped)
+                                     : GainS16Runs<Sse2Lanes>(in, out, samples, gain, before, clipped);
+        in += 2 * done;
+        out += 2 * done;
+        samples -= done;
+      }
+#endif
+      return GainIntegers<S16>(in, out, samples, k, before, clipped);
+    }
+    case SampleEncoding::kSigned24:
+      return GainIntegers<S24>(in, out, samples, MakeIntegerGain(format, gain), before, clipped);
+    case SampleEncoding::kSigned32:
+      return GainIntegers<S32>(in, out, samples, MakeIntegerGain(format, gain), before, clipped);
+    case SampleEncoding::kFloat32:
+      return GainFloats<Float<float>>(in, out, samples, gain, before, clipped);
+    case SampleEncoding::kFloat64:
+      return GainFloats<Float<double>>(in, out, samples, gain, before, clipped);
+  }
+}
+
+}  // namespace normalize

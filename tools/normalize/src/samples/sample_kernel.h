@@ -1,0 +1,46 @@
+#pragma once
+// The per-sample arithmetic: peak scanning and gain, for every supported
+// encoding, over buffers of whole samples in place.
+#include <cstddef>
+#include <cstdint>
+
+#include "samples/simd_level.h"
+#include "wav/wav_format.h"
+
+namespace normalize {
+
+// Extremes seen so far, in the encoding's own units (integers are signed).
+struct PeakTracker {
+  double min = 0;
+  double max = 0;
+  std::uint64_t non_finite = 0;  // float samples that are NaN or infinite, seen and left out
+};
+
+// Peak as a fraction of full scale, each side separately: integer full scale is
+// the magnitude of the most negative container value, float full scale is 1.
+struct Peak {
+  double positive = 0;
+  double negative = 0;  // magnitude
+  double magnitude() const { return positive > negative ? positive : negative; }
+};
+
+Peak ToPeak(const PeakTracker& tracker, const SampleFormat& format);
+
+// The largest positive value the format can hold, as a fraction of full scale
+// (just below 1 for integers, unlimited for floats).
+double PositiveCeiling(const SampleFormat& format);
+
+void ScanPeak(const SampleFormat& format, const std::byte* data, std::size_t samples,
+              PeakTracker& peak);
+
+// Writes every sample of `in` multiplied by `gain` to `out` (which may be `in`
+// itself, but must not otherwise overlap it). Integers are rounded to nearest
+// and clamped to their valid range (each clamp counted in `clipped`); floats
+// are scaled, except that NaN and infinities are kept as they are and a finite
+// product beyond the type's range is clamped to its largest value (and
+// counted). `before` tracks the input's extremes on the way. Every `simd`
+// level gives the same result.
+void ApplyGain(const SampleFormat& format, const std::byte* in, std::byte* out, std::size_t samples,
+               double gain, PeakTracker& before, std::uint64_t& clipped, SimdLevel simd = SimdLevel::kBest);
+
+}  // namespace normalize

@@ -1,0 +1,61 @@
+#pragma once
+// Streams a WAV file through one buffer: a read-only pass for the peak, and
+// the pass that writes every chunk in order with the data chunk's samples
+// amplified. Nothing is ever loaded whole.
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "samples/sample_kernel.h"
+#include "wav/wav_format.h"
+
+namespace normalize {
+
+class ByteSink;
+class InputFile;
+class LoudnessAnalyzer;
+
+// Called now and then with the share of the current pass that is done (0..1).
+using ProgressFn = std::function<void(const char* pass, double done)>;
+
+struct WriteResult {
+  PeakTracker before;         // the input's extremes
+  std::uint64_t clipped = 0;  // integer samples clamped to their range
+  std::uint64_t bytes = 0;    // size of the file written
+};
+
+class StreamProcessor {
+ public:
+  StreamProcessor(InputFile& input, const WavLayout& layout, std::size_t buffer_bytes,
+                  ProgressFn progress = {});
+
+  PeakTracker ScanPeak();
+  // A read-only pass that feeds every whole frame of the data chunk to `analyzer`.
+  void Measure(LoudnessAnalyzer& analyzer);
+  WriteResult Write(double gain, ByteSink& out);
+
+ private:
+  std::uint64_t OutputSize() const;
+  void WriteTop(ByteSink& out, std::uint64_t total);
+  void WriteChunkHeader(ByteSink& out, const Chunk& chunk, std::uint32_t size_field);
+  void WriteDs64(ByteSink& out, const Chunk& chunk, std::uint64_t total);
+  void WriteSamples(ByteSink& out, double gain, WriteResult& result);
+  void CopyBytes(ByteSink& out, std::uint64_t offset, std::uint64_t count);
+  void WritePad(ByteSink& out, const Chunk& chunk);
+  void Report(const char* pass, std::uint64_t done, std::uint64_t total);
+  // Calls `compute` on consecutive blocks of the sample region [offset,
+  // offset + count), at most buffer_bytes_ each, in the mapped input or else
+  // read into buffer_, and `then` with each block's size.
+  template <typename Compute, typename Then>
+  void ForEachSampleBlock(std::uint64_t offset, std::uint64_t count, Compute compute, Then then);
+
+  InputFile& input_;
+  const WavLayout& layout_;
+  std::size_t buffer_bytes_;
+  std::unique_ptr<std::byte[]> buffer_;
+  ProgressFn progress_;
+  int reported_percent_ = -1;
+};
+
+}  // namespace normalize
