@@ -95,6 +95,15 @@ TEST(NormalizeHeaders, RefusedLeaveTheInputUntouched) {
       {"mu-law", BuildRiff({{"fmt ", PcmFmt(7, 1, 8)}, Data()}), ExitCode::kUnsupported, "mu-law"},
       {"PCM 12-bit", BuildRiff({{"fmt ", PcmFmt(1, 1, 12, 2)}, Data()}), ExitCode::kUnsupported, "PCM 12-bit"},
       {"float 16-bit", BuildRiff({{"fmt ", PcmFmt(3, 1, 16)}, Data()}), ExitCode::kUnsupported, "IEEE float 16-bit"},
+      {"big-endian RIFX", {'R', 'I', 'F', 'X', 0, 0, 0, 4, 'W', 'A', 'V', 'E'}, ExitCode::kUnsupported,
+       "big-endian (RIFX) WAV files are not handled"},
+      {"no chunk after an odd one, padded or not", [] {
+         Bytes file = BuildRiff({Fmt16(), {"data", Bytes(15, 1)}});
+         file.insert(file.end(), 12, 0xFF);
+         const Bytes riff_size = Le32(static_cast<std::uint32_t>(file.size() - 8));
+         std::copy(riff_size.begin(), riff_size.end(), file.begin() + 4);
+         return file;
+       }(), ExitCode::kNotWav, "no chunk header follows the odd-sized chunk 'data', with its pad byte or without"},
       {"extensible 20-bit container", BuildRiff({{"fmt ", ExtensibleFmt(20, 20)}, Data()}), ExitCode::kUnsupported, "PCM 20-bit (extensible)"},
   };
   for (const auto& c : cases) {
@@ -124,7 +133,8 @@ TEST(NormalizeHeaders, DamagedButUsableFilesAreMended) {
          return file;
        }(), "partial sample", 6},
       {"RIFF size larger than the file", BuildRiff({Fmt16(), Data()}, 100000), "RIFF size", 8},
-      {"odd chunk without its pad byte", BuildRiff({Fmt16(), Data(), {"note", {'a', 'b', 'c'}, -1, false}}), "pad byte", 8},
+      {"odd chunk without its pad byte", BuildRiff({Fmt16(), Data(), {"note", {'a', 'b', 'c'}, -1, false}}),
+       "in.wav: chunk 'note' of odd size 3 lacks its pad byte; the pad byte will be added in the result", 8},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -185,10 +195,10 @@ TEST(NormalizeHeaders, UnfinishedSizesAndAppendedChunksAreReadToTheFilesEnd) {
       {"RIFF and data sizes all ones", with(with(two, 4, 0xFFFFFFFF), 40, 0xFFFFFFFF), two, {"RIFF size is not filled in", "data chunk's size is not filled in"}},
       {"data size 0", with(two, 40, 0), two, {"data chunk's size is not filled in"}},
       {"RIFF size 0", with(whole, 4, 0), whole, {"RIFF size is not filled in"}},
-      {"RIFF size of a header without data", with(with(two, 4, 36), 40, 0), two, {"data chunk's size is not filled in", "chunks after that size are kept"}},
+      {"RIFF size of a header without data", with(with(two, 4, 36), 40, 0), two, {"data chunk's size is not filled in", "chunks after that size are read; they will be kept in the result"}},
       {"a chunk appended past the RIFF size", appended(two, Bytes(whole.begin() + static_cast<std::ptrdiff_t>(two.size()), whole.end())),
-       whole, {"the RIFF size says 60 bytes, but its chunks run to 82; the chunks after that size are kept"}},
-      {"bytes after the RIFF that are no chunk", appended(two, Bytes(10, 0)), two, {"10 bytes after the last chunk are not a chunk; they are dropped"}},
+       whole, {"the RIFF size says 60 bytes, but its chunks run to 82; the chunks after that size are read"}},
+      {"bytes after the RIFF that are no chunk", appended(two, Bytes(10, 0)), two, {"in.wav: 10 bytes after the last chunk are not a chunk; they will be left out of the result"}},
       {"an empty data chunk that is really empty", empty_data_then_list, empty_data_then_list, {}},
   };
   for (const auto& c : cases) {
@@ -209,6 +219,43 @@ TEST(NormalizeHeaders, UnfinishedSizesAndAppendedChunksAreReadToTheFilesEnd) {
   const RunResult run = RunTool({"-l", "2", dir / "in.wav"});
   EXPECT_EQ(run.code, ExitCode::kNotWav);
   EXPECT_NE(run.err.find("chunk 'fmt ' claims 32767 bytes"), std::string::npos) << run.err;
+}
+
+// A tracker's 8-bit sample of odd length: no pad byte after the data, nor
+// after the next odd chunk, then a LIST.
+TEST(NormalizeHeaders, ChunksAfterALeftOutPadByteAreReadAndKept) {
+  Bytes samples(1001);
+  for (std::size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<unsigned char>(128 + (i * 37) % 64 - 32);
+  const RawChunk list{"LIST", {'I', 'N', 'F', 'O', 'I', 'N', 'A', 'M', 4, 0, 0, 0, 'k', 'i', 't', 0}};
+  const std::vector<RawChunk> chunks = {
+      {"fmt ", PcmFmt(1, 1, 8)}, {"data", samples, -1, false}, {"note", {'x', 'y', 'z'}, -1, false}, list};
+  ScratchDir dir;
+  WriteBytes(dir / "in.wav", BuildRiff(chunks));
+
+  const RunResult analyzed = RunTool({"--analyze", dir / "in.wav"});
+  EXPECT_EQ(analyzed.code, ExitCode::kBelowGate) << analyzed.err;  // shorter than one loudness block
+  EXPECT_NE(analyzed.err.find("in.wav: chunk 'data' of odd size 1001 lacks its pad byte (the next chunk starts "
+                              "right after it)\n"),
+            std::string::npos)
+      << analyzed.err;
+  EXPECT_EQ(analyzed.err.find("result"), std::string::npos) << analyzed.err;
+
+  const RunResult run = RunTool({"-a", "0", "-o", dir / "out.wav", dir / "in.wav"});
+  ASSERT_EQ(run.code, ExitCode::kOk) << run.err;
+  EXPECT_NE(run.err.find("in.wav: chunk 'note' of odd size 3 lacks its pad byte (the next chunk starts right after "
+                         "it); the pad byte will be added in the result"),
+            std::string::npos)
+      << run.err;
+  // Every chunk as it was, each now padded.
+  const Bytes out = ReadBytes(dir / "out.wav");
+  const Bytes padded = BuildRiff({chunks[0], {"data", samples}, {"note", {'x', 'y', 'z'}}, list});
+  ASSERT_EQ(out.size(), padded.size());
+  const auto found = ListChunks(out);
+  ASSERT_EQ(found.size(), chunks.size());
+  for (std::size_t i = 0; i < chunks.size(); ++i) {
+    EXPECT_EQ(found[i].id, chunks[i].id);
+    EXPECT_TRUE(std::equal(chunks[i].payload.begin(), chunks[i].payload.end(), out.begin() + found[i].offset));
+  }
 }
 
 TEST(NormalizeHeaders, OtherChunksAreKeptByteForByte) {

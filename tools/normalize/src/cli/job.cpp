@@ -52,16 +52,27 @@ std::string ReplaceableTarget(const std::string& path) {
   return info.real_path;
 }
 
-void WarnNonFinite(const PeakTracker& tracker, JobConsole& console) {
-  if (tracker.non_finite == 0) return;
-  console.err << "normalize: warning: " << tracker.non_finite
-              << " samples are NaN or infinite; they are kept as they are and left out of the peak\n";
+void Warn(const std::string& file, const std::string& warning, JobConsole& console) {
+  console.err << "normalize: warning: " << file << ": " << warning << "\n";
 }
 
-void WarnNonFinite(const std::string& file, const LoudnessFigures& figures, JobConsole& console) {
+// `writing`: the run means to write a result (it may still leave the file alone).
+void WarnAboutLayout(const std::string& file, const WavLayout& layout, bool writing, JobConsole& console) {
+  for (const LayoutWarning& warning : layout.warnings) Warn(file, WarningText(warning, writing), console);
+}
+
+void WarnNonFinite(const std::string& file, const PeakTracker& tracker, JobConsole& console) {
+  if (tracker.non_finite == 0) return;
+  Warn(file, std::to_string(tracker.non_finite) +
+                 " samples are NaN or infinite; they are left out of the peak and kept as they are in the result",
+       console);
+}
+
+void WarnNonFinite(const std::string& file, const LoudnessFigures& figures, bool writing, JobConsole& console) {
   if (figures.non_finite == 0) return;
-  console.err << "normalize: warning: " << file << ": " << figures.non_finite
-              << " samples are NaN or infinite; the loudness measures them as silence\n";
+  Warn(file, std::to_string(figures.non_finite) + " samples are NaN or infinite; the loudness measures them as silence" +
+                 (writing ? " and they will be kept as they are in the result" : ""),
+       console);
 }
 
 std::string LoudnessText(const LoudnessFigures& figures) {
@@ -93,9 +104,7 @@ ExitCode Run(const Options& options, JobConsole& console) {
   const std::string target = ReplaceableTarget(options.output ? *options.output : options.input);
   InputFile input(options.input, console.map_input);
   const WavLayout layout = ReadWavLayout(input);
-  for (const std::string& warning : layout.warnings) {
-    console.err << "normalize: warning: " << warning << "\n";
-  }
+  WarnAboutLayout(options.input, layout, true, console);
 
   ProgressFn progress;
   if (console.show_progress) {
@@ -113,7 +122,7 @@ ExitCode Run(const Options& options, JobConsole& console) {
   if (options.mode == Mode::kLoudness) {
     loudness = MeasureLoudness(processor, layout.format);
     if (console.show_progress) console.out << "\r";
-    WarnNonFinite(options.input, *loudness, console);
+    WarnNonFinite(options.input, *loudness, true, console);
     loudness_gain = LoudnessGainFor(options.loudness_lufs, options.true_peak_dbtp, *loudness, layout.format);
     if (!loudness_gain) {
       console.out << options.input << ": " << NoLoudnessReason(layout, *loudness)
@@ -124,7 +133,7 @@ ExitCode Run(const Options& options, JobConsole& console) {
   } else if (options.mode == Mode::kPercent) {
     const PeakTracker tracker = processor.ScanPeak();
     if (console.show_progress) console.out << "\r";
-    WarnNonFinite(tracker, console);
+    WarnNonFinite(options.input, tracker, console);
     scanned = ToPeak(tracker, layout.format);
     if (TooQuietToRaise(*scanned)) {
       console.out << options.input << ": peak " << PeakText(*scanned) << " is below "
@@ -154,7 +163,7 @@ ExitCode Run(const Options& options, JobConsole& console) {
   output.Commit();
   if (console.show_progress) console.out << "\r";
 
-  if (!scanned) WarnNonFinite(result.before, console);
+  if (!scanned) WarnNonFinite(options.input, result.before, console);
   const Peak before = scanned ? *scanned : ToPeak(result.before, layout.format);
   console.out << (loudness ? LoudnessText(*loudness) : "peak " + PeakText(before)) << ", gain "
               << Decibels(plan.db, true) << " dB"
@@ -169,9 +178,7 @@ ExitCode Run(const Options& options, JobConsole& console) {
 ExitCode Analyze(const Options& options, JobConsole& console) {
   InputFile input(options.input, console.map_input);
   const WavLayout layout = ReadWavLayout(input);
-  for (const std::string& warning : layout.warnings) {
-    console.err << "normalize: warning: " << options.input << ": " << warning << "\n";
-  }
+  WarnAboutLayout(options.input, layout, false, console);
   ProgressFn progress;
   if (console.show_progress && !options.json) {
     progress = [&console](const char* pass, double done) {
@@ -181,7 +188,7 @@ ExitCode Analyze(const Options& options, JobConsole& console) {
   StreamProcessor processor(input, layout, static_cast<std::size_t>(options.buffer_kb) * 1024, progress);
   const LoudnessFigures figures = MeasureLoudness(processor, layout.format);
   if (progress) console.out << "\r";
-  WarnNonFinite(options.input, figures, console);
+  WarnNonFinite(options.input, figures, false, console);
   console.out << (options.json ? AnalysisJson(options.input, figures) : AnalysisText(options.input, figures))
               << "\n";
   return figures.integrated_lufs ? ExitCode::kOk : ExitCode::kBelowGate;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include "failure.h"
 #include "wav/input_file.h"
@@ -126,6 +127,10 @@ SampleFormat ParseFmt(const unsigned char* fmt, std::uint64_t size) {
 
 }  // namespace
 
+std::string WarningText(const LayoutWarning& warning, bool writing) {
+  return writing && !warning.in_result.empty() ? warning.found + "; " + warning.in_result : warning.found;
+}
+
 std::string Describe(const SampleFormat& format) {
   std::string text;
   if (format.is_float()) {
@@ -152,14 +157,18 @@ struct Top {
 
 bool SizeUnset(std::uint64_t size) { return size == 0 || size == riff::kSizeInDs64; }
 
-constexpr char kDataSizeUnset[] =
-    "the data chunk's size is not filled in (an unfinished header); the data is taken to run to the file's end";
+const LayoutWarning kDataSizeUnset{
+    "the data chunk's size is not filled in (an unfinished header); the data is taken to run to the file's end",
+    "the result's data size will be filled in"};
 
 Top ReadTop(InputFile& input) {
   unsigned char head[riff::kTopBytes] = {};
   const std::size_t got = input.ReadAt(0, head, sizeof head);
   const bool riff = std::memcmp(head, "RIFF", 4) == 0;
   const bool rf64 = std::memcmp(head, "RF64", 4) == 0 || std::memcmp(head, "BW64", 4) == 0;
+  if (got >= 12 && std::memcmp(head, "RIFX", 4) == 0 && std::memcmp(head + 8, "WAVE", 4) == 0) {
+    throw Failure(ExitCode::kUnsupported, "big-endian (RIFX) WAV files are not handled");
+  }
   if (got < 4 || (!riff && !rf64)) {
     throw Failure(ExitCode::kNotWav, "not a WAV file (no RIFF or RF64 header)");
   }
@@ -198,6 +207,15 @@ bool LooksLikeChunk(InputFile& input, std::uint64_t pos) {
   return printable && GetLe32(header + 4) <= file_size - pos - sizeof header;
 }
 
+// After an odd-sized chunk that ends at `pad`: true when its writer left out
+// the pad byte, that is when no chunk header follows the pad byte but one
+// follows the chunk itself. A RIFF size that ends just after the pad byte
+// says that it is there.
+bool PadLeftOut(InputFile& input, std::uint64_t pad, std::uint64_t riff_end) {
+  return pad + 1 < input.size() && riff_end != pad + 1 && !LooksLikeChunk(input, pad + 1) &&
+         LooksLikeChunk(input, pad);
+}
+
 struct FmtBytes {
   unsigned char bytes[kFmtBytesRead] = {};
   std::uint64_t size = 0;
@@ -212,10 +230,12 @@ void WalkChunks(InputFile& input, const Top& top, WavLayout& layout, FmtBytes& f
   const bool rf64 = top.container == Container::kRf64;
   if (!top.riff_size_set) {
     layout.warnings.push_back(
-        "the RIFF size is not filled in (an unfinished header); the chunks up to the file's end are read");
+        {"the RIFF size is not filled in (an unfinished header); the chunks up to the file's end are read",
+         "the result's RIFF size will be filled in"});
   } else if (top.riff_end > file_size) {
-    layout.warnings.push_back("the RIFF size says " + std::to_string(top.riff_end) +
-                              " bytes, the file holds " + std::to_string(file_size));
+    layout.warnings.push_back({"the RIFF size says " + std::to_string(top.riff_end) + " bytes, the file holds " +
+                                   std::to_string(file_size),
+                               "the result's RIFF size will be right"});
   }
   // Only a RIFF size that is set and short of the file's end has chunks after it.
   const std::uint64_t riff_end = top.riff_size_set ? top.riff_end : kMaxSize;
@@ -224,6 +244,7 @@ void WalkChunks(InputFile& input, const Top& top, WavLayout& layout, FmtBytes& f
   bool data_to_end = false;
   std::uint64_t pos = riff::kTopBytes;
   std::uint64_t kept_end = pos;  // the end of the last chunk kept
+  std::optional<ChunkId> odd_before;  // the chunk before, when its size was odd
   while (pos + riff::kChunkHeaderBytes <= file_size && !data_to_end) {
     if (pos >= riff_end && !LooksLikeChunk(input, pos)) break;
     unsigned char header[riff::kChunkHeaderBytes];
@@ -243,13 +264,23 @@ void WalkChunks(InputFile& input, const Top& top, WavLayout& layout, FmtBytes& f
       data_to_end = true;
     } else if (size > remaining) {
       if (!is_data) {
-        Malformed("chunk " + Printable(chunk.id) + " claims " + std::to_string(size) +
-                  " bytes, only " + std::to_string(remaining) + " remain");
+        // An id read from the middle of other bytes would name a chunk that is not there.
+        const std::string claim = " claims " + std::to_string(size) + " bytes, only " + std::to_string(remaining) +
+                                  " remain";
+        if (odd_before) {
+          Malformed("no chunk header follows the odd-sized chunk " + Printable(*odd_before) +
+                    ", with its pad byte or without (the header at byte " + std::to_string(pos) + claim + ")");
+        }
+        if (Printable(chunk.id).find('?') != std::string::npos) {
+          Malformed("the bytes at " + std::to_string(pos) + " are no chunk header (as one, it" + claim + ")");
+        }
+        Malformed("chunk " + Printable(chunk.id) + claim);
       }
       layout.warnings.push_back(
-          SizeUnset(size) ? std::string(kDataSizeUnset)
-                          : "the data chunk claims " + std::to_string(size) + " bytes, only " +
-                                std::to_string(remaining) + " are there; processing those");
+          SizeUnset(size) ? kDataSizeUnset
+                          : LayoutWarning{"the data chunk claims " + std::to_string(size) + " bytes, only " +
+                                              std::to_string(remaining) + " are there; those are read",
+                                          "the result's data size will be " + std::to_string(remaining)});
       size = remaining;
       data_to_end = true;
     }
@@ -258,12 +289,16 @@ void WalkChunks(InputFile& input, const Top& top, WavLayout& layout, FmtBytes& f
     }
     chunk.size = size;
     pos = payload + size;
-    if (size % 2 != 0) {
-      chunk.pad_in_file = pos < file_size;
+    if (size % 2 != 0 && !data_to_end) {
+      const bool left_out = pos < file_size && PadLeftOut(input, pos, riff_end);
+      chunk.pad_in_file = pos < file_size && !left_out;
       if (chunk.pad_in_file) {
         ++pos;
-      } else if (!data_to_end) {
-        layout.warnings.push_back("chunk " + Printable(chunk.id) + " lacks its pad byte; it is added");
+      } else {
+        layout.warnings.push_back(
+            {"chunk " + Printable(chunk.id) + " of odd size " + std::to_string(size) + " lacks its pad byte" +
+                 (left_out ? " (the next chunk starts right after it)" : ""),
+             "the pad byte will be added in the result"});
       }
     }
     kept_end = pos;
@@ -284,16 +319,18 @@ void WalkChunks(InputFile& input, const Top& top, WavLayout& layout, FmtBytes& f
       layout.ds64 = layout.chunks.size();
     }
     layout.chunks.push_back(chunk);
+    odd_before = size % 2 != 0 ? std::optional<ChunkId>(chunk.id) : std::nullopt;
   }
 
   if (top.riff_size_set && kept_end > top.riff_end && top.riff_end < file_size) {
-    layout.warnings.push_back("the RIFF size says " + std::to_string(top.riff_end) +
-                              " bytes, but its chunks run to " + std::to_string(kept_end) +
-                              "; the chunks after that size are kept");
+    layout.warnings.push_back({"the RIFF size says " + std::to_string(top.riff_end) +
+                                   " bytes, but its chunks run to " + std::to_string(kept_end) +
+                                   "; the chunks after that size are read",
+                               "they will be kept in the result"});
   }
   if (kept_end < file_size) {
-    layout.warnings.push_back(std::to_string(file_size - kept_end) +
-                              " bytes after the last chunk are not a chunk; they are dropped");
+    layout.warnings.push_back({std::to_string(file_size - kept_end) + " bytes after the last chunk are not a chunk",
+                               "they will be left out of the result"});
   }
   if (!fmt.found) Malformed("no 'fmt ' chunk");
   if (!have_data) Malformed("no 'data' chunk");
@@ -310,9 +347,10 @@ WavLayout ReadWavLayout(InputFile& input) {
   layout.format = ParseFmt(fmt.bytes, fmt.size);
   const std::uint64_t data_size = layout.data_chunk().size;
   if (data_size % layout.format.container_bytes != 0) {
-    layout.warnings.push_back("the data chunk ends in a partial sample; its " +
-                              std::to_string(data_size % layout.format.container_bytes) +
-                              " bytes are kept as they are");
+    const std::uint64_t partial = data_size % layout.format.container_bytes;
+    layout.warnings.push_back({"the data chunk ends in a partial sample of " + std::to_string(partial) +
+                                   (partial == 1 ? " byte" : " bytes"),
+                               "they will be kept as they are in the result"});
   }
   return layout;
 }

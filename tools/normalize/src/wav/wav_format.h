@@ -41,18 +41,30 @@ struct Chunk {
 
 enum class Container { kRiff, kRf64 };
 
+// Something about a file that is read in a way of its own: what was found and
+// how it is read, then what a written result does about it (empty: nothing
+// that needs saying).
+struct LayoutWarning {
+  std::string found;
+  std::string in_result;
+};
+
+// The warning as a run says it: `writing` runs also say what the result gets.
+std::string WarningText(const LayoutWarning& warning, bool writing);
+
 struct WavLayout {
   Container container = Container::kRiff;
   SampleFormat format;
   std::vector<Chunk> chunks;  // in file order
   std::size_t data = 0;       // index of the data chunk in `chunks`
   std::size_t ds64 = 0;       // index of the ds64 chunk (RF64 only)
-  std::vector<std::string> warnings;
+  std::vector<LayoutWarning> warnings;
 
   const Chunk& data_chunk() const { return chunks[data]; }
 };
 
-// Throws Failure (not a WAV / malformed, or unsupported format).
+// Throws Failure (not a WAV / malformed, or unsupported format, which a
+// big-endian RIFX file is).
 WavLayout ReadWavLayout(InputFile& input);
 
 }  // namespace normalize
