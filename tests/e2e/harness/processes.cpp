@@ -1,0 +1,101 @@
+// Other processes: ending strays, running a program to its end, waiting for the tool.
+#include "harness/harness.h"
+#include "harness/internal.h"
+
+#include <tlhelp32.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+
+namespace e2e {
+
+using namespace detail;
+
+namespace detail {
+
+bool IEquals(const std::string& a, const std::string& b) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) ==
+                  std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+void EndProcessesNamed(const std::string& exeName, DWORD keep) {
+  Handle snap(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snap.valid()) return;
+  PROCESSENTRY32 pe{};
+  pe.dwSize = sizeof pe;
+  for (BOOL ok = Process32First(snap.h, &pe); ok; ok = Process32Next(snap.h, &pe)) {
+    if (pe.th32ProcessID == keep || pe.th32ProcessID == GetCurrentProcessId()) continue;
+    if (!IEquals(pe.szExeFile, exeName)) continue;
+    Handle p(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pe.th32ProcessID));
+    if (!p.valid()) continue;
+    TerminateProcess(p.h, 1);
+    WaitForSingleObject(p.h, 5000);
+  }
+}
+
+}  // namespace detail
+
+namespace {
+
+std::vector<DWORD> ChildrenOf(DWORD parent) {
+  std::vector<DWORD> children;
+  Handle snap(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snap.valid()) return children;
+  PROCESSENTRY32 pe{};
+  pe.dwSize = sizeof pe;
+  for (BOOL ok = Process32First(snap.h, &pe); ok; ok = Process32Next(snap.h, &pe)) {
+    if (pe.th32ParentProcessID == parent && pe.th32ProcessID != parent) children.push_back(pe.th32ProcessID);
+  }
+  return children;
+}
+
+bool ProcessNamedRuns(const std::string& exeName) {
+  Handle snap(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snap.valid()) return false;
+  PROCESSENTRY32 pe{};
+  pe.dwSize = sizeof pe;
+  for (BOOL ok = Process32First(snap.h, &pe); ok; ok = Process32Next(snap.h, &pe)) {
+    if (IEquals(pe.szExeFile, exeName)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::optional<DWORD> RunAndWait(const std::string& commandLine, Ms timeout) {
+  const auto deadline = Clock::now() + timeout;
+  auto left = [&] {
+    const auto ms = std::chrono::duration_cast<Ms>(deadline - Clock::now()).count();
+    return static_cast<DWORD>(std::max<long long>(ms, 0));
+  };
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  std::string line = commandLine;
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr, nullptr, &si,
+                      &pi)) {
+    return std::nullopt;
+  }
+  Handle process(pi.hProcess), thread(pi.hThread);
+  // The children are looked up while the parent's handle keeps its id taken.
+  if (WaitForSingleObject(process.h, left()) != WAIT_OBJECT_0) return std::nullopt;
+  for (DWORD child : ChildrenOf(pi.dwProcessId)) {
+    Handle p(OpenProcess(SYNCHRONIZE, FALSE, child));
+    if (p.valid() && WaitForSingleObject(p.h, left()) != WAIT_OBJECT_0) return std::nullopt;
+  }
+  DWORD code = 0;
+  GetExitCodeProcess(process.h, &code);
+  return code;
+}
+
+void WaitForToolRun() {
+  EXPECT_TRUE(WaitUntil([] { return ProcessNamedRuns("normalize.exe"); }, Ms(10000))) << "the tool did not start";
+  EXPECT_TRUE(WaitUntil([] { return !ProcessNamedRuns("normalize.exe"); }, Ms(30000))) << "the tool did not end";
+}
+
+}  // namespace e2e
