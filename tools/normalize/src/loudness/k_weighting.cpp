@@ -3,15 +3,7 @@
 #include <cmath>
 #include <numbers>
 
-#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
-#include <emmintrin.h>
-#define NORMALIZE_SSE2 1
-#endif
-// The same SSE2 arithmetic in AVX's three-operand encoding where the compiler
-// can build it and the processor has it: no register copies, same results.
-#if defined(NORMALIZE_SSE2) && defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
-#define NORMALIZE_AVX 1
-#endif
+#include "samples/simd.h"
 
 namespace normalize {
 namespace {
@@ -60,15 +52,12 @@ void PairLoopSse2(const KWeightingDesign& design, const float* left, const float
   PairLoop(design, left, right, frames, r);
 }
 
-#ifdef NORMALIZE_AVX
+#ifdef NORMALIZE_X86_EXTRAS
+// The same arithmetic in AVX's three-operand encoding: no register copies,
+// same results.
 __attribute__((target("avx"))) void PairLoopAvx(const KWeightingDesign& design, const float* left,
                                                 const float* right, std::size_t frames, PairRegisters& r) {
   PairLoop(design, left, right, frames, r);
-}
-
-bool HasAvx() {
-  static const bool has = __builtin_cpu_supports("avx");
-  return has;
 }
 #endif
 #endif
@@ -155,8 +144,8 @@ void KWeightingFilter::ProcessPair(const float* left, const float* right, std::s
                   _mm_set_pd(b.shelf_y1, a.shelf_y1), _mm_set_pd(b.shelf_y2, a.shelf_y2),
                   _mm_set_pd(b.pass_y1, a.pass_y1),   _mm_set_pd(b.pass_y2, a.pass_y2),
                   _mm_setzero_pd()};
-#ifdef NORMALIZE_AVX
-  if (simd_ == SimdLevel::kBest && HasAvx()) {
+#ifdef NORMALIZE_X86_EXTRAS
+  if (simd_ == SimdLevel::kBest && CpuHasAvx()) {
     PairLoopAvx(design_, left, right, frames, r);
   } else {
     PairLoopSse2(design_, left, right, frames, r);

@@ -4,16 +4,7 @@
 #include <cmath>
 #include <numbers>
 
-#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
-#include <emmintrin.h>
-#define NORMALIZE_SSE2 1
-#endif
-// AVX2 with FMA where the compiler can build it beside the SSE2 baseline and
-// the processor (and system) has it: eight windows at once.
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
-#include <immintrin.h>
-#define NORMALIZE_AVX2 1
-#endif
+#include "samples/simd.h"
 
 namespace normalize {
 namespace {
@@ -38,12 +29,7 @@ double Kernel(double t) {
   return sinc * BesselI0(kBeta * std::sqrt(1 - r * r)) / BesselI0(kBeta);
 }
 
-#ifdef NORMALIZE_AVX2
-bool HasAvx2() {
-  static const bool has = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
-  return has;
-}
-
+#ifdef NORMALIZE_X86_EXTRAS
 // The three phases of 4x oversampling over `windows` windows (a multiple of 8).
 __attribute__((target("avx2,fma"))) float ThreePhasesAvx2(const std::array<float, TruePeakMeter::kTaps>* phases,
                                                           const float* samples, std::size_t windows) {
@@ -127,9 +113,9 @@ float TruePeakMeter::ProcessVector(const float* samples, std::size_t frames) con
   const __m128 abs_mask = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
   __m128 peak = _mm_setzero_ps();
   std::size_t i = 0;
-#ifdef NORMALIZE_AVX2
+#ifdef NORMALIZE_X86_EXTRAS
   float avx2_peak = 0;
-  if (phases_.size() == 3 && simd_ == SimdLevel::kBest && HasAvx2()) {
+  if (phases_.size() == 3 && simd_ == SimdLevel::kBest && CpuHasAvx2Fma()) {
     i = frames / 8 * 8;
     avx2_peak = ThreePhasesAvx2(phases_.data(), samples, i);
   }

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "samples/simd_level.h"
+#include "samples/simd.h"
 
 namespace normalize {
 

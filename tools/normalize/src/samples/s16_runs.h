@@ -8,21 +8,13 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "samples/sample_kernel.h"
-
-#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
-#include <emmintrin.h>
-#define NORMALIZE_SSE2 1
-#endif
-// GCC and Clang build sample_kernel_avx2.cpp for x86 (see CMakeLists.txt).
-#if defined(NORMALIZE_SSE2) && defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
-#define NORMALIZE_AVX2 1
-#endif
+#include "samples/peak.h"
+#include "samples/simd.h"
 
 #ifdef NORMALIZE_SSE2
 namespace normalize {
 
-#ifdef NORMALIZE_AVX2
+#ifdef NORMALIZE_X86_EXTRAS
 // Does what GainS16Runs does, with AVX2; only for processors that have it.
 std::size_t GainS16Avx2(const std::byte* in, std::byte* out, std::size_t samples, double factor,
                         PeakTracker& before, std::uint64_t& clipped);

@@ -1,30 +1,14 @@
 #include "samples/sample_kernel.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
-#include <cstring>
 #include <limits>
 
 #include "samples/s16_runs.h"
+#include "samples/sample_codec.h"
 
 namespace normalize {
 namespace {
-
-#ifdef NORMALIZE_AVX2
-// Four products at once where the processor can: the 16-bit loop is most of
-// the tool's own time.
-const bool kHaveAvx2 = __builtin_cpu_supports("avx2");
-#else
-constexpr bool kHaveAvx2 = false;
-std::size_t GainS16Avx2(const std::byte*, std::byte*, std::size_t, double, PeakTracker&, std::uint64_t&) {
-  return 0;
-}
-#endif
-
-static_assert(std::endian::native == std::endian::little,
-              "samples are read in place as little-endian values");
-static_assert(std::numeric_limits<double>::is_iec559);
 
 // Adding and removing 1.5 * 2^52 leaves a double rounded to the nearest
 // integer (ties to even) with plain IEEE arithmetic, which vectorises where a
@@ -35,65 +19,12 @@ constexpr double kRoundingMagic = 6755399441055744.0;
 // Every integer format is computed in double: each result is the product of
 // the sample and the gain, in double, rounded to the nearest integer. (A float
 // product misses the nearest value for some samples near halves.)
-struct U8 {
-  using Value = std::int32_t;
-  static constexpr std::size_t kBytes = 1;
-  static Value Load(const std::byte* p) { return std::to_integer<std::int32_t>(*p) - 128; }
-  static void Store(std::byte* p, Value v) { *p = static_cast<std::byte>(v + 128); }
-};
-
-struct S16 {
-  using Value = std::int32_t;
-  static constexpr std::size_t kBytes = 2;
-  static Value Load(const std::byte* p) {
-    std::int16_t v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-  }
-  static void Store(std::byte* p, Value v) {
-    const auto s = static_cast<std::int16_t>(v);
-    std::memcpy(p, &s, sizeof s);
-  }
-};
-
-struct S24 {
-  using Value = std::int32_t;
-  static constexpr std::size_t kBytes = 3;
-  static Value Load(const std::byte* p) {
-    const auto u = std::to_integer<std::uint32_t>(p[0]) | std::to_integer<std::uint32_t>(p[1]) << 8 |
-                   std::to_integer<std::uint32_t>(p[2]) << 16;
-    return static_cast<std::int32_t>(u << 8) >> 8;
-  }
-  static void Store(std::byte* p, Value v) {
-    const auto u = static_cast<std::uint32_t>(v);
-    p[0] = static_cast<std::byte>(u);
-    p[1] = static_cast<std::byte>(u >> 8);
-    p[2] = static_cast<std::byte>(u >> 16);
-  }
-};
-
-struct S32 {
-  using Value = std::int32_t;
-  static constexpr std::size_t kBytes = 4;
-  static Value Load(const std::byte* p) {
-    std::int32_t v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-  }
-  static void Store(std::byte* p, Value v) { std::memcpy(p, &v, sizeof v); }
-};
-
-template <typename T>
-struct Float {
-  using Value = T;
-  static constexpr std::size_t kBytes = sizeof(T);
-  static Value Load(const std::byte* p) {
-    T v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-  }
-  static void Store(std::byte* p, Value v) { std::memcpy(p, &v, sizeof v); }
-};
+using codec::F32;
+using codec::F64;
+using codec::S16;
+using codec::S24;
+using codec::S32;
+using codec::U8;
 
 unsigned ContainerBits(const SampleFormat& format) { return format.container_bytes * 8; }
 
@@ -283,8 +214,8 @@ void ScanPeak(const SampleFormat& format, const std::byte* data, std::size_t sam
     }
     case SampleEncoding::kSigned24: return Scan<S24>(data, samples, peak);
     case SampleEncoding::kSigned32: return Scan<S32>(data, samples, peak);
-    case SampleEncoding::kFloat32: return ScanFloats<Float<float>>(data, samples, peak);
-    case SampleEncoding::kFloat64: return ScanFloats<Float<double>>(data, samples, peak);
+    case SampleEncoding::kFloat32: return ScanFloats<F32>(data, samples, peak);
+    case SampleEncoding::kFloat64: return ScanFloats<F64>(data, samples, peak);
   }
 }
 
@@ -297,9 +228,13 @@ void ApplyGain(const SampleFormat& format, const std::byte* in, std::byte* out, 
       const IntegerGain k = MakeIntegerGain(format, gain);
 #ifdef NORMALIZE_SSE2
       if (k.quantum == 1 && simd != SimdLevel::kScalar) {
-        const std::size_t done = kHaveAvx2 && simd == SimdLevel::kBest
+#ifdef NORMALIZE_X86_EXTRAS
+        const std::size_t done = simd == SimdLevel::kBest && CpuHasAvx2()
                                      ? GainS16Avx2(in, out, samples, gain, before, clipped)
                                      : GainS16Runs<Sse2Lanes>(in, out, samples, gain, before, clipped);
+#else
+        const std::size_t done = GainS16Runs<Sse2Lanes>(in, out, samples, gain, before, clipped);
+#endif
         in += 2 * done;
         out += 2 * done;
         samples -= done;
@@ -312,9 +247,9 @@ void ApplyGain(const SampleFormat& format, const std::byte* in, std::byte* out, 
     case SampleEncoding::kSigned32:
       return GainIntegers<S32>(in, out, samples, MakeIntegerGain(format, gain), before, clipped);
     case SampleEncoding::kFloat32:
-      return GainFloats<Float<float>>(in, out, samples, gain, before, clipped);
+      return GainFloats<F32>(in, out, samples, gain, before, clipped);
     case SampleEncoding::kFloat64:
-      return GainFloats<Float<double>>(in, out, samples, gain, before, clipped);
+      return GainFloats<F64>(in, out, samples, gain, before, clipped);
   }
 }
 

@@ -2,8 +2,7 @@
 // SSE2 has two. Built with AVX2 enabled; run only where the processor has it.
 #include "samples/s16_runs.h"
 
-#ifdef NORMALIZE_AVX2
-#include <immintrin.h>
+#ifdef NORMALIZE_X86_EXTRAS
 
 namespace normalize {
 namespace {
