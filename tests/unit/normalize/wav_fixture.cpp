@@ -1,8 +1,10 @@
 #include "wav_fixture.h"
 
+#include <ebur128.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -76,14 +78,43 @@ Bytes Le64(std::uint64_t value) {
   return bytes;
 }
 
+OracleFigures Libebur128(const std::string& path, unsigned channels, unsigned rate) {
+  const std::vector<std::int32_t> samples = SoxSamples(path);
+  std::vector<double> decoded(samples.size());
+  std::transform(samples.begin(), samples.end(), decoded.begin(), [](std::int32_t s) { return s / 2147483648.0; });
+  ebur128_state* state = ebur128_init(channels, rate, EBUR128_MODE_I | EBUR128_MODE_TRUE_PEAK);
+  ebur128_add_frames_double(state, decoded.data(), decoded.size() / channels);
+  double integrated = 0, true_peak = 0;
+  ebur128_loudness_global(state, &integrated);
+  for (unsigned ch = 0; ch < channels; ++ch) {
+    double peak = 0;
+    ebur128_true_peak(state, ch, &peak);
+    true_peak = std::max(true_peak, peak);
+  }
+  ebur128_destroy(&state);
+  return {integrated, 20 * std::log10(true_peak)};
+}
+
+double ResampledPeakDb(const std::string& path, unsigned rate) {
+  const std::string raw = path + ".f32";
+  Sox("\"" + path + "\" -t f32 \"" + raw + "\" rate -v " + std::to_string(rate));
+  const Bytes bytes = ReadBytes(raw);
+  std::filesystem::remove(raw);
+  std::vector<float> samples(bytes.size() / 4);
+  std::memcpy(samples.data(), bytes.data(), samples.size() * 4);
+  float peak = 0;
+  for (const float s : samples) peak = std::max(peak, std::fabs(s));
+  return 20 * std::log10(peak);
+}
+
 static void Append(Bytes& to, const Bytes& more) { to.insert(to.end(), more.begin(), more.end()); }
 
-Bytes PcmFmt(unsigned tag, unsigned channels, unsigned bits, unsigned block_align) {
+Bytes PcmFmt(unsigned tag, unsigned channels, unsigned bits, unsigned block_align, unsigned rate) {
   if (block_align == 0) block_align = channels * bits / 8;
   Bytes fmt = Le16(tag);
   Append(fmt, Le16(channels));
-  Append(fmt, Le32(8000));
-  Append(fmt, Le32(8000 * block_align));
+  Append(fmt, Le32(rate));
+  Append(fmt, Le32(rate * block_align));
   Append(fmt, Le16(block_align));
   Append(fmt, Le16(bits));
   return fmt;

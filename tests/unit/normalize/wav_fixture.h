@@ -35,6 +35,16 @@ void Sox(const std::string& args);
 // format's value in the high bits).
 std::vector<std::int32_t> SoxSamples(const std::string& path);
 
+// What libebur128 measures in a WAV file as sox decodes it.
+struct OracleFigures {
+  double integrated_lufs;
+  double true_peak_dbtp;
+};
+OracleFigures Libebur128(const std::string& path, unsigned channels, unsigned rate);
+
+// The sample peak in dBFS of a WAV file resampled by sox (rate -v) to `rate`.
+double ResampledPeakDb(const std::string& path, unsigned rate);
+
 // A RIFF chunk for hand-built files; `size_field` overrides the real size.
 struct RawChunk {
   std::string id;
@@ -46,7 +56,7 @@ struct RawChunk {
 Bytes Le16(unsigned value);
 Bytes Le32(std::uint32_t value);
 Bytes Le64(std::uint64_t value);
-Bytes PcmFmt(unsigned tag, unsigned channels, unsigned bits, unsigned block_align = 0);
+Bytes PcmFmt(unsigned tag, unsigned channels, unsigned bits, unsigned block_align = 0, unsigned rate = 8000);
 Bytes BuildRiff(const std::vector<RawChunk>& chunks, std::int64_t riff_size_field = -1);
 
 // Finds the chunks of a well-formed file: id -> (payload offset, size).

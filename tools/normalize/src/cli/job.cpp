@@ -82,11 +82,12 @@ std::string LoudnessText(const LoudnessFigures& figures) {
 }
 
 // Says how the ceiling held the gain back, and where the loudness ends up.
-std::string CeilingText(const Options& options, const LoudnessFigures& figures, const LoudnessGain& gain) {
+std::string CeilingText(const Options& options, const LoudnessGain& gain) {
   if (!gain.held_by_ceiling) return "";
   return " (held by the " + Decibels(*options.true_peak_dbtp, false) + " dBTP true-peak ceiling; " +
          Decibels(gain.wanted_db, true) + " dB would reach " + Decibels(options.loudness_lufs, false) +
-         " LUFS, the result is " + Decibels(*figures.integrated_lufs + gain.plan.db, false) + " LUFS)";
+         " LUFS, the result is " +
+         (gain.result_lufs ? Decibels(*gain.result_lufs, false) + " LUFS)" : "below the -70 LUFS gate)");
 }
 
 const char* NoLoudnessReason(const WavLayout& layout, const LoudnessFigures& figures) {
@@ -123,7 +124,8 @@ ExitCode Run(const Options& options, JobConsole& console) {
     loudness = MeasureLoudness(processor, layout.format);
     if (console.show_progress) console.out << "\r";
     WarnNonFinite(options.input, *loudness, true, console);
-    loudness_gain = LoudnessGainFor(options.loudness_lufs, options.true_peak_dbtp, *loudness, layout.format);
+    loudness_gain = LoudnessGainFor(options.loudness_lufs, options.true_peak_dbtp, loudness->block_powers,
+                                    {CeilingPeak{loudness->true_peak, layout.format}});
     if (!loudness_gain) {
       console.out << options.input << ": " << NoLoudnessReason(layout, *loudness)
                   << "; no loudness to normalize, file left untouched\n";
@@ -167,7 +169,7 @@ ExitCode Run(const Options& options, JobConsole& console) {
   const Peak before = scanned ? *scanned : ToPeak(result.before, layout.format);
   console.out << (loudness ? LoudnessText(*loudness) : "peak " + PeakText(before)) << ", gain "
               << Decibels(plan.db, true) << " dB"
-              << (loudness ? CeilingText(options, *loudness, *loudness_gain) : "")
+              << (loudness ? CeilingText(options, *loudness_gain) : "")
               << (plan.factor < 0 ? ", polarity inverted, " : ", ") << result.clipped << " clipped, "
               << Describe(layout.format) << ", written to "
               << (options.output ? *options.output : options.input) << "\n";

@@ -115,7 +115,8 @@ LoudnessFigures LoudnessAnalyzer::Figures(std::size_t range_step) {
   // zero after it); the interpolators' bound, which only errs high, stands in.
   const double bound = sample_peak_ * true_peak_.Gain();
   if (bound > std::numeric_limits<float>::max()) figures.true_peak = bound;
-  figures.integrated_lufs = loudness_.IntegratedLufs();
+  figures.block_powers = loudness_.BlockPowers();
+  figures.integrated_lufs = GatedLoudness(figures.block_powers, 0);
   figures.loudness_range_lu = loudness_.LoudnessRangeLu(range_step);
   return figures;
 }

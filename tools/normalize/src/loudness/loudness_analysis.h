@@ -18,7 +18,8 @@ namespace normalize {
 struct LoudnessFigures {
   double sample_peak = 0;  // fractions of full scale
   double true_peak = 0;
-  std::optional<double> integrated_lufs;  // nothing: silent or below the gate
+  std::optional<double> integrated_lufs;  // nothing: silent, below the gate or shorter than one block
+  std::vector<double> block_powers;       // of the 400 ms gating blocks, which decide the loudness
   std::optional<double> loudness_range_lu;
   std::uint64_t non_finite = 0;  // NaN or infinite float samples, measured as silence
 };

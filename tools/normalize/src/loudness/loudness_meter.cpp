@@ -30,6 +30,33 @@ std::vector<double> Above(const std::vector<double>& values, double threshold) {
 
 double LoudnessOf(double power) { return -0.691 + 10.0 * std::log10(power); }
 
+std::optional<double> GatedLoudness(const std::vector<double>& block_powers, double gain_db) {
+  // The gates are moved against the gain instead of the blocks along with it.
+  const double gain = std::pow(10.0, gain_db / 10.0);
+  const double absolute_gate = PowerOf(kAbsoluteGateLufs) / gain;
+  double loud_sum = 0;
+  std::size_t loud = 0;
+  for (const double power : block_powers) {
+    if (power > absolute_gate) {
+      loud_sum += power;
+      ++loud;
+    }
+  }
+  if (loud == 0) return std::nullopt;
+  const double relative_gate =
+      std::max(absolute_gate, PowerOf(LoudnessOf(loud_sum / static_cast<double>(loud)) + kRelativeGateLu));
+  double gated_sum = 0;
+  std::size_t gated = 0;
+  for (const double power : block_powers) {
+    if (power > relative_gate) {
+      gated_sum += power;
+      ++gated;
+    }
+  }
+  if (gated == 0) return std::nullopt;
+  return LoudnessOf(gain * gated_sum / static_cast<double>(gated));
+}
+
 LoudnessMeter::LoudnessMeter(double sample_rate, std::vector<double> weights, SimdLevel simd)
     : filter_(sample_rate, static_cast<unsigned>(weights.size()), simd),
       weights_(std::move(weights)),
@@ -66,15 +93,6 @@ std::vector<double> LoudnessMeter::Blocks(std::size_t length, std::size_t step) 
     blocks.push_back(sum / static_cast<double>(length));
   }
   return blocks;
-}
-
-std::optional<double> LoudnessMeter::IntegratedLufs() const {
-  const std::vector<double> loud = Above(Blocks(4, 1), PowerOf(kAbsoluteGateLufs));
-  if (loud.empty()) return std::nullopt;
-  const double relative_gate = PowerOf(LoudnessOf(Mean(loud)) + kRelativeGateLu);
-  const std::vector<double> gated = Above(loud, relative_gate);
-  if (gated.empty()) return std::nullopt;
-  return LoudnessOf(Mean(gated));
 }
 
 std::optional<double> LoudnessMeter::LoudnessRangeLu(std::size_t step) const {

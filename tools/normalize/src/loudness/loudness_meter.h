@@ -14,6 +14,10 @@ namespace normalize {
 // -0.691 + 10 log10(power): the loudness of a weighted mean square.
 double LoudnessOf(double power);
 
+// The gated loudness of 400 ms blocks' powers after a gain of `gain_db`:
+// nothing when no block passes the absolute gate.
+std::optional<double> GatedLoudness(const std::vector<double>& block_powers, double gain_db);
+
 class LoudnessMeter {
  public:
   // `weights` has one entry per channel (0 leaves a channel out).
@@ -22,9 +26,8 @@ class LoudnessMeter {
   // Measures `frames` samples of every channel, `planar[c] + offset` onwards.
   void Process(const float* const* planar, std::size_t offset, std::size_t frames);
 
-  // Nothing when no block passes the absolute gate (silence, or shorter
-  // than one 400 ms block).
-  std::optional<double> IntegratedLufs() const;
+  // The weighted mean square of every 400 ms gating block, in order.
+  std::vector<double> BlockPowers() const { return Blocks(4, 1); }
   // Nothing when fewer than two 3 s blocks pass the gates. `step` is the
   // distance between block starts in 100 ms: Tech 3342 asks for one (an
   // overlap of 2.9 s or more); older meters took 10.

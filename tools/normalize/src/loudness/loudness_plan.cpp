@@ -5,6 +5,7 @@
 
 #include "failure.h"
 #include "loudness/channel_weights.h"
+#include "loudness/gain_solver.h"
 #include "samples/stream_processor.h"
 
 namespace normalize {
@@ -29,24 +30,27 @@ LoudnessFigures MeasureLoudness(StreamProcessor& processor, const SampleFormat& 
 }
 
 std::optional<LoudnessGain> LoudnessGainFor(double target_lufs, std::optional<double> ceiling_dbtp,
-                                            const LoudnessFigures& figures, const SampleFormat& format) {
-  if (!figures.integrated_lufs) return std::nullopt;
+                                            const std::vector<double>& block_powers,
+                                            const std::vector<CeilingPeak>& peaks) {
+  const std::optional<double> wanted = GainForLoudness(block_powers, target_lufs);
+  if (!wanted) return std::nullopt;
   LoudnessGain gain;
-  gain.wanted_db = target_lufs - *figures.integrated_lufs;
+  gain.wanted_db = *wanted;
   double db = gain.wanted_db;
-  if (ceiling_dbtp && figures.true_peak > 0) {
+  for (const CeilingPeak& peak : peaks) {
+    if (!ceiling_dbtp || !(peak.peak > 0)) continue;
     const double ceiling = std::pow(10.0, *ceiling_dbtp / 20);
     // Floats keep a millionth for the measurement's own single-precision rounding.
-    const double reserve =
-        format.is_float() ? ceiling * 1e-6 : std::ldexp(1.0, 1 - static_cast<int>(format.valid_bits));
-    const double allowed = (ceiling - reserve) / figures.true_peak;
-    const double allowed_db = 20 * std::log10(allowed);
+    const double reserve = peak.format.is_float() ? ceiling * 1e-6
+                                                  : std::ldexp(1.0, 1 - static_cast<int>(peak.format.valid_bits));
+    const double allowed_db = 20 * std::log10((ceiling - reserve) / peak.peak);
     if (allowed_db < db) {
       db = allowed_db;
       gain.held_by_ceiling = true;
     }
   }
   gain.plan = GainPlan{std::pow(10.0, db / 20), db};
+  gain.result_lufs = GatedLoudness(block_powers, db);
   return gain;
 }
 
