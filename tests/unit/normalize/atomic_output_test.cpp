@@ -24,7 +24,7 @@ TEST(NormalizeAtomicOutput, FailuresLeaveTheOriginalAndNoTemporary) {
     SCOPED_TRACE(c.name);
     ScratchDir dir;
     const std::string in = dir / "in.wav";
-    Sox("-n -r 8000 -c 2 -b 16 \"" + in + "\" synth 2 sine 300 gain -10");
+    Sox({"-n", "-r", "8000", "-c", "2", "-b", "16", in, "synth", "2", "sine", "300", "gain", "-10"});
     std::filesystem::create_directory(dir / "folder");
     WriteBytes(dir / "folder/occupied", {1});
     const Bytes original = ReadBytes(in);
@@ -63,7 +63,7 @@ TEST(NormalizeAtomicOutput, InputCutShortMeanwhileFailsCleanly) {
       SCOPED_TRACE(std::string(c.name) + (map ? ", mapped" : ", read"));
       ScratchDir dir;
       const std::string in = dir / "in.wav";
-      Sox("-n -r 8000 -c 2 -b 16 \"" + in + "\" synth 2 sine 300 gain -10");
+      Sox({"-n", "-r", "8000", "-c", "2", "-b", "16", in, "synth", "2", "sine", "300", "gain", "-10"});
       ASSERT_EQ(std::filesystem::file_size(in), 64044u);
       bool cut = false;
       const WriteHook hook = [&](std::uint64_t written, std::size_t size) {
@@ -82,7 +82,7 @@ TEST(NormalizeAtomicOutput, InputCutShortMeanwhileFailsCleanly) {
 TEST(NormalizeAtomicOutput, ReplacesInPlaceAndKeepsPermissions) {
   ScratchDir dir;
   const std::string in = dir / "in.wav";
-  Sox("-n -r 8000 -c 1 -b 16 \"" + in + "\" synth 0.5 sine 300 gain -10");
+  Sox({"-n", "-r", "8000", "-c", "1", "-b", "16", in, "synth", "0.5", "sine", "300", "gain", "-10"});
   std::filesystem::permissions(in, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
   const Bytes original = ReadBytes(in);
   const RunResult run = RunTool({"-m", "100", in});

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstring>
 #include <regex>
+#include <sstream>
 
 #include "cli/command_line.h"
 #include "wav_fixture.h"
@@ -21,7 +22,16 @@ namespace {
 std::string MakeInput(const ScratchDir& dir, const std::string& name, const std::string& sox_format,
                       const std::string& synth) {
   const std::string raw = dir / ("raw-" + name);
-  Sox("-D -n " + sox_format + " \"" + raw + "\" " + synth);
+  const auto words = [](const std::string& text) {
+    std::vector<std::string> split;
+    std::istringstream in(text);
+    for (std::string word; in >> word;) split.push_back(word);
+    return split;
+  };
+  std::vector<std::string> args = words("-n " + sox_format);
+  args.push_back(raw);
+  for (std::string& word : words(synth)) args.push_back(std::move(word));
+  Sox(args);
   const Bytes bytes = ReadBytes(raw);
   const auto chunks = ListChunks(bytes);
   const auto payload = [&](const char* id) {

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <regex>
 
+#include "program_run.h"
 #include "wav_fixture.h"
 
 namespace normalize::test {
@@ -34,8 +35,8 @@ const Format kFormats[] = {
 // A tone peaking near -10 dBFS, shifted so that its positive and negative peaks differ.
 std::string MakeInput(const ScratchDir& dir, const Format& f) {
   const std::string path = dir / "in.wav";
-  Sox("-n -r 8000 -c " + std::to_string(f.channels) + " -b " + std::to_string(f.bits) + " -e " +
-      f.sox_encoding + " \"" + path + "\" synth 0.25 sine 300 gain -10 dcshift 0.01");
+  Sox({"-n", "-r", "8000", "-c", std::to_string(f.channels), "-b", std::to_string(f.bits), "-e", f.sox_encoding, path,
+       "synth", "0.25", "sine", "300", "gain", "-10", "dcshift", "0.01"});
   return path;
 }
 
@@ -141,7 +142,8 @@ TEST(NormalizeOracle, LevelAndPercentReachThePeakSoxMeasures) {
 
 TEST(NormalizeOracle, FloatsAreScaledNotClipped) {
   ScratchDir dir;
-  Sox("-n -r 8000 -c 1 -b 32 -e floating-point \"" + (dir / "in.wav") + "\" synth 0.1 sine 300 gain -1");
+  Sox({"-n", "-r", "8000", "-c", "1", "-b", "32", "-e", "floating-point", dir / "in.wav", "synth", "0.1", "sine", "300",
+       "gain", "-1"});
   const RunResult run = RunTool({"-a", "12", dir / "in.wav"});
   ASSERT_EQ(run.code, ExitCode::kOk) << run.err;
   EXPECT_EQ(ClippedIn(run.out), 0u);
@@ -173,7 +175,8 @@ TEST(NormalizeOracle, SilenceAndThresholdLeaveTheFileUntouched) {
     SCOPED_TRACE(c.args[0] + " " + c.args[1]);
     ScratchDir dir;
     const std::string in = dir / "in.wav";
-    Sox("-n -r 8000 -c 1 -b 16 \"" + in + "\" synth 0.1 sine 300 " + (c.silent ? "vol 0" : "gain -10"));
+    Sox({"-n", "-r", "8000", "-c", "1", "-b", "16", in, "synth", "0.1", "sine", "300", c.silent ? "vol" : "gain",
+         c.silent ? "0" : "-10"});
     const Bytes original = ReadBytes(in);
     std::vector<std::string> args = c.args;
     args.push_back(in);
@@ -189,21 +192,20 @@ TEST(NormalizeOracle, SilenceAndThresholdLeaveTheFileUntouched) {
 
 TEST(NormalizeOracle, RealProgramExitCodes) {
   ScratchDir dir;
-  Sox("-n -r 8000 -c 1 -b 16 \"" + (dir / "in.wav") + "\" synth 0.1 sine 300 gain -10");
+  Sox({"-n", "-r", "8000", "-c", "1", "-b", "16", dir / "in.wav", "synth", "0.1", "sine", "300", "gain", "-10"});
   const struct {
-    std::string args;
+    std::vector<std::string> args;
     int code;
   } cases[] = {
-      {"--help", 0},
-      {"-m 100 -b 64 -o \"" + (dir / "out.wav") + "\" -x 3 \"" + (dir / "in.wav") + "\"", 0},
-      {"-l 0 \"" + (dir / "in.wav") + "\"", 1},
-      {"-a 3 \"" + (dir / "missing.wav") + "\"", 2},
-      {"-a 3 -x 6 \"" + (dir / "in.wav") + "\"", 6},
+      {{"--help"}, 0},
+      {{"-m", "100", "-b", "64", "-o", dir / "out.wav", "-x", "3", dir / "in.wav"}, 0},
+      {{"-l", "0", dir / "in.wav"}, 1},
+      {{"-a", "3", dir / "missing.wav"}, 2},
+      {{"-a", "3", "-x", "6", dir / "in.wav"}, 6},
   };
   for (const auto& c : cases) {
-    const std::string command = std::string(NORMALIZE_EXECUTABLE) + " " + c.args + " >/dev/null 2>&1";
-    const int status = std::system(command.c_str());
-    EXPECT_EQ(WEXITSTATUS(status), c.code) << c.args;
+    std::string said;
+    EXPECT_EQ(RunProgram(NORMALIZE_EXECUTABLE, c.args, &said), c.code) << c.args.front() << ": " << said;
   }
 }
 

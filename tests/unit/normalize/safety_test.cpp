@@ -19,6 +19,7 @@
 #include <limits>
 #include <thread>
 
+#include "program_run.h"
 #include "wav_fixture.h"
 
 namespace normalize::test {
@@ -112,7 +113,7 @@ TEST(NormalizeSafety, NonFiniteSamplesAreKeptAndLeftOutOfThePeak) {
 
 std::string MakeTone(const ScratchDir& dir, const std::string& name) {
   const std::string path = dir / name;
-  Sox("-n -r 8000 -c 1 -b 16 \"" + path + "\" synth 0.5 sine 300 gain -10");
+  Sox({"-n", "-r", "8000", "-c", "1", "-b", "16", path, "synth", "0.5", "sine", "300", "gain", "-10"});
   return path;
 }
 
@@ -265,28 +266,8 @@ std::string MakeLargeInput(const ScratchDir& dir) {
   return path;
 }
 
-pid_t Start(const std::vector<std::string>& args) {
-  const pid_t pid = fork();
-  if (pid == 0) {
-    const int null = open("/dev/null", O_WRONLY);
-    dup2(null, STDOUT_FILENO);
-    dup2(null, STDERR_FILENO);
-    std::vector<char*> argv = {const_cast<char*>(NORMALIZE_EXECUTABLE)};
-    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    execv(NORMALIZE_EXECUTABLE, argv.data());
-    _exit(127);
-  }
-  return pid;
-}
+pid_t Start(const std::vector<std::string>& args) { return Spawn(NORMALIZE_EXECUTABLE, args); }
 
-int ExitStatus(pid_t pid) {
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
-
-// Waits until the program has begun writing its result.
 bool WaitForTemporary(const ScratchDir& dir) {
   for (int i = 0; i < 20000; ++i) {
     for (const std::string& name : dir.Names()) {
@@ -341,15 +322,10 @@ TEST(NormalizeSafety, ASecondRunOnTheSameFileIsRefusedNotLost) {
   const pid_t first = Start({"-a", "-6", "-b", "16", in});
   ASSERT_TRUE(WaitForTemporary(dir));
   kill(first, SIGSTOP);  // caught in the middle of its work
-  const std::string command = std::string(NORMALIZE_EXECUTABLE) + " -a -6 \"" + in + "\" 2>&1";
-  std::FILE* second = popen(command.c_str(), "r");
-  ASSERT_NE(second, nullptr);
   std::string said;
-  char buffer[256];
-  while (std::fgets(buffer, sizeof buffer, second)) said += buffer;
-  const int status = pclose(second);
+  const int second = RunProgram(NORMALIZE_EXECUTABLE, {"-a", "-6", in}, &said);
   kill(first, SIGCONT);
-  EXPECT_EQ(WEXITSTATUS(status), static_cast<int>(ExitCode::kBusy)) << said;
+  EXPECT_EQ(second, static_cast<int>(ExitCode::kBusy)) << said;
   EXPECT_NE(said.find("another normalize run is working on this file"), std::string::npos) << said;
   EXPECT_EQ(ExitStatus(first), 0);
   EXPECT_EQ(FirstSample(in), 501);  // one -6 dB, and it is the one reported

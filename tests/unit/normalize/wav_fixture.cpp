@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -13,6 +12,7 @@
 
 #include "cli/command_line.h"
 #include "cli/job.h"
+#include "program_run.h"
 
 namespace normalize::test {
 
@@ -46,14 +46,18 @@ void WriteBytes(const std::string& path, const Bytes& bytes) {
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-void Sox(const std::string& args) {
-  const std::string command = std::string(SOX_EXECUTABLE) + " -q -D " + args + " 2>&1";
-  ASSERT_EQ(std::system(command.c_str()), 0) << command;
+void Sox(const std::vector<std::string>& args) {
+  std::vector<std::string> all = {"-q", "-D"};
+  all.insert(all.end(), args.begin(), args.end());
+  std::string said;
+  std::string words;
+  for (const std::string& arg : args) words += " [" + arg + "]";
+  ASSERT_EQ(RunProgram(SOX_EXECUTABLE, all, &said), 0) << "sox" << words << ": " << said;
 }
 
 std::vector<std::int32_t> SoxSamples(const std::string& path) {
   const std::string raw = path + ".s32";
-  Sox("\"" + path + "\" -t s32 \"" + raw + "\"");
+  Sox({path, "-t", "s32", raw});
   const Bytes bytes = ReadBytes(raw);
   std::filesystem::remove(raw);
   std::vector<std::int32_t> samples(bytes.size() / 4);
@@ -97,7 +101,7 @@ OracleFigures Libebur128(const std::string& path, unsigned channels, unsigned ra
 
 double ResampledPeakDb(const std::string& path, unsigned rate) {
   const std::string raw = path + ".f32";
-  Sox("\"" + path + "\" -t f32 \"" + raw + "\" rate -v " + std::to_string(rate));
+  Sox({path, "-t", "f32", raw, "rate", "-v", std::to_string(rate)});
   const Bytes bytes = ReadBytes(raw);
   std::filesystem::remove(raw);
   std::vector<float> samples(bytes.size() / 4);

@@ -28,8 +28,8 @@ class ScratchDir {
 Bytes ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const Bytes& bytes);
 
-// Runs sox with `args` (shell words); fails the test on a non-zero exit.
-void Sox(const std::string& args);
+// Runs sox with `args` (no shell: one argument each); fails the test on a non-zero exit.
+void Sox(const std::vector<std::string>& args);
 
 // Samples of a WAV file as sox decodes them, as 32-bit signed integers (the
 // format's value in the high bits).
