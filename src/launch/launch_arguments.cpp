@@ -1,7 +1,5 @@
 #include "launch/launch_arguments.h"
 
-#include "options/message_quote.h"
-
 namespace quilbo {
 namespace {
 
@@ -31,13 +29,13 @@ std::string_view TrimmedEnd(std::string_view text) {
 
 LaunchArguments ComputeLaunchArguments(const std::string& toolDir, const std::string& parameters,
                                        bool minimized) {
-  return LaunchArguments{"open", toolDir + "normalize", parameters, toolDir,
+  return LaunchArguments{"open", toolDir + std::string(kToolName), parameters, toolDir,
                          minimized ? kShowMinimized : kShowNormal};
 }
 
 std::optional<std::string> LaunchTooLongMessage(std::string_view file, std::size_t fileCharacters,
                                                 std::size_t parameterCharacters) {
-  const std::string start = "Cannot start " + QuotedForMessage(file, '"') + ": the ";
+  const std::string start = "Cannot start " + QuotedPathForMessage(file, fileCharacters, '"') + ": the ";
   if (fileCharacters > kMaxToolPathCharacters)
     return start + "path is " + std::to_string(fileCharacters) +
            " characters long, and Windows takes at most " + std::to_string(kMaxToolPathCharacters);

@@ -6,17 +6,22 @@
 #include <string>
 #include <string_view>
 
+#include "options/message_quote.h"
+
 namespace quilbo {
 
 // The show commands, with the values of the Windows SW_ constants.
 constexpr int kShowNormal = 1;     // SW_SHOWNORMAL
 constexpr int kShowMinimized = 2;  // SW_SHOWMINIMIZED
 
-// The longest program path the shell takes, in the system's characters
-// (MAX_PATH less the terminating zero). Longer ones overran its buffers.
-constexpr std::size_t kMaxToolPathCharacters = 259;
+// The longest program path the shell takes, in the system's characters.
+// Longer ones overran its buffers.
+constexpr std::size_t kMaxToolPathCharacters = kMaxPathCharacters;
 // The longest command line a new process gets; the shell cuts a longer one.
 constexpr std::size_t kMaxCommandLineCharacters = 32766;
+
+// The tool's file name, without an extension: the shell finds the program.
+constexpr std::string_view kToolName = "normalize";
 
 struct LaunchArguments {
   std::string operation;

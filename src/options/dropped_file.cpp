@@ -27,8 +27,8 @@ TDropRefusal JudgeDroppedFile(std::string_view path, bool isFolder) {
   return TDropRefusal::None;
 }
 
-std::string DropRefusalMessage(TDropRefusal refusal, std::string_view path) {
-  const std::string quoted = QuotedForMessage(path, '"');
+std::string DropRefusalMessage(TDropRefusal refusal, std::string_view path, std::size_t pathCharacters) {
+  const std::string quoted = QuotedPathForMessage(path, pathCharacters, '"');
   switch (refusal) {
     case TDropRefusal::None: return {};
     case TDropRefusal::Folder:

@@ -18,7 +18,7 @@ enum class TDropRefusal { None, Folder, NotWave, TooLong };
 TDropRefusal JudgeDroppedFile(std::string_view path, bool isFolder);
 
 // The error text for a refusal (empty for None), quoting the path as every
-// message does.
-std::string DropRefusalMessage(TDropRefusal refusal, std::string_view path);
+// message does; `pathCharacters` is its length as the system counts it.
+std::string DropRefusalMessage(TDropRefusal refusal, std::string_view path, std::size_t pathCharacters);
 
 }  // namespace quilbo

@@ -23,4 +23,12 @@ std::string QuotedForMessage(std::string_view text, char quote) {
   return quoted;
 }
 
+std::string QuotedPathForMessage(std::string_view path, std::size_t pathCharacters, char quote) {
+  if (pathCharacters > kMaxPathCharacters) return QuotedForMessage(path, quote);
+  std::string quoted(1, quote);
+  quoted += path;
+  quoted += quote;
+  return quoted;
+}
+
 }  // namespace quilbo

@@ -238,7 +238,7 @@ void TForm1::FormDropFiles(HDROP drop) {
   const bool folder =
       attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   const TDropRefusal refusal = JudgeDroppedFile(path, folder);
-  if (refusal != TDropRefusal::None) throw std::runtime_error(DropRefusalMessage(refusal, path));
+  if (refusal != TDropRefusal::None) throw std::runtime_error(DropRefusalMessage(refusal, path, SystemCharacters(path)));
   TakeInputFile(path);
 }
 

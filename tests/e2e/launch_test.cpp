@@ -216,7 +216,7 @@ TEST(Launch, AFailedStartIsReportedAndChangesNothing) {
     EXPECT_TRUE(app.Checked(IDC_CHECKBOX2));
   }
   {
-    const std::string noBackslash = WithoutTrailingBackslash(StandInDir());
+    const std::string noBackslash = "C:\\Quilbo tools\\norm";
     StartOptions o;
     o.toolDir = noBackslash;
     o.waitForMainWindow = false;
@@ -256,7 +256,10 @@ TEST(Launch, APathTooLongForWindowsIsRefusedNotCutOrCrashedOn) {
   EXPECT_TRUE(app.Enabled(IDC_BUTTON1));
   app.Terminate();
 
-  App second;
+  // A tool path of 259 characters, the most Windows takes, is named whole.
+  StartOptions atTheLimit;
+  atTheLimit.toolDir = "C:\\" + std::string(246, 'l') + "\\";
+  App second(atTheLimit);
   ASSERT_NE(second.Main(), nullptr);
   ASSERT_TRUE(second.PickFile(IDC_BITBTN2, in));
   const std::string typed = "C:\\" + std::string(40000, 'a') + ".wav";
@@ -264,7 +267,7 @@ TEST(Launch, APathTooLongForWindowsIsRefusedNotCutOrCrashedOn) {
   ASSERT_TRUE(WaitUntil([&] { return second.CommandLine().size() > typed.size(); }));
   second.Click(IDC_BUTTON1);
   const std::string message = NextMessage(second);
-  const std::string expected = "Cannot start \"" + StandInDir() + "normalize\": the command line would be ";
+  const std::string expected = "Cannot start \"" + atTheLimit.toolDir + "normalize\": the command line would be ";
   EXPECT_EQ(message.substr(0, expected.size()), expected) << message;
   EXPECT_TRUE(Launches().empty()) << "a cut command line must not start";
 }

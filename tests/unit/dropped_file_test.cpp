@@ -28,12 +28,14 @@ TEST(DroppedFile, OnlyAWavFileWithinTheLengthLimit) {
 }
 
 TEST(DroppedFile, RefusalMessagesNameThePath) {
-  EXPECT_EQ(DropRefusalMessage(TDropRefusal::None, "C:\\in.wav"), "");
-  EXPECT_EQ(DropRefusalMessage(TDropRefusal::NotWave, "C:\\in.mp3"),
+  EXPECT_EQ(DropRefusalMessage(TDropRefusal::None, "C:\\in.wav", 9), "");
+  EXPECT_EQ(DropRefusalMessage(TDropRefusal::NotWave, "C:\\in.mp3", 9),
             "\"C:\\in.mp3\" is not a WAV file; only a file ending in .wav can be the input");
-  EXPECT_NE(DropRefusalMessage(TDropRefusal::Folder, "C:\\music").find("\"C:\\music\" is a folder"),
+  EXPECT_NE(DropRefusalMessage(TDropRefusal::Folder, "C:\\music", 8).find("\"C:\\music\" is a folder"),
             std::string::npos);
-  EXPECT_NE(DropRefusalMessage(TDropRefusal::TooLong, "x").find("1040 bytes"), std::string::npos);
+  EXPECT_NE(DropRefusalMessage(TDropRefusal::TooLong, "x", 1).find("1040 bytes"), std::string::npos);
+  const std::string longest = "C:\\" + std::string(252, 'm') + ".mp3";
+  EXPECT_EQ(DropRefusalMessage(TDropRefusal::NotWave, longest, 259).find("\"" + longest + "\" is not"), 0u);
 }
 
 }  // namespace

@@ -57,6 +57,12 @@ TEST(LaunchTooLongMessage, RefusesMoreThanWindowsTakes) {
   ASSERT_TRUE(message);
   EXPECT_EQ(*message, "Cannot start \"C:\\normalize\": the command line would be 32767 characters "
                       "long, and Windows takes at most 32766");
+  // A path the shell takes is named whole, however long.
+  const std::string longest = "C:\\" + std::string(246, 't') + "\\normalize";  // 259 characters
+  message = LaunchTooLongMessage(longest, 259, 32766);
+  ASSERT_TRUE(message);
+  EXPECT_EQ(*message, "Cannot start \"" + longest + "\": the command line would be 33028 characters long, "
+                      "and Windows takes at most 32766");
 }
 
 TEST(ToolDirProblem, UsableOnlyEndingInABackslashAndShortEnough) {
@@ -66,6 +72,8 @@ TEST(ToolDirProblem, UsableOnlyEndingInABackslashAndShortEnough) {
   // Characters, not bytes, count: a long name in a script of several bytes may fit.
   EXPECT_FALSE(ToolDirProblem("C:\\" + std::string(600, '\xE3') + "\\", 259));
   EXPECT_TRUE(ToolDirProblem("C:\\n", 14));
+  const std::string longest = "C:\\" + std::string(256, 'd');  // 259 characters, no backslash at the end
+  EXPECT_EQ(ToolDirProblem(longest, 268), "'" + longest + "' is not a usable tool folder: it does not end in a backslash");
   EXPECT_TRUE(ToolDirProblem("C:\\n\\", 260));
 }
 

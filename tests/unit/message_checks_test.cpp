@@ -22,6 +22,16 @@ TEST(QuotedForMessage, CutsLongTextsWithAnEllipsisNeverInsideACharacter) {
   EXPECT_EQ(QuotedForMessage("x" + cjk, '"'), "\"x" + cjk.substr(0, 57) + "...\"");
 }
 
+TEST(QuotedPathForMessage, QuotesAPathWindowsTakesWholeAndCutsOnlyLongerOnes) {
+  const std::string longest = "C:\\" + std::string(256, 'p');
+  EXPECT_EQ(QuotedPathForMessage(longest, 259, '"'), "\"" + longest + "\"");
+  EXPECT_EQ(QuotedPathForMessage(longest + "q", 260, '"'), "\"" + longest.substr(0, 60) + "...\"");
+  // Characters count, not bytes: 259 characters of three bytes each are still whole.
+  std::string cjk;
+  for (int i = 0; i < 259; ++i) cjk += "\xE6\x97\xA5";
+  EXPECT_EQ(QuotedPathForMessage(cjk, 259, '\''), "'" + cjk + "'");
+}
+
 TEST(UnconvertedNumberMessage, ChecksOnlyTheFieldsTheCommandLineUses) {
   TNumberTexts texts;
   texts.ratio = "1.5";
