@@ -11,14 +11,20 @@
 
 namespace quilbo {
 
-void TStatusBar::Create(HWND parent, int id, Bounds bounds) {
+void TStatusBar::Create(const ControlArgs& args) {
   const INITCOMMONCONTROLSEX classes{sizeof classes, ICC_BAR_CLASSES};
   InitCommonControlsEx(&classes);
-  CreateControl(parent, id, STATUSCLASSNAMEA, "", SBARS_SIZEGRIP | CCS_NOPARENTALIGN | CCS_NORESIZE, 0, bounds,
-                nullptr);
+  ControlArgs bar = args;
+  bar.text = "";
+  bar.font = nullptr;
+  CreateChild(bar, STATUSCLASSNAMEA, SBARS_SIZEGRIP | CCS_NOPARENTALIGN | CCS_NORESIZE);
 }
 
 // The control answers over its grip by itself.
 bool TStatusBar::OnGrip(POINT) const { return false; }
+
+LRESULT TStatusBar::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  return DefaultProc(message, wParam, lParam);
+}
 
 }  // namespace quilbo

@@ -154,7 +154,7 @@ int Run(int batches, int calls) {
   Figure("startup.before_main", started, "ms");
   PumpQueue();
 
-  const std::string composed = form1.Edit2.Text();
+  const std::string composed = form1.Get<quilbo::TEdit>(IDC_EDIT2).Text();
   if (composed != quilbo::BuildCommandLine(form1.ReadOptions())) {
     std::fprintf(stderr, "the first pass did not compose the command line\n");
     return 1;
@@ -165,12 +165,12 @@ int Run(int batches, int calls) {
            const std::string line = quilbo::BuildCommandLine(form1.ReadOptions());
            if (line.empty()) std::abort();
          }), "us");
-  Figure("pass.edit2_text", MicrosecondsPerCall(batches, calls, [&] { form1.Edit2.Text(); }), "us");
+  Figure("pass.edit2_text", MicrosecondsPerCall(batches, calls, [&] { form1.Get<quilbo::TEdit>(IDC_EDIT2).Text(); }), "us");
   Figure("pass.wm_enable", MicrosecondsPerCall(batches, calls, [&] {
            SendMessageA(form1.Handle(), WM_ENABLE, TRUE, 0);
          }), "us");
   // Nothing changed, so nothing was sent to the field.
-  Figure("pass.text_unchanged", form1.Edit2.Text() == composed ? 1 : 0, "bool");
+  Figure("pass.text_unchanged", form1.Get<quilbo::TEdit>(IDC_EDIT2).Text() == composed ? 1 : 0, "bool");
   std::fflush(stdout);
   // Ended here, without the close that would save the settings.
   ExitProcess(0);

@@ -9,16 +9,6 @@
 namespace quilbo {
 namespace {
 
-enum class StoredKind { RunMinimized, Number, Flag, Mode };
-
-struct StoredOption {
-  const char* name;
-  const char* defaultText;  // written when the value is missing at load
-  StoredKind kind;
-  NumericOption number;
-  FlagOption flag;
-};
-
 // The load order. The defaults go to the store only; the window keeps its own
 // initial state, which differs for "percent" and "cual?".
 constexpr StoredOption kLoadOrder[] = {
@@ -33,6 +23,10 @@ constexpr StoredOption kLoadOrder[] = {
     {"level?", "no", StoredKind::Flag, {}, FlagOption::AbortLevel},
     {"cual?", "a", StoredKind::Mode, {}, {}},
 };
+
+// The order the close writes them in.
+constexpr const char* kSaveOrder[] = {"ratio", "level", "percent", "size",  "xlevel",
+                                      "MT",    "cual?", "size?",   "level?"};
 
 constexpr char kNormDir[] = "NormDir";
 constexpr char kMinimized[] = "Minimized";
@@ -84,6 +78,28 @@ void Apply(SettingsView& view, const StoredOption& option, const std::string& te
       view.SelectMode(DecodeMode(text));
       break;
   }
+}
+
+const StoredOption& Stored(std::string_view name) {
+  for (const StoredOption& option : kLoadOrder)
+    if (option.name == name) return option;
+  throw std::logic_error("No stored value " + std::string(name));
+}
+
+std::string Encoded(const SettingsView& view, const StoredOption& option) {
+  switch (option.kind) {
+    case StoredKind::RunMinimized:
+      return YesNo(view.RunMinimized());
+    case StoredKind::Number:
+      return DecimalText(view.Number(option.number));
+    case StoredKind::Flag:
+      return YesNo(view.Flag(option.flag));
+    case StoredKind::Mode:
+      break;
+  }
+  return view.ModeSelected(TAmplifyMode::amRatio)   ? "l"
+         : view.ModeSelected(TAmplifyMode::amLevel) ? "a"
+                                                    : "m";
 }
 
 // Empty only when the program is asked to close meanwhile.
@@ -150,6 +166,20 @@ void DeleteKeyTree(Registry& registry, const std::string& path) {
 
 }  // namespace
 
+std::span<const StoredOption> StoredOptions() { return kLoadOrder; }
+
+const char* StoredName(NumericOption field) {
+  for (const StoredOption& option : kLoadOrder)
+    if (option.kind == StoredKind::Number && option.number == field) return option.name;
+  return nullptr;
+}
+
+const char* StoredName(FlagOption box) {
+  for (const StoredOption& option : kLoadOrder)
+    if (option.kind == StoredKind::Flag && option.flag == box) return option.name;
+  return nullptr;
+}
+
 void LoadSettings(Registry& registry, SettingsView& view) {
   // Without write access nothing is read either: the window keeps its design
   // state and nobody is asked for the directory.
@@ -164,18 +194,10 @@ void LoadSettings(Registry& registry, SettingsView& view) {
 void SaveSettings(Registry& registry, const SettingsView& view) {
   const RegistryKeyPtr key = registry.OpenKey(SettingsKey);
   if (!key) return;
-  WriteText(*key, "ratio", DecimalText(view.Number(NumericOption::Ratio)));
-  WriteText(*key, "level", DecimalText(view.Number(NumericOption::Level)));
-  WriteText(*key, "percent", DecimalText(view.Number(NumericOption::Percent)));
-  WriteText(*key, "size", DecimalText(view.Number(NumericOption::Size)));
-  WriteText(*key, "xlevel", DecimalText(view.Number(NumericOption::XLevel)));
-  WriteText(*key, "MT", YesNo(view.Flag(FlagOption::MultiTasking)));
-  const char* mode = view.ModeSelected(TAmplifyMode::amRatio)   ? "l"
-                     : view.ModeSelected(TAmplifyMode::amLevel) ? "a"
-                                                                : "m";
-  WriteText(*key, "cual?", mode);
-  WriteText(*key, "size?", YesNo(view.Flag(FlagOption::BufferSize)));
-  WriteText(*key, "level?", YesNo(view.Flag(FlagOption::AbortLevel)));
+  for (const char* name : kSaveOrder) {
+    const StoredOption& option = Stored(name);
+    WriteText(*key, name, Encoded(view, option));
+  }
 }
 
 void ToggleRunMinimized(Registry& registry, SettingsView& view) {

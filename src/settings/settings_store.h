@@ -5,6 +5,7 @@
 // Registry, so all of it runs natively against an in-memory store.
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <stdexcept>
 #include <string>
 
@@ -25,8 +26,25 @@ class SettingsError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-enum class NumericOption { Ratio, Level, Percent, Size, XLevel };  // SpinEdit1, 2, 3, 5, 4
-enum class FlagOption { MultiTasking, BufferSize, AbortLevel };    // CheckBox2, 1, 3
+enum class NumericOption { Ratio, Level, Percent, Size, XLevel };
+enum class FlagOption { MultiTasking, BufferSize, AbortLevel };
+
+enum class StoredKind { RunMinimized, Number, Flag, Mode };
+
+// A value kept under the settings key besides "NormDir".
+struct StoredOption {
+  const char* name;
+  const char* defaultText;  // written when the value is missing at load
+  StoredKind kind;
+  NumericOption number;
+  FlagOption flag;
+};
+
+// The stored values in the order the load reads them.
+std::span<const StoredOption> StoredOptions();
+// The name a numeric field's or a check box's value is stored under.
+const char* StoredName(NumericOption field);
+const char* StoredName(FlagOption box);
 
 // What the store needs of the main window. Setters behave as the controls' own
 // setters do: a numeric field clamps, a check box or radio button that changes

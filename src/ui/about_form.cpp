@@ -19,8 +19,11 @@ constexpr int kClientWidth = 254;
 constexpr int kClientHeight = 159;
 constexpr int kFirstLeft = 848;  // moved at the first showing when the box would not fit
 constexpr int kFirstTop = 190;
-constexpr Bounds kButton1Bounds{90, 123, 75, 25};  // all at 96 dpi
-constexpr Bounds kRichEdit1Bounds{0, 0, 254, 105};
+
+// The box's two controls, at 96 dpi. OK comes first in the tab order, so it
+// has the focus on opening.
+constexpr ControlArgs kButton1{nullptr, IDC_ABOUT_BUTTON1, "OK", {90, 123, 75, 25}};
+constexpr ControlArgs kRichEdit1{nullptr, IDC_ABOUT_RICHEDIT1, "", {0, 0, 254, 105}};
 
 constexpr char kText[] =
     "Front End for Normalize by\r\n"
@@ -36,21 +39,9 @@ constexpr char kText[] =
 TForm2::~TForm2() { DestroyHandle(); }
 
 void TForm2::Create() {
-  WNDCLASSEXA windowClass{};
-  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  windowClass.lpszClassName = QUILBO_FORM2_CLASS;
-  RegisterWindowClass(windowClass, &WindowThunk<TForm2>);
-
-  RECT outer{0, 0, kClientWidth, kClientHeight};
-  AdjustWindowRectEx(&outer, kStyle, FALSE, kExStyle);
-  if (!CreateWindowExA(kExStyle, QUILBO_FORM2_CLASS, "About Box!", kStyle, kFirstLeft, kFirstTop,
-                       outer.right - outer.left, outer.bottom - outer.top, Application.Handle(),
-                       nullptr, GetModuleHandleA(nullptr), this))
-    throw std::runtime_error("Cannot create the About box");
-  ChangeDpi(WindowDpi(hwnd_), nullptr);
-
-  // OK first: it is first in the tab order, so it has the focus on opening.
-  Button1.Create(hwnd_, IDC_ABOUT_BUTTON1, "OK", ScaleToDpi(kButton1Bounds, dpi_), Font.Handle());
+  static const WindowClass kClass{QUILBO_FORM2_CLASS, 0, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1)};
+  CreateForm(kClass, "About Box!", kStyle, kExStyle);
+  Lay(Button1, kButton1);
   Button1.OnClick = [this] { Button1Click(); };
 }
 
@@ -59,7 +50,7 @@ void TForm2::Create() {
 // that is seldom opened.
 void TForm2::CreateText() {
   RichEditLibrary.Load("riched20.dll");
-  RichEdit1.Create(hwnd_, IDC_ABOUT_RICHEDIT1, ScaleToDpi(kRichEdit1Bounds, dpi_), Font.Handle());
+  Lay(RichEdit1, kRichEdit1);
   RichEdit1.SetBackground(GetSysColor(COLOR_ACTIVEBORDER));
   RichEdit1.SetText(kText);
   RichEdit1.CentreAll();
@@ -107,10 +98,10 @@ int TForm2::ShowModal() {
 // window's monitor; otherwise it moves just enough to be. Later showings keep
 // wherever the user left it.
 void TForm2::FitOnMainMonitor() {
-  const TForm* main = Application.MainForm();
+  const AppForm* main = Application.MainForm();
   MONITORINFO monitor{};
   monitor.cbSize = sizeof monitor;
-  if (!GetMonitorInfoA(MonitorFromWindow(main ? main->Handle() : hwnd_, MONITOR_DEFAULTTONEAREST),
+  if (!GetMonitorInfoA(MonitorFromWindow(main ? main->FormWindow() : hwnd_, MONITOR_DEFAULTTONEAREST),
                        &monitor))
     return;
   RECT box{};
@@ -122,35 +113,14 @@ void TForm2::FitOnMainMonitor() {
   SetWindowPos(hwnd_, nullptr, place.x, place.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-// Size, first place, controls and font are laid out at 96 dpi and scale with
-// the DPI; the frame is the system's at that DPI.
-void TForm2::ChangeDpi(int dpi, const RECT* outer) {
-  dpi_ = dpi;
-  TFont font;
-  font.Create("MS Sans Serif", FontHeightForDpi(8, dpi));
-  using Laid = std::pair<TControl*, Bounds>;
-  for (const auto& [control, bounds] :
-       {Laid{&Button1, kButton1Bounds}, Laid{&RichEdit1, kRichEdit1Bounds}}) {
-    if (!control->Handle()) continue;
-    const Bounds scaled = ScaleToDpi(bounds, dpi);
-    SetWindowPos(control->Handle(), nullptr, scaled.left, scaled.top, scaled.width, scaled.height,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
-    SendMessageA(control->Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font.Handle()), TRUE);
-  }
-  Font.Swap(font);
-
+RECT TForm2::PlaceAtDpi(int dpi) const {
+  const SIZE frame = FrameSize(kStyle, kExStyle, false, dpi);
   RECT place{};
-  if (outer) {
-    place = *outer;
-  } else {
-    const SIZE frame = FrameSize(kStyle, kExStyle, false, dpi);
-    place.left = ScaleToDpi(kFirstLeft, dpi);
-    place.top = ScaleToDpi(kFirstTop, dpi);
-    place.right = place.left + ScaleToDpi(kClientWidth, dpi) + frame.cx;
-    place.bottom = place.top + ScaleToDpi(kClientHeight, dpi) + frame.cy;
-  }
-  SetWindowPos(hwnd_, nullptr, place.left, place.top, place.right - place.left,
-               place.bottom - place.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  place.left = ScaleToDpi(kFirstLeft, dpi);
+  place.top = ScaleToDpi(kFirstTop, dpi);
+  place.right = place.left + ScaleToDpi(kClientWidth, dpi) + frame.cx;
+  place.bottom = place.top + ScaleToDpi(kClientHeight, dpi) + frame.cy;
+  return place;
 }
 
 void TForm2::Button1Click() { modalResult_ = mrCancel; }
@@ -163,9 +133,6 @@ LRESULT TForm2::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_CLOSE:
       modalResult_ = mrCancel;  // hidden, not destroyed
-      return 0;
-    case WM_DPICHANGED:
-      ChangeDpi(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
       return 0;
     default:
       return FormDefault(message, wParam, lParam);

@@ -3,7 +3,7 @@
 // again (never destroyed) so it keeps its position and any edit to its text.
 #include <windows.h>
 
-#include "ui/controls.h"
+#include "win/controls.h"
 #include "ui/form.h"
 #include "win/library.h"
 
@@ -22,26 +22,20 @@ class TForm2 : public TForm {
   int ShowModal();
 
   TLibrary RichEditLibrary;  // loaded with the text box (first shown), freed after it
-  TFont Font;
   TPushButton Button1;
   TRichEdit RichEdit1;
 
   void Button1Click();
 
  private:
-  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+  // The laid-out first place at `dpi`.
+  RECT PlaceAtDpi(int dpi) const override;
   void CreateText();
   void FitOnMainMonitor();
-  // The box, its controls and font made for `dpi`; in `outer` when given,
-  // else at the laid-out first place.
-  void ChangeDpi(int dpi, const RECT* outer);
 
   int modalResult_ = 0;
-  int dpi_ = kDesignDpi;
   bool shownBefore_ = false;
-
-  template <class T>
-  friend LRESULT CALLBACK WindowThunk(HWND, UINT, WPARAM, LPARAM);
 };
 
 }  // namespace quilbo

@@ -7,7 +7,6 @@
 
 #include "ui/app_text.h"
 #include "ui/control_ids.h"
-#include "ui/form.h"
 
 namespace quilbo {
 
@@ -47,38 +46,31 @@ class ReEnableOnExit {
 
 void TApplication::Initialize() {
   title_ = ApplicationTitle(ExecutablePath());
-  const HINSTANCE instance = GetModuleHandleA(nullptr);
-  const HICON icon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_QUILBO));
-
-  WNDCLASSEXA windowClass{};
-  windowClass.hInstance = instance;
-  windowClass.hIcon = icon;
-  windowClass.hIconSm = icon;
-  windowClass.lpszClassName = QUILBO_APP_CLASS;
-  RegisterWindowClass(windowClass, &WindowThunk<TApplication>);
-
+  const WindowClass windowClass{
+      QUILBO_APP_CLASS, 0, nullptr, LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_QUILBO))};
+  CreateArgs args;
+  args.ownClass = &windowClass;
+  args.text = title_.c_str();
+  args.style = WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX;
   // Zero size: it is never seen, but carries the task-bar button.
-  const int left = GetSystemMetrics(SM_CXSCREEN) / 2;
-  const int top = GetSystemMetrics(SM_CYSCREEN) / 2;
-  if (!CreateWindowExA(0, QUILBO_APP_CLASS, title_.c_str(),
-                       WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX, left,
-                       top, 0, 0, nullptr, nullptr, instance, this))
-    throw std::runtime_error("Cannot create the application window");
+  args.left = GetSystemMetrics(SM_CXSCREEN) / 2;
+  args.top = GetSystemMetrics(SM_CYSCREEN) / 2;
+  Create(args);
 }
 
-void TApplication::AddForm(TForm* form) { forms_.push_back(form); }
+void TApplication::AddForm(AppForm* form) { forms_.push_back(form); }
 
-void TApplication::RemoveForm(TForm* form) {
+void TApplication::RemoveForm(AppForm* form) {
   forms_.erase(std::remove(forms_.begin(), forms_.end(), form), forms_.end());
   if (mainForm_ == form) mainForm_ = nullptr;
   if (activeForm_ == form) activeForm_ = nullptr;
 }
 
-TForm* TApplication::FormOf(HWND hwnd) const {
+AppForm* TApplication::FormOf(HWND hwnd) const {
   if (!hwnd) return nullptr;
   const HWND root = GetAncestor(hwnd, GA_ROOT);
-  for (TForm* form : forms_)
-    if (form->Handle() == root) return form;
+  for (AppForm* form : forms_)
+    if (form->FormWindow() == root) return form;
   return nullptr;
 }
 
@@ -93,7 +85,7 @@ void TApplication::Run(int showCommand) {
     DestroyHandle();
     return;
   }
-  const HWND main = mainForm_->Handle();
+  const HWND main = mainForm_->FormWindow();
   if (showCommand == SW_SHOWMINNOACTIVE) {
     ShowApplicationWindow();
     Minimize();
@@ -120,7 +112,7 @@ bool TApplication::ProcessMessage() {
     terminated_ = true;
     return true;
   }
-  TForm* form = FormOf(message.hwnd);
+  AppForm* form = FormOf(message.hwnd);
   if (form && form->PreTranslateMessage(message)) return true;
   TranslateMessage(&message);
   DispatchMessageA(&message);
@@ -133,10 +125,10 @@ void TApplication::Idle() {
   });
 }
 
-std::vector<HWND> TApplication::DisableForms(const TForm* except) {
+std::vector<HWND> TApplication::DisableForms(const AppForm* except) {
   std::vector<HWND> disabled;
-  for (TForm* form : forms_) {
-    const HWND hwnd = form->Handle();
+  for (AppForm* form : forms_) {
+    const HWND hwnd = form->FormWindow();
     if (form == except || !hwnd || !IsWindowVisible(hwnd) || !IsWindowEnabled(hwnd)) continue;
     form->SaveFocus();
     disabled.push_back(hwnd);
@@ -156,8 +148,8 @@ void TApplication::ShowApplicationWindow() {
 }
 
 void TApplication::Minimize() {
-  for (TForm* form : forms_) {
-    const HWND hwnd = form->Handle();
+  for (AppForm* form : forms_) {
+    const HWND hwnd = form->FormWindow();
     if (hwnd && IsWindowVisible(hwnd)) {
       hiddenWhileMinimized_.push_back(hwnd);
       ShowWindow(hwnd, SW_HIDE);
@@ -205,10 +197,10 @@ LRESULT TApplication::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
       return 0;
     case kActivateForm:
       if (GetActiveWindow() != hwnd_) return 0;
-      for (TForm* form : {activeForm_, mainForm_}) {
-        if (form && form->Handle() && IsWindowVisible(form->Handle()) &&
-            IsWindowEnabled(form->Handle())) {
-          SetActiveWindow(form->Handle());
+      for (AppForm* form : {activeForm_, mainForm_}) {
+        const HWND hwnd = form ? form->FormWindow() : nullptr;
+        if (hwnd && IsWindowVisible(hwnd) && IsWindowEnabled(hwnd)) {
+          SetActiveWindow(hwnd);
           break;
         }
       }
@@ -222,13 +214,13 @@ LRESULT TApplication::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
           Restore();
           return 0;
         case SC_CLOSE:
-          if (mainForm_) PostMessageA(mainForm_->Handle(), WM_CLOSE, 0, 0);
+          if (mainForm_) PostMessageA(mainForm_->FormWindow(), WM_CLOSE, 0, 0);
           return 0;
         default:
-          return DefWindowProcA(hwnd_, message, wParam, lParam);
+          return DefaultProc(message, wParam, lParam);
       }
     case WM_CLOSE:
-      if (mainForm_) PostMessageA(mainForm_->Handle(), WM_CLOSE, 0, 0);
+      if (mainForm_) PostMessageA(mainForm_->FormWindow(), WM_CLOSE, 0, 0);
       return 0;
     case WM_QUERYENDSESSION:
       return TRUE;
@@ -237,7 +229,7 @@ LRESULT TApplication::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
       // exiting here could come before the main window's own handling.
       return 0;
     default:
-      return DefWindowProcA(hwnd_, message, wParam, lParam);
+      return DefaultProc(message, wParam, lParam);
   }
 }
 

@@ -13,7 +13,20 @@
 
 namespace quilbo {
 
-class TForm;
+// What the application needs of each of the program's forms, which register
+// themselves here; the application never reaches into a form beyond this.
+class AppForm {
+ public:
+  virtual HWND FormWindow() const = 0;
+  // Called by the message loop for messages to this form or its controls;
+  // true when the message has been dealt with.
+  virtual bool PreTranslateMessage(MSG& message) = 0;
+  // Remembers the control with the focus, before the form is disabled.
+  virtual void SaveFocus() = 0;
+
+ protected:
+  ~AppForm() = default;
+};
 
 class TApplication : public TWindow {
  public:
@@ -26,11 +39,11 @@ class TApplication : public TWindow {
   void Initialize();
 
   // The main form: the one shown by Run, whose closing ends the program.
-  void SetMainForm(TForm* form) { mainForm_ = form; }
-  TForm* MainForm() const { return mainForm_; }
-  void AddForm(TForm* form);
-  void RemoveForm(TForm* form);
-  void FormActivated(TForm* form) { activeForm_ = form; }
+  void SetMainForm(AppForm* form) { mainForm_ = form; }
+  AppForm* MainForm() const { return mainForm_; }
+  void AddForm(AppForm* form);
+  void RemoveForm(AppForm* form);
+  void FormActivated(AppForm* form) { activeForm_ = form; }
 
   // Shows the main form as the show command asks and runs the message loop
   // until the program ends.
@@ -43,7 +56,7 @@ class TApplication : public TWindow {
 
   // Disables the visible, enabled forms (all but `except`) and returns them, so
   // a modal window can re-enable exactly those afterwards.
-  std::vector<HWND> DisableForms(const TForm* except);
+  std::vector<HWND> DisableForms(const AppForm* except);
   static void EnableWindows(const std::vector<HWND>& windows);
 
   // Shows the application window (still at zero size) with the first form shown.
@@ -56,21 +69,18 @@ class TApplication : public TWindow {
   void ShowErrorMessage(const std::string& message);
 
  private:
-  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
   bool ProcessMessage();
   void Idle();
-  TForm* FormOf(HWND hwnd) const;
+  AppForm* FormOf(HWND hwnd) const;
 
   std::string title_;
-  TForm* mainForm_ = nullptr;
-  TForm* activeForm_ = nullptr;
-  std::vector<TForm*> forms_;
+  AppForm* mainForm_ = nullptr;
+  AppForm* activeForm_ = nullptr;
+  std::vector<AppForm*> forms_;
   std::vector<HWND> disabledForOwnDialog_;
   std::vector<HWND> hiddenWhileMinimized_;
   bool terminated_ = false;
-
-  template <class T>
-  friend LRESULT CALLBACK WindowThunk(HWND, UINT, WPARAM, LPARAM);
 };
 
 extern TApplication Application;

@@ -1,9 +1,12 @@
 #include "ui/form.h"
 
-#include "ui/application.h"
+#include "win/dpi.h"
 
 namespace quilbo {
 namespace {
+
+constexpr char kFontFace[] = "MS Sans Serif";
+constexpr int kFontPoints = 8;
 
 bool IsPushButton(HWND hwnd) {
   char className[16] = {};
@@ -18,6 +21,57 @@ bool IsPushButton(HWND hwnd) {
 TForm::TForm() { Application.AddForm(this); }
 
 TForm::~TForm() { Application.RemoveForm(this); }
+
+void TForm::CreateForm(const WindowClass& windowClass, const char* title, DWORD style, DWORD exStyle,
+                       HMENU menu) {
+  CreateArgs args;
+  args.ownClass = &windowClass;
+  args.text = title;
+  args.style = style;
+  args.exStyle = exStyle;
+  const RECT place = PlaceAtDpi(kDesignDpi);
+  args.left = place.left;
+  args.top = place.top;
+  args.width = place.right - place.left;
+  args.height = place.bottom - place.top;
+  args.parent = Application.Handle();
+  args.menu = menu;
+  Create(args);
+  ChangeDpi(WindowDpi(hwnd_), nullptr);
+}
+
+void TForm::Lay(TControl& control, ControlArgs args) {
+  layout_.push_back({&control, args.bounds});
+  args.parent = hwnd_;
+  args.bounds = ScaleToDpi(args.bounds, dpi_);
+  if (!args.font) args.font = font_.Handle();
+  control.SetDpi(dpi_);
+  control.Create(args);
+}
+
+// Size, place, controls and font are laid out at 96 dpi and scale with the
+// DPI, while the frame is what the system draws there: at 96 dpi the window
+// is exactly as laid out.
+void TForm::ChangeDpi(int dpi, const RECT* outer) {
+  dpi_ = dpi;
+  TFont font;
+  font.Create(kFontFace, FontHeightForDpi(kFontPoints, dpi));
+  for (const LaidControl& laid : layout_) {
+    const HWND control = laid.control->Handle();
+    if (!control) continue;
+    laid.control->SetDpi(dpi);
+    const Bounds bounds = ScaleToDpi(laid.design, dpi);
+    SetWindowPos(control, nullptr, bounds.left, bounds.top, bounds.width, bounds.height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.Handle()), TRUE);
+  }
+  font_.Swap(font);  // the old font goes once no control uses it
+  DpiChanged();
+  const RECT place = outer ? *outer : PlaceAtDpi(dpi);
+  laidOutSize_ = SIZE{place.right - place.left, place.bottom - place.top};
+  SetWindowPos(hwnd_, nullptr, place.left, place.top, laidOutSize_.cx, laidOutSize_.cy,
+               SWP_NOZORDER | SWP_NOACTIVATE);
+}
 
 bool TForm::PreTranslateMessage(MSG& message) {
   if (toolTip_) toolTip_->Relay(message);
@@ -73,6 +127,11 @@ LRESULT TForm::FormDefault(UINT message, WPARAM wParam, LPARAM lParam) {
         if (!HIWORD(wParam)) RestoreFocus();
       }
       return 0;
+    case WM_DPICHANGED:
+      // Moved to a monitor of another scale: laid out again in the place and
+      // size Windows suggests.
+      ChangeDpi(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+      return 0;
     case WM_NOTIFY:
       if (toolTip_) toolTip_->Notify(*reinterpret_cast<const NMHDR*>(lParam));
       return 0;
@@ -83,7 +142,7 @@ LRESULT TForm::FormDefault(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     }
     default:
-      return DefWindowProcA(hwnd_, message, wParam, lParam);
+      return DefaultProc(message, wParam, lParam);
   }
 }
 

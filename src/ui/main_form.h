@@ -1,28 +1,37 @@
 #pragma once
 // TForm1, the main window: the option controls, the live command line, the
-// file pickers, the launch buttons and the menu.
+// file pickers, the launch buttons and the menu, made from the rows of
+// ui/main_form_table.h.
 #include <windows.h>
 #include <shellapi.h>
 
+#include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "options/number_check.h"
 #include "options/option_set.h"
-#include "ui/controls.h"
 #include "ui/form.h"
+#include "ui/main_form_table.h"
 #include "ui/open_dialog.h"
 #include "ui/range_field.h"
 #include "ui/status_bar.h"
 #include "ui/tooltip.h"
+#include "win/controls.h"
+#include "win/gdi.h"
 
 namespace quilbo {
 
 class TForm2;
 
-class TForm1 : public TForm {
+class TForm1 : public TForm, public TForm1Handlers {
  public:
-  TForm1();
+  // It takes dropped files; shell32, which reads them, is loaded at the first drop.
+  static constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW | WS_CLIPSIBLINGS;
+  static constexpr DWORD kExStyle = WS_EX_ACCEPTFILES;
+
+  TForm1() = default;
   ~TForm1() override;
 
   // Creates the window and its controls, then runs FormCreate.
@@ -41,16 +50,18 @@ class TForm1 : public TForm {
   // The close of such a request, once the browser has gone.
   void CloseIfAskedDuringBrowser();
 
-  TFont Font;  // made before the controls, released after them
-  // Controls, named as everywhere else in the program.
-  TGroupBox GroupBox1, GroupBox2, GroupBox3;
-  TRadioButton RadioButton1, RadioButton2, RadioButton3;
-  TRangeField SpinEdit1, SpinEdit2, SpinEdit3, SpinEdit4, SpinEdit5;
-  TCheckBox CheckBox1, CheckBox2, CheckBox3, CheckBox4;
-  TEdit Edit1, Edit2, Edit3;
-  TPictureButton BitBtn1, BitBtn2;
-  TPushButton Button1, Button2, Button3;
-  TStatusBar StatusBar1;
+  // The control of `id` (IDC_...), as the kind its row makes it; Find gives
+  // null while it is not made yet.
+  template <class T>
+  T* Find(int id) const {
+    return dynamic_cast<T*>(ControlOf(id));
+  }
+  template <class T>
+  T& Get(int id) const {
+    if (T* control = Find<T>(id)) return *control;
+    throw std::logic_error("The main window has no such control: " + std::to_string(id));
+  }
+
   TToolTip ToolTip1;
   TOpenDialog OpenDialog1;
 
@@ -63,60 +74,53 @@ class TForm1 : public TForm {
   void FormDblClick();
   // Files dropped on the window: the first, a WAV file, becomes the input.
   void FormDropFiles(HDROP drop);
-  void RadioButton1Click();
-  void RadioButton2Click();
-  void RadioButton3Click();
-  void BitBtn1Click();
-  void BitBtn2Click();
-  void CheckBox2Click();
-  void CheckBox4Click();
-  void Button1Click();
-  void Button2Click();
-  void Button3Click();
-  void Exit1Click();
-  void About1Click();
+  void RadioButton1Click() override;
+  void RadioButton2Click() override;
+  void RadioButton3Click() override;
+  void BitBtn1Click() override;
+  void BitBtn2Click() override;
+  void CheckBox2Click() override;
+  void CheckBox4Click() override;
+  void Button1Click() override;
+  void Button2Click() override;
+  void Button3Click() override;
+  void Exit1Click() override;
+  void About1Click() override;
   // The settings commands and steps (main_form_settings.cpp).
-  void RunMinimized1Click();
-  void RemoveREGsettings1Click();
-  void ReSelectNormalizeDirectory1Click();
+  void RunMinimized1Click() override;
+  void RemoveREGsettings1Click() override;
+  void ReSelectNormalizeDirectory1Click() override;
   void LoadSettings();
   void SaveSettings();
   // The save when Windows ends the session: errors are dropped, not shown.
   void SaveSettingsAtSessionEnd();
 
  private:
-  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+  // At the window's current place, the laid-out outer size for `dpi`.
+  RECT PlaceAtDpi(int dpi) const override;
+  // The pictures, icons and hint areas for the new DPI.
+  void DpiChanged() override;
   void CreateControls();
-  void SelectOnly(const TRadioButton& selected);
+  TControl* ControlOf(int id) const;
+  // The row of one of the window's controls; null for any other window.
+  const ControlRow* RowOf(HWND control) const;
+  void SelectOnly(int radioId);
   void Command(WORD id, WORD code);
   void CentreOnDesktop();
   // The input file chosen, in the dialog or by a drop.
   void TakeInputFile(const std::string& path);
-  // Records the control's bounds at 96 dpi and returns them at the window's DPI.
-  Bounds Laid(TControl& control, Bounds design);
-  // The window, its controls and font made for `dpi`, in `outer` when given.
-  void ChangeDpi(int dpi, const RECT* outer);
   int FolderPicture() const;
   void SetIcons();
   void StartTool();
 
-  std::vector<TControl*> commandControls_;
-  struct LaidControl {
-    TControl* control;
-    Bounds design;  // at 96 dpi
-  };
-  std::vector<LaidControl> layout_;
-  int dpi_ = kDesignDpi;
+  std::vector<std::unique_ptr<TControl>> controls_;  // one per row of MainFormRows(), in its order
   TIcon bigIcon_, smallIcon_;  // the window's, made for its DPI
   bool closed_ = false;
   bool closeAfterBrowser_ = false;
   TForm2* aboutBox_ = nullptr;
-  bool sizeLocked_ = false;
-  SIZE lockedSize_{};  // the laid-out outer size for the DPI, locked once sizeLocked_
+  bool sizeLocked_ = false;  // at laidOutSize_
   bool shownBefore_ = false;
-
-  template <class T>
-  friend LRESULT CALLBACK WindowThunk(HWND, UINT, WPARAM, LPARAM);
 };
 
 }  // namespace quilbo

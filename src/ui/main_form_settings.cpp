@@ -1,12 +1,13 @@
 // TForm1's settings commands and steps: the store's algorithms run against the
 // Windows registry and this window's controls.
 #include <exception>
+#include <stdexcept>
 #include <string>
 
 #include "ui/application.h"
 #include "launch/launch_tool.h"
 #include "launch/tool_dir.h"
-#include "settings/choose_folder.h"
+#include "win/folder_browser.h"
 #include "settings/settings_store.h"
 #include "settings/win_registry.h"
 #include "ui/main_form.h"
@@ -34,8 +35,10 @@ class FormSettingsView : public SettingsView {
 
   void SetToolDir(const std::string& dir) override { ToolDir = dir; }
   std::string ChooseFolder(const std::string& title, int flags) override {
-    // A folder that cannot be used is refused here and counts as no choice.
-    return Guarded([&] { return quilbo::ChooseFolder(Application.Handle(), title, static_cast<UINT>(flags)); });
+    // Owned by the application window, so that the application's own reaction
+    // disables the main window around it. A folder that cannot be used is
+    // refused here and counts as no choice.
+    return Guarded([&] { return BrowseForFolder(Application.Handle(), title, static_cast<UINT>(flags)); });
   }
   bool CloseRequested() const override { return form_.CloseRequested(); }
   std::size_t PathCharacters(const std::string& path) const override {
@@ -45,33 +48,14 @@ class FormSettingsView : public SettingsView {
   void ReportLoadError(const std::string& message) override { Application.ShowErrorMessage(message); }
 
  private:
-  TRangeField& Field(NumericOption field) const {
-    switch (field) {
-      case NumericOption::Ratio: return form_.SpinEdit1;
-      case NumericOption::Level: return form_.SpinEdit2;
-      case NumericOption::Percent: return form_.SpinEdit3;
-      case NumericOption::Size: return form_.SpinEdit5;
-      case NumericOption::XLevel: break;
-    }
-    return form_.SpinEdit4;
-  }
+  TRangeField& Field(NumericOption field) const { return Stored<TRangeField>(RowStoredAs(StoredName(field))); }
+  TCheckBox& Box(FlagOption box) const { return Stored<TCheckBox>(RowStoredAs(StoredName(box))); }
+  TRadioButton& Radio(TAmplifyMode mode) const { return Stored<TRadioButton>(RowForMode(mode)); }
 
-  TCheckBox& Box(FlagOption box) const {
-    switch (box) {
-      case FlagOption::MultiTasking: return form_.CheckBox2;
-      case FlagOption::BufferSize: return form_.CheckBox1;
-      case FlagOption::AbortLevel: break;
-    }
-    return form_.CheckBox3;
-  }
-
-  TRadioButton& Radio(TAmplifyMode mode) const {
-    switch (mode) {
-      case TAmplifyMode::amRatio: return form_.RadioButton1;
-      case TAmplifyMode::amLevel: return form_.RadioButton2;
-      case TAmplifyMode::amPercent: break;
-    }
-    return form_.RadioButton3;
+  template <class T>
+  T& Stored(const ControlRow* row) const {
+    if (!row) throw std::logic_error("A stored value has no control");
+    return form_.Get<T>(row->id);
   }
 
   TForm1& form_;

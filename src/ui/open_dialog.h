@@ -4,7 +4,6 @@
 #include <windows.h>
 
 #include <string>
-#include <vector>
 
 namespace quilbo {
 
@@ -14,11 +13,11 @@ class TOpenDialog {
   // `centreOn`; true on OK.
   bool Execute(HWND owner, HWND centreOn);
 
-  const std::vector<std::string>& Files() const { return files_; }
+  // The file of the last OK.
+  const std::string& FileName() const { return fileName_; }
 
  private:
   std::string fileName_;
-  std::vector<std::string> files_;
   int filterIndex_ = 1;
 };
 

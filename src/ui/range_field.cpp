@@ -1,7 +1,5 @@
 #include "ui/range_field.h"
 
-#include <stdexcept>
-
 #include "ui/control_ids.h"
 #include "win/device_context.h"
 
@@ -43,16 +41,18 @@ TRangeField::TRangeField(RangeLimits limits, std::int32_t initialValue)
 
 TRangeField::~TRangeField() {
   // Here, while the field is whole: the edit's last messages come to it.
-  if (hwnd_) DestroyWindow(hwnd_);
+  DestroyHandle();
 }
 
-void TRangeField::Create(HWND parent, int id, Bounds bounds, HFONT font, bool group) {
-  CreateControl(parent, id, "EDIT", RangeValueText(limits_, initialValue_).c_str(),
-                WS_TABSTOP | WS_CLIPCHILDREN | ES_AUTOHSCROLL | (group ? WS_GROUP : 0), WS_EX_CLIENTEDGE,
-                bounds, nullptr);
-  editProc_ = Subclass(hwnd_, this, &SubclassThunk<TRangeField>);
+void TRangeField::Create(const ControlArgs& args) {
+  const std::string text = RangeValueText(limits_, initialValue_);
+  ControlArgs edit = args;
+  edit.text = text.c_str();
+  edit.font = nullptr;  // set once the arrow buttons exist
+  CreateChild(edit, "EDIT", WS_TABSTOP | WS_CLIPCHILDREN | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, nullptr,
+              /*takeOver=*/true);
   buttons_.Create(hwnd_);
-  SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);  // lays out too
+  SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(args.font), FALSE);  // lays out too
   SendMessageA(hwnd_, EM_LIMITTEXT, 0, 0);                                 // no length limit
 }
 
@@ -78,12 +78,8 @@ void TRangeField::Layout() {
   buttons_.Place(client, buttonWidth);
   // The edit resets its margins with every font. None on the left: a 45-pixel
   // field must show three digits and a sign.
-  CallEdit(EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN,
+  DefaultProc(EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN,
            MAKELPARAM(0, buttonWidth + ScaleToDpi(kButtonGap, dpi_)));
-}
-
-LRESULT TRangeField::CallEdit(UINT message, WPARAM wParam, LPARAM lParam) {
-  return CallWindowProcA(editProc_, hwnd_, message, wParam, lParam);
 }
 
 LRESULT TRangeField::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -94,53 +90,46 @@ LRESULT TRangeField::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       // Enter is wanted, so that it beeps here rather than pressing a button.
       const auto* key = reinterpret_cast<const MSG*>(lParam);
       const bool enter = key && (key->message == WM_KEYDOWN || key->message == WM_CHAR) && key->wParam == VK_RETURN;
-      return CallEdit(message, wParam, lParam) | (enter ? DLGC_WANTMESSAGE : 0);
+      return DefaultProc(message, wParam, lParam) | (enter ? DLGC_WANTMESSAGE : 0);
     }
     case WM_KEYDOWN:
       if (wParam == VK_UP || wParam == VK_DOWN) {
         Step(wParam == VK_UP ? 1 : -1);
         return 0;
       }
-      return CallEdit(message, wParam, lParam);
+      return DefaultProc(message, wParam, lParam);
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
     case WM_RBUTTONDOWN:
     case WM_MBUTTONDOWN: {
       focusByClick_ = true;
-      const LRESULT result = CallEdit(message, wParam, lParam);
+      const LRESULT result = DefaultProc(message, wParam, lParam);
       focusByClick_ = false;
       return result;
     }
     case WM_SETFOCUS: {
-      const LRESULT result = CallEdit(message, wParam, lParam);
-      if (!focusByClick_) CallEdit(EM_SETSEL, 0, -1);
+      const LRESULT result = DefaultProc(message, wParam, lParam);
+      if (!focusByClick_) DefaultProc(EM_SETSEL, 0, -1);
       return result;
     }
     case WM_KILLFOCUS: {
-      const LRESULT result = CallEdit(message, wParam, lParam);
+      const LRESULT result = DefaultProc(message, wParam, lParam);
       if (const auto text = RangeTextOnFocusLoss(limits_, Text())) SetText(*text);
       return result;
     }
     case WM_SIZE:
     case WM_SETFONT: {
-      const LRESULT result = CallEdit(message, wParam, lParam);
+      const LRESULT result = DefaultProc(message, wParam, lParam);
       Layout();
       return result;
     }
     case WM_ENABLE: {
-      const LRESULT result = CallEdit(message, wParam, lParam);
+      const LRESULT result = DefaultProc(message, wParam, lParam);
       buttons_.Redraw();
       return result;
     }
-    case WM_NCDESTROY: {
-      const WNDPROC editProc = editProc_;
-      const HWND edit = hwnd_;
-      Unsubclass(edit, editProc);
-      hwnd_ = nullptr;
-      return CallWindowProcA(editProc, edit, message, wParam, lParam);
-    }
     default:
-      return CallEdit(message, wParam, lParam);
+      return DefaultProc(message, wParam, lParam);
   }
 }
 
@@ -149,20 +138,20 @@ LRESULT TRangeField::EditChar(WPARAM wParam, LPARAM lParam) {
     MessageBeep(0);
     return 0;
   }
-  return CallEdit(WM_CHAR, wParam, lParam);
+  return DefaultProc(WM_CHAR, wParam, lParam);
 }
 
 // ---- the arrow buttons ----------------------------------------------------------
 
 void TArrowButtons::Create(HWND edit) {
-  WNDCLASSEXA windowClass{};
   // The arrows split the height: at a new size (another DPI) drawn afresh.
-  windowClass.style = CS_HREDRAW | CS_VREDRAW;
-  windowClass.lpszClassName = QUILBO_RANGE_FIELD_BUTTONS_CLASS;
-  RegisterWindowClass(windowClass, &WindowThunk<TArrowButtons>);
-  if (!CreateWindowExA(0, QUILBO_RANGE_FIELD_BUTTONS_CLASS, "", WS_CHILD | WS_VISIBLE, 0, 0,
-                       TRangeField::kButtonWidth, 0, edit, nullptr, GetModuleHandleA(nullptr), this))
-    throw std::runtime_error("Cannot create the arrow buttons of a numeric field");
+  static const WindowClass kClass{QUILBO_RANGE_FIELD_BUTTONS_CLASS, CS_HREDRAW | CS_VREDRAW};
+  CreateArgs args;
+  args.ownClass = &kClass;
+  args.style = WS_CHILD | WS_VISIBLE;
+  args.width = TRangeField::kButtonWidth;
+  args.parent = edit;
+  TWindow::Create(args);
 }
 
 void TArrowButtons::Place(const RECT& editClient, int width) {
@@ -214,7 +203,7 @@ LRESULT TArrowButtons::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
       if (pressed_ != Arrow::none) Release(false);  // the press was taken away
       return 0;
     default:
-      return DefWindowProcA(hwnd_, message, wParam, lParam);
+      return DefaultProc(message, wParam, lParam);
   }
 }
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "options/range_rules.h"
-#include "ui/controls.h"
+#include "win/controls.h"
 #include "win/window.h"
 
 namespace quilbo {
@@ -30,7 +30,7 @@ class TArrowButtons : public TWindow {
  private:
   enum class Arrow { none, up, down };
 
-  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
   Arrow ArrowAt(POINT point) const;
   void Paint(HDC dc) const;
   void Press(Arrow arrow);
@@ -41,9 +41,6 @@ class TArrowButtons : public TWindow {
   Arrow pressed_ = Arrow::none;  // the arrow held down, if any
   bool pressedShown_ = false;    // the mouse is over the held arrow, so it shows pushed
   bool repeating_ = false;       // the first auto-repeat delay has passed
-
-  template <class T>
-  friend LRESULT CALLBACK WindowThunk(HWND, UINT, WPARAM, LPARAM);
 };
 
 class TRangeField : public TControl {
@@ -51,8 +48,8 @@ class TRangeField : public TControl {
   TRangeField(RangeLimits limits, std::int32_t initialValue);
   ~TRangeField() override;
 
-  // The edit, a tab stop (starting a group when `group` is set), with its arrow buttons.
-  void Create(HWND parent, int id, Bounds bounds, HFONT font, bool group = false);
+  // The edit, a tab stop, with its arrow buttons; its text is the initial value's.
+  void Create(const ControlArgs& args) override;
 
   // Setting the same text again would only move the caret to the start, so it is not done.
   void SetText(const std::string& text);
@@ -61,27 +58,22 @@ class TRangeField : public TControl {
   // One step up (+1) or down (-1) through the clamping setter.
   void Step(int direction);
   // The DPI the arrow buttons are sized for; lays the field out again.
-  void SetDpi(int dpi);
+  void SetDpi(int dpi) override;
 
   // The arrow buttons' pixel width and the gap left before them, at 96 dpi.
   static constexpr int kButtonWidth = 15;
   static constexpr int kButtonGap = 2;
 
  private:
-  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
-  LRESULT CallEdit(UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
   LRESULT EditChar(WPARAM wParam, LPARAM lParam);
   void Layout();
 
   RangeLimits limits_;
   std::int32_t initialValue_;
-  WNDPROC editProc_ = nullptr;  // the edit's own procedure
   bool focusByClick_ = false;   // a mouse click into the edit is giving it the focus
   int dpi_ = kDesignDpi;
   TArrowButtons buttons_{*this};
-
-  template <class T>
-  friend LRESULT CALLBACK SubclassThunk(HWND, UINT, WPARAM, LPARAM);
 };
 
 }  // namespace quilbo

@@ -2,7 +2,7 @@
 // TStatusBar: the main window's status bar, which shows nothing but its size grip.
 #include <windows.h>
 
-#include "ui/controls.h"
+#include "win/controls.h"
 
 namespace quilbo {
 
@@ -10,9 +10,12 @@ namespace quilbo {
 // window never writes to it, so it needs nothing of the common controls.
 class TStatusBar : public TControl {
  public:
-  void Create(HWND parent, int id, Bounds bounds);
+  void Create(const ControlArgs& args) override;
   // The point, in screen coordinates, is on the size grip.
   bool OnGrip(POINT screenPoint) const;
+
+ private:
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 };
 
 }  // namespace quilbo

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/controls.h"
+#include "win/controls.h"
 
 namespace quilbo {
 

@@ -1,6 +1,7 @@
 #include "win/dpi.h"
 
 #include "layout/dpi_scale.h"
+#include "win/device_context.h"
 
 namespace quilbo {
 namespace {
@@ -14,9 +15,8 @@ Function User32Function(const char* name) {
 }
 
 int SystemDpi() {
-  const HDC screen = GetDC(nullptr);
-  const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : kDesignDpi;
-  if (screen) ReleaseDC(nullptr, screen);
+  const WindowDc screen(nullptr);
+  const int dpi = screen.Dc() ? GetDeviceCaps(screen.Dc(), LOGPIXELSY) : kDesignDpi;
   return dpi > 0 ? dpi : kDesignDpi;
 }
 

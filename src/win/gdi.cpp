@@ -5,11 +5,6 @@
 
 namespace quilbo {
 
-void TFont::CreateIndirect(const LOGFONTA& font) {
-  font_ = TGdiObject<HFONT>(CreateFontIndirectA(&font));
-  if (!font_.Get()) throw std::runtime_error(std::string("Cannot create the font ") + font.lfFaceName);
-}
-
 void TFont::Create(const char* face, int height) {
   font_ = TGdiObject<HFONT>(CreateFontA(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                                         OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,

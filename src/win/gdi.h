@@ -65,9 +65,8 @@ class TMenu {
 // A font the window owns for its whole life.
 class TFont {
  public:
-  // Both throw when the font cannot be made.
+  // Throws when the font cannot be made.
   void Create(const char* face, int height);
-  void CreateIndirect(const LOGFONTA& font);
   HFONT Handle() const { return font_.Get(); }
   // Trades fonts: a window made a font for a new DPI hands it to its controls
   // before the old one goes.

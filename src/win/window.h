@@ -1,8 +1,9 @@
 #pragma once
-// The base of a window object: the handle, one static thunk per window class
-// that stores the object at WM_NCCREATE and hands each message to the object's
-// HandleMessage, one thunk for a system control the object has subclassed, and
-// the one exception boundary every call from Windows goes through.
+// The base of every window object, forms and controls alike: the handle, one
+// Create that registers the object's own class once, makes the window and
+// attaches the object, one window procedure that hands each message to the
+// object's HandleMessage, and the one exception boundary every call from
+// Windows goes through.
 #include <windows.h>
 
 #include <string>
@@ -19,10 +20,10 @@ void SetErrorDisplay(ErrorDisplay display);
 // ("Unknown error" for one that is not a std::exception).
 void ShowCurrentException() noexcept;
 
-// The one exception boundary, where Windows calls the program (window and
-// subclass procedures, the idle handler, a form's creation handler): what
-// `handler` returns, or a zero value once its exception has been shown.
-// Nothing escapes into Windows.
+// The one exception boundary, where Windows calls the program (the window
+// procedure, the idle handler, a form's creation handler): what `handler`
+// returns, or a zero value once its exception has been shown. Nothing
+// escapes into Windows.
 template <class Handler>
 auto Guarded(Handler&& handler) noexcept -> decltype(handler()) {
   using Result = decltype(handler());
@@ -34,6 +35,29 @@ auto Guarded(Handler&& handler) noexcept -> decltype(handler()) {
   if constexpr (!std::is_void_v<Result>) return Result{};
 }
 
+// A window class of the program's own, registered with the first window made of it.
+struct WindowClass {
+  const char* name = nullptr;
+  UINT style = 0;
+  HBRUSH background = nullptr;
+  HICON icon = nullptr;
+};
+
+// What a window is made from: a class of its own (`ownClass`), whose messages
+// all come to the object, or a system class (`systemClass`, "BUTTON"), whose
+// messages come to it only when `takeOver` is set.
+struct CreateArgs {
+  const WindowClass* ownClass = nullptr;
+  const char* systemClass = nullptr;
+  bool takeOver = false;
+  const char* text = "";
+  DWORD style = 0;
+  DWORD exStyle = 0;
+  int left = 0, top = 0, width = 0, height = 0;
+  HWND parent = nullptr;
+  HMENU menu = nullptr;  // a child's id
+};
+
 class TWindow {
  public:
   TWindow() = default;
@@ -44,50 +68,23 @@ class TWindow {
   HWND Handle() const { return hwnd_; }
 
  protected:
+  // Throws when the window cannot be made.
+  void Create(const CreateArgs& args);
   // Destroys the window early; the destructor does it otherwise.
   void DestroyHandle();
 
+  // Every message of the window's own class, or of a system window taken over.
+  virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  // What the window does with a message it leaves alone: its system class's
+  // procedure when taken over, else DefWindowProc.
+  LRESULT DefaultProc(UINT message, WPARAM wParam, LPARAM lParam);
+
   HWND hwnd_ = nullptr;
 
-  template <class T>
-  friend LRESULT CALLBACK WindowThunk(HWND, UINT, WPARAM, LPARAM);
+ private:
+  static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+  WNDPROC systemProc_ = nullptr;  // the system class's procedure of a window taken over
 };
-
-// Registers `windowClass` (its lpfnWndProc is set here) once per process; no
-// instance means this program's, no cursor the arrow.
-void RegisterWindowClass(WNDCLASSEXA windowClass, WNDPROC thunk);
-
-template <class T>
-LRESULT CALLBACK WindowThunk(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  T* self = nullptr;
-  if (message == WM_NCCREATE) {
-    self = static_cast<T*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-    SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    static_cast<TWindow*>(self)->hwnd_ = hwnd;
-  } else {
-    self = reinterpret_cast<T*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-  }
-  if (!self) return DefWindowProcA(hwnd, message, wParam, lParam);
-  if (message == WM_NCDESTROY) {
-    SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
-    static_cast<TWindow*>(self)->hwnd_ = nullptr;
-    return DefWindowProcA(hwnd, message, wParam, lParam);
-  }
-  return Guarded([&] { return self->HandleMessage(message, wParam, lParam); });
-}
-
-// A window of a system class that `self` takes over: its messages go to
-// self->HandleMessage (through SubclassThunk<T>), which passes on what it does
-// not handle itself to the returned original procedure.
-WNDPROC Subclass(HWND hwnd, void* self, WNDPROC thunk);
-// Gives the window back its original procedure (at WM_NCDESTROY at the latest).
-void Unsubclass(HWND hwnd, WNDPROC original);
-
-template <class T>
-LRESULT CALLBACK SubclassThunk(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  T* self = reinterpret_cast<T*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-  if (!self) return DefWindowProcA(hwnd, message, wParam, lParam);
-  return Guarded([&] { return self->HandleMessage(message, wParam, lParam); });
-}
 
 }  // namespace quilbo

@@ -1,4 +1,4 @@
-#include "settings/choose_folder.h"
+#include "win/folder_browser.h"
 
 #include <objbase.h>
 #include <shlobj.h>
@@ -61,7 +61,7 @@ bool CancelFolderBrowser() {
   return true;
 }
 
-std::string ChooseFolder(HWND owner, const std::string& title, UINT flags) {
+std::string BrowseForFolder(HWND owner, const std::string& title, UINT flags) {
   static const auto browseForFolder =
       SystemFunction<decltype(&SHBrowseForFolderA)>("shell32.dll", "SHBrowseForFolderA");
   // The wide form: the ANSI one fills a MAX_PATH-byte buffer, too small for a

@@ -1,4 +1,4 @@
-#include "ui/controls.h"
+#include "win/controls.h"
 
 #include <richedit.h>
 
@@ -6,12 +6,7 @@
 #include <utility>
 #include <vector>
 
-
 namespace quilbo {
-
-TControl::~TControl() {
-  if (hwnd_ && IsWindow(hwnd_)) DestroyWindow(hwnd_);
-}
 
 std::string TControl::Text() const {
   const int length = GetWindowTextLengthA(hwnd_);
@@ -32,20 +27,27 @@ void TControl::SetEnabled(bool enabled) {
 
 void TControl::SetText(const std::string& text) { SetWindowTextA(hwnd_, text.c_str()); }
 
-void TControl::CreateControl(HWND parent, int id, const char* className, const char* text,
-                             DWORD style, DWORD exStyle, Bounds bounds, HFONT font) {
+void TControl::CreateChild(const ControlArgs& args, const char* className, DWORD style, DWORD exStyle,
+                           const WindowClass* ownClass, bool takeOver) {
+  CreateArgs window;
+  window.ownClass = ownClass;
+  window.systemClass = className;
+  window.takeOver = takeOver;
+  window.text = args.text;
   // Siblings clip each other so the group frames, made last, stay behind.
-  hwnd_ = CreateWindowExA(exStyle, className, text, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | style,
-                          bounds.left, bounds.top, bounds.width, bounds.height, parent,
-                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                          GetModuleHandleA(nullptr), nullptr);
-  if (!hwnd_) throw std::runtime_error(std::string("Cannot create a control of class ") + className);
-  if (font) SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  window.style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | (args.groupStart ? WS_GROUP : 0) | style;
+  window.exStyle = exStyle;
+  window.left = args.bounds.left;
+  window.top = args.bounds.top;
+  window.width = args.bounds.width;
+  window.height = args.bounds.height;
+  window.parent = args.parent;
+  window.menu = reinterpret_cast<HMENU>(static_cast<INT_PTR>(args.id));
+  TWindow::Create(window);
+  if (args.font) SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(args.font), FALSE);
 }
 
-void TPushButton::Create(HWND parent, int id, const char* caption, Bounds bounds, HFONT font) {
-  CreateControl(parent, id, "BUTTON", caption, WS_TABSTOP | BS_PUSHBUTTON, 0, bounds, font);
-}
+void TPushButton::Create(const ControlArgs& args) { CreateChild(args, "BUTTON", WS_TABSTOP | BS_PUSHBUTTON); }
 
 void TPushButton::Notify(WORD code) {
   if (code == BN_CLICKED && OnClick) OnClick();
@@ -88,14 +90,15 @@ TGdiObject<HBITMAP> LoadCutOutPicture(int bitmapId) {
 
 TPictureButton::~TPictureButton() {
   // The button first: it shows the picture until it goes.
-  if (hwnd_ && IsWindow(hwnd_)) DestroyWindow(hwnd_);
-  hwnd_ = nullptr;
+  DestroyHandle();
 }
 
-void TPictureButton::Create(HWND parent, int id, int bitmapId, Bounds bounds) {
-  CreateControl(parent, id, "BUTTON", "", WS_TABSTOP | BS_PUSHBUTTON | BS_BITMAP, 0, bounds,
-                nullptr);
-  SetPicture(bitmapId);
+void TPictureButton::Create(const ControlArgs& args) {
+  ControlArgs noText = args;
+  noText.text = "";
+  noText.font = nullptr;
+  CreateChild(noText, "BUTTON", WS_TABSTOP | BS_PUSHBUTTON | BS_BITMAP);
+  SetPicture(args.picture);
 }
 
 void TPictureButton::SetPicture(int bitmapId) {
@@ -108,9 +111,7 @@ void TPictureButton::Notify(WORD code) {
   if (code == BN_CLICKED && OnClick) OnClick();
 }
 
-void TCheckBox::Create(HWND parent, int id, const char* caption, Bounds bounds, HFONT font) {
-  CreateControl(parent, id, "BUTTON", caption, WS_TABSTOP | BS_CHECKBOX, 0, bounds, font);
-}
+void TCheckBox::Create(const ControlArgs& args) { CreateChild(args, "BUTTON", WS_TABSTOP | BS_CHECKBOX); }
 
 bool TCheckBox::Checked() const { return SendMessageA(hwnd_, BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
@@ -124,12 +125,9 @@ void TCheckBox::Notify(WORD code) {
   if (code == BN_CLICKED) SetChecked(!Checked());
 }
 
-void TRadioButton::Create(HWND parent, int id, const char* caption, Bounds bounds, HFONT font,
-                          bool group, bool checked) {
-  CreateControl(parent, id, "BUTTON", caption,
-                BS_RADIOBUTTON | BS_NOTIFY | (group ? WS_GROUP : 0) | (checked ? WS_TABSTOP : 0), 0,
-                bounds, font);
-  if (checked) SendMessageA(hwnd_, BM_SETCHECK, BST_CHECKED, 0);
+void TRadioButton::Create(const ControlArgs& args) {
+  CreateChild(args, "BUTTON", BS_RADIOBUTTON | BS_NOTIFY | (args.selected ? WS_TABSTOP : 0));
+  if (args.selected) SendMessageA(hwnd_, BM_SETCHECK, BST_CHECKED, 0);
 }
 
 bool TRadioButton::Checked() const {
@@ -149,15 +147,13 @@ void TRadioButton::Notify(WORD code) {
   if (code == BN_CLICKED || code == BN_SETFOCUS) SetChecked(true);
 }
 
-void TEdit::Create(HWND parent, int id, const char* text, Bounds bounds, HFONT font) {
-  CreateControl(parent, id, "EDIT", text, WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, bounds,
-                font);
+void TEdit::Create(const ControlArgs& args) {
+  CreateChild(args, "EDIT", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE);
 }
 
-void TRichEdit::Create(HWND parent, int id, Bounds bounds, HFONT font) {
-  CreateControl(parent, id, "RichEdit20A", "",
-                WS_TABSTOP | ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL, WS_EX_CLIENTEDGE,
-                bounds, font);
+void TRichEdit::Create(const ControlArgs& args) {
+  CreateChild(args, "RichEdit20A", WS_TABSTOP | ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL,
+              WS_EX_CLIENTEDGE);
 }
 
 void TRichEdit::SetBackground(COLORREF colour) {
@@ -174,8 +170,6 @@ void TRichEdit::CentreAll() {
   SendMessageA(hwnd_, EM_SETSEL, 0, 0);
 }
 
-void TGroupBox::Create(HWND parent, int id, const char* caption, Bounds bounds, HFONT font) {
-  CreateControl(parent, id, "BUTTON", caption, BS_GROUPBOX, 0, bounds, font);
-}
+void TGroupBox::Create(const ControlArgs& args) { CreateChild(args, "BUTTON", BS_GROUPBOX); }
 
 }  // namespace quilbo

@@ -1,26 +1,34 @@
 #pragma once
 // One small wrapper per kind of standard control the windows use. A wrapper
-// creates its control, reads and sets its state and carries its hint; the
-// owning window routes WM_COMMAND to Notify.
+// creates its control from a ControlArgs record, reads and sets its state;
+// the owning window routes WM_COMMAND to Notify.
 #include <windows.h>
 
 #include <functional>
 #include <string>
-#include <utility>
 
 #include "layout/dpi_scale.h"  // Bounds: left, top, width, height in the parent's client area
 #include "win/gdi.h"
+#include "win/window.h"
 
 namespace quilbo {
 
-class TControl {
- public:
-  TControl() = default;
-  TControl(const TControl&) = delete;
-  TControl& operator=(const TControl&) = delete;
-  virtual ~TControl();
+// What every control is made from; a kind ignores what it has no use for.
+struct ControlArgs {
+  HWND parent = nullptr;
+  int id = 0;
+  const char* text = "";
+  Bounds bounds;
+  HFONT font = nullptr;
+  bool groupStart = false;  // WS_GROUP: the arrow keys stay among the controls up to the next one
+  bool selected = false;    // a radio button selected from the start, with no OnClick
+  int picture = 0;          // a picture button's bitmap resource
+};
 
-  HWND Handle() const { return hwnd_; }
+class TControl : public TWindow {
+ public:
+  virtual void Create(const ControlArgs& args) = 0;
+
   int Id() const { return GetDlgCtrlID(hwnd_); }
 
   bool Enabled() const { return IsWindowEnabled(hwnd_) != FALSE; }
@@ -30,37 +38,34 @@ class TControl {
   std::string Text() const;
   void SetText(const std::string& text);
 
-  // "Short|long": the short part is the tooltip.
-  const std::string& Hint() const { return hint_; }
-  void SetHint(std::string hint) { hint_ = std::move(hint); }
+  // The DPI a control that sizes parts of itself by it is laid out for.
+  virtual void SetDpi(int /*dpi*/) {}
 
   // A notification code of WM_COMMAND from this control.
   virtual void Notify(WORD /*code*/) {}
+  // Runs on a click, or on a change of the ticked state, as each kind says.
+  std::function<void()> OnClick;
 
  protected:
-  void CreateControl(HWND parent, int id, const char* className, const char* text, DWORD style,
-                     DWORD exStyle, Bounds bounds, HFONT font);
-
-  HWND hwnd_ = nullptr;
-  std::string hint_;
+  // A child window of `className` with the args' place, id and font.
+  void CreateChild(const ControlArgs& args, const char* className, DWORD style, DWORD exStyle = 0,
+                   const WindowClass* ownClass = nullptr, bool takeOver = false);
 };
 
 class TPushButton : public TControl {
  public:
-  void Create(HWND parent, int id, const char* caption, Bounds bounds, HFONT font);
+  void Create(const ControlArgs& args) override;
   void Notify(WORD code) override;
-  std::function<void()> OnClick;
 };
 
 // A push button showing a picture whose bottom-left colour is transparent.
 class TPictureButton : public TControl {
  public:
   ~TPictureButton() override;
-  void Create(HWND parent, int id, int bitmapId, Bounds bounds);
+  void Create(const ControlArgs& args) override;
   // Another picture, for another DPI.
   void SetPicture(int bitmapId);
   void Notify(WORD code) override;
-  std::function<void()> OnClick;
 
  private:
   TGdiObject<HBITMAP> picture_;  // freed after the button
@@ -69,11 +74,10 @@ class TPictureButton : public TControl {
 // Ticked state changes only through SetChecked, which runs OnClick on every change.
 class TCheckBox : public TControl {
  public:
-  void Create(HWND parent, int id, const char* caption, Bounds bounds, HFONT font);
+  void Create(const ControlArgs& args) override;
   bool Checked() const;
   void SetChecked(bool checked);
   void Notify(WORD code) override;
-  std::function<void()> OnClick;
 };
 
 // Becoming selected runs OnClick (whose handler deselects the others of the
@@ -81,24 +85,21 @@ class TCheckBox : public TControl {
 // Receiving the focus selects it, so the arrow keys move the selection.
 class TRadioButton : public TControl {
  public:
-  // `group`: the first of a group; `checked`: selected from the start, with no OnClick.
-  void Create(HWND parent, int id, const char* caption, Bounds bounds, HFONT font, bool group,
-              bool checked = false);
+  void Create(const ControlArgs& args) override;
   bool Checked() const;
   void SetChecked(bool checked);
   void Notify(WORD code) override;
-  std::function<void()> OnClick;
 };
 
 class TEdit : public TControl {
  public:
-  void Create(HWND parent, int id, const char* text, Bounds bounds, HFONT font);
+  void Create(const ControlArgs& args) override;
 };
 
 // A multi-line rich-text box (the class of riched20.dll, which the caller loads).
 class TRichEdit : public TControl {
  public:
-  void Create(HWND parent, int id, Bounds bounds, HFONT font);
+  void Create(const ControlArgs& args) override;
   void SetBackground(COLORREF colour);
   // Every paragraph centred.
   void CentreAll();
@@ -106,7 +107,7 @@ class TRichEdit : public TControl {
 
 class TGroupBox : public TControl {
  public:
-  void Create(HWND parent, int id, const char* caption, Bounds bounds, HFONT font);
+  void Create(const ControlArgs& args) override;
 };
 
 }  // namespace quilbo
