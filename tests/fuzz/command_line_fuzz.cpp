@@ -1,12 +1,11 @@
 // BuildCommandLine never fails, and what it composes splits back into the
 // pieces it was made of, the way a program's argument parser splits it.
-#include <fuzzer/FuzzedDataProvider.h>
-
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "fuzz_input.h"
 #include "options/integer_text.h"
 #include "options/option_set.h"
 
@@ -42,19 +41,19 @@ std::vector<std::string> SplitWords(const std::string& line) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  FuzzedDataProvider in(data, size);
+  FuzzInput in(data, size);
   quilbo::TOptionSet o;
-  o.mode = static_cast<quilbo::TAmplifyMode>(in.ConsumeIntegralInRange(0, 2));
-  o.ratio = in.ConsumeIntegral<std::int32_t>();
-  o.level = in.ConsumeIntegral<std::int32_t>();
-  o.percent = in.ConsumeIntegral<std::int32_t>();
-  o.bufferSizeEnabled = in.ConsumeBool();
-  o.bufferSize = in.ConsumeIntegral<std::int32_t>();
-  o.outputEnabled = in.ConsumeBool();
-  o.abortEnabled = in.ConsumeBool();
-  o.abortLevel = in.ConsumeIntegral<std::int32_t>();
-  o.outputPath = in.ConsumeRandomLengthString(300);
-  o.inputPath = in.ConsumeRemainingBytesAsString();
+  o.mode = static_cast<quilbo::TAmplifyMode>(in.IntegralInRange(0, 2));
+  o.ratio = in.Integral<std::int32_t>();
+  o.level = in.Integral<std::int32_t>();
+  o.percent = in.Integral<std::int32_t>();
+  o.bufferSizeEnabled = in.Bool();
+  o.bufferSize = in.Integral<std::int32_t>();
+  o.outputEnabled = in.Bool();
+  o.abortEnabled = in.Bool();
+  o.abortLevel = in.Integral<std::int32_t>();
+  o.outputPath = in.RandomLengthString(300);
+  o.inputPath = in.RemainingBytesAsString();
 
   const std::string line = quilbo::BuildCommandLine(o);
   Check(!line.empty() && line.front() == '-' && line.back() == '"');

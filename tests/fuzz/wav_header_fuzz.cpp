@@ -45,9 +45,11 @@ bool IdIs(const normalize::ChunkId& id, const char* text) { return std::memcmp(i
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static MemoryFile file;
-  normalize::InputFile input(file.Write(data, size));
   normalize::WavLayout layout;
   try {
+    // Closed before the file is written again: an open input holds the run's
+    // lock on it, which a second input of the same file is refused.
+    normalize::InputFile input(file.Write(data, size));
     layout = normalize::ReadWavLayout(input);
   } catch (const normalize::Failure& failure) {
     using normalize::ExitCode;
