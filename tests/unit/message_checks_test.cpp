@@ -25,7 +25,7 @@ TEST(QuotedForMessage, CutsLongTextsWithAnEllipsisNeverInsideACharacter) {
 TEST(QuotedPathForMessage, QuotesAPathWindowsTakesWholeAndCutsOnlyLongerOnes) {
   const std::string longest = "C:\\" + std::string(256, 'p');
   EXPECT_EQ(QuotedPathForMessage(longest, 259, '"'), "\"" + longest + "\"");
-  EXPECT_EQ(QuotedPathForMessage(longest + "q", 260, '"'), "\"" + longest.substr(0, 60) + "...\"");
+  EXPECT_EQ(QuotedPathForMessage(longest + "q", 260, '"'), "\"C:\\" + std::string(57, 'p') + "...\"");
   // Characters count, not bytes: 259 characters of three bytes each are still whole.
   std::string cjk;
   for (int i = 0; i < 259; ++i) cjk += "\xE6\x97\xA5";
