@@ -36,6 +36,14 @@ TEST(NormalizeCommandLine, AcceptsWhatTheFrontEndComposes) {
   EXPECT_TRUE(ParseCommandLine({"-l", "2", "--help"}).help);
 }
 
+TEST(NormalizeCommandLine, LongOptionsTakeTheirValueAfterAnEqualsSign) {
+  const Options options = ParseCommandLine({"--loudness=-14", "--true-peak=-1.5", "in.wav"});
+  EXPECT_EQ(options.mode, Mode::kLoudness);
+  EXPECT_EQ(options.loudness_lufs, -14);
+  EXPECT_EQ(options.true_peak_dbtp, -1.5);
+  EXPECT_EQ(ParseCommandLine({"--loudness=-23", "--", "--true-peak=-1"}).input, "--true-peak=-1");
+}
+
 TEST(NormalizeCommandLine, RefusesWithAUsageError) {
   const struct {
     std::vector<std::string> args;
@@ -61,6 +69,10 @@ TEST(NormalizeCommandLine, RefusesWithAUsageError) {
       {{"-b", "x40", "in.wav"}, "in decimal"},
       {{"-a", " 3", "in.wav"}, "in decimal"},
       {{"-l", "-", "in.wav"}, "in decimal"},
+      {{"--loudness=", "in.wav"}, "not ''"},
+      {{"--analyze=yes", "in.wav"}, "--analyze takes no value"},
+      {{"--loud=-14", "in.wav"}, "unknown option '--loud'"},
+      {{"-m=50", "in.wav"}, "unknown option '-m=50'"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.message);

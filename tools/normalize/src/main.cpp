@@ -51,6 +51,6 @@ int main(int argc, char** argv) {
     code = static_cast<int>(normalize::ExitCode::kInternal);
   }
   std::cout.flush();
-  normalize::platform::EndConsole();
+  normalize::platform::EndConsole(code);
   return code;
 }

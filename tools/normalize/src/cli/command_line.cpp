@@ -85,33 +85,39 @@ Options ParseCommandLine(const std::vector<std::string>& args) {
       (arg == "--analyze" ? options.analyze : options.json) = true;
       continue;
     }
-    const bool takes_value = arg == "-l" || arg == "-a" || arg == "-m" || arg == "-b" ||
-                             arg == "-o" || arg == "-x" || arg == "--loudness" || arg == "--true-peak";
-    if (!takes_value) Refuse("unknown option '" + arg + "'");
-    if (i + 1 >= args.size()) Refuse("option " + arg + " needs a value");
-    const std::string& text = args[++i];
+    // GNU's long form "--name=value" as well as "--name value".
+    const std::size_t equals = arg.rfind("--", 0) == 0 ? arg.find('=') : std::string::npos;
+    const std::string option = arg.substr(0, equals);
+    const bool takes_value = option == "-l" || option == "-a" || option == "-m" || option == "-b" ||
+                             option == "-o" || option == "-x" || option == "--loudness" ||
+                             option == "--true-peak";
+    const bool known = takes_value || option == "--analyze" || option == "--json" || option == "--help";
+    if (!known) Refuse("unknown option '" + option + "'");
+    if (!takes_value) Refuse("option " + option + " takes no value");
+    if (equals == std::string::npos && i + 1 >= args.size()) Refuse("option " + arg + " needs a value");
+    const std::string text = equals == std::string::npos ? args[++i] : arg.substr(equals + 1);
 
-    if (arg == "-l" || arg == "-a" || arg == "-m" || arg == "--loudness") {
+    if (option == "-l" || option == "-a" || option == "-m" || option == "--loudness") {
       if (mode_option) {
-        Refuse("only one of -l, -a, -m and --loudness may be given (" + *mode_option + ", " + arg + ")");
+        Refuse("only one of -l, -a, -m and --loudness may be given (" + *mode_option + ", " + option + ")");
       }
-      mode_option = arg;
-      if (arg == "--loudness") {
+      mode_option = option;
+      if (option == "--loudness") {
         options.mode = Mode::kLoudness;
-        options.loudness_lufs = Decimal(arg, text, kQuietestTargetLufs, 0);
+        options.loudness_lufs = Decimal(option, text, kQuietestTargetLufs, 0);
       } else {
-        options.mode = arg == "-l" ? Mode::kRatio : arg == "-a" ? Mode::kLevel : Mode::kPercent;
-        options.value = Number(arg, text);
+        options.mode = option == "-l" ? Mode::kRatio : option == "-a" ? Mode::kLevel : Mode::kPercent;
+        options.value = Number(option, text);
       }
-    } else if (arg == "--true-peak") {
+    } else if (option == "--true-peak") {
       if (options.true_peak_dbtp) Refuse("--true-peak given twice");
-      options.true_peak_dbtp = Decimal(arg, text, kLowestCeilingDbtp, 0);
-    } else if (arg == "-b") {
+      options.true_peak_dbtp = Decimal(option, text, kLowestCeilingDbtp, 0);
+    } else if (option == "-b") {
       if (buffer_kb) Refuse("-b given twice");
-      buffer_kb = Number(arg, text);
-    } else if (arg == "-x") {
+      buffer_kb = Number(option, text);
+    } else if (option == "-x") {
       if (options.abort_below_db) Refuse("-x given twice");
-      options.abort_below_db = Number(arg, text);
+      options.abort_below_db = Number(option, text);
     } else {
       if (options.output) Refuse("-o given twice");
       if (text.empty()) Refuse("-o needs a file name");
@@ -175,6 +181,7 @@ const char* UsageText() {
       "                \"sample_peak_dbfs\", \"true_peak_dbtp\", \"integrated_lufs\",\n"
       "                \"loudness_range_lu\" (null where a figure does not exist)\n"
       "  --help        show this text\n"
+      "A long option's value may also follow an equals sign: --loudness=-14.\n"
       "Numbers are plain decimal whole numbers; --loudness and --true-peak also take\n"
       "a fraction (-14.5).\n"
       "Formats: PCM 8 (unsigned), 16, 24 and 32 bit, IEEE float 32 and 64 bit, plain\n"

@@ -102,8 +102,9 @@ bool IsTerminal(std::FILE* stream);
 void PrepareConsole();
 
 // Undoes PrepareConsole. When the tool was started into a console window of
-// its own (by the shell, from a GUI program), first keeps that window open a
-// moment so that the result can be read.
-void EndConsole();
+// its own (by the shell, from a GUI program or Explorer) and writes to it,
+// first keeps that window open so that the result can be read: a moment after
+// success, until a key is pressed after a failure (a non-zero `exit_code`).
+void EndConsole(int exit_code);
 
 }  // namespace normalize::platform

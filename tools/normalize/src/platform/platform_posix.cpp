@@ -356,6 +356,6 @@ bool IsTerminal(std::FILE* stream) { return isatty(fileno(stream)) != 0; }
 
 void PrepareConsole() {}
 
-void EndConsole() {}
+void EndConsole(int) {}
 
 }  // namespace normalize::platform
