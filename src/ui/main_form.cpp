@@ -5,7 +5,7 @@
 
 #include "launch/launch_tool.h"
 #include "options/dropped_file.h"
-#include "options/number_check.h"
+#include "options/start_check.h"
 #include "ui/about_form.h"
 #include "ui/application.h"
 #include "ui/control_ids.h"
@@ -134,10 +134,11 @@ void TForm1::CheckBox2Click() {
   Get<TPushButton>(IDC_BUTTON2).SetEnabled(Get<TCheckBox>(IDC_CHECKBOX2).Checked());
 }
 
-// Throws, leaving the buttons as they are, when a number the command line
-// shows does not convert or the shell cannot start the tool.
+// Throws, leaving the buttons as they are, when the command line must not be
+// started (StartRefusal) or the shell cannot start the tool.
 void TForm1::StartTool() {
-  if (const auto message = UnconvertedNumberMessage(ReadNumberTexts()))
+  const TOptionSet options = ReadOptions();
+  if (const auto message = StartRefusal(ReadNumberTexts(), options.outputEnabled, options.outputPath))
     throw std::runtime_error(*message);
   LaunchTool(hwnd_, Get<TEdit>(IDC_EDIT2).Text(), RunMinimizedChecked());
 }

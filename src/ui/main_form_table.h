@@ -14,12 +14,12 @@
 #include "options/number_check.h"
 #include "options/option_set.h"
 #include "options/range_rules.h"
+#include "options/start_check.h"  // kOutputPlaceholder
 #include "ui/control_ids.h"
 
 namespace quilbo {
 
-// The path fields' texts until a file is chosen.
-inline constexpr char kOutputPlaceholder[] = "Select Output File!";
+// The input field's text until a file is chosen.
 inline constexpr char kInputPlaceholder[] = "Select Input File!";
 
 enum class ControlKind {

@@ -169,15 +169,16 @@ TEST(Behaviour, EnablingRulesAndStarts) {
   EXPECT_TRUE(Stays([&] { return Launches().empty(); }, Ms(500)));
 
   app.Click(IDC_CHECKBOX1);
-  const std::string shown = app.WaitForCommandLine("-l 0 -b 64 " + Quoted(in));
-  ASSERT_EQ(shown, "-l 0 -b 64 " + Quoted(in));
+  app.SetText(IDC_SPINEDIT1, "3");  // a ratio of 0 is refused
+  const std::string shown = app.WaitForCommandLine("-l 3 -b 64 " + Quoted(in));
+  ASSERT_EQ(shown, "-l 3 -b 64 " + Quoted(in));
   app.Click(IDC_BUTTON2);
   EXPECT_TRUE(WaitUntil([&] { return state() == "go process MT-"; })) << state();
   WaitForLaunches(1);
   EXPECT_TRUE(Stays([&] { return Launches().size() == 1u; }, Ms(500))) << "started more than once";
   const auto launches = Launches();
   ASSERT_EQ(launches.size(), 1u);
-  EXPECT_EQ(launches[0].args, (std::vector<std::string>{"-l", "0", "-b", "64", in}));
+  EXPECT_EQ(launches[0].args, (std::vector<std::string>{"-l", "3", "-b", "64", in}));
 
   // A new input file enables Go! again (Process stays off: the box is unticked).
   ASSERT_TRUE(app.PickFile(IDC_BITBTN2, in));

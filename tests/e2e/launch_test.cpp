@@ -64,6 +64,7 @@ TEST(Launch, FromTheToolDirectory) {
   o.toolDir = tool;
   App app(o);
   ASSERT_NE(app.Main(), nullptr);
+  app.SetText(IDC_SPINEDIT1, "2");  // a ratio of 0 is refused
 
   // Show commands: normal, minimised after ticking, normal after unticking.
   const int shows[] = {SW_SHOWNORMAL, SW_SHOWMINIMIZED, SW_SHOWNORMAL};
@@ -72,7 +73,7 @@ TEST(Launch, FromTheToolDirectory) {
     if (i > 0) app.Menu(IDM_RUNMINIMIZED1);
     ASSERT_TRUE(app.PickFile(IDC_BITBTN2, plain));
     if (i == 0) app.SetText(IDC_EDIT3, in);  // typed into the field, not chosen
-    const std::string params = "-l 0 \"" + (i == 0 ? in : plain) + "\"";
+    const std::string params = "-l 2 \"" + (i == 0 ? in : plain) + "\"";
     ASSERT_EQ(app.WaitForCommandLine(params), params);
     ASSERT_TRUE(WaitUntil([&] { return app.Enabled(IDC_BUTTON1); }));
     app.Click(IDC_BUTTON1);
@@ -81,7 +82,7 @@ TEST(Launch, FromTheToolDirectory) {
     const Launch& l = launches.back();
     ExpectStartedAs(l, tool + "normalize", params);
     if (i > 0) {
-      EXPECT_EQ(l.args, (std::vector<std::string>{"-l", "0", plain}));
+      EXPECT_EQ(l.args, (std::vector<std::string>{"-l", "2", plain}));
     }
     EXPECT_EQ(l.currentDir, WithoutTrailingBackslash(tool));
     EXPECT_TRUE(l.useShowWindow);
@@ -104,14 +105,15 @@ TEST(Launch, EmptyToolDirLooksTheToolUpByName) {
   o.exe = home + "Quilbo.exe";
   App app(o);
   ASSERT_NE(app.Main(), nullptr);
+  app.SetText(IDC_SPINEDIT1, "2");
   ASSERT_TRUE(app.PickFile(IDC_BITBTN2, in));
-  const std::string params = "-l 0 \"" + in + "\"";
+  const std::string params = "-l 2 \"" + in + "\"";
   ASSERT_EQ(app.WaitForCommandLine(params), params);
   app.Click(IDC_BUTTON1);
   const auto launches = WaitForLaunches(1, home);
   ASSERT_EQ(launches.size(), 1u);
   ExpectStartedAs(launches[0], "normalize", params);
-  EXPECT_EQ(launches[0].args, (std::vector<std::string>{"-l", "0", in}));
+  EXPECT_EQ(launches[0].args, (std::vector<std::string>{"-l", "2", in}));
   EXPECT_EQ(launches[0].showWindow, SW_SHOWNORMAL);
   EXPECT_FALSE(reg::Read("NormDir").has_value());
 }
@@ -127,19 +129,20 @@ TEST(Launch, FileNamesInAnyScript) {
   ASSERT_GT(longPath.size(), 300u);
   App app;
   ASSERT_NE(app.Main(), nullptr);
+  app.SetText(IDC_SPINEDIT1, "2");
   std::size_t started = 0;
   for (const std::string& in : {shortPath, longPath}) {
     SCOPED_TRACE(in);
     WriteFile(in);
     ASSERT_TRUE(app.PickFile(IDC_BITBTN2, in));
     EXPECT_EQ(app.WaitForText(IDC_EDIT3, in), in);
-    const std::string params = "-l 0 \"" + in + "\"";
+    const std::string params = "-l 2 \"" + in + "\"";
     ASSERT_EQ(app.WaitForCommandLine(params), params);
     app.Click(IDC_BUTTON1);
     const auto launches = WaitForLaunches(++started);
     ASSERT_EQ(launches.size(), started);
     ExpectStartedAs(launches.back(), StandInDir() + "normalize", params);
-    EXPECT_EQ(launches.back().args, (std::vector<std::string>{"-l", "0", in}));
+    EXPECT_EQ(launches.back().args, (std::vector<std::string>{"-l", "2", in}));
   }
 }
 
@@ -187,6 +190,49 @@ TEST(Launch, ANumberThatDoesNotConvertStartsNothing) {
   EXPECT_EQ(app.Dialog(), nullptr);
 }
 
+// The window starts on a ratio of 0, which would silence the file, and a
+// cancelled output picker leaves its placeholder as the output: neither "Go!"
+// nor "Process" starts such a command line, and both stay as they were.
+TEST(Launch, ARatioOfZeroOrTheOutputPlaceholderStartsNothing) {
+  const std::string in = ScratchDir() + "in.wav";
+  WriteFile(in);
+  App app;
+  ASSERT_NE(app.Main(), nullptr);
+  ASSERT_TRUE(app.PickFile(IDC_BITBTN2, in));
+  ASSERT_EQ(app.WaitForCommandLine("-l 0 \"" + in + "\""), "-l 0 \"" + in + "\"");
+  const std::string zero = "A ratio of 0 would silence the file; choose another ratio.";
+  app.Click(IDC_BUTTON1);
+  EXPECT_EQ(NextMessage(app), zero);
+  EXPECT_TRUE(app.Enabled(IDC_BUTTON1));
+  app.Click(IDC_CHECKBOX2);
+  ASSERT_TRUE(WaitUntil([&] { return app.Enabled(IDC_BUTTON2); }));
+  app.Click(IDC_BUTTON2);
+  EXPECT_EQ(NextMessage(app), zero);
+  EXPECT_TRUE(app.Enabled(IDC_BUTTON2));
+  EXPECT_TRUE(app.Checked(IDC_CHECKBOX2));
+
+  app.SetText(IDC_SPINEDIT1, "2");
+  app.Click(IDC_CHECKBOX4);  // opens the output picker, which is cancelled
+  HWND picker = app.WaitForDialog();
+  ASSERT_NE(picker, nullptr);
+  CancelDialog(picker);
+  ASSERT_TRUE(app.WaitForNoDialog());
+  const std::string placeholder = "-l 2 -o \"Select Output File!\" \"" + in + "\"";
+  ASSERT_EQ(app.WaitForCommandLine(placeholder), placeholder);
+  app.Click(IDC_BUTTON2);
+  EXPECT_EQ(NextMessage(app), "Choose an output file, or untick -o <file>.");
+  EXPECT_TRUE(app.Enabled(IDC_BUTTON2));
+  EXPECT_TRUE(Stays([] { return Launches().empty(); }, Ms(300)));
+
+  app.Click(IDC_CHECKBOX4);
+  ASSERT_EQ(app.WaitForCommandLine("-l 2 \"" + in + "\""), "-l 2 \"" + in + "\"");
+  app.Click(IDC_BUTTON2);
+  const auto launches = WaitForLaunches(1);
+  ASSERT_EQ(launches.size(), 1u);
+  EXPECT_EQ(launches[0].args, (std::vector<std::string>{"-l", "2", in}));
+  EXPECT_EQ(app.Dialog(), nullptr);
+}
+
 // A start the shell refuses is reported with the path tried and the reason,
 // and "Go!" and "Process" stay as they were: a folder without the tool, and a
 // stored folder without its closing backslash (reported at start-up too).
@@ -199,6 +245,7 @@ TEST(Launch, AFailedStartIsReportedAndChangesNothing) {
     o.toolDir = empty;
     App app(o);
     ASSERT_NE(app.Main(), nullptr);
+    app.SetText(IDC_SPINEDIT1, "2");
     ASSERT_TRUE(app.PickFile(IDC_BITBTN2, in));
     const std::string tried = "Cannot start \"" + empty + "normalize\": ";
     app.Click(IDC_BUTTON1);
@@ -224,6 +271,7 @@ TEST(Launch, AFailedStartIsReportedAndChangesNothing) {
     EXPECT_NE(NextMessage(app).find("is not a usable tool folder: it does not end in a backslash."),
               std::string::npos);
     ASSERT_NE(app.WaitForMain(), nullptr);
+    app.SetText(IDC_SPINEDIT1, "2");
     ASSERT_TRUE(app.PickFile(IDC_BITBTN2, in));
     app.Click(IDC_BUTTON1);
     const std::string tried = "Cannot start \"" + noBackslash + "normalize\": ";
@@ -248,6 +296,7 @@ TEST(Launch, APathTooLongForWindowsIsRefusedNotCutOrCrashedOn) {
                                   "...' is not a usable tool folder: the tool's path would be 1009 "
                                   "characters long, and Windows takes at most 259.");
   ASSERT_NE(app.WaitForMain(), nullptr);
+  app.SetText(IDC_SPINEDIT1, "2");
   ASSERT_TRUE(app.PickFile(IDC_BITBTN2, in));
   app.Click(IDC_BUTTON1);
   EXPECT_EQ(NextMessage(app), "Cannot start \"C:\\" + std::string(57, 'd') +
@@ -261,6 +310,7 @@ TEST(Launch, APathTooLongForWindowsIsRefusedNotCutOrCrashedOn) {
   atTheLimit.toolDir = "C:\\" + std::string(246, 'l') + "\\";
   App second(atTheLimit);
   ASSERT_NE(second.Main(), nullptr);
+  second.SetText(IDC_SPINEDIT1, "2");
   ASSERT_TRUE(second.PickFile(IDC_BITBTN2, in));
   const std::string typed = "C:\\" + std::string(40000, 'a') + ".wav";
   second.SetText(IDC_EDIT3, typed);

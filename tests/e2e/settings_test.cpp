@@ -51,6 +51,7 @@ void CloseAndWait(App& app) {
 }
 
 void StartToolWith(App& app, const std::string& input) {
+  app.SetText(IDC_SPINEDIT1, "2");  // a ratio of 0 is refused
   ASSERT_TRUE(app.PickFile(IDC_BITBTN2, input));
   ASSERT_TRUE(WaitUntil([&] { return app.Enabled(IDC_BUTTON1); }));
   app.Click(IDC_BUTTON1);

@@ -1,10 +1,11 @@
 // The texts and places the front end works out before it shows or starts
-// something: quoting a text in a message, the number check before a start,
+// something: quoting a text in a message, the checks before a start,
 // and where the About box may stand.
 #include <gtest/gtest.h>
 
 #include "options/message_quote.h"
 #include "options/number_check.h"
+#include "options/start_check.h"
 #include "ui/box_placement.h"
 
 namespace quilbo {
@@ -57,6 +58,28 @@ TEST(UnconvertedNumberMessage, ChecksOnlyTheFieldsTheCommandLineUses) {
   EXPECT_EQ(UnconvertedNumberMessage(texts), std::nullopt);
   texts.percent = std::string(500, '1');  // beyond 32 bits, and quoted short
   EXPECT_EQ(UnconvertedNumberMessage(texts), "Percent \"" + std::string(60, '1') + "...\" is not a whole number");
+}
+
+TEST(StartRefusal, RefusesARatioOfZeroAndTheOutputPlaceholderAfterTheNumbers) {
+  TNumberTexts numbers;
+  const char* zero = "A ratio of 0 would silence the file; choose another ratio.";
+  const char* output = "Choose an output file, or untick -o <file>.";
+  for (const char* ratio : {"0", "-0", "+00", "$0", " 0x0"}) {
+    numbers.ratio = ratio;
+    EXPECT_EQ(StartRefusal(numbers, false, ""), zero) << ratio;
+  }
+  numbers.ratio = "0.5";
+  EXPECT_EQ(StartRefusal(numbers, true, kOutputPlaceholder), "Ratio \"0.5\" is not a whole number");
+  numbers.ratio = "0";
+  EXPECT_EQ(StartRefusal(numbers, true, kOutputPlaceholder), zero);
+  numbers.mode = TAmplifyMode::amLevel;  // the ratio is not used
+  numbers.level = "0";
+  EXPECT_EQ(StartRefusal(numbers, false, kOutputPlaceholder), std::nullopt);
+  EXPECT_EQ(StartRefusal(numbers, true, kOutputPlaceholder), output);
+  EXPECT_EQ(StartRefusal(numbers, true, "Select Output File! "), std::nullopt);
+  numbers.mode = TAmplifyMode::amRatio;
+  numbers.ratio = "-1";
+  EXPECT_EQ(StartRefusal(numbers, true, "C:\\out.wav"), std::nullopt);
 }
 
 TEST(FitIntoArea, KeepsAPlaceThatFitsElseMovesJustEnough) {
