@@ -35,6 +35,9 @@ void TForm1::Create(TForm2* aboutBox) {
     FormCreate();
     CloseIfAskedDuringBrowser();
   });
+  // Placed before it is first shown, however it is shown: a maximised first
+  // showing restores to the centre too, and later showings keep its place.
+  CentreOnDesktop();
 }
 
 void TForm1::FormCreate() {
@@ -193,10 +196,6 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     }
     case WM_SHOWWINDOW:
-      if (wParam && !shownBefore_) {
-        shownBefore_ = true;
-        CentreOnDesktop();
-      }
       if (wParam) Application.ShowApplicationWindow();
       break;
     case WM_CTLCOLOREDIT:

@@ -120,7 +120,6 @@ class TForm1 : public TForm, public TForm1Handlers {
   bool closeAfterBrowser_ = false;
   TForm2* aboutBox_ = nullptr;
   bool sizeLocked_ = false;  // at laidOutSize_
-  bool shownBefore_ = false;
 };
 
 }  // namespace quilbo

@@ -199,6 +199,30 @@ TEST(Spine, SizeIsLocked) {
   EXPECT_TRUE(Stays([&] { return size() == "648x273"; }, Ms(300))) << "after maximising: " << size();
 }
 
+// Started maximised (a shortcut set to "Maximized"), the window restores to
+// the desktop's centre; minimised and restored later, it stays where it was.
+TEST(Spine, AMaximisedStartRestoresToTheCentreAndLaterShowingsKeepThePlace) {
+  StartOptions options;
+  options.showCommand = SW_SHOWMAXIMIZED;
+  App app(options);
+  HWND main = app.Main();
+  ASSERT_NE(main, nullptr);
+  ASSERT_TRUE(WaitUntil([&] { return IsZoomed(main) != FALSE; }));
+  PostMessageA(main, WM_SYSCOMMAND, SC_RESTORE, 0);
+  ASSERT_TRUE(WaitUntil([&] { return IsZoomed(main) == FALSE; }));
+  const POINT centre{(GetSystemMetrics(SM_CXVIRTUALSCREEN) - kWidth) / 2,
+                     (GetSystemMetrics(SM_CYVIRTUALSCREEN) - kHeight) / 2};
+  EXPECT_EQ(Describe(WindowRect(main)), Describe({centre.x, centre.y, centre.x + kWidth, centre.y + kHeight}));
+
+  SetWindowPos(main, nullptr, 30, 40, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  ASSERT_TRUE(WaitUntil([&] { return WindowRect(main).left == 30; }));
+  PostMessageA(main, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  ASSERT_TRUE(WaitUntil([&] { return !IsVisible(main); }));
+  PostMessageA(GetWindow(main, GW_OWNER), WM_SYSCOMMAND, SC_RESTORE, 0);
+  ASSERT_TRUE(WaitUntil([&] { return IsVisible(main); }));
+  EXPECT_EQ(Describe(WindowRect(main)), Describe({30, 40, 30 + kWidth, 40 + kHeight}));
+}
+
 // Tab walks the tab stops in their order, skipping the disabled buttons and
 // the unselected radio buttons.
 TEST(Spine, TabOrder) {
