@@ -46,7 +46,8 @@ void ExpectStartedAs(const Launch& launch, const std::string& file, const std::s
   std::string program = line.substr(0, line.size() - params.size() - 1);
   program.erase(std::remove(program.begin(), program.end(), '"'), program.end());
   if (Lower(program).size() > 4 && Lower(program).ends_with(".exe")) program.resize(program.size() - 4);
-  EXPECT_TRUE(Lower(program) == Lower(file) || Lower(program).ends_with("\\" + Lower(file))) << line;
+  const std::string lowerFile = Lower(file);
+  EXPECT_TRUE(Lower(program) == lowerFile || Lower(program).ends_with("\\" + lowerFile)) << line;
 }
 
 }  // namespace

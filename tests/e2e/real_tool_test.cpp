@@ -82,10 +82,17 @@ constexpr DWORD kExitOutput = 5;
 constexpr DWORD kExitInterrupted = 9;
 constexpr DWORD kExitBusy = 10;
 
+// The tool's command line: its path in quotes, then `args`.
+std::string ToolCommand(const std::string& args) {
+  std::string command = "\"";
+  command += BinDir() + "normalize.exe\" " + args;
+  return command;
+}
+
 struct ToolRun {
   PROCESS_INFORMATION process{};
   ToolRun(const std::string& args, DWORD flags) {
-    std::string command = "\"" + BinDir() + "normalize.exe\" " + args;
+    std::string command = ToolCommand(args);
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     EXPECT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, flags, nullptr, nullptr,
@@ -301,7 +308,7 @@ TEST(RealTool, ItsOwnConsoleStaysOpenAfterAFailureUntilAKeyIsPressed) {
     startup.hStdOutput = file;
     startup.hStdError = file;
     PROCESS_INFORMATION process{};
-    std::string command = "\"" + BinDir() + "normalize.exe\" -l 0 \"" + large + "\"";
+    std::string command = ToolCommand("-l 0 \"" + large + "\"");
     ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NEW_CONSOLE, nullptr,
                                nullptr, &startup, &process));
     CloseHandle(file);
@@ -325,7 +332,7 @@ DWORD RunToolLogged(const std::string& arguments, const std::string& output) {
   startup.hStdOutput = file;
   startup.hStdError = file;
   PROCESS_INFORMATION process{};
-  std::string command = "\"" + BinDir() + "normalize.exe\" " + arguments;
+  std::string command = ToolCommand(arguments);
   DWORD code = 999;
   if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, DETACHED_PROCESS, nullptr, nullptr,
                      &startup, &process)) {
