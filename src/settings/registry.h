@@ -53,6 +53,8 @@ class Registry {
   virtual RegistryKeyPtr CreateKey(std::string_view path) = 0;
   // Deletes one key that has no subkeys. False on failure.
   virtual bool DeleteKey(std::string_view path) = 0;
+  // Whether the key exists and may be read, whatever the right to write it.
+  virtual bool KeyExists(std::string_view path) = 0;
 };
 
 }  // namespace quilbo

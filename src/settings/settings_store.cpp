@@ -29,6 +29,7 @@ constexpr const char* kSaveOrder[] = {"ratio", "level", "percent", "size",  "xle
                                       "MT",    "cual?", "size?",   "level?"};
 
 constexpr char kNormDir[] = "NormDir";
+constexpr char kRootName[] = "HKEY_LOCAL_MACHINE";
 constexpr char kMinimized[] = "Minimized";
 
 std::string Quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
@@ -151,6 +152,15 @@ void LoadStep(SettingsView& view, Step step) {
   }
 }
 
+// Where the settings go, and why they cannot, once the key refused to open
+// for writing.
+void ReportNotStored(Registry& registry, const SettingsView& view) {
+  const std::string why = registry.KeyExists(SettingsKey) ? "it can be read but not written"
+                                                          : "it cannot be created";
+  view.ReportNotStored("The settings cannot be stored in the registry key " + std::string(kRootName) +
+                       SettingsKey + ": " + why + ". Changes made in this run last until the program ends.");
+}
+
 void DeleteKeyTree(Registry& registry, const std::string& path) {
   if (RegistryKeyPtr key = registry.OpenKey(path)) {
     // From the last subkey to the first, so the indices of those not yet
@@ -184,7 +194,10 @@ void LoadSettings(Registry& registry, SettingsView& view) {
   // Without write access nothing is read either: the window keeps its design
   // state and nobody is asked for the directory.
   const RegistryKeyPtr key = registry.CreateKey(SettingsKey);
-  if (!key) return;
+  if (!key) {
+    ReportNotStored(registry, view);
+    return;
+  }
   LoadStep(view, [&] { LoadToolDir(*key, view); });
   for (const StoredOption& option : kLoadOrder) {
     LoadStep(view, [&] { LoadOption(*key, view, option); });
@@ -193,7 +206,11 @@ void LoadSettings(Registry& registry, SettingsView& view) {
 
 void SaveSettings(Registry& registry, const SettingsView& view) {
   const RegistryKeyPtr key = registry.OpenKey(SettingsKey);
-  if (!key) return;
+  // A key that is gone (the settings were removed) takes nothing, silently.
+  if (!key) {
+    if (registry.KeyExists(SettingsKey)) ReportNotStored(registry, view);
+    return;
+  }
   for (const char* name : kSaveOrder) {
     const StoredOption& option = Stored(name);
     WriteText(*key, name, Encoded(view, option));
@@ -204,29 +221,38 @@ void ToggleRunMinimized(Registry& registry, SettingsView& view) {
   view.SetRunMinimized(!view.RunMinimized());
   if (const RegistryKeyPtr key = registry.OpenKey(SettingsKey)) {
     WriteText(*key, kMinimized, YesNo(view.RunMinimized()));
+  } else if (registry.KeyExists(SettingsKey)) {
+    ReportNotStored(registry, view);
   }
 }
 
 bool ReselectToolDir(Registry& registry, SettingsView& view) {
-  const RegistryKeyPtr key = registry.CreateKey(SettingsKey);
-  if (!key) return false;
   const std::string chosen = view.ChooseFolder(SelectNormalizeDirectoryTitle, ChooseFolderFlags);
   if (chosen.empty()) return false;
   const std::string dir = chosen + "\\";
   // The user chose it to launch from it: it applies at once, not only from
-  // the next start.
+  // the next start, and for this run when it cannot be stored.
   view.SetToolDir(dir);
-  WriteText(*key, kNormDir, dir);
+  if (const RegistryKeyPtr key = registry.CreateKey(SettingsKey)) {
+    WriteText(*key, kNormDir, dir);
+  } else {
+    ReportNotStored(registry, view);
+  }
   return true;
 }
 
-void RemoveSettings(Registry& registry) {
+std::optional<std::string> RemoveSettings(Registry& registry) {
   DeleteKeyTree(registry, SettingsKey);
+  if (registry.KeyExists(SettingsKey)) {
+    return "The settings could not be removed: the registry key " + std::string(kRootName) + SettingsKey +
+           " is still there. The program closes without saving over it.";
+  }
   bool vendorEmpty = false;
   if (const RegistryKeyPtr vendor = registry.OpenKey(VendorKey)) {
     vendorEmpty = vendor->SubkeyCount() == std::optional<std::uint32_t>(0);
   }
   if (vendorEmpty) registry.DeleteKey(VendorKey);
+  return std::nullopt;
 }
 
 }  // namespace quilbo

@@ -5,6 +5,7 @@
 // Registry, so all of it runs natively against an in-memory store.
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -77,27 +78,33 @@ class SettingsView {
 
   // A stored value that failed to load; loading goes on after it.
   virtual void ReportLoadError(const std::string& message) = 0;
+  // The settings cannot be stored (where and why): said once per run.
+  virtual void ReportNotStored(const std::string& message) const = 0;
 };
 
 // Reads every stored value into the window, writing defaults for missing ones
 // and asking for the tool directory on a first run. A value that fails is
 // reported through the view and skipped, so one bad value neither hides the
 // good ones nor lets the next save overwrite them with the window's defaults.
+// A key that cannot be written is not read either; the view is told.
 void LoadSettings(Registry& registry, SettingsView& view);
 
 // Writes the option values from the window. Throws SettingsError at the first
-// value that cannot be written; nothing when the key does not exist.
+// value that cannot be written; nothing when the key does not exist, and the
+// view is told when it exists but cannot be written.
 void SaveSettings(Registry& registry, const SettingsView& view);
 
 // "&Run Minimized": inverts the check mark and remembers it when the key opens.
 void ToggleRunMinimized(Registry& registry, SettingsView& view);
 
-// Chooses the tool directory again; on a choice stores it and makes it the
-// directory in use at once. Returns whether a folder was chosen.
+// Chooses the tool directory again; on a choice makes it the directory in use
+// at once and stores it, or tells the view that it cannot. Returns whether a
+// folder was chosen.
 bool ReselectToolDir(Registry& registry, SettingsView& view);
 
 // Deletes the settings key with everything below it, then the vendor key when
-// nothing else is left under it. Failures are ignored.
-void RemoveSettings(Registry& registry);
+// nothing else is left under it. When the settings key survives, returns the
+// message that says so (its values are then not to be saved over).
+std::optional<std::string> RemoveSettings(Registry& registry);
 
 }  // namespace quilbo

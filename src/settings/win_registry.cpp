@@ -67,4 +67,11 @@ RegistryKeyPtr WinRegistry::CreateKey(std::string_view path) {
 
 bool WinRegistry::DeleteKey(std::string_view path) { return TRegistryKey::Delete(root_, RelativePath(path)); }
 
+bool WinRegistry::KeyExists(std::string_view path) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(root_, RelativePath(path).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  RegCloseKey(key);
+  return true;
+}
+
 }  // namespace quilbo

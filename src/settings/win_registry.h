@@ -14,6 +14,7 @@ class WinRegistry : public Registry {
   RegistryKeyPtr OpenKey(std::string_view path) override;
   RegistryKeyPtr CreateKey(std::string_view path) override;
   bool DeleteKey(std::string_view path) override;
+  bool KeyExists(std::string_view path) override;
 
  private:
   HKEY root_;

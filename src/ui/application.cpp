@@ -168,15 +168,25 @@ void TApplication::Restore() {
 }
 
 void TApplication::ShowErrorMessage(const std::string& message) {
+  ShowMessageBox(ErrorBoxText(message), MB_OK | MB_ICONSTOP);
+}
+
+bool TApplication::ShowErrorMessage(const std::string& message, const std::string& question) {
+  return ShowMessageBox(ErrorBoxText(message) + "\n\n" + question, MB_YESNO | MB_ICONSTOP) == IDYES;
+}
+
+int TApplication::ShowMessageBox(const std::string& text, UINT type) {
   // The box is owned by the hidden application window, which the system alone
   // would disable; the forms are disabled here so they see it as modal too.
+  int pressed = 0;
   {
     const ReEnableOnExit reEnable(DisableForms(nullptr));
-    MessageBoxA(hwnd_, ErrorBoxText(message).c_str(), title_.c_str(), MB_OK | MB_ICONSTOP);
+    pressed = MessageBoxA(hwnd_, text.c_str(), title_.c_str(), type);
   }
   // The box hands the activation back to its owner, this window, while the
   // forms were still disabled.
   if (hwnd_) PostMessageA(hwnd_, kActivateForm, 0, 0);
+  return pressed;
 }
 
 LRESULT TApplication::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {

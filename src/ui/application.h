@@ -67,9 +67,12 @@ class TApplication : public TWindow {
   // The error display: a message box with the message, the title as caption
   // and a stop icon.
   void ShowErrorMessage(const std::string& message);
+  // The same with a yes-or-no question after the message; true for yes.
+  bool ShowErrorMessage(const std::string& message, const std::string& question);
 
  private:
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+  int ShowMessageBox(const std::string& text, UINT type);
   bool ProcessMessage();
   void Idle();
   AppForm* FormOf(HWND hwnd) const;

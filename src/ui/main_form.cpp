@@ -52,7 +52,16 @@ void TForm1::FormCreate() {
 
 void TForm1::Close() {
   if (closed_) return;
-  FormClose();  // an error here leaves the window open
+  try {
+    FormClose();
+  } catch (const std::exception& error) {
+    // A save that keeps failing must not keep the program open for good.
+    if (!Application.ShowErrorMessage(error.what(), "Close without saving?")) return;
+  }
+  CloseWithoutSaving();
+}
+
+void TForm1::CloseWithoutSaving() {
   closed_ = true;
   Application.Terminate();
 }

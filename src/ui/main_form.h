@@ -36,8 +36,10 @@ class TForm1 : public TForm, public TForm1Handlers {
 
   // Creates the window and its controls, then runs FormCreate.
   void Create(TForm2* aboutBox);
-  // The one close path: FormClose first; a failure there keeps the window open.
+  // The one close path: FormClose first; when it fails, the window stays
+  // open unless the user chooses to close without saving.
   void Close();
+  void CloseWithoutSaving();
 
   // The idle handler installed by FormCreate.
   void AppIdle();

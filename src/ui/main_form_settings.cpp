@@ -15,6 +15,9 @@
 namespace quilbo {
 namespace {
 
+// Said once per run: every later store would only say it again.
+bool notStoredSaid = false;
+
 // The window's controls as the settings store sees them. Everything goes
 // through the controls' own setters, so their click handlers run as on a click.
 class FormSettingsView : public SettingsView {
@@ -46,6 +49,11 @@ class FormSettingsView : public SettingsView {
   }
 
   void ReportLoadError(const std::string& message) override { Application.ShowErrorMessage(message); }
+  void ReportNotStored(const std::string& message) const override {
+    if (notStoredSaid) return;
+    notStoredSaid = true;
+    Application.ShowErrorMessage(message);
+  }
 
  private:
   TRangeField& Field(NumericOption field) const { return Stored<TRangeField>(RowStoredAs(StoredName(field))); }
@@ -92,7 +100,12 @@ void TForm1::RunMinimized1Click() {
 
 void TForm1::RemoveREGsettings1Click() {
   WinRegistry registry;
-  RemoveSettings(registry);
+  // What survived keeps what it held: this run's options are not saved over it.
+  if (const auto failure = RemoveSettings(registry)) {
+    Application.ShowErrorMessage(*failure);
+    CloseWithoutSaving();
+    return;
+  }
   Close();
 }
 

@@ -210,6 +210,7 @@ TEST(Behaviour, TheKeyboardWorksOnAfterAStartByEnter) {
   App app;
   ASSERT_NE(app.Main(), nullptr);
   HWND main = app.Main();
+  app.SetText(IDC_SPINEDIT1, "2");  // a ratio of 0 is refused
   ASSERT_TRUE(app.PickFile(IDC_BITBTN2, in));
 
   ASSERT_TRUE(Focus(app.Control(IDC_EDIT3)));

@@ -104,8 +104,10 @@ TEST(Launch, EmptyToolDirLooksTheToolUpByName) {
   StartOptions o;
   o.registry = StartOptions::Registry::Denied;
   o.exe = home + "Quilbo.exe";
+  o.waitForMainWindow = false;
   App app(o);
-  ASSERT_NE(app.Main(), nullptr);
+  EXPECT_NE(NextMessage(app).find("cannot be stored"), std::string::npos);
+  ASSERT_NE(app.WaitForMain(), nullptr);
   app.SetText(IDC_SPINEDIT1, "2");
   ASSERT_TRUE(app.PickFile(IDC_BITBTN2, in));
   const std::string params = "-l 2 \"" + in + "\"";

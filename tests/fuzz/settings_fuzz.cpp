@@ -82,6 +82,8 @@ class FakeWindow : public SettingsView {
     return "C:\\tools";
   }
   void ReportLoadError(const std::string& message) override { log.push_back("error " + message); }
+  void ReportNotStored(const std::string& message) const override { notStored.push_back(message); }
+  mutable Log notStored;
 };
 
 struct StoredValue {

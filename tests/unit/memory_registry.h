@@ -23,6 +23,7 @@ class MemoryRegistry : public Registry {
   RegistryKeyPtr OpenKey(std::string_view path) override;
   RegistryKeyPtr CreateKey(std::string_view path) override;
   bool DeleteKey(std::string_view path) override;
+  bool KeyExists(std::string_view path) override { return HasKey(path); }
 
   // Set-up and inspection, bypassing faults and the log.
   void AddKey(std::string_view path);
@@ -33,7 +34,7 @@ class MemoryRegistry : public Registry {
   std::optional<std::string> GetText(std::string_view path, std::string_view name) const;  // cut at its zero
 
   // Faults.
-  bool denyAccess = false;                 // every open and create is refused
+  bool denyAccess = false;                 // every open, create and delete is refused; reads work
   std::set<std::string, CaseLess> failingReads;    // value names
   std::set<std::string, CaseLess> failingWrites;   // value names
   std::set<std::string, CaseLess> failingDeletes;  // key paths as passed

@@ -29,6 +29,7 @@ class FakeWindow : public SettingsView {
   std::deque<std::string> folderAnswers;
   std::vector<std::string> folderRequests;
   std::vector<std::string> errors;
+  mutable std::vector<std::string> notStored;
   bool closeRequestedAfter = false;  // a close request arrives during the next browser
   bool closeRequested = false;
 
@@ -58,6 +59,7 @@ class FakeWindow : public SettingsView {
   }
   bool CloseRequested() const override { return closeRequested; }
   void ReportLoadError(const std::string& message) override { errors.push_back(message); }
+  void ReportNotStored(const std::string& message) const override { notStored.push_back(message); }
 
   // What the window shows for one stored value, for table-driven checks.
   std::string Shown(const std::string& name) const {
@@ -423,36 +425,56 @@ TEST(SettingsStoreTest, RemoveKeepsAVendorKeyThatHoldsOtherProducts) {
   EXPECT_EQ(registry.log, (Log{"delete " + std::string(SettingsKey)}));
   EXPECT_TRUE(registry.HasKey(VendorKey));
 
-  // A deletion that fails is not an error, and the close then saves as usual.
+  // A deletion that fails is said; the vendor key stays with it.
   MemoryRegistry stuck;
-  stuck.AddKey(SettingsKey);
-  stuck.failingDeletes.insert(SettingsKey);
-  RemoveSettings(stuck);
+  stuck.PutString(SettingsKey + std::string("\\sub"), "x", "1");
+  stuck.failingDeletes.insert(SettingsKey + std::string("\\sub"));
+  EXPECT_EQ(RemoveSettings(stuck),
+            "The settings could not be removed: the registry key HKEY_LOCAL_MACHINE\\software\\Quilbo\\Brackenhollow "
+            "is still there. The program closes without saving over it.");
   EXPECT_TRUE(stuck.HasKey(SettingsKey));
   EXPECT_TRUE(stuck.HasKey(VendorKey));
-  FakeWindow window;
-  SaveSettings(stuck, window);
-  EXPECT_EQ(stuck.log.size(), 9u);
+  MemoryRegistry empty;
+  EXPECT_EQ(RemoveSettings(empty), std::nullopt) << "nothing to remove is no failure";
 }
 
-TEST(SettingsStoreTest, WithoutAccessNothingIsReadWrittenOrAsked) {
+// A key that may be read but not written: nothing is read, asked or written,
+// every operation that would store says why, and a folder chosen again is
+// used all the same.
+TEST(SettingsStoreTest, WithoutWriteAccessNothingIsReadOrWrittenAndItIsSaid) {
   MemoryRegistry registry;
   registry.PutString(SettingsKey, "ratio", "9");
   registry.denyAccess = true;
   FakeWindow window;
+  window.folderAnswers = {"D:\\tools"};
 
   LoadSettings(registry, window);
   SaveSettings(registry, window);
-  EXPECT_FALSE(ReselectToolDir(registry, window));
+  EXPECT_TRUE(ReselectToolDir(registry, window));
   ToggleRunMinimized(registry, window);
-  RemoveSettings(registry);
+  EXPECT_NE(RemoveSettings(registry), std::nullopt);
 
-  EXPECT_TRUE(window.folderRequests.empty());
-  EXPECT_TRUE(window.toolDir.empty());
+  EXPECT_EQ(window.folderRequests.size(), 1u);
+  EXPECT_EQ(window.toolDir, "D:\\tools\\");
   EXPECT_EQ(window.Shown("ratio"), "0");
   EXPECT_TRUE(window.errors.empty());
+  const std::string readOnly =
+      "The settings cannot be stored in the registry key HKEY_LOCAL_MACHINE\\software\\Quilbo\\Brackenhollow: it can "
+      "be read but not written. Changes made in this run last until the program ends.";
+  EXPECT_EQ(window.notStored, std::vector<std::string>(4, readOnly));
   EXPECT_TRUE(registry.log.empty());
   EXPECT_EQ(registry.GetText(SettingsKey, "ratio"), "9");
+
+  // No key and none can be made: a chosen folder cannot be stored either; a
+  // save after the removal of the settings is silent.
+  MemoryRegistry none;
+  none.denyAccess = true;
+  FakeWindow other;
+  other.folderAnswers = {"D:\\tools"};
+  EXPECT_TRUE(ReselectToolDir(none, other));
+  SaveSettings(none, other);
+  ASSERT_EQ(other.notStored.size(), 1u);
+  EXPECT_NE(other.notStored[0].find(": it cannot be created."), std::string::npos) << other.notStored[0];
 }
 
 }  // namespace
