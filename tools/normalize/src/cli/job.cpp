@@ -121,11 +121,11 @@ ExitCode Run(const Options& options, JobConsole& console) {
   std::optional<LoudnessGain> loudness_gain;
   GainPlan plan;
   if (options.mode == Mode::kLoudness) {
-    loudness = MeasureLoudness(processor, layout.format);
+    loudness = MeasureLoudness(processor, layout.format, options.true_peak_dbtp.has_value());
     if (console.show_progress) console.out << "\r";
     WarnNonFinite(options.input, *loudness, true, console);
     loudness_gain = LoudnessGainFor(options.loudness_lufs, options.true_peak_dbtp, loudness->block_powers,
-                                    {CeilingPeak{loudness->true_peak, layout.format}});
+                                    {CeilingPeak{loudness->ceiling_peak, layout.format}});
     if (!loudness_gain) {
       console.out << options.input << ": " << NoLoudnessReason(layout, *loudness)
                   << "; no loudness to normalize, file left untouched\n";

@@ -12,10 +12,13 @@
 namespace normalize {
 
 LoudnessAnalyzer::LoudnessAnalyzer(const SampleFormat& format, double sample_rate, std::vector<double> weights,
-                                   SimdLevel simd)
+                                   SimdLevel simd, bool ceiling_peak)
     : format_(format),
       loudness_(sample_rate, std::move(weights), simd),
       true_peak_(sample_rate, format.channels, simd),
+      ceiling_(ceiling_peak ? std::optional<CeilingPeakMeter>(
+                                  std::in_place, sample_rate, std::max<std::size_t>(64, kBlockSamples / format.channels), simd)
+                            : std::nullopt),
       block_frames_(std::max<std::size_t>(64, kBlockSamples / format.channels)),
       planar_(format.channels, std::vector<float>(kHistory + block_frames_, 0.0f)),
       partial_(format.block_align),
@@ -66,17 +69,7 @@ void LoudnessAnalyzer::DecodeFrames(const std::byte* data, std::size_t frames) {
 void LoudnessAnalyzer::Measure() {
   const std::size_t frames = std::exchange(pending_, 0);
   if (frames == 0) return;
-  const auto true_peak = [&] {
-    for (unsigned c = 0; c < format_.channels; ++c) {
-      // No point between these samples can beat the peak found so far when
-      // their largest magnitude, times the most any phase can add up, does not.
-      float largest = block_peaks_[c];
-      for (std::size_t i = 0; i < kHistory; ++i) largest = std::max(largest, std::fabs(planar_[c][i]));
-      if (largest * static_cast<float>(true_peak_.Gain()) > true_peak_.peaks()[c]) {
-        true_peak_.Process(c, planar_[c].data(), frames);
-      }
-    }
-  };
+  const auto true_peak = [this, frames] { MeasurePeaks(frames); };
   if (side_) {
     side_->Start(true_peak);
     // The task reads this call's locals and the planar buffers: it has to end
@@ -103,6 +96,26 @@ void LoudnessAnalyzer::Measure() {
   std::fill(block_peaks_.begin(), block_peaks_.end(), 0.0f);
 }
 
+float LoudnessAnalyzer::LargestOf(unsigned c, std::size_t history) const {
+  float largest = block_peaks_[c];
+  for (std::size_t i = kHistory - history; i < kHistory; ++i) largest = std::max(largest, std::fabs(planar_[c][i]));
+  return largest;
+}
+
+void LoudnessAnalyzer::MeasurePeaks(std::size_t frames) {
+  // No point between these samples can beat the peak found so far when their
+  // largest magnitude, times the most any phase can add up, does not.
+  for (unsigned c = 0; c < format_.channels; ++c) {
+    constexpr std::size_t kTrueHistory = TruePeakMeter::kHistory;
+    if (LargestOf(c, kTrueHistory) * static_cast<float>(true_peak_.Gain()) > true_peak_.peaks()[c]) {
+      true_peak_.Process(c, planar_[c].data() + (kHistory - kTrueHistory), frames);
+    }
+    if (ceiling_ && LargestOf(c, kHistory) * static_cast<float>(ceiling_->Gain()) > ceiling_->peak()) {
+      ceiling_->Process(planar_[c].data(), frames);
+    }
+  }
+}
+
 LoudnessFigures LoudnessAnalyzer::Figures(std::size_t range_step) {
   Measure();
   LoudnessFigures figures;
@@ -115,6 +128,13 @@ LoudnessFigures LoudnessAnalyzer::Figures(std::size_t range_step) {
   // zero after it); the interpolators' bound, which only errs high, stands in.
   const double bound = sample_peak_ * true_peak_.Gain();
   if (bound > std::numeric_limits<float>::max()) figures.true_peak = bound;
+  figures.ceiling_peak = figures.true_peak;
+  if (ceiling_) {
+    for (unsigned c = 0; c < format_.channels; ++c) ceiling_->Finish(planar_[c].data());
+    figures.ceiling_peak = std::max<double>(sample_peak_, ceiling_->peak());
+    const double ceiling_bound = sample_peak_ * ceiling_->Gain();
+    if (ceiling_bound > std::numeric_limits<float>::max()) figures.ceiling_peak = ceiling_bound;
+  }
   figures.block_powers = loudness_.BlockPowers();
   figures.integrated_lufs = GatedLoudness(figures.block_powers, 0);
   figures.loudness_range_lu = loudness_.LoudnessRangeLu(range_step);

@@ -3,11 +3,13 @@
 // peak, integrated loudness and loudness range. Samples arrive in blocks of
 // any size, as they are read.
 #include <cstddef>
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <vector>
 
+#include "loudness/ceiling_peak.h"
 #include "loudness/loudness_meter.h"
 #include "loudness/side_thread.h"
 #include "loudness/true_peak.h"
@@ -17,7 +19,8 @@ namespace normalize {
 
 struct LoudnessFigures {
   double sample_peak = 0;  // fractions of full scale
-  double true_peak = 0;
+  double true_peak = 0;  // as BS.1770-4 measures it, comparable with other meters
+  double ceiling_peak = 0;  // as CeilingPeakMeter measures it, where asked for; else the true peak
   std::optional<double> integrated_lufs;  // nothing: silent, below the gate or shorter than one block
   std::vector<double> block_powers;       // of the 400 ms gating blocks, which decide the loudness
   std::optional<double> loudness_range_lu;
@@ -26,9 +29,10 @@ struct LoudnessFigures {
 
 class LoudnessAnalyzer {
  public:
-  // `weights`: one per channel (see ChannelWeights).
+  // `weights`: one per channel (see ChannelWeights). `ceiling_peak`: also
+  // measure the peak a true-peak ceiling is held against.
   LoudnessAnalyzer(const SampleFormat& format, double sample_rate, std::vector<double> weights,
-                   SimdLevel simd = SimdLevel::kBest);
+                   SimdLevel simd = SimdLevel::kBest, bool ceiling_peak = false);
 
   // Any number of bytes of the data chunk, continuing where the last ended.
   void Add(const std::byte* data, std::size_t bytes);
@@ -42,16 +46,20 @@ class LoudnessAnalyzer {
   // stereo, fewer of many channels. Large enough that handing the true peak
   // to the second thread costs little.
   static constexpr std::size_t kBlockSamples = 131072;
-  static constexpr std::size_t kHistory = TruePeakMeter::kHistory;
+  static constexpr std::size_t kHistory = std::max(TruePeakMeter::kHistory, CeilingPeakMeter::kHistory);
 
   // Decodes into the planar buffers after what is pending; measures them
   // once they are full.
   void DecodeFrames(const std::byte* data, std::size_t frames);
   void Measure();
+  void MeasurePeaks(std::size_t frames);
+  // The largest magnitude of channel `c`'s pending frames and the `history` samples before them.
+  float LargestOf(unsigned c, std::size_t history) const;
 
   SampleFormat format_;
   LoudnessMeter loudness_;
   TruePeakMeter true_peak_;
+  std::optional<CeilingPeakMeter> ceiling_;
   std::size_t block_frames_;
   // Per channel: kHistory earlier samples, then up to block_frames_ decoded ones.
   std::vector<std::vector<float>> planar_;

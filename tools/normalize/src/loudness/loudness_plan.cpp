@@ -16,7 +16,7 @@ constexpr unsigned kLowestRateHz = 4000;
 
 }  // namespace
 
-LoudnessFigures MeasureLoudness(StreamProcessor& processor, const SampleFormat& format) {
+LoudnessFigures MeasureLoudness(StreamProcessor& processor, const SampleFormat& format, bool ceiling_peak) {
   if (format.sample_rate < kLowestRateHz) {
     throw Failure(ExitCode::kUnsupported, "loudness needs a sample rate of at least " +
                                               std::to_string(kLowestRateHz) + " Hz; the file says " +
@@ -24,7 +24,8 @@ LoudnessFigures MeasureLoudness(StreamProcessor& processor, const SampleFormat& 
   }
   const std::optional<std::uint32_t> mask =
       format.channel_mask != 0 ? std::optional<std::uint32_t>(format.channel_mask) : std::nullopt;
-  LoudnessAnalyzer analyzer(format, format.sample_rate, ChannelWeights(format.channels, mask));
+  LoudnessAnalyzer analyzer(format, format.sample_rate, ChannelWeights(format.channels, mask), SimdLevel::kBest,
+                            ceiling_peak);
   processor.Measure(analyzer);
   return analyzer.Figures();
 }

@@ -12,9 +12,10 @@ namespace normalize {
 
 class StreamProcessor;
 
-// Every loudness figure of the file, in one read-only pass. Throws Failure
-// (unsupported) for a sample rate too low to K-weight.
-LoudnessFigures MeasureLoudness(StreamProcessor& processor, const SampleFormat& format);
+// Every loudness figure of the file, in one read-only pass; with
+// `ceiling_peak` also the peak a true-peak ceiling is held against. Throws
+// Failure (unsupported) for a sample rate too low to K-weight.
+LoudnessFigures MeasureLoudness(StreamProcessor& processor, const SampleFormat& format, bool ceiling_peak = false);
 
 struct LoudnessGain {
   GainPlan plan;

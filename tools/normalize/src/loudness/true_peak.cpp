@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <utility>
 
 #include "samples/simd.h"
 
@@ -20,13 +21,11 @@ double BesselI0(double x) {
 }
 
 // A Kaiser-windowed sinc at `t` samples from the point interpolated.
-double Kernel(double t) {
-  constexpr double kHalfWidth = TruePeakMeter::kTaps / 2.0;
-  constexpr double kBeta = 6.0;
-  const double r = t / kHalfWidth;
+double Kernel(double t, double half_width, double beta) {
+  const double r = t / half_width;
   if (std::fabs(r) >= 1) return 0;
   const double sinc = t == 0 ? 1 : std::sin(std::numbers::pi * t) / (std::numbers::pi * t);
-  return sinc * BesselI0(kBeta * std::sqrt(1 - r * r)) / BesselI0(kBeta);
+  return sinc * BesselI0(beta * std::sqrt(1 - r * r)) / BesselI0(beta);
 }
 
 #ifdef NORMALIZE_X86_EXTRAS
@@ -64,25 +63,33 @@ __attribute__((target("avx2,fma"))) float ThreePhasesAvx2(const std::array<float
 
 }  // namespace
 
+std::vector<std::vector<double>> InterpolationPhases(unsigned factor, std::size_t taps, double beta) {
+  std::vector<std::vector<double>> phases;
+  for (unsigned p = 1; p < factor; ++p) {
+    const double fraction = static_cast<double>(p) / factor;
+    std::vector<double> h(taps);
+    double sum = 0;
+    for (std::size_t k = 0; k < taps; ++k) {
+      h[k] = Kernel(static_cast<double>(k) - (static_cast<double>(taps) / 2 - 1) - fraction,
+                    static_cast<double>(taps) / 2, beta);
+      sum += h[k];
+    }
+    for (double& tap : h) tap /= sum;  // unity gain at DC
+    phases.push_back(std::move(h));
+  }
+  return phases;
+}
+
 TruePeakMeter::TruePeakMeter(double sample_rate, unsigned channels, SimdLevel simd)
     : factor_(sample_rate < 96000 ? 4 : sample_rate < 192000 ? 2 : 1),
       simd_(simd),
       peaks_(channels, 0.0f) {
-  // Phase p lies p / factor of the way from sample kTaps/2 - 1 to kTaps/2 of
-  // the window.
-  for (unsigned p = 1; p < factor_; ++p) {
-    const double fraction = static_cast<double>(p) / factor_;
-    std::array<double, kTaps> h{};
-    double sum = 0;
-    for (std::size_t k = 0; k < kTaps; ++k) {
-      h[k] = Kernel(static_cast<double>(k) - (kTaps / 2.0 - 1) - fraction);
-      sum += h[k];
-    }
+  for (const std::vector<double>& h : InterpolationPhases(factor_, kTaps, 6.0)) {
     std::array<float, kTaps> phase{};
     double magnitude = 0;
     for (std::size_t k = 0; k < kTaps; ++k) {
-      phase[k] = static_cast<float>(h[k] / sum);  // unity gain at DC
-      magnitude += std::fabs(h[k] / sum);
+      phase[k] = static_cast<float>(h[k]);
+      magnitude += std::fabs(h[k]);
     }
     gain_ = std::max(gain_, magnitude);
     phases_.push_back(phase);

@@ -11,6 +11,11 @@
 
 namespace normalize {
 
+// The phases of a windowed-sinc interpolator with `taps` taps (Kaiser window
+// of `beta`) for `factor`-times oversampling: phase p lies p / factor of the
+// way from sample taps/2 - 1 to taps/2 of its window. Each sums to 1.
+std::vector<std::vector<double>> InterpolationPhases(unsigned factor, std::size_t taps, double beta);
+
 class TruePeakMeter {
  public:
   // Samples each window reaches back (history to keep between calls).
