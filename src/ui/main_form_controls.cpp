@@ -37,7 +37,7 @@ void TForm1::CreateControls() {
     ControlArgs args{nullptr, row.id, row.text, row.bounds};
     args.groupStart = (row.state & kGroupStart) != 0;
     args.selected = (row.state & kSelected) != 0;
-    args.picture = FolderPicture();
+    if (row.kind == ControlKind::PictureButton) args.picture = FolderPicture();
     Lay(*control, args);
     // The design state, set before any handler is attached.
     if (row.state & kDisabled) control->SetEnabled(false);
@@ -60,9 +60,10 @@ TControl* TForm1::ControlOf(int id) const {
 }
 
 const ControlRow* TForm1::RowOf(HWND control) const {
+  if (!control) return nullptr;
   const auto rows = MainFormRows();
   for (std::size_t i = 0; i < controls_.size(); ++i)
-    if (control && controls_[i]->Handle() == control) return &rows[i];
+    if (controls_[i]->Handle() == control) return &rows[i];
   return nullptr;
 }
 

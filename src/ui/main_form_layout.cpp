@@ -31,9 +31,10 @@ RECT TForm1::PlaceAtDpi(int dpi) const {
 
 void TForm1::DpiChanged() {
   ToolTip1.MoveTools();
-  for (const ControlRow& row : MainFormRows())
-    if (row.kind == ControlKind::PictureButton && !controls_.empty())
-      Get<TPictureButton>(row.id).SetPicture(FolderPicture());
+  const auto rows = MainFormRows();
+  for (std::size_t i = 0; i < controls_.size(); ++i)
+    if (rows[i].kind == ControlKind::PictureButton)
+      static_cast<TPictureButton&>(*controls_[i]).SetPicture(FolderPicture());
   SetIcons();
 }
 
