@@ -5,9 +5,11 @@
 # as fast as it takes the samples), a plain read of the file, and our own
 # -m 100. Paths must not hold spaces.
 #
-#   bench/normalize/run_loudness_bench.sh <normalize> <loudness_feed> [size in MiB] [work folder] [runs]
+#   bench/normalize/run_loudness_bench.sh <normalize> <loudness_feed> [size in MiB] [work folder] [runs] [baseline normalize]
 #
 # Prints the median wall time of each job and the ratios the targets are set in.
+# With a baseline build, its --analyze and --loudness run in the same rounds
+# and their ratios to ours are printed too.
 set -euo pipefail
 
 tool=${1:?usage: run_loudness_bench.sh <normalize> <loudness_feed> [MiB] [folder] [runs]}
@@ -15,6 +17,7 @@ feed=${2:?usage: run_loudness_bench.sh <normalize> <loudness_feed> [MiB] [folder
 mib=${3:-1024}
 work=${4:-/tmp}
 runs=${5:-3}
+baseline=${6:-}
 in="$work/loudness-bench-in.wav"
 out="$work/loudness-bench-out.wav"
 trap 'rm -f "$in" "$out"' EXIT
@@ -32,6 +35,10 @@ jobs=(
   "normalize -m 100|$tool -m 100 -o $out $in"
   "normalize --loudness|$tool --loudness -23 --true-peak -1 -o $out $in"
 )
+if [ -n "$baseline" ]; then
+  jobs+=("baseline --analyze|$baseline --analyze $in"
+         "baseline --loudness|$baseline --loudness -23 --true-peak -1 -o $out $in")
+fi
 run_rounds
 print_medians
 
@@ -39,5 +46,9 @@ echo "ratios (target):"
 r=$(ratio "libebur128 I+TP" "normalize --analyze");     echo "  libebur128 / --analyze     $r  (>= 3)  $(check "$r" 3 ">=")"
 r=$(ratio "normalize --analyze" "read (cat)");           echo "  --analyze / read           $r  (<= 2)  $(check "$r" 2 "<=")"
 r=$(ratio "normalize --loudness" "normalize -m 100");    echo "  --loudness / -m 100        $r  (<= 2)  $(check "$r" 2 "<=")"
+if [ -n "$baseline" ]; then
+  r=$(ratio "normalize --analyze" "baseline --analyze");   echo "  --analyze / baseline's     $r"
+  r=$(ratio "normalize --loudness" "baseline --loudness"); echo "  --loudness / baseline's    $r  (<= 1.2)  $(check "$r" 1.2 "<=")"
+fi
 $tool --analyze "$in" 2>/dev/null | sed 's/^/  ours:       /' || true
 $feed ebur128 "$in" | sed 's/^/  libebur128: /'

@@ -224,16 +224,12 @@ TEST(NormalizeHeaders, UnfinishedSizesAndAppendedChunksAreReadToTheFilesEnd) {
 // A tracker's 8-bit sample of odd length: no pad byte after the data, nor
 // after the next odd chunk, then a LIST.
 TEST(NormalizeHeaders, ChunksAfterALeftOutPadByteAreReadAndKept) {
-  Bytes samples(1001);
-  for (std::size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<unsigned char>(128 + (i * 37) % 64 - 32);
+  Bytes samples(1001, 0x90);
   const RawChunk list{"LIST", {'I', 'N', 'F', 'O', 'I', 'N', 'A', 'M', 4, 0, 0, 0, 'k', 'i', 't', 0}};
-  const std::vector<RawChunk> chunks = {
-      {"fmt ", PcmFmt(1, 1, 8)}, {"data", samples, -1, false}, {"note", {'x', 'y', 'z'}, -1, false}, list};
   ScratchDir dir;
-  WriteBytes(dir / "in.wav", BuildRiff(chunks));
-
+  WriteBytes(dir / "in.wav", BuildRiff({{"fmt ", PcmFmt(1, 1, 8)}, {"data", samples, -1, false},
+                                        {"note", {'x', 'y', 'z'}, -1, false}, list}));
   const RunResult analyzed = RunTool({"--analyze", dir / "in.wav"});
-  EXPECT_EQ(analyzed.code, ExitCode::kBelowGate) << analyzed.err;  // shorter than one loudness block
   EXPECT_NE(analyzed.err.find("in.wav: chunk 'data' of odd size 1001 lacks its pad byte (the next chunk starts "
                               "right after it)\n"),
             std::string::npos)
@@ -241,21 +237,14 @@ TEST(NormalizeHeaders, ChunksAfterALeftOutPadByteAreReadAndKept) {
   EXPECT_EQ(analyzed.err.find("result"), std::string::npos) << analyzed.err;
 
   const RunResult run = RunTool({"-a", "0", "-o", dir / "out.wav", dir / "in.wav"});
-  ASSERT_EQ(run.code, ExitCode::kOk) << run.err;
   EXPECT_NE(run.err.find("in.wav: chunk 'note' of odd size 3 lacks its pad byte (the next chunk starts right after "
                          "it); the pad byte will be added in the result"),
             std::string::npos)
       << run.err;
-  // Every chunk as it was, each now padded.
-  const Bytes out = ReadBytes(dir / "out.wav");
-  const Bytes padded = BuildRiff({chunks[0], {"data", samples}, {"note", {'x', 'y', 'z'}}, list});
-  ASSERT_EQ(out.size(), padded.size());
-  const auto found = ListChunks(out);
-  ASSERT_EQ(found.size(), chunks.size());
-  for (std::size_t i = 0; i < chunks.size(); ++i) {
-    EXPECT_EQ(found[i].id, chunks[i].id);
-    EXPECT_TRUE(std::equal(chunks[i].payload.begin(), chunks[i].payload.end(), out.begin() + found[i].offset));
-  }
+  // Every chunk as it was, each now with a zero pad byte.
+  samples.push_back(0);
+  EXPECT_EQ(ReadBytes(dir / "out.wav"),
+            BuildRiff({{"fmt ", PcmFmt(1, 1, 8)}, {"data", samples, 1001}, {"note", {'x', 'y', 'z', 0}, 3}, list}));
 }
 
 TEST(NormalizeHeaders, OtherChunksAreKeptByteForByte) {

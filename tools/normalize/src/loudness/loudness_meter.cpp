@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numeric>
+#include <utility>
 
 namespace normalize {
 namespace {
@@ -26,6 +27,19 @@ std::vector<double> Above(const std::vector<double>& values, double threshold) {
   return kept;
 }
 
+// The sum and the number of the values above `threshold`, without a copy.
+std::pair<double, std::size_t> SumAbove(const std::vector<double>& values, double threshold) {
+  double sum = 0;
+  std::size_t count = 0;
+  for (const double v : values) {
+    if (v > threshold) {
+      sum += v;
+      ++count;
+    }
+  }
+  return {sum, count};
+}
+
 }  // namespace
 
 double LoudnessOf(double power) { return -0.691 + 10.0 * std::log10(power); }
@@ -34,25 +48,11 @@ std::optional<double> GatedLoudness(const std::vector<double>& block_powers, dou
   // The gates are moved against the gain instead of the blocks along with it.
   const double gain = std::pow(10.0, gain_db / 10.0);
   const double absolute_gate = PowerOf(kAbsoluteGateLufs) / gain;
-  double loud_sum = 0;
-  std::size_t loud = 0;
-  for (const double power : block_powers) {
-    if (power > absolute_gate) {
-      loud_sum += power;
-      ++loud;
-    }
-  }
+  const auto [loud_sum, loud] = SumAbove(block_powers, absolute_gate);
   if (loud == 0) return std::nullopt;
   const double relative_gate =
       std::max(absolute_gate, PowerOf(LoudnessOf(loud_sum / static_cast<double>(loud)) + kRelativeGateLu));
-  double gated_sum = 0;
-  std::size_t gated = 0;
-  for (const double power : block_powers) {
-    if (power > relative_gate) {
-      gated_sum += power;
-      ++gated;
-    }
-  }
+  const auto [gated_sum, gated] = SumAbove(block_powers, relative_gate);
   if (gated == 0) return std::nullopt;
   return LoudnessOf(gain * gated_sum / static_cast<double>(gated));
 }
