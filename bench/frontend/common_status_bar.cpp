@@ -17,7 +17,7 @@ void TStatusBar::Create(const ControlArgs& args) {
   ControlArgs bar = args;
   bar.text = "";
   bar.font = nullptr;
-  CreateChild(bar, STATUSCLASSNAMEA, SBARS_SIZEGRIP | CCS_NOPARENTALIGN | CCS_NORESIZE);
+  CreateChild(bar, {.systemClass = STATUSCLASSNAMEA, .style = SBARS_SIZEGRIP | CCS_NOPARENTALIGN | CCS_NORESIZE});
 }
 
 // The control answers over its grip by itself.

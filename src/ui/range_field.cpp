@@ -49,8 +49,10 @@ void TRangeField::Create(const ControlArgs& args) {
   ControlArgs edit = args;
   edit.text = text.c_str();
   edit.font = nullptr;  // set once the arrow buttons exist
-  CreateChild(edit, "EDIT", WS_TABSTOP | WS_CLIPCHILDREN | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, nullptr,
-              /*takeOver=*/true);
+  CreateChild(edit, {.systemClass = "EDIT",
+                     .takeOver = true,
+                     .style = WS_TABSTOP | WS_CLIPCHILDREN | ES_AUTOHSCROLL,
+                     .exStyle = WS_EX_CLIENTEDGE});
   buttons_.Create(hwnd_);
   SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(args.font), FALSE);  // lays out too
   SendMessageA(hwnd_, EM_LIMITTEXT, 0, 0);                                 // no length limit

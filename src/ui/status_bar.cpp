@@ -28,7 +28,7 @@ void TStatusBar::Create(const ControlArgs& args) {
   ControlArgs bar = args;
   bar.text = "";
   bar.font = nullptr;
-  CreateChild(bar, QUILBO_STATUS_BAR_CLASS, 0, 0, &kClass);
+  CreateChild(bar, {.ownClass = &kClass});
 }
 
 bool TStatusBar::OnGrip(POINT screenPoint) const {

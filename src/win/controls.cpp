@@ -27,16 +27,15 @@ void TControl::SetEnabled(bool enabled) {
 
 void TControl::SetText(const std::string& text) { SetWindowTextA(hwnd_, text.c_str()); }
 
-void TControl::CreateChild(const ControlArgs& args, const char* className, DWORD style, DWORD exStyle,
-                           const WindowClass* ownClass, bool takeOver) {
+void TControl::CreateChild(const ControlArgs& args, const ChildClass& child) {
   CreateArgs window;
-  window.ownClass = ownClass;
-  window.systemClass = className;
-  window.takeOver = takeOver;
+  window.ownClass = child.ownClass;
+  window.systemClass = child.systemClass;
+  window.takeOver = child.takeOver;
   window.text = args.text;
   // Siblings clip each other so the group frames, made last, stay behind.
-  window.style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | (args.groupStart ? WS_GROUP : 0) | style;
-  window.exStyle = exStyle;
+  window.style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | (args.groupStart ? WS_GROUP : 0) | child.style;
+  window.exStyle = child.exStyle;
   window.left = args.bounds.left;
   window.top = args.bounds.top;
   window.width = args.bounds.width;
@@ -47,7 +46,7 @@ void TControl::CreateChild(const ControlArgs& args, const char* className, DWORD
   if (args.font) SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(args.font), FALSE);
 }
 
-void TPushButton::Create(const ControlArgs& args) { CreateChild(args, "BUTTON", WS_TABSTOP | BS_PUSHBUTTON); }
+void TPushButton::Create(const ControlArgs& args) { CreateChild(args, {.systemClass = "BUTTON", .style = WS_TABSTOP | BS_PUSHBUTTON}); }
 
 void TPushButton::Notify(WORD code) {
   if (code == BN_CLICKED && OnClick) OnClick();
@@ -97,7 +96,7 @@ void TPictureButton::Create(const ControlArgs& args) {
   ControlArgs noText = args;
   noText.text = "";
   noText.font = nullptr;
-  CreateChild(noText, "BUTTON", WS_TABSTOP | BS_PUSHBUTTON | BS_BITMAP);
+  CreateChild(noText, {.systemClass = "BUTTON", .style = WS_TABSTOP | BS_PUSHBUTTON | BS_BITMAP});
   SetPicture(args.picture);
 }
 
@@ -111,7 +110,7 @@ void TPictureButton::Notify(WORD code) {
   if (code == BN_CLICKED && OnClick) OnClick();
 }
 
-void TCheckBox::Create(const ControlArgs& args) { CreateChild(args, "BUTTON", WS_TABSTOP | BS_CHECKBOX); }
+void TCheckBox::Create(const ControlArgs& args) { CreateChild(args, {.systemClass = "BUTTON", .style = WS_TABSTOP | BS_CHECKBOX}); }
 
 bool TCheckBox::Checked() const { return SendMessageA(hwnd_, BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
@@ -126,7 +125,8 @@ void TCheckBox::Notify(WORD code) {
 }
 
 void TRadioButton::Create(const ControlArgs& args) {
-  CreateChild(args, "BUTTON", BS_RADIOBUTTON | BS_NOTIFY | (args.selected ? WS_TABSTOP : 0));
+  CreateChild(args, {.systemClass = "BUTTON",
+                     .style = BS_RADIOBUTTON | BS_NOTIFY | (args.selected ? WS_TABSTOP : 0u)});
   if (args.selected) SendMessageA(hwnd_, BM_SETCHECK, BST_CHECKED, 0);
 }
 
@@ -148,12 +148,13 @@ void TRadioButton::Notify(WORD code) {
 }
 
 void TEdit::Create(const ControlArgs& args) {
-  CreateChild(args, "EDIT", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE);
+  CreateChild(args, {.systemClass = "EDIT", .style = WS_TABSTOP | ES_AUTOHSCROLL, .exStyle = WS_EX_CLIENTEDGE});
 }
 
 void TRichEdit::Create(const ControlArgs& args) {
-  CreateChild(args, "RichEdit20A", WS_TABSTOP | ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL,
-              WS_EX_CLIENTEDGE);
+  CreateChild(args, {.systemClass = "RichEdit20A",
+                     .style = WS_TABSTOP | ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL,
+                     .exStyle = WS_EX_CLIENTEDGE});
 }
 
 void TRichEdit::SetBackground(COLORREF colour) {
@@ -170,6 +171,6 @@ void TRichEdit::CentreAll() {
   SendMessageA(hwnd_, EM_SETSEL, 0, 0);
 }
 
-void TGroupBox::Create(const ControlArgs& args) { CreateChild(args, "BUTTON", BS_GROUPBOX); }
+void TGroupBox::Create(const ControlArgs& args) { CreateChild(args, {.systemClass = "BUTTON", .style = BS_GROUPBOX}); }
 
 }  // namespace quilbo

@@ -25,6 +25,15 @@ struct ControlArgs {
   int picture = 0;          // a picture button's bitmap resource
 };
 
+// The window side of a control: its class, a system one or its own, and styles.
+struct ChildClass {
+  const char* systemClass = nullptr;
+  const WindowClass* ownClass = nullptr;
+  bool takeOver = false;  // a system class whose messages come to HandleMessage all the same
+  DWORD style = 0;
+  DWORD exStyle = 0;
+};
+
 class TControl : public TWindow {
  public:
   virtual void Create(const ControlArgs& args) = 0;
@@ -47,9 +56,8 @@ class TControl : public TWindow {
   std::function<void()> OnClick;
 
  protected:
-  // A child window of `className` with the args' place, id and font.
-  void CreateChild(const ControlArgs& args, const char* className, DWORD style, DWORD exStyle = 0,
-                   const WindowClass* ownClass = nullptr, bool takeOver = false);
+  // A child window of that class with the args' text, place, id and font.
+  void CreateChild(const ControlArgs& args, const ChildClass& child);
 };
 
 class TPushButton : public TControl {
