@@ -9,7 +9,8 @@
 #include "cli/command_line.h"
 #include "cli/job.h"
 #include "failure.h"
-#include "platform/platform.h"
+#include "platform/console.h"
+#include "platform/interruptions.h"
 
 namespace {
 

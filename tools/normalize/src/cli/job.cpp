@@ -8,7 +8,7 @@
 #include "cli/file_patterns.h"
 #include "loudness/loudness_plan.h"
 #include "loudness/loudness_report.h"
-#include "platform/platform.h"
+#include "platform/paths.h"
 #include "samples/gain_plan.h"
 #include "samples/stream_processor.h"
 #include "wav/input_file.h"

@@ -4,7 +4,9 @@
 #include <cstring>
 
 #include "failure.h"
-#include "platform/platform.h"
+#include "platform/file_io.h"
+#include "platform/paths.h"
+#include "platform/temporary.h"
 
 namespace normalize {
 namespace {

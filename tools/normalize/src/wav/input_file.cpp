@@ -4,7 +4,9 @@
 #include <cstring>
 
 #include "failure.h"
-#include "platform/platform.h"
+#include "platform/file_io.h"
+#include "platform/locked_input.h"
+#include "platform/mapping.h"
 
 namespace normalize {
 

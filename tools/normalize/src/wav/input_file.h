@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/platform.h"
+#include "platform/mapping.h"
 
 namespace normalize {
 

@@ -1,15 +1,17 @@
-// rand_s is declared only where this comes before the first C runtime header.
-#define _CRT_RAND_S
-#include "platform/platform.h"
-
+// Files, the input lock and paths on Windows.
 #include <windows.h>
 #include <fcntl.h>
 #include <io.h>
 #include <stdio.h>
-#include <stdlib.h>
 
 #include <cerrno>
 #include <cstring>
+
+#include "platform/file_io.h"
+#include "platform/locked_input.h"
+#include "platform/mapping.h"
+#include "platform/paths.h"
+#include "platform/win32_shared.h"
 
 namespace normalize::platform {
 
@@ -93,13 +95,13 @@ class WriteBehind {
 
 WriteBehind* write_behind = nullptr;
 
+}  // namespace
+
 // Before the file is flushed for good or closed.
 void EndWriteBehind() {
   delete write_behind;
   write_behind = nullptr;
 }
-
-}  // namespace
 
 bool SyncToDisk(std::FILE* file) {
   EndWriteBehind();
@@ -112,12 +114,6 @@ void StartWriteBack(std::FILE* file, std::uint64_t, std::uint64_t) {
   if (!write_behind) write_behind = new WriteBehind(handle);
   write_behind->Request();
 }
-
-// A new file in the same folder inherits that folder's access rights, which is
-// what Windows itself does for a replaced document.
-void CopyPermissions(const std::string&, std::FILE*) {}
-
-namespace {
 
 std::string SystemMessage(DWORD error) {
   char text[512] = {};
@@ -158,6 +154,8 @@ std::FILE* StreamOf(HANDLE handle, int flags, const char* mode) {
   if (!file) _close(fd);
   return file;
 }
+
+namespace {
 
 // The run's lock: one byte far beyond any file's end, where no reader looks,
 // so that other programs may still read the file while it is held.
@@ -235,112 +233,6 @@ PathInfo Inspect(const std::string& path) {
   return info;
 }
 
-namespace {
-
-// The temporary a console event removes: set and cleared under the lock, which
-// the handler (on a thread of its own) takes too.
-CRITICAL_SECTION cleanup_lock;
-bool cleanup_lock_ready = false;
-HANDLE armed_handle = INVALID_HANDLE_VALUE;
-bool committed = false;
-UINT interrupted_exit_code = 9;
-
-class CleanupLocked {
- public:
-  CleanupLocked() {
-    if (cleanup_lock_ready) EnterCriticalSection(&cleanup_lock);
-  }
-  ~CleanupLocked() {
-    if (cleanup_lock_ready) LeaveCriticalSection(&cleanup_lock);
-  }
-  CleanupLocked(const CleanupLocked&) = delete;
-  CleanupLocked& operator=(const CleanupLocked&) = delete;
-};
-
-void Say(const char* text) {
-  DWORD written = 0;
-  WriteFile(GetStdHandle(STD_ERROR_HANDLE), text, static_cast<DWORD>(lstrlenA(text)), &written, nullptr);
-}
-
-BOOL WINAPI OnConsoleEvent(DWORD event) {
-  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT &&
-      event != CTRL_LOGOFF_EVENT && event != CTRL_SHUTDOWN_EVENT) {
-    return FALSE;
-  }
-  EnterCriticalSection(&cleanup_lock);
-  if (armed_handle != INVALID_HANDLE_VALUE) {
-    // Deleted when its last handle closes, which ending the process does.
-    FILE_DISPOSITION_INFO dispose{};
-    dispose.DeleteFile = TRUE;
-    SetFileInformationByHandle(armed_handle, FileDispositionInfo, &dispose, sizeof dispose);
-  }
-  // Of several files, those done before stay done.
-  Say(committed ? "\nnormalize: interrupted after a result was put in place\n"
-                : "\nnormalize: interrupted; the file being worked on is left as it was\n");
-  // Not ExitProcess: the main thread may hold the C runtime's locks.
-  TerminateProcess(GetCurrentProcess(), interrupted_exit_code);
-  return TRUE;
-}
-
-}  // namespace
-
-void HandleInterruptions(int exit_code) {
-  interrupted_exit_code = static_cast<UINT>(exit_code);
-  InitializeCriticalSection(&cleanup_lock);
-  cleanup_lock_ready = true;
-  SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
-}
-
-std::FILE* CreateTemporary(const std::string& path, bool& name_taken) {
-  name_taken = false;
-  const CleanupLocked locked;
-  // DELETE access lets an interruption remove it while it is open; sharing
-  // no deletion keeps a later run from removing it while this one lives.
-  const HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) {
-    const DWORD code = GetLastError();
-    name_taken = code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS;
-    SetErrno(code);
-    return nullptr;
-  }
-  std::FILE* file = StreamOf(handle, 0, "wb");
-  if (!file) {
-    DeleteFileA(path.c_str());
-    return nullptr;
-  }
-  armed_handle = handle;
-  committed = false;
-  return file;
-}
-
-bool CommitTemporary(std::FILE* file, const std::string& from, const std::string& to, std::string& reason) {
-  EndWriteBehind();
-  const CleanupLocked locked;
-  armed_handle = INVALID_HANDLE_VALUE;
-  if (std::fclose(file) != 0) {
-    reason = "cannot close the temporary file";
-    return false;
-  }
-  if (!MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    reason = SystemMessage(GetLastError());
-    return false;
-  }
-  committed = true;
-  return true;
-}
-
-void DiscardTemporary(std::FILE* file, const std::string& path) {
-  EndWriteBehind();
-  const CleanupLocked locked;
-  armed_handle = INVALID_HANDLE_VALUE;
-  if (file) std::fclose(file);
-  DeleteFileA(path.c_str());
-}
-
-// A live run's temporary is open without sharing deletion, so this fails.
-void RemoveIfAbandoned(const std::string& path) { DeleteFileA(path.c_str()); }
-
 const char kPathSeparators[] = "\\/:";
 
 std::vector<std::string> NamesIn(const std::string& folder) {
@@ -354,79 +246,6 @@ std::vector<std::string> NamesIn(const std::string& folder) {
   } while (FindNextFileA(search, &found));
   FindClose(search);
   return names;
-}
-
-std::uint64_t RandomBits() {
-  unsigned int low = 0;
-  unsigned int high = 0;
-  if (rand_s(&low) != 0 || rand_s(&high) != 0) {
-    LARGE_INTEGER now{};
-    QueryPerformanceCounter(&now);
-    return static_cast<std::uint64_t>(now.QuadPart) ^ (std::uint64_t{GetCurrentProcessId()} << 40);
-  }
-  return std::uint64_t{high} << 32 | low;
-}
-
-bool IsTerminal(std::FILE* stream) { return _isatty(_fileno(stream)) != 0; }
-
-namespace {
-// The console's code page before ours; a console shared with a command
-// prompt must get it back.
-UINT previous_output_code_page = 0;
-// Whether the console was made for this run: known at the start, since
-// another process may attach to it later.
-bool own_console = false;
-}  // namespace
-
-void PrepareConsole() {
-  DWORD processes[2] = {};
-  own_console = GetConsoleProcessList(processes, 2) == 1;
-  // The manifest makes the file APIs take UTF-8; make the console show it too.
-  previous_output_code_page = GetConsoleOutputCP();
-  if (previous_output_code_page != 0) SetConsoleOutputCP(CP_UTF8);
-}
-
-namespace {
-
-bool IsConsole(DWORD which) {
-  DWORD mode = 0;
-  return GetConsoleMode(GetStdHandle(which), &mode) != 0;
-}
-
-// The console's own input, whatever the standard input is. Ctrl-C counts as
-// a key here rather than as an interruption.
-void WaitForKey() {
-  const HANDLE input = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                   nullptr, OPEN_EXISTING, 0, nullptr);
-  DWORD mode = 0;
-  if (input == INVALID_HANDLE_VALUE || !GetConsoleMode(input, &mode)) return;
-  SetConsoleMode(input, mode & ~static_cast<DWORD>(ENABLE_PROCESSED_INPUT));
-  FlushConsoleInputBuffer(input);
-  std::fputs("Press any key to close this window.\n", stderr);
-  std::fflush(stderr);
-  for (;;) {
-    INPUT_RECORD record{};
-    DWORD read = 0;
-    if (!ReadConsoleInputA(input, &record, 1, &read) || read == 0) break;
-    if (record.EventType == KEY_EVENT && record.Event.KeyEvent.bKeyDown) break;
-  }
-  SetConsoleMode(input, mode);
-  CloseHandle(input);
-}
-
-}  // namespace
-
-void EndConsole(int exit_code) {
-  // A console of our own closes with us; one shared with a shell stays, and
-  // output sent elsewhere is not on the screen to be read.
-  if (own_console && IsConsole(STD_OUTPUT_HANDLE) && IsConsole(STD_ERROR_HANDLE)) {
-    if (exit_code != 0) {
-      WaitForKey();
-    } else {
-      Sleep(4000);
-    }
-  }
-  if (previous_output_code_page != 0) SetConsoleOutputCP(previous_output_code_page);
 }
 
 }  // namespace normalize::platform

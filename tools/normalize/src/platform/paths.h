@@ -1,0 +1,25 @@
+#pragma once
+// What a path names, and the names in a folder.
+#include <string>
+#include <vector>
+
+namespace normalize::platform {
+
+// What a path names, to decide whether a result may replace it.
+struct PathInfo {
+  bool exists = false;
+  bool regular = false;     // a plain file: not a folder, device, FIFO or socket
+  bool read_only = false;   // no write permission, or the read-only attribute
+  unsigned long links = 1;  // hard links: names the file has
+  std::string real_path;    // where a symbolic link leads; the path itself otherwise
+  std::string identity;     // the same for every name of one file; empty if unknown
+};
+PathInfo Inspect(const std::string& path);
+
+// Characters that end a folder's part of a path.
+extern const char kPathSeparators[];
+
+// The names in a folder (empty if it cannot be read).
+std::vector<std::string> NamesIn(const std::string& folder);
+
+}  // namespace normalize::platform

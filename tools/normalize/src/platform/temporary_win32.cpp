@@ -1,0 +1,137 @@
+// The result's temporary and the console events that remove it, on Windows.
+// rand_s is declared only where this comes before the first C runtime header.
+#define _CRT_RAND_S
+#include <windows.h>
+#include <stdlib.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/interruptions.h"
+#include "platform/temporary.h"
+#include "platform/win32_shared.h"
+
+namespace normalize::platform {
+
+// A new file in the same folder inherits that folder's access rights, which is
+// what Windows itself does for a replaced document.
+void CopyPermissions(const std::string&, std::FILE*) {}
+
+namespace {
+
+// The temporary a console event removes: set and cleared under the lock, which
+// the handler (on a thread of its own) takes too.
+CRITICAL_SECTION cleanup_lock;
+bool cleanup_lock_ready = false;
+HANDLE armed_handle = INVALID_HANDLE_VALUE;
+bool committed = false;
+UINT interrupted_exit_code = 9;
+
+class CleanupLocked {
+ public:
+  CleanupLocked() {
+    if (cleanup_lock_ready) EnterCriticalSection(&cleanup_lock);
+  }
+  ~CleanupLocked() {
+    if (cleanup_lock_ready) LeaveCriticalSection(&cleanup_lock);
+  }
+  CleanupLocked(const CleanupLocked&) = delete;
+  CleanupLocked& operator=(const CleanupLocked&) = delete;
+};
+
+void Say(const char* text) {
+  DWORD written = 0;
+  WriteFile(GetStdHandle(STD_ERROR_HANDLE), text, static_cast<DWORD>(lstrlenA(text)), &written, nullptr);
+}
+
+BOOL WINAPI OnConsoleEvent(DWORD event) {
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT &&
+      event != CTRL_LOGOFF_EVENT && event != CTRL_SHUTDOWN_EVENT) {
+    return FALSE;
+  }
+  EnterCriticalSection(&cleanup_lock);
+  if (armed_handle != INVALID_HANDLE_VALUE) {
+    // Deleted when its last handle closes, which ending the process does.
+    FILE_DISPOSITION_INFO dispose{};
+    dispose.DeleteFile = TRUE;
+    SetFileInformationByHandle(armed_handle, FileDispositionInfo, &dispose, sizeof dispose);
+  }
+  // Of several files, those done before stay done.
+  Say(committed ? "\nnormalize: interrupted after a result was put in place\n"
+                : "\nnormalize: interrupted; the file being worked on is left as it was\n");
+  // Not ExitProcess: the main thread may hold the C runtime's locks.
+  TerminateProcess(GetCurrentProcess(), interrupted_exit_code);
+  return TRUE;
+}
+
+}  // namespace
+
+void HandleInterruptions(int exit_code) {
+  interrupted_exit_code = static_cast<UINT>(exit_code);
+  InitializeCriticalSection(&cleanup_lock);
+  cleanup_lock_ready = true;
+  SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+}
+
+std::FILE* CreateTemporary(const std::string& path, bool& name_taken) {
+  name_taken = false;
+  const CleanupLocked locked;
+  // DELETE access lets an interruption remove it while it is open; sharing
+  // no deletion keeps a later run from removing it while this one lives.
+  const HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    const DWORD code = GetLastError();
+    name_taken = code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS;
+    SetErrno(code);
+    return nullptr;
+  }
+  std::FILE* file = StreamOf(handle, 0, "wb");
+  if (!file) {
+    DeleteFileA(path.c_str());
+    return nullptr;
+  }
+  armed_handle = handle;
+  committed = false;
+  return file;
+}
+
+bool CommitTemporary(std::FILE* file, const std::string& from, const std::string& to, std::string& reason) {
+  EndWriteBehind();
+  const CleanupLocked locked;
+  armed_handle = INVALID_HANDLE_VALUE;
+  if (std::fclose(file) != 0) {
+    reason = "cannot close the temporary file";
+    return false;
+  }
+  if (!MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    reason = SystemMessage(GetLastError());
+    return false;
+  }
+  committed = true;
+  return true;
+}
+
+void DiscardTemporary(std::FILE* file, const std::string& path) {
+  EndWriteBehind();
+  const CleanupLocked locked;
+  armed_handle = INVALID_HANDLE_VALUE;
+  if (file) std::fclose(file);
+  DeleteFileA(path.c_str());
+}
+
+// A live run's temporary is open without sharing deletion, so this fails.
+void RemoveIfAbandoned(const std::string& path) { DeleteFileA(path.c_str()); }
+
+std::uint64_t RandomBits() {
+  unsigned int low = 0;
+  unsigned int high = 0;
+  if (rand_s(&low) != 0 || rand_s(&high) != 0) {
+    LARGE_INTEGER now{};
+    QueryPerformanceCounter(&now);
+    return static_cast<std::uint64_t>(now.QuadPart) ^ (std::uint64_t{GetCurrentProcessId()} << 40);
+  }
+  return std::uint64_t{high} << 32 | low;
+}
+
+}  // namespace normalize::platform
