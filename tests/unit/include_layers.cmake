@@ -4,9 +4,28 @@
 # src/app (4). A file may
 # include its own layer and those below it.
 #   cmake -DSOURCE_DIR=<repository>/src -P include_layers.cmake
+# With FOLDERS (comma-separated, lowest first) the layers are those folders
+# instead; a file at the top of SOURCE_DIR lies beneath them all, except
+# main.cpp, which stands above them all.
+#   cmake -DSOURCE_DIR=<folder> -DFOLDERS=a,b,c -P include_layers.cmake
+if(DEFINED FOLDERS)
+  string(REPLACE "," ";" FOLDERS "${FOLDERS}")
+endif()
 function(layer_of path out)
-  string(REGEX MATCH "^[a-z]+" folder "${path}")
-  if(folder STREQUAL "app")
+  string(REGEX MATCH "^[a-z0-9_]+/" folder "${path}")
+  string(REGEX REPLACE "/$" "" folder "${folder}")
+  if(DEFINED FOLDERS)
+    if(path STREQUAL "main.cpp")
+      list(LENGTH FOLDERS layer)
+    elseif(folder STREQUAL "")
+      set(layer -1)
+    else()
+      list(FIND FOLDERS "${folder}" layer)
+      if(layer EQUAL -1)
+        message(FATAL_ERROR "${path}: the folder '${folder}' has no place in FOLDERS")
+      endif()
+    endif()
+  elseif(folder STREQUAL "app")
     set(layer 4)
   elseif(folder STREQUAL "ui")
     set(layer 3)

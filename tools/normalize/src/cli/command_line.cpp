@@ -1,11 +1,9 @@
 #include "cli/command_line.h"
 
-#include <cmath>
-#include <cstdlib>
-#include <string_view>
+#include <string>
 
+#include "cli/number_text.h"
 #include "failure.h"
-#include "options/integer_text.h"
 
 namespace normalize {
 namespace {
@@ -20,36 +18,23 @@ constexpr double kLowestCeilingDbtp = -60;
   throw Failure(ExitCode::kUsage, message + " (normalize --help shows the usage)");
 }
 
-// Plain decimal only: an optional sign, then digits. The front end composes
-// nothing else, and "0x32" or "$32" would be a surprise on the command line.
+// Plain decimal only: the front end composes nothing else, and "0x32" or
+// "$32" would be a surprise on the command line.
 int Number(const std::string& option, const std::string& text) {
-  const std::size_t digits = !text.empty() && (text[0] == '-' || text[0] == '+') ? 1 : 0;
-  const bool decimal = text.size() > digits &&
-                       text.find_first_not_of("0123456789", digits) == std::string::npos;
-  const auto value = decimal ? quilbo::ParseIntegerText(text) : std::nullopt;
+  const auto value = WholeNumber(text);
   if (!value) Refuse(option + " needs a whole number in decimal, not '" + text + "'");
   return *value;
 }
 
-// A decimal number such as -23 or -14.5: an optional sign, digits, an
-// optional fraction. Nothing else (no exponent, no hexadecimal, no "inf").
+// A decimal number such as -23 or -14.5.
 double Decimal(const std::string& option, const std::string& text, double low, double high) {
-  const std::size_t start = !text.empty() && (text[0] == '-' || text[0] == '+') ? 1 : 0;
-  const std::size_t point = text.find('.', start);
-  const std::string whole = text.substr(start, point == std::string::npos ? std::string::npos : point - start);
-  const std::string fraction = point == std::string::npos ? "" : text.substr(point + 1);
-  const auto digits = [](const std::string& part) {
-    return part.find_first_not_of("0123456789") == std::string::npos;
-  };
-  if (whole.size() + fraction.size() == 0 || !digits(whole) || !digits(fraction) || whole.size() > 6) {
-    Refuse(option + " needs a number such as -23 or -14.5, not '" + text + "'");
-  }
-  const double value = std::strtod(text.c_str(), nullptr);
-  if (value < low || value > high) {
+  const auto value = DecimalNumber(text);
+  if (!value) Refuse(option + " needs a number such as -23 or -14.5, not '" + text + "'");
+  if (*value < low || *value > high) {
     Refuse(option + " " + text + " is out of range " + std::to_string(static_cast<int>(low)) + ".." +
            std::to_string(static_cast<int>(high)));
   }
-  return value;
+  return *value;
 }
 
 void CheckRange(const std::string& option, int value, int low, int high) {

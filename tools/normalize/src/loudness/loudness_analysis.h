@@ -13,6 +13,7 @@
 #include "loudness/loudness_meter.h"
 #include "loudness/side_thread.h"
 #include "loudness/true_peak.h"
+#include "samples/frame_sink.h"
 #include "wav/wav_format.h"
 
 namespace normalize {
@@ -27,15 +28,14 @@ struct LoudnessFigures {
   std::uint64_t non_finite = 0;  // NaN or infinite float samples, measured as silence
 };
 
-class LoudnessAnalyzer {
+class LoudnessAnalyzer final : public FrameSink {
  public:
   // `weights`: one per channel (see ChannelWeights). `ceiling_peak`: also
   // measure the peak a true-peak ceiling is held against.
   LoudnessAnalyzer(const SampleFormat& format, double sample_rate, std::vector<double> weights,
                    SimdLevel simd = SimdLevel::kBest, bool ceiling_peak = false);
 
-  // Any number of bytes of the data chunk, continuing where the last ended.
-  void Add(const std::byte* data, std::size_t bytes);
+  void Add(const std::byte* data, std::size_t bytes) override;
 
   // Measures what is still pending, then gives the figures so far.
   // `range_step`: see LoudnessMeter::LoudnessRangeLu.

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "loudness/loudness_analysis.h"
 #include "output/atomic_output.h"
 #include "wav/input_file.h"
 #include "wav/le_bytes.h"
@@ -93,14 +92,14 @@ PeakTracker StreamProcessor::ScanPeak() {
   return peak;
 }
 
-void StreamProcessor::Measure(LoudnessAnalyzer& analyzer) {
+void StreamProcessor::Measure(FrameSink& sink) {
   const Chunk& data = layout_.data_chunk();
   const std::uint64_t total = data.size - data.size % layout_.format.block_align;
   reported_percent_ = -1;
   std::uint64_t done = 0;
   ForEachSampleBlock(
       data.offset + riff::kChunkHeaderBytes, total,
-      [&](const std::byte* block, std::size_t size) { analyzer.Add(block, size); },
+      [&](const std::byte* block, std::size_t size) { sink.Add(block, size); },
       [&](std::size_t size) {
         done += size;
         Report("measuring", done, total);

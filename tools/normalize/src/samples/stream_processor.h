@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 
+#include "samples/frame_sink.h"
 #include "samples/sample_kernel.h"
 #include "wav/wav_format.h"
 
@@ -14,7 +15,6 @@ namespace normalize {
 
 class ByteSink;
 class InputFile;
-class LoudnessAnalyzer;
 
 // Called now and then with the share of the current pass that is done (0..1).
 using ProgressFn = std::function<void(const char* pass, double done)>;
@@ -31,8 +31,8 @@ class StreamProcessor {
                   ProgressFn progress = {});
 
   PeakTracker ScanPeak();
-  // A read-only pass that feeds every whole frame of the data chunk to `analyzer`.
-  void Measure(LoudnessAnalyzer& analyzer);
+  // A read-only pass that feeds every whole frame of the data chunk to `sink`.
+  void Measure(FrameSink& sink);
   WriteResult Write(double gain, ByteSink& out);
 
  private:
