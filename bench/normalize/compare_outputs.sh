@@ -9,7 +9,8 @@
 #   bench/normalize/compare_outputs.sh <normalize> <baseline normalize> [work folder]
 #
 # Prints one line per difference and "N passed, N failed" (one per run of a
-# file in a mode); exits non-zero on any difference.
+# file in a mode, and one per whole run over many files); exits non-zero on
+# any difference.
 set -euo pipefail
 
 tool=$(realpath "${1:?usage: compare_outputs.sh <normalize> <baseline> [folder]}")
@@ -112,5 +113,29 @@ for file in "$work"/in/*.wav; do
     fi
   done
 done
+# Whole runs over many files at once, in place on copies of the set: several
+# summaries, a pattern that matches nothing, a file named twice, the worst
+# exit code, and (through `script`, a terminal) the progress lines.
+batch() { # <build> <side> <arguments, expanded in the folder of the files>
+  local build=$1 side=$2 args=$3
+  rm -rf "$work/$side" && mkdir -p "$work/$side" && cp -r "$work/in" "$work/$side/files"
+  (cd "$work/$side/files" && eval "\"\$build\" $args") >"$work/$side/stdout" 2>"$work/$side/stderr" </dev/null &&
+    echo 0 >"$work/$side/rc" || echo $? >"$work/$side/rc"
+  (cd "$work/$side/files" && script -qec "$build --analyze s16-2ch-44100.wav f32-2ch-48000.wav;
+    $build -m 90 -o t.wav s16-2ch-44100.wav; $build --loudness -20 -o t.wav f32-2ch-48000-nan.wav" /dev/null) \
+    >"$work/$side/terminal" </dev/null || true
+}
+for args in "-a -3 *.wav nothing*.wav" "-m 100 -x 3 s16-2ch-44100.wav ./s16-2ch-44100.wav f64-2ch-48000-nan.wav" \
+            "--loudness -16 --true-peak -1 s*.wav" "--analyze --json *.wav none.wav"; do
+  batch "$base" a "$args"
+  batch "$tool" b "$args"
+  if diff -r -q "$work/a" "$work/b" >/dev/null; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1))
+    echo "DIFFERS: normalize $args (whole run): $(diff -r -q "$work/a" "$work/b" | tr '\n' ' ')"
+  fi
+done
+rm -rf "$work/a/files" "$work/b/files"
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

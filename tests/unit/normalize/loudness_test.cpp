@@ -14,7 +14,7 @@
 #include "loudness/channel_weights.h"
 #include "loudness/k_weighting.h"
 #include "loudness/loudness_analysis.h"
-#include "loudness/loudness_report.h"
+#include "job/analysis_line.h"
 
 namespace normalize::test {
 namespace {

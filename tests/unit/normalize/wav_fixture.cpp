@@ -11,7 +11,7 @@
 #include <sstream>
 
 #include "cli/command_line.h"
-#include "cli/job.h"
+#include "job/job.h"
 #include "program_run.h"
 
 namespace normalize::test {

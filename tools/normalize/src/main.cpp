@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "cli/command_line.h"
-#include "cli/job.h"
+#include "job/job.h"
 #include "failure.h"
 #include "platform/console.h"
 #include "platform/interruptions.h"

@@ -1,16 +1,11 @@
-#include "loudness/loudness_report.h"
+#include "job/analysis_line.h"
 
-#include <cmath>
 #include <cstdio>
+
+#include "job/decibels.h"
 
 namespace normalize {
 namespace {
-
-std::string Fixed(double value, int decimals) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%.*f", decimals, value);
-  return text;
-}
 
 std::string TextFigure(std::optional<double> value, int decimals, const char* unit, const char* missing) {
   return value ? Fixed(*value, decimals) + " " + unit : std::string(missing);
@@ -19,11 +14,6 @@ std::string TextFigure(std::optional<double> value, int decimals, const char* un
 std::string JsonFigure(std::optional<double> value) { return value ? Fixed(*value, 3) : "null"; }
 
 }  // namespace
-
-std::optional<double> DecibelsOf(double fraction) {
-  if (!(fraction > 0) || !std::isfinite(fraction)) return std::nullopt;
-  return 20.0 * std::log10(fraction);
-}
 
 std::string AnalysisText(const std::string& file, const LoudnessFigures& figures) {
   return file + ": sample peak " + TextFigure(DecibelsOf(figures.sample_peak), 2, "dBFS", "-inf dBFS") +

@@ -1,6 +1,7 @@
 #pragma once
-// One run of the tool on parsed options: read the layout, plan the gain, write
-// the result in place, and tell the user what happened.
+// One run of the tool on parsed options, over each file they name: read the
+// layout, measure, plan the gain, write the result, and tell the user what
+// happened.
 #include <ostream>
 
 #include "cli/command_line.h"

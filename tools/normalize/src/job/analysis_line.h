@@ -6,9 +6,6 @@
 
 namespace normalize {
 
-// 20 log10(fraction); nothing for silence.
-std::optional<double> DecibelsOf(double fraction);
-
 // "name: sample peak -1.00 dBFS, true peak -0.52 dBTP, loudness -23.0 LUFS, range 5.1 LU"
 std::string AnalysisText(const std::string& file, const LoudnessFigures& figures);
 

@@ -1,0 +1,20 @@
+// --analyze: the loudness figures are the answer; nothing is written.
+#include "job/planner.h"
+
+namespace normalize {
+namespace {
+
+class Analysis final : public Planner {
+ public:
+  Measurement measurement() const override { return Measurement::kLoudness; }
+  bool writes() const override { return false; }
+  Decision Plan(const Measured& measured, const WavLayout&) const override {
+    return Decision::LeaveAlone(measured.loudness->integrated_lufs ? ExitCode::kOk : ExitCode::kBelowGate);
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<Planner> AnalysisPlanner() { return std::make_unique<Analysis>(); }
+
+}  // namespace normalize

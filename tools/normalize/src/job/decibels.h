@@ -1,0 +1,22 @@
+#pragma once
+// Every figure in decibels that the tool prints, written one way.
+#include <optional>
+#include <string>
+
+#include "samples/peak.h"
+
+namespace normalize {
+
+// 20 log10(fraction); nothing for silence (and for what is not a number).
+std::optional<double> DecibelsOf(double fraction);
+
+// Two decimals ("-6.02", with `sign` "+6.02"); "-inf" and "+inf"; never "-0.00".
+std::string Decibels(double db, bool sign);
+
+// "-6.02 dBFS", or "silence".
+std::string PeakText(const Peak& peak);
+
+// `value` with `decimals` decimals, as printf's "%.*f" writes it.
+std::string Fixed(double value, int decimals);
+
+}  // namespace normalize
