@@ -13,16 +13,6 @@ const std::string kPlaceholder = "Select Input File!";
 
 std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
 
-// The error box a refused drop shows: its text, after which it is closed.
-std::string RefusalShown(App& app) {
-  HWND box = app.WaitForDialog();
-  if (!box) return "(no error box)";
-  const std::string text = MessageBoxText(box);
-  OkDialog(box);
-  app.WaitForNoDialog();
-  return text;
-}
-
 }  // namespace
 
 // The first of the dropped files is taken, "Go!" and "MultiTasking!" are
@@ -73,9 +63,9 @@ TEST(Drop, FoldersOtherFilesAndOverlongPathsAreRefused) {
   ASSERT_NE(app.Main(), nullptr);
 
   DropFiles(app.Process(), app.Main(), {music.substr(0, music.size() - 1)});
-  EXPECT_NE(RefusalShown(app).find("is a folder"), std::string::npos);
+  EXPECT_NE(app.NextMessage().find("is a folder"), std::string::npos);
   DropFiles(app.Process(), app.Main(), {mp3, wav});
-  const std::string refusal = RefusalShown(app);
+  const std::string refusal = app.NextMessage();
   EXPECT_EQ(refusal.substr(0, 4), "\"C:\\") << refusal;
   EXPECT_NE(refusal.find("\" is not a WAV file; only a file ending in .wav can be the input."), std::string::npos)
       << refusal;
@@ -87,7 +77,7 @@ TEST(Drop, FoldersOtherFilesAndOverlongPathsAreRefused) {
   ASSERT_EQ(app.WaitForText(IDC_EDIT3, wav), wav);
   const std::string tooLong = "C:\\" + std::string(4 * 260 - 3 - 4 + 1, 'x') + ".wav";
   DropFiles(app.Process(), app.Main(), {tooLong});
-  EXPECT_NE(RefusalShown(app).find("longer than"), std::string::npos);
+  EXPECT_NE(app.NextMessage().find("longer than"), std::string::npos);
   EXPECT_EQ(app.Text(IDC_EDIT3), wav) << "a refused drop changes nothing";
 }
 

@@ -243,85 +243,8 @@ TEST(RealTool, InterruptedOrKilledRunsLeaveNoTemporary) {
   EXPECT_EQ(FirstSample(large), 501);
 }
 
-// The text on the screen of the console the driver is attached to.
-std::string ConsoleScreen() {
-  const HANDLE out = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                 nullptr, OPEN_EXISTING, 0, nullptr);
-  CONSOLE_SCREEN_BUFFER_INFO info{};
-  std::string text;
-  if (out != INVALID_HANDLE_VALUE && GetConsoleScreenBufferInfo(out, &info)) {
-    text.resize(static_cast<std::size_t>(info.dwSize.X) * static_cast<std::size_t>(std::min<SHORT>(info.dwSize.Y, 100)));
-    DWORD read = 0;
-    ReadConsoleOutputCharacterA(out, text.data(), static_cast<DWORD>(text.size()), COORD{0, 0}, &read);
-    text.resize(read);
-  }
-  if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
-  return text;
-}
-
-void PressKeyInConsole(WORD vk, char ch) {
-  const HANDLE in = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, 0, nullptr);
-  INPUT_RECORD key[2]{};
-  for (INPUT_RECORD& record : key) {
-    record.EventType = KEY_EVENT;
-    record.Event.KeyEvent.wRepeatCount = 1;
-    record.Event.KeyEvent.wVirtualKeyCode = vk;
-    record.Event.KeyEvent.uChar.AsciiChar = ch;
-  }
-  key[0].Event.KeyEvent.bKeyDown = TRUE;
-  DWORD written = 0;
-  EXPECT_TRUE(WriteConsoleInputA(in, key, 2, &written)) << GetLastError();
-  CloseHandle(in);
-}
-
-// A failure in a console window made for the run (as the front end or Explorer
-// starts the tool) stays on the screen until a key is pressed; with the output
-// redirected the tool ends at once.
-TEST(RealTool, ItsOwnConsoleStaysOpenAfterAFailureUntilAKeyIsPressed) {
-  const std::string folder = ScratchDir("tool");
-  const std::string large = LargeWav(folder);
-  const std::string prompt = "Press any key to close this window.";
-  {
-    // The second file is missing. The first one's temporary shows that the
-    // run has begun, so attaching to its console no longer makes it shared.
-    ToolRun run("-a -6 -b 16 \"" + large + "\" \"" + folder + "missing.wav\"", CREATE_NEW_CONSOLE);
-    ASSERT_TRUE(WaitForTemporary(folder));
-    FreeConsole();
-    ASSERT_TRUE(AttachConsole(run.process.dwProcessId)) << GetLastError();
-    EXPECT_TRUE(WaitUntil([&] { return ConsoleScreen().find(prompt) != std::string::npos; }, Ms(60000)))
-        << ConsoleScreen();
-    EXPECT_NE(ConsoleScreen().find("missing.wav"), std::string::npos);
-    EXPECT_EQ(WaitForSingleObject(run.process.hProcess, 0), static_cast<DWORD>(WAIT_TIMEOUT));
-    PressKeyInConsole(VK_SPACE, ' ');
-    EXPECT_EQ(run.ExitCode(), 2u);
-    FreeConsole();
-  }
-  {
-    const std::string log = folder + "redirected.log";
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    const HANDLE file = CreateFileA(log.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = file;
-    startup.hStdError = file;
-    PROCESS_INFORMATION process{};
-    std::string command = ToolCommand("-l 0 \"" + large + "\"");
-    ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NEW_CONSOLE, nullptr,
-                               nullptr, &startup, &process));
-    CloseHandle(file);
-    EXPECT_EQ(WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0);
-    TerminateProcess(process.hProcess, 1);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    EXPECT_EQ(ReadAll(log).find(prompt), std::string::npos) << ReadAll(log);
-  }
-}
-
 // RunTool with the tool's output (both streams) written to the file `output`.
-DWORD RunToolLogged(const std::string& arguments, const std::string& output) {
+DWORD RunToolLogged(const std::string& arguments, const std::string& output, DWORD flags = DETACHED_PROCESS) {
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
   const HANDLE file = CreateFileA(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
                                   CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -334,15 +257,57 @@ DWORD RunToolLogged(const std::string& arguments, const std::string& output) {
   PROCESS_INFORMATION process{};
   std::string command = ToolCommand(arguments);
   DWORD code = 999;
-  if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, DETACHED_PROCESS, nullptr, nullptr,
-                     &startup, &process)) {
+  if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, flags, nullptr, nullptr, &startup,
+                     &process)) {
     WaitForSingleObject(process.hProcess, 60000);
     GetExitCodeProcess(process.hProcess, &code);
+    if (code == STILL_ACTIVE) TerminateProcess(process.hProcess, 1);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
   }
   CloseHandle(file);
   return code;
+}
+
+// The first screenful of the console the driver is attached to.
+std::string ConsoleScreen() {
+  const HANDLE out = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                 nullptr, OPEN_EXISTING, 0, nullptr);
+  std::string text(80 * 50, ' ');
+  DWORD read = 0;
+  ReadConsoleOutputCharacterA(out, text.data(), static_cast<DWORD>(text.size()), COORD{0, 0}, &read);
+  CloseHandle(out);
+  return text.substr(0, read);
+}
+
+// A failure in a console window made for the run (as the front end or Explorer
+// starts the tool) stays on the screen until a key is pressed; with the output
+// redirected there is nothing to read, and the tool ends at once.
+TEST(RealTool, ItsOwnConsoleStaysOpenAfterAFailureUntilAKeyIsPressed) {
+  const std::string folder = ScratchDir("tool");
+  const std::string large = LargeWav(folder);
+  const std::string prompt = "Press any key to close this window.";
+  // The second file is missing. Once the first one's temporary shows that the
+  // run has begun, attaching to its console no longer makes it a shared one.
+  ToolRun run("-a -6 -b 16 \"" + large + "\" \"" + folder + "missing.wav\"", CREATE_NEW_CONSOLE);
+  ASSERT_TRUE(WaitForTemporary(folder));
+  FreeConsole();
+  ASSERT_TRUE(AttachConsole(run.process.dwProcessId)) << GetLastError();
+  EXPECT_TRUE(WaitUntil([&] { return ConsoleScreen().find(prompt) != std::string::npos; }, Ms(60000)))
+      << ConsoleScreen();
+  INPUT_RECORD key{};
+  key.EventType = KEY_EVENT;
+  key.Event.KeyEvent = {TRUE, 1, VK_SPACE, 0, {}, 0};
+  DWORD written = 0;
+  const HANDLE in = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
+  EXPECT_TRUE(WriteConsoleInputA(in, &key, 1, &written)) << GetLastError();
+  CloseHandle(in);
+  EXPECT_EQ(run.ExitCode(), 2u);
+  FreeConsole();
+
+  EXPECT_EQ(RunToolLogged("-l 0 \"" + large + "\"", folder + "run.log", CREATE_NEW_CONSOLE), 1u);
+  EXPECT_EQ(ReadAll(folder + "run.log").find(prompt), std::string::npos);
 }
 
 // The Windows shell leaves *.wav to the program: the tool expands it, measures

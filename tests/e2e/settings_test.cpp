@@ -319,20 +319,6 @@ TEST(Settings, TheEndOfTheSessionSavesSilently) {
   EXPECT_EQ(app.Dialog(), nullptr);
 }
 
-namespace {
-
-// The next message box of the program: its text, after which it is closed.
-std::string NextMessage(App& app) {
-  HWND box = nullptr;
-  if (!WaitUntil([&] { return (box = app.Dialog()) != nullptr && !IsFolderBrowser(box); })) return "(no message box)";
-  const std::string text = MessageBoxText(box);
-  OkDialog(box);
-  app.WaitForNoDialog();
-  return text;
-}
-
-}  // namespace
-
 // A settings key that may be read but not written: said once at the start;
 // nothing is read, asked or stored, and a folder chosen again serves this run.
 TEST(Settings, WithoutWriteAccessItIsSaidOnceAndTheChosenFolderServesTheRun) {
@@ -340,7 +326,7 @@ TEST(Settings, WithoutWriteAccessItIsSaidOnceAndTheChosenFolderServesTheRun) {
   options.registry = StartOptions::Registry::Denied;
   options.waitForMainWindow = false;
   App app(options);
-  EXPECT_EQ(NextMessage(app),
+  EXPECT_EQ(app.NextMessage(),
             "The settings cannot be stored in the registry key HKEY_LOCAL_MACHINE\\software\\Quilbo\\Brackenhollow: "
             "it can be read but not written. Changes made in this run last until the program ends.");
   ASSERT_NE(app.WaitForMain(), nullptr);
@@ -349,14 +335,10 @@ TEST(Settings, WithoutWriteAccessItIsSaidOnceAndTheChosenFolderServesTheRun) {
 
   const std::string tools = ToolFolder("chosen tools");
   app.Menu(IDM_RESELECTNORMALIZEDIRECTORY1);
-  HWND browser = WaitForBrowser(app);
-  ASSERT_NE(browser, nullptr);
-  ChooseInBrowser(browser, tools);
+  ChooseInBrowser(WaitForBrowser(app), tools);
   ASSERT_TRUE(app.WaitForNoDialog());
   StartToolWith(app, ScratchDir() + "in.wav");
-  const auto launches = WaitForLaunches(1, tools);
-  ASSERT_EQ(launches.size(), 1u);
-  EXPECT_EQ(launches[0].currentDir + "\\", tools);
+  EXPECT_EQ(WaitForLaunches(1, tools).size(), 1u);
 
   app.Menu(IDM_RUNMINIMIZED1);
   CloseAndWait(app);  // no second message on the way

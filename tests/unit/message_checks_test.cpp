@@ -60,26 +60,23 @@ TEST(UnconvertedNumberMessage, ChecksOnlyTheFieldsTheCommandLineUses) {
   EXPECT_EQ(UnconvertedNumberMessage(texts), "Percent \"" + std::string(60, '1') + "...\" is not a whole number");
 }
 
+// Every form of 0 the integer rule reads; the numbers are checked first.
 TEST(StartRefusal, RefusesARatioOfZeroAndTheOutputPlaceholderAfterTheNumbers) {
   TNumberTexts numbers;
-  const char* zero = "A ratio of 0 would silence the file; choose another ratio.";
-  const char* output = "Choose an output file, or untick -o <file>.";
   for (const char* ratio : {"0", "-0", "+00", "$0", " 0x0"}) {
     numbers.ratio = ratio;
-    EXPECT_EQ(StartRefusal(numbers, false, ""), zero) << ratio;
+    EXPECT_EQ(StartRefusal(numbers, true, kOutputPlaceholder),
+              "A ratio of 0 would silence the file; choose another ratio.") << ratio;
   }
   numbers.ratio = "0.5";
-  EXPECT_EQ(StartRefusal(numbers, true, kOutputPlaceholder), "Ratio \"0.5\" is not a whole number");
-  numbers.ratio = "0";
-  EXPECT_EQ(StartRefusal(numbers, true, kOutputPlaceholder), zero);
-  numbers.mode = TAmplifyMode::amLevel;  // the ratio is not used
-  numbers.level = "0";
-  EXPECT_EQ(StartRefusal(numbers, false, kOutputPlaceholder), std::nullopt);
-  EXPECT_EQ(StartRefusal(numbers, true, kOutputPlaceholder), output);
-  EXPECT_EQ(StartRefusal(numbers, true, "Select Output File! "), std::nullopt);
-  numbers.mode = TAmplifyMode::amRatio;
+  EXPECT_EQ(StartRefusal(numbers, false, ""), "Ratio \"0.5\" is not a whole number");
   numbers.ratio = "-1";
-  EXPECT_EQ(StartRefusal(numbers, true, "C:\\out.wav"), std::nullopt);
+  EXPECT_EQ(StartRefusal(numbers, true, kOutputPlaceholder), "Choose an output file, or untick -o <file>.");
+  EXPECT_EQ(StartRefusal(numbers, false, kOutputPlaceholder), std::nullopt);
+  EXPECT_EQ(StartRefusal(numbers, true, "Select Output File! "), std::nullopt);
+  numbers.mode = TAmplifyMode::amLevel;  // a ratio not used is not checked
+  numbers.ratio = numbers.level = "0";
+  EXPECT_EQ(StartRefusal(numbers, false, ""), std::nullopt);
 }
 
 TEST(FitIntoArea, KeepsAPlaceThatFitsElseMovesJustEnough) {

@@ -165,6 +165,15 @@ HWND App::WaitForWindow(const char* className, const char* title, Ms timeout) {
   return found;
 }
 
+std::string App::NextMessage() {
+  const HWND box = WaitForDialog();
+  if (!box) return "(no message box)";
+  const std::string text = MessageBoxText(box);
+  OkDialog(box);
+  WaitForNoDialog();
+  return text;
+}
+
 HWND App::Dialog() {
   const auto all = TopLevelWindows(pid_, "#32770");
   return all.empty() ? nullptr : all.front();

@@ -243,6 +243,9 @@ class App {
   HWND Dialog();                               // the same, without waiting
   HWND WaitForAbout(Ms timeout = kTimeout);    // the visible About box "TForm2"
   bool WaitForNoDialog(Ms timeout = kTimeout); // no visible "#32770" left
+  // The next message box: its text, after which it is closed ("(no message
+  // box)" when none came).
+  std::string NextMessage();
   // Runs the input or output picker (posted click) and chooses `path` in its file
   // dialog; returns once the dialog is gone (false on a timeout).
   bool PickFile(int pickerId, const std::string& path);
