@@ -83,6 +83,25 @@ __attribute__((target("avx2,fma"))) float MeasureAvx2(Refine refine, const std::
 }
 #endif
 
+// The largest magnitude of every `stretch` samples of `count`.
+void LargestPerStretch(const float* samples, std::size_t count, std::size_t stretch, float* out) {
+  for (std::size_t s = 0; s * stretch < count; ++s) {
+    const std::size_t end = std::min(count, (s + 1) * stretch);
+    std::size_t k = s * stretch;
+    float largest = 0;
+#ifdef NORMALIZE_SSE2
+    const __m128 abs_mask = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
+    __m128 lanes = _mm_setzero_ps();
+    for (; k + 4 <= end; k += 4) lanes = _mm_max_ps(lanes, _mm_and_ps(_mm_loadu_ps(samples + k), abs_mask));
+    float four[4];
+    _mm_storeu_ps(four, lanes);
+    largest = std::max(std::max(four[0], four[1]), std::max(four[2], four[3]));
+#endif
+    for (; k < end; ++k) largest = std::max(largest, std::fabs(samples[k]));
+    out[s] = largest;
+  }
+}
+
 }  // namespace
 
 CeilingPeakMeter::CeilingPeakMeter(double sample_rate, std::size_t max_frames, SimdLevel simd)
@@ -183,22 +202,7 @@ void CeilingPeakMeter::PhasesAt4(const float* window, float* found) const {
 // against those distances, which are small where the signal is smooth, the
 // far ones against the largest sample near the window (plus the middle).
 float CeilingPeakMeter::Measure(const float* samples, std::size_t frames, float peak) {
-  const std::size_t count = frames + kHistory;
-  for (std::size_t s = 0; s * kStretch < count; ++s) {
-    const std::size_t end = std::min(count, (s + 1) * kStretch);
-    std::size_t k = s * kStretch;
-    float largest = 0;
-#ifdef NORMALIZE_SSE2
-    const __m128 abs_mask = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
-    __m128 lanes = _mm_setzero_ps();
-    for (; k + 4 <= end; k += 4) lanes = _mm_max_ps(lanes, _mm_and_ps(_mm_loadu_ps(samples + k), abs_mask));
-    float four[4];
-    _mm_storeu_ps(four, lanes);
-    largest = std::max(std::max(four[0], four[1]), std::max(four[2], four[3]));
-#endif
-    for (; k < end; ++k) largest = std::max(largest, std::fabs(samples[k]));
-    stretch_peaks_[s] = largest;
-  }
+  LargestPerStretch(samples, frames + kHistory, kStretch, stretch_peaks_.data());
   const auto far = [&](std::size_t first, std::size_t windows) {
     return far_gain_ * NearbyPeak(stretch_peaks_.data(), kStretch, first, first + windows - 1);
   };
