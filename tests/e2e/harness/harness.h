@@ -167,7 +167,8 @@ std::vector<Launch> WaitForLaunches(std::size_t count, const std::string& dir = 
 
 // Runs `commandLine` detached and waits until it and the programs it started
 // have ended (an NSIS uninstaller hands its work to a copy of itself and ends
-// at once). Its exit code; nullopt when it did not start or end within `timeout`.
+// at once), apart from the desktop (explorer.exe) Wine may start for it. Its
+// exit code; nullopt when it did not start or end within `timeout`.
 std::optional<DWORD> RunAndWait(const std::string& commandLine, Ms timeout = Ms(60000));
 // Waits for a normalize.exe to start and then to end. Reading a file while the
 // tool replaces it could make the replacement fail: look only afterwards.

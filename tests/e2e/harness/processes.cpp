@@ -54,6 +54,20 @@ std::vector<DWORD> ChildrenOf(DWORD parent) {
   return children;
 }
 
+ULONGLONG StartTime(HANDLE process) {
+  FILETIME created{}, exited{}, kernel{}, user{};
+  if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) return 0;
+  return (static_cast<ULONGLONG>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+}
+
+// The desktop, which Wine starts as a child of the first program to need one
+// and which stays.
+bool IsWinesDesktop(HANDLE process) {
+  char image[MAX_PATH * 4] = {};
+  DWORD size = sizeof image;
+  return QueryFullProcessImageNameA(process, 0, image, &size) && IEquals(BaseName(image), "explorer.exe");
+}
+
 bool ProcessNamedRuns(const std::string& exeName) {
   Handle snap(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
   if (!snap.valid()) return false;
@@ -84,9 +98,13 @@ std::optional<DWORD> RunAndWait(const std::string& commandLine, Ms timeout) {
   Handle process(pi.hProcess), thread(pi.hThread);
   // The children are looked up while the parent's handle keeps its id taken.
   if (WaitForSingleObject(process.h, left()) != WAIT_OBJECT_0) return std::nullopt;
+  const ULONGLONG started = StartTime(process.h);
   for (DWORD child : ChildrenOf(pi.dwProcessId)) {
-    Handle p(OpenProcess(SYNCHRONIZE, FALSE, child));
-    if (p.valid() && WaitForSingleObject(p.h, left()) != WAIT_OBJECT_0) return std::nullopt;
+    Handle p(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, child));
+    // Ids are reused: one started before the program names an earlier holder of
+    // its id as its parent (Wine's own services, say).
+    if (!p.valid() || StartTime(p.h) < started || IsWinesDesktop(p.h)) continue;
+    if (WaitForSingleObject(p.h, left()) != WAIT_OBJECT_0) return std::nullopt;
   }
   DWORD code = 0;
   GetExitCodeProcess(process.h, &code);
