@@ -1,5 +1,7 @@
 // The harness itself, against windows that are always there: Wine's notepad,
-// the stand-in, the registry and the system dialogs opened by the driver.
+// the stand-in, the registry and the system dialogs opened by the driver. A
+// program of its own, which scripts/test runs before the program's tests and
+// reports on its own line: these say nothing about the program.
 #include "harness/harness.h"
 
 #include <commdlg.h>
@@ -12,7 +14,7 @@
 
 using namespace e2e;
 
-TEST(HarnessSmoke, DrivesAnotherProcessWindow) {
+TEST(HarnessCheck, DrivesAnotherProcessWindow) {
   StartOptions o;
   o.exe = "C:\\windows\\system32\\notepad.exe";
   o.mainClass = "Notepad";
@@ -32,13 +34,11 @@ TEST(HarnessSmoke, DrivesAnotherProcessWindow) {
   EXPECT_TRUE(WaitUntil([&] { return Text(edit) == "héllo A1"; })) << Text(edit);
   PostChars(edit, "z");
   EXPECT_TRUE(WaitUntil([&] { return Text(edit) == "héllo A1z"; })) << Text(edit);
-  // The process's own CPU time: starting up and drawing took some, and it only grows.
-  const Ms used = app.CpuTime();
-  EXPECT_GT(used.count(), 0);
-  EXPECT_GE(app.CpuTime(), used);
+  // The process's own CPU time: starting up and drawing took some.
+  EXPECT_GT(app.CpuTime().count(), 0);
 }
 
-TEST(HarnessSmoke, StandInRecordsCommandLineDirectoryAndShowCommand) {
+TEST(HarnessCheck, StandInRecordsCommandLineDirectoryAndShowCommand) {
   const std::string dir = ScratchDir("tool dir");
   CopyFileTo(StandInPath(), dir + "normalize.exe");
   const std::string params = "-l 0 \"C:\\a b\\Привет 日本.wav\"";
@@ -54,7 +54,7 @@ TEST(HarnessSmoke, StandInRecordsCommandLineDirectoryAndShowCommand) {
   EXPECT_TRUE(Launches(dir).empty());
 }
 
-TEST(HarnessSmoke, RegistrySeedReadDenyDelete) {
+TEST(HarnessCheck, RegistrySeedReadDenyDelete) {
   reg::DeleteSettings();
   EXPECT_FALSE(reg::SettingsKeyExists());
   reg::Write("NormDir", "C:\\tools\\");
@@ -87,7 +87,7 @@ HWND WaitForOwnDialog() {
 }
 }  // namespace
 
-TEST(HarnessSmoke, DrivesTheFileDialogAndTheFolderBrowser) {
+TEST(HarnessCheck, DrivesTheFileDialogAndTheFolderBrowser) {
   const std::string dir = ScratchDir("pick");
   WriteFile(dir + "in.wav");
   auto chosen = std::async(std::launch::async, [] {
