@@ -263,7 +263,7 @@ TEST(Behaviour, StoredMultiTaskingEnablesProcessWithTheFirstInput) {
 
 // Enter clicks only a focused push button; Enter in a field, Escape and a
 // double click on the background do nothing.
-TEST(Behaviour, KeyboardAndBackground) {
+TEST(Behaviour, EnterInAFieldEscapeAndABackgroundDoubleClickDoNothing) {
   App app;
   ASSERT_NE(app.Main(), nullptr);
   HWND main = app.Main();

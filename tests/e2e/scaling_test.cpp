@@ -166,8 +166,7 @@ TEST_P(Scaling, LayoutTextLockedSizeAndComposition) {
   EXPECT_EQ(SizeOf(main), locked);
   PostMessageA(main, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
   EXPECT_TRUE(WaitUntil([&] { return IsZoomed(main) != FALSE; }));
-  Sleep(Ms(200));
-  EXPECT_EQ(SizeOf(main), locked) << "after maximising";
+  EXPECT_TRUE(Stays([&] { return SizeOf(main) == locked; }, Ms(300))) << "after maximising: " << SizeOf(main);
   PostMessageA(main, WM_SYSCOMMAND, SC_RESTORE, 0);
   EXPECT_TRUE(WaitUntil([&] { return IsZoomed(main) == FALSE; }));
 
@@ -210,7 +209,7 @@ INSTANTIATE_TEST_SUITE_P(Display, Scaling, ::testing::Values(144, 192),
 // Moved to a monitor of another scale, the window lays itself out again at the
 // new DPI in the rectangle Windows suggests, its hints' areas with it, keeps
 // that size locked, and comes back exactly as it was.
-TEST(Scaling, MovedToAnotherScaleRelaysOut) {
+TEST(Scaling, MovedToAnotherScaleRelaysOutAndKeepsTheSizeLocked) {
   App app;
   HWND main = app.Main();
   ASSERT_NE(main, nullptr);
@@ -239,8 +238,7 @@ TEST(Scaling, MovedToAnotherScaleRelaysOut) {
   MouseMove({WindowRect(main).right + 30, WindowRect(main).bottom + 30});
   PostMessageA(main, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
   EXPECT_TRUE(WaitUntil([&] { return IsZoomed(main) != FALSE; }));
-  Sleep(Ms(200));
-  EXPECT_EQ(SizeOf(main), SizeText(at144)) << "after maximising";
+  EXPECT_TRUE(Stays([&] { return SizeOf(main) == SizeText(at144); }, Ms(300))) << "after maximising: " << SizeOf(main);
   PostMessageA(main, WM_SYSCOMMAND, SC_RESTORE, 0);
   EXPECT_TRUE(WaitUntil([&] { return IsZoomed(main) == FALSE; }));
 
