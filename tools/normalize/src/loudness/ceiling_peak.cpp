@@ -75,8 +75,8 @@ __attribute__((target("avx2,fma"))) float MeasureAvx2(Refine refine, const std::
       best = _mm256_max_ps(best, _mm256_max_ps(_mm256_max_ps(_mm256_and_ps(a0, abs_mask), _mm256_and_ps(a1, abs_mask)),
                                                _mm256_max_ps(_mm256_and_ps(a2, abs_mask), _mm256_and_ps(a3, abs_mask))));
     }
-    alignas(32) float lanes[8];
-    _mm256_store_ps(lanes, best);
+    float lanes[8];
+    _mm256_storeu_ps(lanes, best);
     for (std::size_t w = 0; w < 8; ++w) peak = refine(window + w, lanes[w], peak);
   }
   return peak;

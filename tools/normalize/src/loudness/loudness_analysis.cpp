@@ -69,13 +69,21 @@ void LoudnessAnalyzer::DecodeFrames(const std::byte* data, std::size_t frames) {
 void LoudnessAnalyzer::Measure() {
   const std::size_t frames = std::exchange(pending_, 0);
   if (frames == 0) return;
-  const auto true_peak = [this, frames] { MeasurePeaks(frames); };
+  const auto true_peak = [this, frames] { MeasureTruePeak(frames); };
+  const auto ceiling = [this, frames] { MeasureCeiling(frames); };
   if (side_) {
-    side_->Start(true_peak);
+    // The ceiling's peak, where asked for, costs more than the loudness
+    // filters: the second thread takes it alone.
+    if (ceiling_) {
+      side_->Start(ceiling);
+    } else {
+      side_->Start(true_peak);
+    }
     // The task reads this call's locals and the planar buffers: it has to end
     // before they go, also when the loudness filters throw (out of memory).
     try {
       loudness_.Process(planar_starts_.data(), kHistory, frames);
+      if (ceiling_) true_peak();
     } catch (...) {
       try {
         side_->Wait();
@@ -86,6 +94,7 @@ void LoudnessAnalyzer::Measure() {
     side_->Wait();
   } else {
     true_peak();
+    ceiling();
     loudness_.Process(planar_starts_.data(), kHistory, frames);
   }
   // The newest samples become the next windows' history.
@@ -102,15 +111,20 @@ float LoudnessAnalyzer::LargestOf(unsigned c, std::size_t history) const {
   return largest;
 }
 
-void LoudnessAnalyzer::MeasurePeaks(std::size_t frames) {
-  // No point between these samples can beat the peak found so far when their
-  // largest magnitude, times the most any phase can add up, does not.
+// No point between these samples can beat the peak found so far when their
+// largest magnitude, times the most any phase can add up, does not.
+void LoudnessAnalyzer::MeasureTruePeak(std::size_t frames) {
+  constexpr std::size_t kTrueHistory = TruePeakMeter::kHistory;
   for (unsigned c = 0; c < format_.channels; ++c) {
-    constexpr std::size_t kTrueHistory = TruePeakMeter::kHistory;
     if (LargestOf(c, kTrueHistory) * static_cast<float>(true_peak_.Gain()) > true_peak_.peaks()[c]) {
       true_peak_.Process(c, planar_[c].data() + (kHistory - kTrueHistory), frames);
     }
-    if (ceiling_ && LargestOf(c, kHistory) * static_cast<float>(ceiling_->Gain()) > ceiling_->peak()) {
+  }
+}
+
+void LoudnessAnalyzer::MeasureCeiling(std::size_t frames) {
+  for (unsigned c = 0; ceiling_ && c < format_.channels; ++c) {
+    if (LargestOf(c, kHistory) * static_cast<float>(ceiling_->Gain()) > ceiling_->peak()) {
       ceiling_->Process(planar_[c].data(), frames);
     }
   }

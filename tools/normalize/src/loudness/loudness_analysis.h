@@ -52,7 +52,8 @@ class LoudnessAnalyzer final : public FrameSink {
   // once they are full.
   void DecodeFrames(const std::byte* data, std::size_t frames);
   void Measure();
-  void MeasurePeaks(std::size_t frames);
+  void MeasureTruePeak(std::size_t frames);
+  void MeasureCeiling(std::size_t frames);
   // The largest magnitude of channel `c`'s pending frames and the `history` samples before them.
   float LargestOf(unsigned c, std::size_t history) const;
 
