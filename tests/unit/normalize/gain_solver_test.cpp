@@ -20,10 +20,13 @@ TEST(NormalizeGainSolver, ReachesTheTargetWhereSubtractionMissesAndAgreesWhereIt
   std::vector<double> tail(50, 0.0), hits;
   for (double lufs = -10; lufs > -110; lufs -= 0.25) tail.push_back(PowerAt(lufs));
   for (int i = 0; i < 10; ++i) {
-    for (const auto& [lufs, count] : {std::pair{-20.0, 1}, {-40.0, 2}, {-68.0, 20}}) hits.insert(hits.end(), count, PowerAt(lufs));
+    for (const auto& [lufs, count] : {std::pair{-20.0, 1}, {-40.0, 2}, {-68.0, 20}}) {
+      hits.insert(hits.end(), count, PowerAt(lufs));
+    }
     hits.push_back(0);
   }
-  for (const auto& [blocks, target] : {std::pair{&tail, -23.0}, {&tail, -40.0}, {&tail, -5.0}, {&hits, -30.0}, {&hits, -45.0}}) {
+  for (const auto& [blocks, target] :
+       {std::pair{&tail, -23.0}, {&tail, -40.0}, {&tail, -5.0}, {&hits, -30.0}, {&hits, -45.0}}) {
     const double subtraction = target - *GatedLoudness(*blocks, 0);
     EXPECT_GT(std::fabs(*GatedLoudness(*blocks, subtraction) - target), 0.05) << target;
     EXPECT_NEAR(*GatedLoudness(*blocks, GainForLoudness(*blocks, target).value()), target, 1e-6) << target;

@@ -72,8 +72,9 @@ __attribute__((target("avx2,fma"))) float MeasureAvx2(Refine refine, const std::
         a2 = _mm256_fmadd_ps(_mm256_broadcast_ss(h[2] + k), x, a2);
         a3 = _mm256_fmadd_ps(_mm256_broadcast_ss(h[3] + k), x, a3);
       }
-      best = _mm256_max_ps(best, _mm256_max_ps(_mm256_max_ps(_mm256_and_ps(a0, abs_mask), _mm256_and_ps(a1, abs_mask)),
-                                               _mm256_max_ps(_mm256_and_ps(a2, abs_mask), _mm256_and_ps(a3, abs_mask))));
+      const __m256 low = _mm256_max_ps(_mm256_and_ps(a0, abs_mask), _mm256_and_ps(a1, abs_mask));
+      const __m256 high = _mm256_max_ps(_mm256_and_ps(a2, abs_mask), _mm256_and_ps(a3, abs_mask));
+      best = _mm256_max_ps(best, _mm256_max_ps(low, high));
     }
     float lanes[8];
     _mm256_storeu_ps(lanes, best);
@@ -117,18 +118,21 @@ CeilingPeakMeter::CeilingPeakMeter(double sample_rate, std::size_t max_frames, S
   gain_ = 0;
   double far = 0;
   for (std::size_t k = 0; k < kTaps; ++k) {
-    whole_envelope_.push_back(static_cast<float>(largest[k] * (1 + 1e-5)));
+    // Rounded up, so that the bounds' float sums err high.
+    const auto rounded_up = static_cast<float>(largest[k] * (1 + 1e-5));
+    whole_envelope_.push_back(rounded_up);
     gain_ += largest[k];
     if (k >= kFirstNear && k < kFirstNear + kNearTaps) {
-      envelope_[k - kFirstNear] = static_cast<float>(largest[k]);
+      envelope_[k - kFirstNear] = rounded_up;
     } else {
       far += largest[k];
     }
   }
-  // Rounded up, so that the float sums err high.
   far_gain_ = static_cast<float>(far * (1 + 1e-5));
   if (factor_ < kRefinedFactor) {
-    for (const std::vector<double>& h : InterpolationPhases(kRefinedFactor, kTaps, kBeta)) refined_.emplace_back(h.begin(), h.end());
+    for (const std::vector<double>& h : InterpolationPhases(kRefinedFactor, kTaps, kBeta)) {
+      refined_.emplace_back(h.begin(), h.end());
+    }
     grid_margin_ = static_cast<float>(1 / std::cos(std::numbers::pi / (2 * factor_)));
   }
   groups_ = (phases_.size() + 3) / 4;
@@ -210,9 +214,11 @@ float CeilingPeakMeter::Measure(const float* samples, std::size_t frames, float 
 #ifdef NORMALIZE_X86_EXTRAS
   if (simd_ == SimdLevel::kBest && CpuHasAvx2Fma()) {
     i = frames / 8 * 8;
-    const auto refine = [this](const float* window, float found, float known) { return RefineAt(window, found, known); };
-    peak = MeasureAvx2(refine, phases_, envelope_.data(), whole_envelope_.data(), kNearTaps, kFirstNear, far_gain_, stretch_peaks_.data(), kStretch,
-                       samples, i, peak);
+    const auto refine = [this](const float* window, float found, float known) {
+      return RefineAt(window, found, known);
+    };
+    peak = MeasureAvx2(refine, phases_, envelope_.data(), whole_envelope_.data(), kNearTaps, kFirstNear, far_gain_,
+                       stretch_peaks_.data(), kStretch, samples, i, peak);
   }
 #endif
 #ifdef NORMALIZE_SSE2

@@ -16,8 +16,9 @@ LoudnessAnalyzer::LoudnessAnalyzer(const SampleFormat& format, double sample_rat
     : format_(format),
       loudness_(sample_rate, std::move(weights), simd),
       true_peak_(sample_rate, format.channels, simd),
-      ceiling_(ceiling_peak ? std::optional<CeilingPeakMeter>(
-                                  std::in_place, sample_rate, std::max<std::size_t>(64, kBlockSamples / format.channels), simd)
+      ceiling_(ceiling_peak ? std::optional<CeilingPeakMeter>(std::in_place, sample_rate,
+                                                              std::max<std::size_t>(64, kBlockSamples / format.channels),
+                                                              simd)
                             : std::nullopt),
       block_frames_(std::max<std::size_t>(64, kBlockSamples / format.channels)),
       planar_(format.channels, std::vector<float>(kHistory + block_frames_, 0.0f)),
