@@ -15,10 +15,6 @@ constexpr UINT kAtOnceMs = 100;
 
 }  // namespace
 
-TToolTip::~TToolTip() {
-  if (hwnd_ && IsWindow(hwnd_)) DestroyWindow(hwnd_);
-}
-
 void TToolTip::Attach(HWND form, UINT initialMs, UINT autoPopMs) {
   form_ = form;
   initialMs_ = initialMs;
@@ -136,16 +132,17 @@ bool TToolTip::MakeWindow() {
         SystemFunction<decltype(&InitCommonControlsEx)>("comctl32.dll", "InitCommonControlsEx");
     const INITCOMMONCONTROLSEX classes{sizeof classes, ICC_BAR_CLASSES};
     initCommonControls(&classes);
+    // Owned by the form: above it, hidden with it. Shown whether or not the
+    // form is active, as the hints always were.
+    CreateArgs args;
+    args.systemClass = TOOLTIPS_CLASSA;
+    args.text = nullptr;
+    args.style = WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX;
+    args.exStyle = WS_EX_TOPMOST;
+    args.left = args.top = args.width = args.height = CW_USEDEFAULT;
+    args.parent = form_;
+    Create(args);
   } catch (const std::exception&) {
-    windowFailed_ = true;
-    return false;
-  }
-  // Owned by the form: above it, hidden with it. Shown whether or not the form
-  // is active, as the hints always were.
-  hwnd_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
-                          CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, form_, nullptr,
-                          GetModuleHandleA(nullptr), nullptr);
-  if (!hwnd_) {
     windowFailed_ = true;
     return false;
   }

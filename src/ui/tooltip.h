@@ -14,15 +14,12 @@
 #include <vector>
 
 #include "win/controls.h"
+#include "win/window.h"
 
 namespace quilbo {
 
-class TToolTip {
+class TToolTip : public TWindow {
  public:
-  TToolTip() = default;
-  TToolTip(const TToolTip&) = delete;
-  TToolTip& operator=(const TToolTip&) = delete;
-  ~TToolTip();
 
   void Attach(HWND form, UINT initialMs, UINT autoPopMs);
   void AddTool(const TControl& control, std::string text);
@@ -52,7 +49,6 @@ class TToolTip {
   void SetDelay(WPARAM which, UINT ms, UINT& current);
 
   HWND form_ = nullptr;
-  HWND hwnd_ = nullptr;
   UINT initialMs_ = 0;
   UINT autoPopMs_ = 0;
   bool active_ = false;
