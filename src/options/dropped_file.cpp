@@ -3,7 +3,6 @@
 #include "options/message_quote.h"
 
 namespace quilbo {
-namespace {
 
 bool EndsInWav(std::string_view path) {
   const std::size_t dot = path.find_last_of(".\\/:");
@@ -18,11 +17,9 @@ bool EndsInWav(std::string_view path) {
   return true;
 }
 
-}  // namespace
-
-TDropRefusal JudgeDroppedFile(std::string_view path, bool isFolder) {
+TDropRefusal JudgeDroppedFile(std::string_view path, bool isFolder, bool folderHasWav) {
   if (path.size() > kMaxInputPathBytes) return TDropRefusal::TooLong;
-  if (isFolder) return TDropRefusal::Folder;
+  if (isFolder) return folderHasWav ? TDropRefusal::None : TDropRefusal::Folder;
   if (!EndsInWav(path)) return TDropRefusal::NotWave;
   return TDropRefusal::None;
 }
@@ -32,7 +29,8 @@ std::string DropRefusalMessage(TDropRefusal refusal, std::string_view path, std:
   switch (refusal) {
     case TDropRefusal::None: return {};
     case TDropRefusal::Folder:
-      return quoted + " is a folder; drop a WAV file (.wav) to make it the input";
+      return quoted + " is a folder with no WAV file (.wav) in it; drop a WAV file, or a folder that holds "
+                      "some, to make it the input";
     case TDropRefusal::NotWave:
       return quoted + " is not a WAV file; only a file ending in .wav can be the input";
     case TDropRefusal::TooLong:

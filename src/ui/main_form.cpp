@@ -127,7 +127,11 @@ void TForm1::FormDropFiles(HDROP drop) {
   const DWORD attributes = GetFileAttributesA(path.c_str());
   const bool folder =
       attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-  const TDropRefusal refusal = JudgeDroppedFile(path, folder);
+  // A folder is taken when it holds a WAV file: the tool works on each of them.
+  const auto names = folder ? FileNamesIn(path) : std::vector<std::string>{};
+  const bool folderHasWav =
+      std::any_of(names.begin(), names.end(), [](const std::string& name) { return EndsInWav(name); });
+  const TDropRefusal refusal = JudgeDroppedFile(path, folder, folderHasWav);
   if (refusal != TDropRefusal::None) throw std::runtime_error(DropRefusalMessage(refusal, path, SystemCharacters(path)));
   TakeInputFile(path);
 }

@@ -1,5 +1,8 @@
 #include "win/dropped_files.h"
 
+#include <memory>
+#include <type_traits>
+
 #include "win/library.h"
 
 namespace quilbo {
@@ -21,6 +24,21 @@ TDroppedFiles::~TDroppedFiles() {
   } catch (...) {
     // Without shell32 the drop could not have been read either; nothing to free it with.
   }
+}
+
+std::vector<std::string> FileNamesIn(const std::string& folder) {
+  struct FindCloser {
+    void operator()(HANDLE find) const { FindClose(find); }
+  };
+  WIN32_FIND_DATAA found{};
+  const std::unique_ptr<std::remove_pointer_t<HANDLE>, FindCloser> find(
+      FindFirstFileA((folder + "\\*").c_str(), &found));
+  std::vector<std::string> names;
+  if (find.get() == INVALID_HANDLE_VALUE) return names;
+  do {
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) names.emplace_back(found.cFileName);
+  } while (FindNextFileA(find.get(), &found));
+  return names;
 }
 
 unsigned TDroppedFiles::Count() const { return QueryFile(drop_, 0xFFFFFFFF, nullptr, 0); }

@@ -5,6 +5,7 @@
 #include <shellapi.h>
 
 #include <string>
+#include <vector>
 
 namespace quilbo {
 
@@ -22,5 +23,8 @@ class TDroppedFiles {
  private:
   HDROP drop_;
 };
+
+// The names of the files (not folders) directly in `folder`.
+std::vector<std::string> FileNamesIn(const std::string& folder);
 
 }  // namespace quilbo

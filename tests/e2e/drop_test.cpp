@@ -1,5 +1,6 @@
-// Files dropped on the main window: a WAV file becomes the input as if chosen in
-// the file dialog; anything else is refused with an error and changes nothing.
+// Files dropped on the main window: a WAV file (or a folder holding some) becomes
+// the input as if chosen in the file dialog; anything else is refused with an
+// error and changes nothing.
 // The drop arrives as the system delivers one after a drag from Explorer.
 #include "harness/harness.h"
 
@@ -48,22 +49,31 @@ TEST(Drop, AWavFileBecomesTheInput) {
   DropFiles(app.Process(), app.Main(), {longest});
   EXPECT_EQ(app.WaitForText(IDC_EDIT3, longest), longest);
   EXPECT_EQ(app.Dialog(), nullptr);
+
+  // A folder that holds a WAV file is taken too: the tool works on each in it.
+  const std::string album = dir + "album";
+  WriteFile(album + "\\Track 1.WAV");
+  DropFiles(app.Process(), app.Main(), {album});
+  EXPECT_EQ(app.WaitForText(IDC_EDIT3, album), album);
+  EXPECT_EQ(app.Dialog(), nullptr);
 }
 
-// A folder, a file not ending in .wav and a path longer than the dialog's limit
-// are each refused with an error naming the reason; the input stays as it was.
+// A folder with no WAV file in it, a file not ending in .wav and a path longer
+// than the dialog's limit are each refused with an error naming the reason; the
+// input stays as it was.
 TEST(Drop, FoldersOtherFilesAndOverlongPathsAreRefused) {
   const std::string dir = ScratchDir("drops");
   const std::string music = dir + "music.wav\\";  // a folder, however it is named
   const std::string mp3 = dir + "song.mp3", wav = dir + "song.wav";
-  WriteFile(music + "inside.wav");
+  WriteFile(music + "inside.mp3");
+  CreateDirectoryA((music + "sub.wav").c_str(), nullptr);  // a folder in it is no WAV file
   WriteFile(mp3);
   WriteFile(wav);
   App app;
   ASSERT_NE(app.Main(), nullptr);
 
   DropFiles(app.Process(), app.Main(), {music.substr(0, music.size() - 1)});
-  EXPECT_NE(app.NextMessage().find("is a folder"), std::string::npos);
+  EXPECT_NE(app.NextMessage().find("is a folder with no WAV file (.wav) in it"), std::string::npos);
   DropFiles(app.Process(), app.Main(), {mp3, wav});
   const std::string refusal = app.NextMessage();
   EXPECT_EQ(refusal.substr(0, 4), "\"C:\\") << refusal;

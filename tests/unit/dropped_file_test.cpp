@@ -13,6 +13,7 @@ TEST(DroppedFile, OnlyAWavFileWithinTheLengthLimit) {
   EXPECT_EQ(JudgeDroppedFile("C:\\my.songs\\Mix.WaV", false), TDropRefusal::None);
   EXPECT_EQ(JudgeDroppedFile("C:\\\xD0\xB7\xD0\xB2\xD1\x83\xD0\xBA.wav", false), TDropRefusal::None);
   EXPECT_EQ(JudgeDroppedFile("C:\\in.wav", true), TDropRefusal::Folder);
+  EXPECT_EQ(JudgeDroppedFile("C:\\music", true, true), TDropRefusal::None);
   EXPECT_EQ(JudgeDroppedFile("C:\\in.mp3", false), TDropRefusal::NotWave);
   EXPECT_EQ(JudgeDroppedFile("C:\\in.wav.mp3", false), TDropRefusal::NotWave);
   EXPECT_EQ(JudgeDroppedFile("C:\\in.wave", false), TDropRefusal::NotWave);
