@@ -138,8 +138,8 @@ std::string ReadAll(const std::string& path) {
 
 // 128 MiB of 16-bit stereo (zeros but the first sample, 1000): long enough
 // to catch the tool in the middle of writing.
-std::string LargeWav(const std::string& folder) {
-  const std::string path = folder + "large.wav";
+std::string LargeWav(const std::string& folder, const std::string& name = "large.wav") {
+  const std::string path = folder + name;
   const std::uint32_t data_bytes = 128u << 20;
   std::string wav = Pcm16Header(2, data_bytes);
   PutLe(wav, 1000, 2);
@@ -157,13 +157,29 @@ int FirstSample(const std::string& path) {
   return head.size() < 46 ? -1 : static_cast<std::int16_t>(static_cast<unsigned char>(head[44]) | static_cast<unsigned char>(head[45]) << 8);
 }
 
-bool WaitForTemporary(const std::string& folder) {
+// Until the tool has begun writing `count` results at once.
+bool WaitForTemporary(const std::string& folder, std::size_t count = 1) {
   return WaitUntil([&] {
-    for (const std::string& name : Names(folder)) {
-      if (name.find(".nrm-") != std::string::npos) return true;
-    }
-    return false;
+    const auto names = Names(folder);
+    return static_cast<std::size_t>(std::count_if(names.begin(), names.end(), [](const std::string& name) {
+             return name.find(".nrm-") != std::string::npos;
+           })) >= count;
   }, Ms(20000));
+}
+
+// Ctrl-C in the tool's own console, as a user would press it. (Wine sends
+// no Ctrl-Break and no close event this way; the handler treats them alike.)
+DWORD PressCtrlC(const PROCESS_INFORMATION& process) {
+  FreeConsole();
+  EXPECT_TRUE(AttachConsole(process.dwProcessId)) << GetLastError();
+  SetConsoleCtrlHandler(nullptr, TRUE);  // the driver itself ignores it
+  EXPECT_TRUE(GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0)) << GetLastError();
+  WaitForSingleObject(process.hProcess, 60000);
+  DWORD code = 999;
+  GetExitCodeProcess(process.hProcess, &code);
+  FreeConsole();
+  SetConsoleCtrlHandler(nullptr, FALSE);
+  return code;
 }
 
 TEST(RealTool, ReadOnlyAndBusyFilesAreLeftUntouched) {
@@ -214,18 +230,10 @@ TEST(RealTool, InterruptedOrKilledRunsLeaveNoTemporary) {
   const std::string folder = ScratchDir("tool");
   const std::string large = LargeWav(folder);
 
-  // Ctrl-C in the tool's own console, as a user would press it. (Wine sends
-  // no Ctrl-Break and no close event this way; the handler treats them alike.)
   {
     ToolRun run("-a -6 -b 16 \"" + large + "\"", CREATE_NEW_CONSOLE);
     ASSERT_TRUE(WaitForTemporary(folder));
-    FreeConsole();
-    ASSERT_TRUE(AttachConsole(run.process.dwProcessId)) << GetLastError();
-    SetConsoleCtrlHandler(nullptr, TRUE);  // the driver itself ignores it
-    EXPECT_TRUE(GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0)) << GetLastError();
-    EXPECT_EQ(run.ExitCode(), kExitInterrupted);
-    FreeConsole();
-    SetConsoleCtrlHandler(nullptr, FALSE);
+    EXPECT_EQ(PressCtrlC(run.process), kExitInterrupted);
     EXPECT_EQ(Names(folder), std::vector<std::string>{"large.wav"});
     EXPECT_EQ(FirstSample(large), 1000);
   }
@@ -336,6 +344,42 @@ TEST(RealTool, LoudnessOnEveryFileAWildcardNames) {
   // Nothing matches: an input error, said as such.
   EXPECT_EQ(RunToolLogged("--analyze \"" + dir + "*.flac\"", log + "3.log"), 2u);
   EXPECT_NE(ReadAll(log + "3.log").find("no file matches"), std::string::npos) << ReadAll(log + "3.log");
+}
+
+// A folder stands for its WAV files in any letter case (-r: its subfolders'
+// too), several are worked on at once with their lines in order, and Ctrl-C
+// stops every file in flight, leaving each as it was.
+TEST(RealTool, FoldersAndSeveralFilesAtOnce) {
+  const std::string dir = ScratchDir("library");
+  WriteFile(dir + "B.WAV", SquareWave16(4000, 88200));
+  WriteFile(dir + "a.wav", SquareWave16(16000, 88200));
+  WriteFile(dir + "sub\\c.Wav", SquareWave16(8000, 88200));
+  WriteFile(dir + "notes.txt", "not audio");
+  const std::string named = dir.substr(0, dir.size() - 1);  // no backslash before the closing quote
+  const std::string log = ScratchDir("library logs") + "run";
+  EXPECT_EQ(RunToolLogged("--analyze --json -r -j 2 \"" + named + "\"", log + "1.log"), 0u);
+  // Each line starts with the file's name as a JSON string: its backslashes doubled.
+  const auto start = [&](const std::string& name) {
+    std::string line = "{\"file\":\"";
+    for (const char c : dir + name) line += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    return line + "\"";
+  };
+  std::istringstream lines(ReadAll(log + "1.log"));
+  std::vector<std::string> starts;
+  for (std::string line; std::getline(lines, line);) starts.push_back(line.substr(0, line.find(",\"")));
+  EXPECT_EQ(starts, (std::vector<std::string>{start("B.WAV"), start("a.wav"), start("sub\\c.Wav")}))
+      << ReadAll(log + "1.log");
+  EXPECT_EQ(RunToolLogged("--album -m 100 \"" + named + "\"", log + "2.log"), 0u) << ReadAll(log + "2.log");
+  EXPECT_NE(ReadAll(log + "2.log").find("album: 2 files"), std::string::npos) << ReadAll(log + "2.log");
+
+  const std::string folder = ScratchDir("batch");
+  const std::string first = LargeWav(folder, "first.wav"), second = LargeWav(folder, "second.wav");
+  ToolRun run("-a -6 -b 16 -j 2 \"" + first + "\" \"" + second + "\"", CREATE_NEW_CONSOLE);
+  ASSERT_TRUE(WaitForTemporary(folder, 2));
+  EXPECT_EQ(PressCtrlC(run.process), kExitInterrupted);
+  EXPECT_EQ(Names(folder), (std::vector<std::string>{"first.wav", "second.wav"}));
+  EXPECT_EQ(FirstSample(first), 1000);
+  EXPECT_EQ(FirstSample(second), 1000);
 }
 
 }  // namespace

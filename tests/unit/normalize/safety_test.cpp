@@ -253,43 +253,7 @@ TEST(NormalizeSafety, TemporariesAreFreshPrivateAndCleanedUp) {
   EXPECT_EQ(folder.Names(), (std::vector<std::string>{"t.wav", "t.wav.nrm-aaaaaaaaaaaa.tmp", "t.wav.nrm-note.tmp"}));
 }
 
-// The real program, in a process of its own, on a file large enough to be
-// caught in the middle: 256 MiB of 16-bit stereo (sparse, so quick to make),
-// whose first sample is 1000.
-std::string MakeLargeInput(const ScratchDir& dir) {
-  const std::string path = dir / "large.wav";
-  const std::uint32_t data_bytes = 256u << 20;
-  Bytes head = BuildRiff({{"fmt ", PcmFmt(1, 2, 16)}, {"data", Le16(1000), data_bytes}}, 36 + data_bytes);
-  head.resize(44 + 2);
-  WriteBytes(path, head);
-  EXPECT_EQ(truncate(path.c_str(), 44 + data_bytes), 0);
-  return path;
-}
-
 pid_t Start(const std::vector<std::string>& args) { return Spawn(NORMALIZE_EXECUTABLE, args); }
-
-bool WaitForTemporary(const ScratchDir& dir) {
-  for (int i = 0; i < 20000; ++i) {
-    for (const std::string& name : dir.Names()) {
-      if (name.find(".nrm-") != std::string::npos) return true;
-    }
-    std::this_thread::sleep_for(std::chrono::microseconds(500));
-  }
-  return false;
-}
-
-std::int16_t FirstSample(const std::string& path) {
-  const Bytes head = [&] {
-    Bytes bytes(46);
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file) {
-      bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
-      std::fclose(file);
-    }
-    return bytes;
-  }();
-  return head.size() < 46 ? 0 : static_cast<std::int16_t>(head[44] | head[45] << 8);
-}
 
 TEST(NormalizeSafety, InterruptionRemovesTheTemporaryAndAKilledRunsDebrisGoesNextTime) {
   ScratchDir dir;

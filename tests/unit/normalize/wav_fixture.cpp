@@ -3,12 +3,17 @@
 #include <ebur128.h>
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 #include <sstream>
+#include <thread>
 
 #include "cli/command_line.h"
 #include "job/job.h"
@@ -170,6 +175,42 @@ RunResult RunTool(const std::vector<std::string>& args, WriteHook write_hook, bo
   result.out = out.str();
   result.err = err.str();
   return result;
+}
+
+std::string MakeLargeInput(const ScratchDir& dir, const std::string& name) {
+  const std::string path = dir / name;
+  const std::uint32_t data_bytes = 256u << 20;
+  Bytes head = BuildRiff({{"fmt ", PcmFmt(1, 2, 16)}, {"data", Le16(1000), data_bytes}}, 36 + data_bytes);
+  head.resize(44 + 2);
+  WriteBytes(path, head);
+  EXPECT_EQ(truncate(path.c_str(), 44 + data_bytes), 0);
+  return path;
+}
+
+bool WaitForTemporary(const ScratchDir& dir, std::size_t count) {
+  for (int i = 0; i < 20000; ++i) {
+    const auto names = dir.Names();
+    if (static_cast<std::size_t>(std::count_if(names.begin(), names.end(), [](const std::string& name) {
+          return name.find(".nrm-") != std::string::npos;
+        })) >= count) {
+      return true;
+    }
+    std::this_thread::sleep_for(std::chrono::microseconds(500));
+  }
+  return false;
+}
+
+std::int16_t FirstSample(const std::string& path) {
+  const Bytes head = [&] {
+    Bytes bytes(46);
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file) {
+      bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
+      std::fclose(file);
+    }
+    return bytes;
+  }();
+  return head.size() < 46 ? 0 : static_cast<std::int16_t>(head[44] | head[45] << 8);
 }
 
 }  // namespace normalize::test

@@ -77,4 +77,13 @@ struct RunResult {
 // reads the input block by block instead of mapping it.
 RunResult RunTool(const std::vector<std::string>& args, WriteHook write_hook = {}, bool map_input = true);
 
+// The real program, in a process of its own, on a file large enough to be
+// caught in the middle: 256 MiB of 16-bit stereo (sparse, so quick to make),
+// whose first sample is 1000.
+std::string MakeLargeInput(const ScratchDir& dir, const std::string& name = "large.wav");
+// Waits until the program has begun writing `count` results at once.
+bool WaitForTemporary(const ScratchDir& dir, std::size_t count = 1);
+// The first 16-bit sample of a file with a 44-byte header (0 if there is none).
+std::int16_t FirstSample(const std::string& path);
+
 }  // namespace normalize::test

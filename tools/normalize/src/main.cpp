@@ -33,6 +33,7 @@ int Main(int argc, char** argv) {
     return 0;
   }
   JobConsole console{std::cout, std::cerr, platform::IsTerminal(stdout)};
+  console.show_batch_progress = platform::IsTerminal(stderr) && !options.json;
   return static_cast<int>(RunJob(options, console));
 }
 

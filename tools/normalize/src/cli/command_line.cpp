@@ -13,6 +13,7 @@ constexpr int kMinBufferKb = 16;
 constexpr int kMaxBufferKb = 16384;
 constexpr double kQuietestTargetLufs = -70;  // the absolute gate
 constexpr double kLowestCeilingDbtp = -60;
+constexpr int kMaxJobs = 256;
 
 [[noreturn]] void Refuse(const std::string& message) {
   throw Failure(ExitCode::kUsage, message + " (normalize --help shows the usage)");
@@ -71,6 +72,10 @@ void TakeValue(Reading& r, const std::string& option, const std::string& text) {
   } else if (option == "-b") {
     if (r.buffer_kb) Refuse("-b given twice");
     r.buffer_kb = Number(option, text);
+  } else if (option == "-j" || option == "--jobs") {
+    if (options.jobs) Refuse("-j given twice");
+    options.jobs = Number(option, text);
+    CheckRange(option, options.jobs, 1, kMaxJobs);
   } else if (option == "-x") {
     if (options.abort_below_db) Refuse("-x given twice");
     options.abort_below_db = Number(option, text);
@@ -98,6 +103,10 @@ Options CheckedTogether(Reading& r) {
   if (options.analyze && (r.mode_option || options.output || options.abort_below_db)) {
     Refuse("--analyze writes nothing; it takes no -l, -a, -m, --loudness, -o or -x");
   }
+  if (options.album && options.analyze) Refuse("--analyze writes nothing; it takes no --album");
+  if (options.album && (options.mode == Mode::kRatio || options.mode == Mode::kLevel)) {
+    Refuse("--album needs --loudness or -m: " + *r.mode_option + " already gives every file the same gain");
+  }
   if (options.inputs.empty()) Refuse("no input file given");
   if (options.output && options.inputs.size() > 1) Refuse("-o takes a single input file");
   options.input = options.inputs.front();
@@ -124,17 +133,21 @@ Options ParseCommandLine(const std::vector<std::string>& args) {
       r.options.inputs.push_back(arg);
       continue;
     }
-    if (arg == "--analyze" || arg == "--json") {
-      (arg == "--analyze" ? r.options.analyze : r.options.json) = true;
+    if (arg == "--analyze" || arg == "--json" || arg == "--album" || arg == "-r" || arg == "--recursive") {
+      (arg == "--analyze" ? r.options.analyze
+       : arg == "--json"  ? r.options.json
+       : arg == "--album" ? r.options.album
+                          : r.options.recursive) = true;
       continue;
     }
     // GNU's long form "--name=value" as well as "--name value".
     const std::size_t equals = arg.rfind("--", 0) == 0 ? arg.find('=') : std::string::npos;
     const std::string option = arg.substr(0, equals);
     const bool takes_value = option == "-l" || option == "-a" || option == "-m" || option == "-b" ||
-                             option == "-o" || option == "-x" || option == "--loudness" ||
-                             option == "--true-peak";
-    const bool known = takes_value || option == "--analyze" || option == "--json" || option == "--help";
+                             option == "-o" || option == "-x" || option == "-j" || option == "--jobs" ||
+                             option == "--loudness" || option == "--true-peak";
+    const bool known = takes_value || option == "--analyze" || option == "--json" || option == "--help" ||
+                       option == "--album" || option == "--recursive";
     if (!known) Refuse("unknown option '" + option + "'");
     if (!takes_value) Refuse("option " + option + " takes no value");
     if (equals == std::string::npos && i + 1 >= args.size()) Refuse("option " + arg + " needs a value");

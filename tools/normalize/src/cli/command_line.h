@@ -21,7 +21,10 @@ struct Options {
   int buffer_kb = 64;
   std::optional<std::string> output;
   std::optional<int> abort_below_db;
-  std::vector<std::string> inputs;  // as given (patterns not yet expanded)
+  bool album = false;      // --album: every file named is one album, one gain for all
+  bool recursive = false;  // -r: folders' subfolders too
+  int jobs = 0;            // -j: files worked on at once; 0: one per processor
+  std::vector<std::string> inputs;  // as given (patterns and folders not yet expanded)
   std::string input;                // the file being worked on: the first until a job sets it
 };
 

@@ -13,6 +13,29 @@ std::string TextFigure(std::optional<double> value, int decimals, const char* un
 
 std::string JsonFigure(std::optional<double> value) { return value ? Fixed(*value, 3) : "null"; }
 
+// U+FFFD in UTF-8: what a byte that is not part of a UTF-8 character becomes.
+constexpr char kReplacementCharacter[] = "\xEF\xBF\xBD";
+
+// The length of the well-formed UTF-8 character of two to four bytes that
+// starts at `at`, or 0: no overlong forms, no surrogates, nothing past U+10FFFF.
+std::size_t Utf8SequenceLength(const std::string& text, std::size_t at) {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[at + i]); };
+  const unsigned lead = byte(0);
+  const std::size_t length = lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3
+                             : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+  if (length == 0 || at + length > text.size()) return 0;
+  for (std::size_t i = 1; i < length; ++i) {
+    if ((byte(i) & 0xC0) != 0x80) return 0;
+  }
+  // The second byte's range where the lead alone does not settle it.
+  const unsigned second = byte(1);
+  if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second > 0x9F) || (lead == 0xF0 && second < 0x90) ||
+      (lead == 0xF4 && second > 0x8F)) {
+    return 0;
+  }
+  return length;
+}
+
 }  // namespace
 
 std::string AnalysisText(const std::string& file, const LoudnessFigures& figures) {
@@ -38,18 +61,25 @@ std::string AnalysisJsonFailure(const std::string& file, const std::string& erro
 
 std::string JsonString(const std::string& text) {
   std::string out = "\"";
-  for (const char ch : text) {
-    const auto byte = static_cast<unsigned char>(ch);
-    if (ch == '"' || ch == '\\') {
+  for (std::size_t at = 0; at < text.size();) {
+    const auto byte = static_cast<unsigned char>(text[at]);
+    if (byte >= 0x80) {
+      const std::size_t length = Utf8SequenceLength(text, at);
+      out += length ? text.substr(at, length) : std::string(kReplacementCharacter);
+      at += length ? length : 1;
+      continue;
+    }
+    if (byte == '"' || byte == '\\') {
       out += '\\';
-      out += ch;
+      out += text[at];
     } else if (byte < 0x20) {
       char escaped[8];
       std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
       out += escaped;
     } else {
-      out += ch;
+      out += text[at];
     }
+    ++at;
   }
   return out + "\"";
 }

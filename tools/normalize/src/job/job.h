@@ -13,9 +13,10 @@ namespace normalize {
 struct JobConsole {
   std::ostream& out;       // summary and messages
   std::ostream& err;       // warnings and errors
-  bool show_progress = false;
+  bool show_progress = false;        // a file's own progress (one file only)
   WriteHook write_hook{};  // test seam, passed to the output file
   bool map_input = true;   // test seam: false takes the path of systems that cannot map
+  bool show_batch_progress = false;  // files done of several: the error stream is a terminal
 };
 
 // Returns the exit code; messages go to the console. Throws only what it does

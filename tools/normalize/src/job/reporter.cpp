@@ -6,7 +6,6 @@
 #include "job/decibels.h"
 
 namespace normalize {
-namespace {
 
 std::string LoudnessText(const LoudnessFigures& figures) {
   const auto true_peak = DecibelsOf(figures.true_peak);
@@ -14,15 +13,12 @@ std::string LoudnessText(const LoudnessFigures& figures) {
          (true_peak ? Decibels(*true_peak, false) : "-inf") + " dBTP";
 }
 
-// Says how the ceiling held the gain back, and where the loudness ends up.
 std::string CeilingText(const CeilingHold& hold) {
   return " (held by the " + Decibels(hold.ceiling_dbtp, false) + " dBTP true-peak ceiling; " +
          Decibels(hold.wanted_db, true) + " dB would reach " + Decibels(hold.target_lufs, false) +
          " LUFS, the result is " +
          (hold.result_lufs ? Decibels(*hold.result_lufs, false) + " LUFS)" : "below the -70 LUFS gate)");
 }
-
-}  // namespace
 
 ProgressFn Reporter::Progress() const {
   if (!console_.show_progress || options_.json) return {};

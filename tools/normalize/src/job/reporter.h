@@ -11,6 +11,12 @@
 
 namespace normalize {
 
+// "loudness -23.00 LUFS, true peak -1.20 dBTP"
+std::string LoudnessText(const LoudnessFigures& figures);
+// " (held by the -1.00 dBTP true-peak ceiling; ...)": how the ceiling held the
+// gain back, and where the loudness ends up.
+std::string CeilingText(const CeilingHold& hold);
+
 class Reporter {
  public:
   Reporter(const Options& options, JobConsole& console) : options_(options), console_(console) {}

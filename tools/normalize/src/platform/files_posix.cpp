@@ -1,6 +1,7 @@
-// Files, mapping, the input lock and paths on POSIX systems.
+// Files, mapping, the input lock, paths and processors on POSIX systems.
 #include <dirent.h>
 #include <fcntl.h>
+#include <sched.h>
 #include <setjmp.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -9,12 +10,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <mutex>
+#include <thread>
 
 #include "platform/file_io.h"
 #include "platform/locked_input.h"
 #include "platform/mapping.h"
 #include "platform/paths.h"
+#include "platform/processors.h"
 
 namespace normalize::platform {
 
@@ -37,7 +42,8 @@ namespace {
 
 // While a file is mapped, a bus error (a mapped page beyond the file's end)
 // returns to the RunOnMapped that is running, if any.
-sigjmp_buf* active_guard = nullptr;
+thread_local sigjmp_buf* active_guard = nullptr;
+std::mutex mappings_lock;
 struct sigaction previous_bus_action {};
 int mappings = 0;
 
@@ -55,6 +61,7 @@ const std::byte* MapForReading(std::FILE* file, std::uint64_t size) {
   void* data = mmap(nullptr, static_cast<std::size_t>(size), PROT_READ, MAP_SHARED, fileno(file), 0);
   if (data == MAP_FAILED) return nullptr;
   madvise(data, static_cast<std::size_t>(size), MADV_SEQUENTIAL);
+  const std::lock_guard<std::mutex> locked(mappings_lock);
   if (mappings++ == 0) {
     struct sigaction action {};
     action.sa_sigaction = OnBusError;
@@ -69,6 +76,7 @@ const std::byte* MapForReading(std::FILE* file, std::uint64_t size) {
 void Unmap(const std::byte* data, std::uint64_t size) {
   if (!data) return;
   munmap(const_cast<std::byte*>(data), static_cast<std::size_t>(size));
+  const std::lock_guard<std::mutex> locked(mappings_lock);
   if (--mappings == 0) sigaction(SIGBUS, &previous_bus_action, nullptr);
 }
 
@@ -173,9 +181,11 @@ PathInfo Inspect(const std::string& path) {
   struct stat link {};
   if (lstat(path.c_str(), &link) != 0) return info;
   info.exists = true;
+  info.link = S_ISLNK(link.st_mode);
   struct stat target {};
   if (stat(path.c_str(), &target) != 0) return info;  // a link to nothing: not a regular file
   info.regular = S_ISREG(target.st_mode);
+  info.folder = S_ISDIR(target.st_mode);
   info.links = static_cast<unsigned long>(target.st_nlink);
   info.identity = std::to_string(target.st_dev) + ":" + std::to_string(target.st_ino);
   // Root may write anything; the permission bits still say what the owner meant.
@@ -198,6 +208,13 @@ std::vector<std::string> NamesIn(const std::string& folder) {
     closedir(dir);
   }
   return names;
+}
+
+unsigned ProcessorCount() {
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0) return static_cast<unsigned>(CPU_COUNT(&set));
+  return std::max(1u, std::thread::hardware_concurrency());
 }
 
 }  // namespace normalize::platform

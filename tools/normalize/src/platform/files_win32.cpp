@@ -11,6 +11,7 @@
 #include "platform/locked_input.h"
 #include "platform/mapping.h"
 #include "platform/paths.h"
+#include "platform/processors.h"
 #include "platform/win32_shared.h"
 
 namespace normalize::platform {
@@ -93,7 +94,8 @@ class WriteBehind {
   HANDLE thread_;
 };
 
-WriteBehind* write_behind = nullptr;
+// One per thread: each writes its own file.
+thread_local WriteBehind* write_behind = nullptr;
 
 }  // namespace
 
@@ -215,16 +217,18 @@ PathInfo Inspect(const std::string& path) {
   }
   info.exists = true;
   info.read_only = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
-  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return info;
+  info.folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  info.link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  // A folder opens only with backup semantics; it has an identity too.
   const HANDLE handle = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, 0, nullptr);
+                                    nullptr, OPEN_EXISTING, info.folder ? FILE_FLAG_BACKUP_SEMANTICS : 0, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
-    info.regular = true;  // what it is shows when it is opened
+    info.regular = !info.folder;  // what it is shows when it is opened
     return info;
   }
   BY_HANDLE_FILE_INFORMATION details{};
-  info.regular = GetFileType(handle) == FILE_TYPE_DISK;
-  if (info.regular && GetFileInformationByHandle(handle, &details)) {
+  info.regular = !info.folder && GetFileType(handle) == FILE_TYPE_DISK;
+  if ((info.regular || info.folder) && GetFileInformationByHandle(handle, &details)) {
     info.links = details.nNumberOfLinks;
     info.identity = std::to_string(details.dwVolumeSerialNumber) + ":" +
                     std::to_string(static_cast<std::uint64_t>(details.nFileIndexHigh) << 32 | details.nFileIndexLow);
@@ -246,6 +250,15 @@ std::vector<std::string> NamesIn(const std::string& folder) {
   } while (FindNextFileA(search, &found));
   FindClose(search);
   return names;
+}
+
+unsigned ProcessorCount() {
+  DWORD_PTR process = 0, system = 0;
+  unsigned count = 0;
+  if (GetProcessAffinityMask(GetCurrentProcess(), &process, &system)) {
+    for (; process != 0; process &= process - 1) ++count;
+  }
+  return count > 0 ? count : 1;
 }
 
 }  // namespace normalize::platform

@@ -9,6 +9,8 @@ namespace normalize::platform {
 struct PathInfo {
   bool exists = false;
   bool regular = false;     // a plain file: not a folder, device, FIFO or socket
+  bool folder = false;      // a folder, or a link to one
+  bool link = false;        // a symbolic link (or, on Windows, any reparse point: a junction too)
   bool read_only = false;   // no write permission, or the read-only attribute
   unsigned long links = 1;  // hard links: names the file has
   std::string real_path;    // where a symbolic link leads; the path itself otherwise

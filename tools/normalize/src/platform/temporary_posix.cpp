@@ -7,9 +7,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 #include "platform/interruptions.h"
 #include "platform/temporary.h"
@@ -40,51 +44,47 @@ std::string DirectoryOf(const std::string& path) {
   return path.substr(0, slash);
 }
 
-// The temporary an interruption removes. Set and cleared with the signals
-// blocked, read only by the handler.
-char armed_path[PATH_MAX + 1];
-volatile sig_atomic_t armed = 0;
-volatile sig_atomic_t committed = 0;
+// The temporaries an interruption removes. The signals are taken by a thread
+// of their own (sigwait), which may then lock what the workers lock, so that
+// no temporary is created or renamed half-way through the clean-up.
+std::mutex armed_lock;
+std::vector<std::string> armed;
+bool committed = false;
 int interrupted_exit_code = 9;
-
-class SignalsBlocked {
- public:
-  SignalsBlocked() {
-    sigset_t set;
-    sigemptyset(&set);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&set, signal);
-    sigprocmask(SIG_BLOCK, &set, &previous_);
-  }
-  ~SignalsBlocked() { sigprocmask(SIG_SETMASK, &previous_, nullptr); }
-  SignalsBlocked(const SignalsBlocked&) = delete;
-  SignalsBlocked& operator=(const SignalsBlocked&) = delete;
-
- private:
-  sigset_t previous_;
-};
 
 void Say(const char* text) {
   const ssize_t ignored = write(STDERR_FILENO, text, std::strlen(text));
   (void)ignored;
 }
 
-void OnInterruption(int) {
-  if (armed) unlink(armed_path);
+[[noreturn]] void AwaitInterruption(sigset_t signals) {
+  int signal = 0;
+  while (sigwait(&signals, &signal) != 0) {
+  }
+  armed_lock.lock();  // held until the end: nothing new is created or put in place
+  for (const std::string& path : armed) unlink(path.c_str());
   // Of several files, those done before stay done.
   Say(committed ? "\nnormalize: interrupted after a result was put in place\n"
-                : "\nnormalize: interrupted; the file being worked on is left as it was\n");
+                : "\nnormalize: interrupted; the files being worked on are left as they were\n");
   _exit(interrupted_exit_code);
+}
+
+void Disarm(const std::string& path) {
+  const auto at = std::find(armed.begin(), armed.end(), path);
+  if (at != armed.end()) armed.erase(at);
 }
 
 }  // namespace
 
 void HandleInterruptions(int exit_code) {
   interrupted_exit_code = exit_code;
-  struct sigaction action {};
-  action.sa_handler = OnInterruption;
-  sigemptyset(&action.sa_mask);
-  for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&action.sa_mask, signal);
-  for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+  // Blocked here, before any other thread exists, and so in every thread:
+  // only the waiting thread takes them.
+  sigset_t signals;
+  sigemptyset(&signals);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&signals, signal);
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  std::thread(AwaitInterruption, signals).detach();
 }
 
 std::FILE* CreateTemporary(const std::string& path, bool& name_taken) {
@@ -93,7 +93,7 @@ std::FILE* CreateTemporary(const std::string& path, bool& name_taken) {
     errno = ENAMETOOLONG;
     return nullptr;
   }
-  const SignalsBlocked blocked;
+  const std::lock_guard<std::mutex> locked(armed_lock);
   // O_EXCL also refuses a symbolic link planted at the name.
   const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd < 0) {
@@ -110,9 +110,7 @@ std::FILE* CreateTemporary(const std::string& path, bool& name_taken) {
     errno = saved;
     return nullptr;
   }
-  std::memcpy(armed_path, path.c_str(), path.size() + 1);
-  armed = 1;
-  committed = 0;
+  armed.push_back(path);
   return file;
 }
 
@@ -122,13 +120,13 @@ bool CommitTemporary(std::FILE* file, const std::string& from, const std::string
     return false;
   }
   {
-    const SignalsBlocked blocked;
+    const std::lock_guard<std::mutex> locked(armed_lock);
     if (std::rename(from.c_str(), to.c_str()) != 0) {
       reason = std::strerror(errno);
       return false;
     }
-    armed = 0;
-    committed = 1;
+    Disarm(from);
+    committed = true;
   }
   // The rename itself is only durable once the directory is synced.
   const int dir = open(DirectoryOf(to).c_str(), O_RDONLY | O_CLOEXEC);
@@ -141,9 +139,9 @@ bool CommitTemporary(std::FILE* file, const std::string& from, const std::string
 
 void DiscardTemporary(std::FILE* file, const std::string& path) {
   if (file) std::fclose(file);
-  const SignalsBlocked blocked;
+  const std::lock_guard<std::mutex> locked(armed_lock);
   unlink(path.c_str());
-  armed = 0;
+  Disarm(path);
 }
 
 void RemoveIfAbandoned(const std::string& path) {

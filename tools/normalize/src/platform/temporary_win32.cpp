@@ -4,8 +4,12 @@
 #include <windows.h>
 #include <stdlib.h>
 
+#include <io.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 #include "platform/interruptions.h"
 #include "platform/temporary.h"
@@ -23,7 +27,7 @@ namespace {
 // the handler (on a thread of its own) takes too.
 CRITICAL_SECTION cleanup_lock;
 bool cleanup_lock_ready = false;
-HANDLE armed_handle = INVALID_HANDLE_VALUE;
+std::vector<HANDLE> armed;  // one per file being worked on
 bool committed = false;
 UINT interrupted_exit_code = 9;
 
@@ -50,18 +54,25 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
     return FALSE;
   }
   EnterCriticalSection(&cleanup_lock);
-  if (armed_handle != INVALID_HANDLE_VALUE) {
+  for (const HANDLE handle : armed) {
     // Deleted when its last handle closes, which ending the process does.
     FILE_DISPOSITION_INFO dispose{};
     dispose.DeleteFile = TRUE;
-    SetFileInformationByHandle(armed_handle, FileDispositionInfo, &dispose, sizeof dispose);
+    SetFileInformationByHandle(handle, FileDispositionInfo, &dispose, sizeof dispose);
   }
   // Of several files, those done before stay done.
   Say(committed ? "\nnormalize: interrupted after a result was put in place\n"
-                : "\nnormalize: interrupted; the file being worked on is left as it was\n");
+                : "\nnormalize: interrupted; the files being worked on are left as they were\n");
   // Not ExitProcess: the main thread may hold the C runtime's locks.
   TerminateProcess(GetCurrentProcess(), interrupted_exit_code);
   return TRUE;
+}
+
+// Before the handle closes: a later file may get the same handle value.
+void Disarm(std::FILE* file) {
+  const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+  const auto at = std::find(armed.begin(), armed.end(), handle);
+  if (at != armed.end()) armed.erase(at);
 }
 
 }  // namespace
@@ -91,15 +102,14 @@ std::FILE* CreateTemporary(const std::string& path, bool& name_taken) {
     DeleteFileA(path.c_str());
     return nullptr;
   }
-  armed_handle = handle;
-  committed = false;
+  armed.push_back(handle);
   return file;
 }
 
 bool CommitTemporary(std::FILE* file, const std::string& from, const std::string& to, std::string& reason) {
   EndWriteBehind();
   const CleanupLocked locked;
-  armed_handle = INVALID_HANDLE_VALUE;
+  Disarm(file);
   if (std::fclose(file) != 0) {
     reason = "cannot close the temporary file";
     return false;
@@ -115,8 +125,10 @@ bool CommitTemporary(std::FILE* file, const std::string& from, const std::string
 void DiscardTemporary(std::FILE* file, const std::string& path) {
   EndWriteBehind();
   const CleanupLocked locked;
-  armed_handle = INVALID_HANDLE_VALUE;
-  if (file) std::fclose(file);
+  if (file) {
+    Disarm(file);
+    std::fclose(file);
+  }
   DeleteFileA(path.c_str());
 }
 

@@ -1,0 +1,230 @@
+// Albums and libraries: one gain for an album, folders as inputs, several
+// files at once with their lines in order, and JSON that stays UTF-8.
+#include <gtest/gtest.h>
+
+#include <ebur128.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <regex>
+#include <sstream>
+
+#include "cli/command_line.h"
+#include "cli/input_folders.h"
+#include "job/analysis_line.h"
+#include "program_run.h"
+#include "wav_fixture.h"
+
+namespace normalize::test {
+namespace {
+
+// --analyze --json's figure `key` of each file, in order.
+std::vector<double> Figures(const std::vector<std::string>& files, const std::string& key) {
+  std::vector<std::string> args = {"--analyze", "--json"};
+  args.insert(args.end(), files.begin(), files.end());
+  const RunResult run = RunTool(args);
+  std::vector<double> figures;
+  const std::regex figure("\"" + key + "\":(-?[0-9.]+)");
+  std::istringstream lines(run.out);
+  for (std::string line; std::getline(lines, line);) {
+    std::smatch match;
+    if (std::regex_search(line, match, figure)) figures.push_back(std::stod(match[1]));
+  }
+  EXPECT_EQ(figures.size(), files.size()) << run.out << run.err;
+  return figures;
+}
+
+// Three tracks of one album, 24-bit so that rounding moves no level.
+std::vector<std::string> MakeAlbum(const ScratchDir& dir) {
+  std::vector<std::string> files;
+  for (const char* level : {"-30", "-20", "-12"}) {
+    files.push_back(dir / (std::string("track") + level + ".wav"));
+    Sox({"-D", "-n", "-r", "48000", "-c", "2", "-b", "24", files.back(), "synth", "6", "pinknoise", "gain", level});
+  }
+  return files;
+}
+
+double JoinedLoudness(const ScratchDir& dir, const std::vector<std::string>& files) {
+  const std::string joined = dir / "joined.wav";
+  Sox({files[0], files[1], files[2], joined});
+  const std::vector<std::int32_t> samples = SoxSamples(joined);
+  std::vector<double> decoded(samples.size());
+  std::transform(samples.begin(), samples.end(), decoded.begin(), [](std::int32_t s) { return s / 2147483648.0; });
+  ebur128_state* state = ebur128_init(2, 48000, EBUR128_MODE_I);
+  ebur128_add_frames_double(state, decoded.data(), decoded.size() / 2);
+  double integrated = 0;
+  ebur128_loudness_global(state, &integrated);
+  ebur128_destroy(&state);
+  std::remove(joined.c_str());
+  return integrated;
+}
+
+std::vector<std::string> With(std::vector<std::string> args, const std::vector<std::string>& files) {
+  args.insert(args.end(), files.begin(), files.end());
+  return args;
+}
+
+void ExpectSameChange(const std::vector<double>& before, const std::vector<double>& after) {
+  for (std::size_t i = 1; i < before.size(); ++i) {
+    EXPECT_NEAR(after[i] - before[i], after[0] - before[0], 0.01) << "file " << i;
+  }
+}
+
+TEST(NormalizeLibrary, AnAlbumGetsOneGainThatBringsTheWholeToTheTarget) {
+  {
+    ScratchDir dir;
+    const auto files = MakeAlbum(dir);
+    const auto before = Figures(files, "integrated_lufs");
+    const RunResult run = RunTool(With({"--album", "--loudness", "-20"}, files));
+    ASSERT_EQ(run.code, ExitCode::kOk) << run.err;
+    EXPECT_EQ(run.out.substr(0, 15), "album: 3 files,") << run.out;
+    ExpectSameChange(before, Figures(files, "integrated_lufs"));
+    EXPECT_NEAR(JoinedLoudness(dir, files), -20, 0.2);
+  }
+  {
+    ScratchDir dir;
+    const auto files = MakeAlbum(dir);
+    const auto before = Figures(files, "integrated_lufs");
+    const RunResult run = RunTool(With({"--album", "--loudness", "-8", "--true-peak", "-1"}, files));
+    ASSERT_EQ(run.code, ExitCode::kOk) << run.err;
+    EXPECT_NE(run.out.find("held by the -1.00 dBTP true-peak ceiling"), std::string::npos) << run.out;
+    ExpectSameChange(before, Figures(files, "integrated_lufs"));
+    // The ceiling is held against a finer look than --analyze's 4x one, which
+    // may read a little over it (Tech 3341 allows +0.2 dB).
+    for (const double peak : Figures(files, "true_peak_dbtp")) EXPECT_LE(peak, -1.0 + 0.2);
+  }
+  {
+    ScratchDir dir;
+    const auto files = MakeAlbum(dir);
+    const auto before = Figures(files, "sample_peak_dbfs");
+    ASSERT_EQ(RunTool(With({"--album", "-m", "100"}, files)).code, ExitCode::kOk);
+    const auto after = Figures(files, "sample_peak_dbfs");
+    ExpectSameChange(before, after);
+    EXPECT_NEAR(*std::max_element(after.begin(), after.end()), 0, 0.01);
+  }
+}
+
+TEST(NormalizeLibrary, AnAlbumIsWrittenWholeOrNotAtAll) {
+  ScratchDir dir;
+  const auto files = MakeAlbum(dir);
+  std::vector<Bytes> before;
+  for (const auto& file : files) before.push_back(ReadBytes(file));
+  chmod(files[1].c_str(), 0444);
+  RunResult run = RunTool(With({"--album", "--loudness", "-20"}, files));
+  EXPECT_EQ(run.code, ExitCode::kOutput);
+  EXPECT_NE(run.err.find(files[1] + ": cannot replace"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("album: nothing written, since " + files[1]), std::string::npos) << run.err;
+  for (std::size_t i = 0; i < files.size(); ++i) EXPECT_EQ(ReadBytes(files[i]), before[i]) << files[i];
+
+  // A disk that fills while the second file is written: the first keeps its
+  // new gain, the rest are as they were, and the message says which is which.
+  chmod(files[1].c_str(), 0644);
+  int started = 0;
+  run = RunTool(With({"--album", "-m", "100", "-j", "1"}, files), [&](std::uint64_t written, std::size_t) {
+    if (written == 0 && ++started == 2) throw Failure(ExitCode::kOutput, "no space left on device");
+  });
+  EXPECT_EQ(run.code, ExitCode::kOutput);
+  EXPECT_NE(run.err.find("dB: " + files[0] + "; left as they were: " + files[1] + ", " + files[2]),
+            std::string::npos) << run.err;
+  EXPECT_NE(ReadBytes(files[0]), before[0]);
+  EXPECT_EQ(ReadBytes(files[1]), before[1]);
+  EXPECT_EQ(ReadBytes(files[2]), before[2]);
+}
+
+TEST(NormalizeLibrary, AFolderStandsForItsWavFilesAndLinksAreNotFollowed) {
+  ScratchDir dir;
+  const std::string root = dir / "lib";
+  for (const char* folder : {"", "/sub", "/sub/deeper"}) std::filesystem::create_directory(root + folder);
+  for (const char* name : {"/b.wav", "/A.WAV", "/c.Wav", "/sub/d.wav", "/sub/deeper/e.wav"}) {
+    Sox({"-n", "-r", "8000", "-c", "1", "-b", "16", root + name, "synth", "0.5", "sine", "440", "gain", "-20"});
+  }
+  WriteBytes(root + "/notes.txt", {'n'});
+  WriteBytes(root + "/a.wav.txt", {'n'});
+  std::filesystem::create_directory_symlink("..", root + "/sub/up");
+  std::filesystem::create_directory_symlink(root + "/sub", root + "/again");
+
+  const std::vector<std::string> top = {root + "/A.WAV", root + "/b.wav", root + "/c.Wav"};
+  EXPECT_EQ(WavFilesIn(root, false), top);
+  std::vector<std::string> all = top;
+  all.insert(all.end(), {root + "/sub/d.wav", root + "/sub/deeper/e.wav"});
+  EXPECT_EQ(WavFilesIn(root, true), all);
+
+  // The file named again beside its folder is worked on once.
+  RunResult run = RunTool({"-m", "50", "-r", root, root + "/sub/d.wav"});
+  EXPECT_EQ(run.code, ExitCode::kOk) << run.err;
+  EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 5) << run.out;
+  EXPECT_NE(run.err.find("is the same file as"), std::string::npos) << run.err;
+
+  std::filesystem::create_directory(root + "/empty");
+  run = RunTool({"--analyze", root + "/empty"});
+  EXPECT_EQ(run.code, ExitCode::kInput);
+  EXPECT_NE(run.err.find("empty: no WAV file in this folder"), std::string::npos) << run.err;
+}
+
+TEST(NormalizeLibrary, SeveralFilesAtOnceReportInTheOrderGivenEachWithItsOwnLine) {
+  ScratchDir dir;
+  const std::string model = dir / "model.wav";
+  Sox({"-n", "-r", "8000", "-c", "2", "-b", "16", model, "synth", "0.5", "pinknoise", "gain", "-20"});
+  std::vector<std::string> files;
+  for (int i = 0; i < 60; ++i) {
+    files.push_back(dir / (std::to_string(59 - i).append(".wav")));  // not in sorted order
+    std::filesystem::copy_file(model, files.back());
+  }
+  WriteBytes(files[17], {'R', 'I', 'F', 'F', 4, 0, 0, 0, 'j', 'u', 'n', 'k'});
+  files[40] = dir / "caf\xE9.wav";  // Latin-1, not UTF-8
+  std::filesystem::copy_file(model, files[40]);
+
+  const RunResult run = RunTool(With({"--analyze", "--json", "-j", "4"}, files));
+  EXPECT_EQ(run.code, ExitCode::kNotWav);
+  std::istringstream lines(run.out);
+  std::size_t i = 0;
+  for (std::string line; std::getline(lines, line); ++i) {
+    ASSERT_LT(i, files.size());
+    const std::string name = i == 40 ? dir / "caf\xEF\xBF\xBD.wav" : files[i];
+    std::string start = "{\"file\":\"";
+    start.append(name).append("\"");
+    EXPECT_EQ(line.substr(0, start.size()), start) << line;
+    EXPECT_EQ(line.find("\"error\":") != std::string::npos, i == 17) << line;
+  }
+  EXPECT_EQ(i, files.size());
+  // Overlong, a surrogate, beyond U+10FFFF and cut short: each byte one U+FFFD.
+  std::string replaced;
+  for (int n = 0; n < 11; ++n) replaced += "\xEF\xBF\xBD";
+  EXPECT_EQ(JsonString("a\xC3\xA9\xC0\xAF\xED\xA0\x80\xF4\x90\x80\x80\xE2\x82"), "\"a\xC3\xA9" + replaced + "\"");
+}
+
+TEST(NormalizeLibrary, AnInterruptedBatchLeavesNoTemporaryAndEveryInputAsItWas) {
+  ScratchDir dir;
+  const std::vector<std::string> files = {MakeLargeInput(dir, "a.wav"), MakeLargeInput(dir, "b.wav"),
+                                          MakeLargeInput(dir, "c.wav")};
+  const pid_t pid = Spawn(NORMALIZE_EXECUTABLE, With({"-a", "-6", "-b", "16", "-j", "3"}, files));
+  ASSERT_TRUE(WaitForTemporary(dir, 3));
+  kill(pid, SIGINT);
+  EXPECT_EQ(ExitStatus(pid), static_cast<int>(ExitCode::kInterrupted));
+  EXPECT_EQ(dir.Names(), (std::vector<std::string>{"a.wav", "b.wav", "c.wav"}));
+  for (const auto& file : files) {
+    EXPECT_EQ(std::filesystem::file_size(file), 44u + (256u << 20));
+    EXPECT_EQ(FirstSample(file), 1000);
+  }
+}
+
+TEST(NormalizeLibrary, CommandLine) {
+  const Options options = ParseCommandLine({"--album", "--loudness", "-16", "-r", "--jobs", "3", "music"});
+  EXPECT_TRUE(options.album && options.recursive);
+  EXPECT_EQ(options.jobs, 3);
+  const std::vector<std::string> refused[] = {
+      {"-j", "0", "a.wav"},         {"-j", "-2", "a.wav"},       {"-j", "two", "a.wav"},
+      {"--jobs", "", "a.wav"},      {"--album", "-a", "3", "a.wav"}, {"--album", "-l", "2", "a.wav"},
+      {"--album", "--analyze", "a.wav"},
+  };
+  for (const auto& args : refused) {
+    EXPECT_THROW(ParseCommandLine(args), Failure) << args[0] << " " << args[1];
+  }
+}
+
+}  // namespace
+}  // namespace normalize::test

@@ -1,0 +1,157 @@
+#include "job/batch.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <sstream>
+#include <thread>
+
+namespace normalize {
+namespace {
+
+int Severity(ExitCode code) {
+  switch (code) {
+    case ExitCode::kOk: return 0;
+    case ExitCode::kBelowThreshold:
+    case ExitCode::kSilent:
+    case ExitCode::kBelowGate: return 1;
+    default: return 2;
+  }
+}
+
+// "3 of 60 files done, at album/track 04.wav" on one line of the error stream, redrawn in place.
+class BatchProgress {
+ public:
+  BatchProgress(std::ostream& err, bool shown) : err_(err), shown_(shown) {}
+  ~BatchProgress() { Erase(); }
+  BatchProgress(const BatchProgress&) = delete;
+  BatchProgress& operator=(const BatchProgress&) = delete;
+
+  void Show(std::size_t done, std::size_t total, const std::string& current) {
+    if (!shown_) return;
+    std::string line = std::to_string(done);
+    line.append(" of ").append(std::to_string(total)).append(" files done, at ").append(current);
+    // Kept within a narrow console's width, so that it never wraps.
+    if (line.size() > kWidth) {
+      line.resize(kWidth - 3);
+      line.append("...");
+    }
+    Erase();
+    err_ << line << std::flush;
+    drawn_ = line.size();
+  }
+  void Erase() {
+    if (drawn_ == 0) return;
+    err_ << "\r" << std::string(drawn_, ' ') << "\r" << std::flush;
+    drawn_ = 0;
+  }
+
+ private:
+  static constexpr std::size_t kWidth = 79;
+  std::ostream& err_;
+  bool shown_;
+  std::size_t drawn_ = 0;
+};
+
+}  // namespace
+
+ExitCode Worse(ExitCode a, ExitCode b) {
+  if (Severity(a) != Severity(b)) return Severity(a) > Severity(b) ? a : b;
+  return static_cast<int>(a) >= static_cast<int>(b) ? a : b;
+}
+
+void InOrder(std::size_t count, unsigned jobs, const std::function<void(std::size_t)>& work,
+             const std::function<void(std::size_t)>& then,
+             const std::function<void(std::size_t done, std::size_t next)>& waiting) {
+  std::mutex lock;
+  std::condition_variable changed;
+  std::vector<char> finished(count, 0);
+  std::size_t next = 0;
+  std::size_t done = 0;
+  std::exception_ptr failure;
+  const auto worker = [&] {
+    for (;;) {
+      std::size_t index = 0;
+      {
+        const std::lock_guard<std::mutex> held(lock);
+        if (failure || next == count) return;
+        index = next++;
+      }
+      std::exception_ptr thrown;
+      try {
+        work(index);
+      } catch (...) {
+        thrown = std::current_exception();
+      }
+      const std::lock_guard<std::mutex> held(lock);
+      if (thrown && !failure) failure = thrown;
+      finished[index] = thrown ? 0 : 1;
+      ++done;
+      changed.notify_all();
+    }
+  };
+  std::vector<std::thread> threads;
+  const std::size_t thread_count = std::min<std::size_t>(std::max(jobs, 1u), count);
+  for (std::size_t t = 0; t < thread_count; ++t) threads.emplace_back(worker);
+
+  std::size_t passed_on = 0;
+  std::size_t seen_done = 0;
+  std::unique_lock<std::mutex> held(lock);
+  for (;;) {
+    changed.wait(held, [&] {
+      return done == count || (passed_on < count && finished[passed_on]) || done != seen_done ||
+             (failure && done == next);
+    });
+    if (failure && done == next) break;
+    seen_done = done;
+    // Passed on without the lock, so that the workers carry on meanwhile.
+    while (passed_on < count && finished[passed_on]) {
+      const std::size_t index = passed_on++;
+      held.unlock();
+      then(index);
+      held.lock();
+    }
+    if (passed_on == count) break;
+    if (waiting) {
+      const std::size_t now_done = done;
+      held.unlock();
+      waiting(now_done, passed_on);
+      held.lock();
+    }
+  }
+  held.unlock();
+  for (std::thread& thread : threads) thread.join();
+  if (failure) std::rethrow_exception(failure);
+}
+
+ExitCode RunBatch(const std::vector<std::string>& files, unsigned jobs, JobConsole& console, const FileWork& work) {
+  struct Said {
+    std::ostringstream out;
+    std::ostringstream err;
+    ExitCode code = ExitCode::kOk;
+  };
+  std::vector<std::unique_ptr<Said>> said(files.size());
+  for (auto& one : said) one = std::make_unique<Said>();
+  BatchProgress progress(console.err, console.show_batch_progress && files.size() > 1);
+  ExitCode worst = ExitCode::kOk;
+  InOrder(
+      files.size(), jobs,
+      [&](std::size_t i) {
+        JobConsole own{said[i]->out, said[i]->err, false, console.write_hook, console.map_input};
+        said[i]->code = work(i, own);
+      },
+      [&](std::size_t i) {
+        progress.Erase();
+        console.err << said[i]->err.str();
+        console.out << said[i]->out.str() << std::flush;
+        worst = Worse(worst, said[i]->code);
+        said[i].reset();
+        if (i + 1 < files.size()) progress.Show(i + 1, files.size(), files[i + 1]);
+      },
+      [&](std::size_t done, std::size_t next) { progress.Show(done, files.size(), files[next]); });
+  return worst;
+}
+
+}  // namespace normalize

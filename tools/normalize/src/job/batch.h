@@ -1,0 +1,36 @@
+#pragma once
+// Several files worked on at once, on up to -j threads, with what each says
+// passed on in the order the files were named: a slow file holds back the
+// lines after its own, never reorders them. Memory stays that of the files in
+// flight (plus the held-back text), however many files there are.
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "job/job.h"
+#include "failure.h"
+
+namespace normalize {
+
+// Runs work(i) for every i < count on up to `jobs` threads, and then(i) on the
+// calling thread in the order of i, each as soon as work(0..i) are done.
+// waiting(done, next) runs on the calling thread whenever a file is done
+// while file `next` is still awaited. An exception from work stops further
+// files from starting and is thrown here once the others in flight are done.
+void InOrder(std::size_t count, unsigned jobs, const std::function<void(std::size_t)>& work,
+             const std::function<void(std::size_t)>& then,
+             const std::function<void(std::size_t done, std::size_t next)>& waiting = {});
+
+// Runs work(i, console_of_i) for each of `files` through InOrder; each file's
+// console holds its text until it is passed on to `console`. On a terminal
+// (console.show_batch_progress) the error stream shows how many files are
+// done and which is awaited, erased at the end. Returns the worst code.
+using FileWork = std::function<ExitCode(std::size_t index, JobConsole& console)>;
+ExitCode RunBatch(const std::vector<std::string>& files, unsigned jobs, JobConsole& console, const FileWork& work);
+
+// Of two exit codes, the one a run of several files reports: failures
+// outrank files left alone, which outrank success; of two alike, the higher.
+ExitCode Worse(ExitCode a, ExitCode b);
+
+}  // namespace normalize
