@@ -100,7 +100,13 @@ ExitCode RunAlbum(const Options& options, const Planner& planner, const std::vec
                   unsigned jobs, JobConsole& console) {
   Tracks tracks;
   for (const std::string& file : files) tracks.push_back(std::make_unique<Track>(options, file, console));
+  // On a terminal: the files measured, then the files written, of all.
+  BatchProgress progress(console.err, console.show_batch_progress && tracks.size() > 1);
+  const auto waiting = [&](std::size_t done, std::size_t next) {
+    progress.Show(done, tracks.size(), files[next]);
+  };
   const auto pass_on = [&](Track& track) {
+    progress.Erase();
     console.err << track.err.str();
     console.out << track.out.str() << std::flush;
     track.err.str("");
@@ -110,6 +116,7 @@ ExitCode RunAlbum(const Options& options, const Planner& planner, const std::vec
   // Every lock, target check and measurement before anything is written.
   ExitCode worst = ExitCode::kOk;
   std::string unmeasured;
+  progress.Show(0, tracks.size(), files.front());
   InOrder(
       tracks.size(), jobs,
       [&](std::size_t i) {
@@ -126,7 +133,9 @@ ExitCode RunAlbum(const Options& options, const Planner& planner, const std::vec
         if (!tracks[i]->failure) return;
         worst = Worse(worst, tracks[i]->failure->code());
         unmeasured += (unmeasured.empty() ? "" : ", ") + tracks[i]->options.input;
-      });
+      },
+      waiting);
+  progress.Erase();
   if (!unmeasured.empty()) {
     console.err << "normalize: album: nothing written, since " << unmeasured << " could not be worked on\n";
     return worst;
@@ -148,6 +157,7 @@ ExitCode RunAlbum(const Options& options, const Planner& planner, const std::vec
   // flight finish, so that each file ends written whole or untouched.
   std::atomic<bool> stopped{false};
   const Decision each = Decision::Write(gain);  // the album's line told of the ceiling
+  progress.Show(0, tracks.size(), files.front());
   InOrder(
       tracks.size(), jobs,
       [&](std::size_t i) {
@@ -166,7 +176,9 @@ ExitCode RunAlbum(const Options& options, const Planner& planner, const std::vec
       [&](std::size_t i) {
         pass_on(*tracks[i]);
         if (tracks[i]->failure) worst = Worse(worst, tracks[i]->failure->code());
-      });
+      },
+      waiting);
+  progress.Erase();
   if (stopped) {
     console.err << "normalize: album: written with gain " << Decibels(gain.db, true) << " dB: " << Names(tracks, true)
                 << "; left as they were: " << Names(tracks, false) << "\n";

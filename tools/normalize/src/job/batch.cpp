@@ -21,41 +21,29 @@ int Severity(ExitCode code) {
   }
 }
 
-// "3 of 60 files done, at album/track 04.wav" on one line of the error stream, redrawn in place.
-class BatchProgress {
- public:
-  BatchProgress(std::ostream& err, bool shown) : err_(err), shown_(shown) {}
-  ~BatchProgress() { Erase(); }
-  BatchProgress(const BatchProgress&) = delete;
-  BatchProgress& operator=(const BatchProgress&) = delete;
-
-  void Show(std::size_t done, std::size_t total, const std::string& current) {
-    if (!shown_) return;
-    std::string line = std::to_string(done);
-    line.append(" of ").append(std::to_string(total)).append(" files done, at ").append(current);
-    // Kept within a narrow console's width, so that it never wraps.
-    if (line.size() > kWidth) {
-      line.resize(kWidth - 3);
-      line.append("...");
-    }
-    Erase();
-    err_ << line << std::flush;
-    drawn_ = line.size();
-  }
-  void Erase() {
-    if (drawn_ == 0) return;
-    err_ << "\r" << std::string(drawn_, ' ') << "\r" << std::flush;
-    drawn_ = 0;
-  }
-
- private:
-  static constexpr std::size_t kWidth = 79;
-  std::ostream& err_;
-  bool shown_;
-  std::size_t drawn_ = 0;
-};
-
 }  // namespace
+
+BatchProgress::~BatchProgress() { Erase(); }
+
+void BatchProgress::Show(std::size_t done, std::size_t total, const std::string& current) {
+  if (!shown_) return;
+  std::string line = std::to_string(done);
+  line.append(" of ").append(std::to_string(total)).append(" files done, at ").append(current);
+  // Kept within a narrow console's width, so that it never wraps.
+  if (line.size() > kWidth) {
+    line.resize(kWidth - 3);
+    line.append("...");
+  }
+  Erase();
+  err_ << line << std::flush;
+  drawn_ = line.size();
+}
+
+void BatchProgress::Erase() {
+  if (drawn_ == 0) return;
+  err_ << "\r" << std::string(drawn_, ' ') << "\r" << std::flush;
+  drawn_ = 0;
+}
 
 ExitCode Worse(ExitCode a, ExitCode b) {
   if (Severity(a) != Severity(b)) return Severity(a) > Severity(b) ? a : b;
@@ -136,6 +124,7 @@ ExitCode RunBatch(const std::vector<std::string>& files, unsigned jobs, JobConso
   for (auto& one : said) one = std::make_unique<Said>();
   BatchProgress progress(console.err, console.show_batch_progress && files.size() > 1);
   ExitCode worst = ExitCode::kOk;
+  if (!files.empty()) progress.Show(0, files.size(), files.front());
   InOrder(
       files.size(), jobs,
       [&](std::size_t i) {

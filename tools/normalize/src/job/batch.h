@@ -5,6 +5,7 @@
 // flight (plus the held-back text), however many files there are.
 #include <cstddef>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,25 @@ namespace normalize {
 void InOrder(std::size_t count, unsigned jobs, const std::function<void(std::size_t)>& work,
              const std::function<void(std::size_t)>& then,
              const std::function<void(std::size_t done, std::size_t next)>& waiting = {});
+
+// "3 of 60 files done, at album/track 04.wav" on one line of the error
+// stream, redrawn in place and erased at the end; nothing unless `shown`.
+class BatchProgress {
+ public:
+  BatchProgress(std::ostream& err, bool shown) : err_(err), shown_(shown) {}
+  ~BatchProgress();
+  BatchProgress(const BatchProgress&) = delete;
+  BatchProgress& operator=(const BatchProgress&) = delete;
+
+  void Show(std::size_t done, std::size_t total, const std::string& current);
+  void Erase();
+
+ private:
+  static constexpr std::size_t kWidth = 79;
+  std::ostream& err_;
+  bool shown_;
+  std::size_t drawn_ = 0;
+};
 
 // Runs work(i, console_of_i) for each of `files` through InOrder; each file's
 // console holds its text until it is passed on to `console`. On a terminal
