@@ -94,96 +94,124 @@ std::string Names(const Tracks& tracks, bool written) {
   return names.empty() ? "none" : names;
 }
 
+// The album's files measured together, then written with one gain.
+class AlbumRun {
+ public:
+  AlbumRun(const Options& options, const Planner& planner, const std::vector<std::string>& files, unsigned jobs,
+           JobConsole& console)
+      : options_(options),
+        planner_(planner),
+        files_(files),
+        jobs_(jobs),
+        console_(console),
+        // On a terminal: the files measured, then the files written, of all.
+        progress_(console.err, console.show_batch_progress && files.size() > 1) {
+    for (const std::string& file : files) tracks_.push_back(std::make_unique<Track>(options, file, console));
+  }
+
+  // Every lock, target check and measurement before anything is written;
+  // false when a file could not be worked on (the run's code then says why).
+  bool MeasureAll() {
+    EachInOrder([&](Track& track) {
+      track.opened = OpenAndMeasure(track.options, planner_, track.report, track.console);
+    });
+    std::string unmeasured;
+    for (const auto& track : tracks_) {
+      if (track->failure) unmeasured += (unmeasured.empty() ? "" : ", ") + track->options.input;
+    }
+    if (unmeasured.empty()) return true;
+    console_.err << "normalize: album: nothing written, since " << unmeasured << " could not be worked on\n";
+    return false;
+  }
+
+  // The album's gain and its line; nothing when no file is to be written.
+  std::optional<GainPlan> Decide() {
+    AlbumDecision album = options_.mode == Mode::kLoudness ? LoudnessDecision(options_, tracks_)
+                                                           : PeakDecision(options_, tracks_);
+    album.decision = HeldByThreshold(album.decision, options_.abort_below_db);
+    if (!album.decision.gain) {
+      console_.out << "album: " << (album.figures.empty() ? "" : album.figures + ", ") << album.decision.why << "\n";
+      worst_ = album.decision.code;
+      return std::nullopt;
+    }
+    const GainPlan gain = *album.decision.gain;
+    console_.out << "album: " << tracks_.size() << (tracks_.size() == 1 ? " file, " : " files, ") << album.figures
+                 << ", gain " << Decibels(gain.db, true) << " dB for every file"
+                 << (album.decision.ceiling ? CeilingText(*album.decision.ceiling) : "") << "\n";
+    return gain;
+  }
+
+  // A file that cannot be written stops the files not yet begun; those in
+  // flight finish, so that each file ends written whole or untouched.
+  void WriteAll(const GainPlan& gain) {
+    const Decision each = Decision::Write(gain);  // the album's line told of the ceiling
+    EachInOrder([&](Track& track) {
+      if (failed_) return;
+      const WriteResult result = WriteAndReplace(track.options, track.opened, gain, track.console);
+      track.written = true;
+      track.report.Written(track.opened.measured, each, result, track.opened.layout.format);
+    });
+    if (failed_) {
+      console_.err << "normalize: album: written with gain " << Decibels(gain.db, true)
+                   << " dB: " << Names(tracks_, true) << "; left as they were: " << Names(tracks_, false) << "\n";
+    }
+  }
+
+  ExitCode worst() const { return worst_; }
+
+ private:
+  // step(track) on every file through InOrder, each file's text passed on in
+  // the album's order; a step's failure is the file's, and is noted at once
+  // so that steps not yet begun can see it.
+  template <typename Step>
+  void EachInOrder(const Step& step) {
+    progress_.Show(0, tracks_.size(), files_.front());
+    InOrder(
+        tracks_.size(), jobs_,
+        [&](std::size_t i) {
+          Track& track = *tracks_[i];
+          try {
+            step(track);
+          } catch (const Failure& failure) {
+            track.report.Failed(failure);
+            track.failure = failure;
+            failed_ = true;
+          }
+        },
+        [&](std::size_t i) { PassOn(*tracks_[i]); },
+        [&](std::size_t done, std::size_t next) { progress_.Show(done, tracks_.size(), files_[next]); });
+    progress_.Erase();
+  }
+
+  void PassOn(Track& track) {
+    progress_.Erase();
+    console_.err << track.err.str();
+    console_.out << track.out.str() << std::flush;
+    track.err.str("");
+    track.out.str("");
+    if (track.failure) worst_ = Worse(worst_, track.failure->code());
+  }
+
+  const Options& options_;
+  const Planner& planner_;
+  const std::vector<std::string>& files_;
+  unsigned jobs_;
+  JobConsole& console_;
+  BatchProgress progress_;
+  Tracks tracks_;
+  ExitCode worst_ = ExitCode::kOk;
+  std::atomic<bool> failed_{false};  // a file could not be worked on
+};
+
 }  // namespace
 
 ExitCode RunAlbum(const Options& options, const Planner& planner, const std::vector<std::string>& files,
                   unsigned jobs, JobConsole& console) {
-  Tracks tracks;
-  for (const std::string& file : files) tracks.push_back(std::make_unique<Track>(options, file, console));
-  // On a terminal: the files measured, then the files written, of all.
-  BatchProgress progress(console.err, console.show_batch_progress && tracks.size() > 1);
-  const auto waiting = [&](std::size_t done, std::size_t next) {
-    progress.Show(done, tracks.size(), files[next]);
-  };
-  const auto pass_on = [&](Track& track) {
-    progress.Erase();
-    console.err << track.err.str();
-    console.out << track.out.str() << std::flush;
-    track.err.str("");
-    track.out.str("");
-  };
-
-  // Every lock, target check and measurement before anything is written.
-  ExitCode worst = ExitCode::kOk;
-  std::string unmeasured;
-  progress.Show(0, tracks.size(), files.front());
-  InOrder(
-      tracks.size(), jobs,
-      [&](std::size_t i) {
-        Track& track = *tracks[i];
-        try {
-          track.opened = OpenAndMeasure(track.options, planner, track.report, track.console);
-        } catch (const Failure& failure) {
-          track.report.Failed(failure);
-          track.failure = failure;
-        }
-      },
-      [&](std::size_t i) {
-        pass_on(*tracks[i]);
-        if (!tracks[i]->failure) return;
-        worst = Worse(worst, tracks[i]->failure->code());
-        unmeasured += (unmeasured.empty() ? "" : ", ") + tracks[i]->options.input;
-      },
-      waiting);
-  progress.Erase();
-  if (!unmeasured.empty()) {
-    console.err << "normalize: album: nothing written, since " << unmeasured << " could not be worked on\n";
-    return worst;
-  }
-
-  AlbumDecision album = options.mode == Mode::kLoudness ? LoudnessDecision(options, tracks)
-                                                        : PeakDecision(options, tracks);
-  album.decision = HeldByThreshold(album.decision, options.abort_below_db);
-  if (!album.decision.gain) {
-    console.out << "album: " << (album.figures.empty() ? "" : album.figures + ", ") << album.decision.why << "\n";
-    return album.decision.code;
-  }
-  const GainPlan gain = *album.decision.gain;
-  console.out << "album: " << tracks.size() << (tracks.size() == 1 ? " file, " : " files, ") << album.figures
-              << ", gain " << Decibels(gain.db, true) << " dB for every file"
-              << (album.decision.ceiling ? CeilingText(*album.decision.ceiling) : "") << "\n";
-
-  // A file that cannot be written stops the files not yet begun; those in
-  // flight finish, so that each file ends written whole or untouched.
-  std::atomic<bool> stopped{false};
-  const Decision each = Decision::Write(gain);  // the album's line told of the ceiling
-  progress.Show(0, tracks.size(), files.front());
-  InOrder(
-      tracks.size(), jobs,
-      [&](std::size_t i) {
-        Track& track = *tracks[i];
-        if (stopped) return;
-        try {
-          const WriteResult result = WriteAndReplace(track.options, track.opened, gain, track.console);
-          track.written = true;
-          track.report.Written(track.opened.measured, each, result, track.opened.layout.format);
-        } catch (const Failure& failure) {
-          track.report.Failed(failure);
-          track.failure = failure;
-          stopped = true;
-        }
-      },
-      [&](std::size_t i) {
-        pass_on(*tracks[i]);
-        if (tracks[i]->failure) worst = Worse(worst, tracks[i]->failure->code());
-      },
-      waiting);
-  progress.Erase();
-  if (stopped) {
-    console.err << "normalize: album: written with gain " << Decibels(gain.db, true) << " dB: " << Names(tracks, true)
-                << "; left as they were: " << Names(tracks, false) << "\n";
-  }
-  return worst;
+  AlbumRun album(options, planner, files, jobs, console);
+  if (!album.MeasureAll()) return album.worst();
+  const std::optional<GainPlan> gain = album.Decide();
+  if (gain) album.WriteAll(*gain);
+  return album.worst();
 }
 
 }  // namespace normalize

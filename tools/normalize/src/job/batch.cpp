@@ -50,22 +50,21 @@ ExitCode Worse(ExitCode a, ExitCode b) {
   return static_cast<int>(a) >= static_cast<int>(b) ? a : b;
 }
 
-void InOrder(std::size_t count, unsigned jobs, const std::function<void(std::size_t)>& work,
-             const std::function<void(std::size_t)>& then,
-             const std::function<void(std::size_t done, std::size_t next)>& waiting) {
-  std::mutex lock;
-  std::condition_variable changed;
-  std::vector<char> finished(count, 0);
-  std::size_t next = 0;
-  std::size_t done = 0;
-  std::exception_ptr failure;
-  const auto worker = [&] {
+namespace {
+
+// The state InOrder's workers share with the thread that passes results on.
+class InOrderRun {
+ public:
+  explicit InOrderRun(std::size_t count) : count_(count), finished_(count, 0) {}
+
+  // One worker: takes the next index until none is left or one has failed.
+  void Work(const std::function<void(std::size_t)>& work) {
     for (;;) {
       std::size_t index = 0;
       {
-        const std::lock_guard<std::mutex> held(lock);
-        if (failure || next == count) return;
-        index = next++;
+        const std::lock_guard<std::mutex> held(lock_);
+        if (failure_ || next_ == count_) return;
+        index = next_++;
       }
       std::exception_ptr thrown;
       try {
@@ -73,45 +72,71 @@ void InOrder(std::size_t count, unsigned jobs, const std::function<void(std::siz
       } catch (...) {
         thrown = std::current_exception();
       }
-      const std::lock_guard<std::mutex> held(lock);
-      if (thrown && !failure) failure = thrown;
-      finished[index] = thrown ? 0 : 1;
-      ++done;
-      changed.notify_all();
-    }
-  };
-  std::vector<std::thread> threads;
-  const std::size_t thread_count = std::min<std::size_t>(std::max(jobs, 1u), count);
-  for (std::size_t t = 0; t < thread_count; ++t) threads.emplace_back(worker);
-
-  std::size_t passed_on = 0;
-  std::size_t seen_done = 0;
-  std::unique_lock<std::mutex> held(lock);
-  for (;;) {
-    changed.wait(held, [&] {
-      return done == count || (passed_on < count && finished[passed_on]) || done != seen_done ||
-             (failure && done == next);
-    });
-    if (failure && done == next) break;
-    seen_done = done;
-    // Passed on without the lock, so that the workers carry on meanwhile.
-    while (passed_on < count && finished[passed_on]) {
-      const std::size_t index = passed_on++;
-      held.unlock();
-      then(index);
-      held.lock();
-    }
-    if (passed_on == count) break;
-    if (waiting) {
-      const std::size_t now_done = done;
-      held.unlock();
-      waiting(now_done, passed_on);
-      held.lock();
+      const std::lock_guard<std::mutex> held(lock_);
+      if (thrown && !failure_) failure_ = thrown;
+      finished_[index] = thrown ? 0 : 1;
+      ++done_;
+      changed_.notify_all();
     }
   }
-  held.unlock();
+
+  // On the calling thread: then(i) in the order of i, each as soon as it may.
+  void PassOn(const std::function<void(std::size_t)>& then,
+              const std::function<void(std::size_t done, std::size_t next)>& waiting) {
+    std::size_t passed_on = 0;
+    std::size_t seen_done = 0;
+    std::unique_lock<std::mutex> held(lock_);
+    for (;;) {
+      changed_.wait(held, [&] {
+        return done_ == count_ || (passed_on < count_ && finished_[passed_on]) || done_ != seen_done ||
+               (failure_ && done_ == next_);
+      });
+      if (failure_ && done_ == next_) return;
+      seen_done = done_;
+      // Passed on without the lock, so that the workers carry on meanwhile.
+      while (passed_on < count_ && finished_[passed_on]) {
+        const std::size_t index = passed_on++;
+        held.unlock();
+        then(index);
+        held.lock();
+      }
+      if (passed_on == count_) return;
+      if (waiting) {
+        const std::size_t now_done = done_;
+        held.unlock();
+        waiting(now_done, passed_on);
+        held.lock();
+      }
+    }
+  }
+
+  // Once every worker has ended.
+  void RethrowFailure() const {
+    if (failure_) std::rethrow_exception(failure_);
+  }
+
+ private:
+  const std::size_t count_;
+  std::mutex lock_;
+  std::condition_variable changed_;
+  std::vector<char> finished_;
+  std::size_t next_ = 0;
+  std::size_t done_ = 0;
+  std::exception_ptr failure_;
+};
+
+}  // namespace
+
+void InOrder(std::size_t count, unsigned jobs, const std::function<void(std::size_t)>& work,
+             const std::function<void(std::size_t)>& then,
+             const std::function<void(std::size_t done, std::size_t next)>& waiting) {
+  InOrderRun run(count);
+  std::vector<std::thread> threads;
+  const std::size_t thread_count = std::min<std::size_t>(std::max(jobs, 1u), count);
+  for (std::size_t t = 0; t < thread_count; ++t) threads.emplace_back([&] { run.Work(work); });
+  run.PassOn(then, waiting);
   for (std::thread& thread : threads) thread.join();
-  if (failure) std::rethrow_exception(failure);
+  run.RethrowFailure();
 }
 
 ExitCode RunBatch(const std::vector<std::string>& files, unsigned jobs, JobConsole& console, const FileWork& work) {
