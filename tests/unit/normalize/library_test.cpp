@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <ebur128.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -147,11 +148,16 @@ TEST(NormalizeLibrary, AFolderStandsForItsWavFilesAndLinksAreNotFollowed) {
   std::filesystem::create_directory_symlink("..", root + "/sub/up");
   std::filesystem::create_directory_symlink(root + "/sub", root + "/again");
 
+  const auto paths = [](const std::vector<FoundFile>& found) {
+    std::vector<std::string> all;
+    for (const FoundFile& file : found) all.push_back(file.problem.empty() ? file.path : file.problem);
+    return all;
+  };
   const std::vector<std::string> top = {root + "/A.WAV", root + "/b.wav", root + "/c.Wav"};
-  EXPECT_EQ(WavFilesIn(root, false), top);
+  EXPECT_EQ(paths(WavFilesIn(root, false)), top);
   std::vector<std::string> all = top;
   all.insert(all.end(), {root + "/sub/d.wav", root + "/sub/deeper/e.wav"});
-  EXPECT_EQ(WavFilesIn(root, true), all);
+  EXPECT_EQ(paths(WavFilesIn(root, true)), all);
 
   // The file named again beside its folder is worked on once.
   RunResult run = RunTool({"-m", "50", "-r", root, root + "/sub/d.wav"});
@@ -163,6 +169,101 @@ TEST(NormalizeLibrary, AFolderStandsForItsWavFilesAndLinksAreNotFollowed) {
   run = RunTool({"--analyze", root + "/empty"});
   EXPECT_EQ(run.code, ExitCode::kInput);
   EXPECT_NE(run.err.find("empty: no WAV file in this folder"), std::string::npos) << run.err;
+}
+
+// Writes `bytes` at `relative` under `root`, making its folders on the way
+// through descriptors, so that the whole path may be longer than the system
+// takes in one name.
+void MakeFileAt(const std::string& root, const std::string& relative, const Bytes& bytes) {
+  int folder = open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  std::size_t at = 0;
+  for (std::size_t slash; folder >= 0 && (slash = relative.find('/', at)) != std::string::npos; at = slash + 1) {
+    const std::string name = relative.substr(at, slash - at);
+    mkdirat(folder, name.c_str(), 0755);
+    const int sub = openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    close(folder);
+    folder = sub;
+  }
+  ASSERT_GE(folder, 0) << relative;
+  const int file = openat(folder, relative.substr(at).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  close(folder);
+  ASSERT_GE(file, 0) << relative;
+  EXPECT_EQ(write(file, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+  close(file);
+}
+
+// The "file" of each JSON line in `output`, with `root` taken off.
+std::vector<std::string> JsonFiles(const std::string& output, const std::string& root) {
+  std::vector<std::string> files;
+  std::istringstream lines(output);
+  for (std::string line; std::getline(lines, line);) {
+    const std::string start = "{\"file\":\"" + root + "/";
+    if (line.compare(0, start.size(), start) == 0) {
+      files.push_back(line.substr(start.size(), line.find('"', start.size()) - start.size()));
+    }
+  }
+  return files;
+}
+
+TEST(NormalizeLibrary, WhatIsNotWorkedOnIsNamedInTheOrderGivenAndFailsTheRun) {
+  const std::string deep = [] {
+    std::string path;
+    for (int level = 0; level < 22; ++level) path += std::string(200, 'd') + "/";
+    return path;
+  }();
+  struct Case {
+    const char* what;
+    std::vector<std::string> files;   // WAV files made, under the scratch folder
+    std::vector<std::string> args;    // "@" stands for the scratch folder
+    std::vector<std::string> locked;  // folders no one may read
+    ExitCode code;
+    std::vector<std::string> lines;   // the JSON lines' files, in order
+    std::vector<std::string> said;    // under the scratch folder
+    std::string not_said;
+  };
+  const Case cases[] = {
+      {"an empty folder between two files", {"a.wav", "b.wav", "empty/"}, {"@/a.wav", "@/empty", "@/b.wav"}, {},
+       ExitCode::kInput, {"a.wav", "empty", "b.wav"}, {"empty: no WAV file in this folder"}, ""},
+      {"a name given twice", {"a.wav"}, {"@/a.wav", "@/a.wav"}, {},
+       ExitCode::kOk, {"a.wav"}, {"a.wav is the same file as "}, "another normalize run"},
+      {"an unreadable subfolder", {"lib/a.wav", "lib/locked/b.wav", "lib/z.wav"}, {"-r", "@/lib"}, {"lib/locked"},
+       ExitCode::kInput, {"lib/a.wav", "lib/locked", "lib/z.wav"}, {"lib/locked: cannot list this folder: "}, ""},
+      {"an unreadable folder", {"locked/b.wav"}, {"@/locked"}, {"locked"},
+       ExitCode::kInput, {"locked"}, {"locked: cannot list this folder: "}, "no WAV file"},
+      {"a path longer than the system takes", {"a.wav", deep + "deep.wav", deep.substr(0, 201) + "mid.wav"},
+       {"-r", "@"}, {}, ExitCode::kInput, {"a.wav", deep + "deep.wav", deep.substr(0, 201) + "mid.wav"},
+       {deep + "deep.wav: name too long for this system"}, ""},
+  };
+  ScratchDir models;
+  const std::string model = models / "model.wav";
+  Sox({"-n", "-r", "8000", "-c", "1", "-b", "16", model, "synth", "0.5", "sine", "440", "gain", "-20"});
+  const Bytes wav = ReadBytes(model);
+  for (const Case& c : cases) {
+    ScratchDir dir;
+    const std::string root = dir / "in";
+    std::filesystem::create_directory(root);
+    for (const std::string& file : c.files) {
+      if (file.back() == '/') {
+        std::filesystem::create_directories(root + "/" + file);
+      } else {
+        MakeFileAt(root, file, wav);
+      }
+    }
+    for (const std::string& folder : c.locked) chmod((root + "/" + folder).c_str(), 0);
+    std::vector<std::string> args = {"--analyze", "--json"};
+    for (std::string arg : c.args) args.push_back(arg[0] == '@' ? root + arg.substr(1) : arg);
+    std::string output;
+    const int code = RunProgramUnprivileged(NORMALIZE_EXECUTABLE, args, &output);
+    for (const std::string& folder : c.locked) chmod((root + "/" + folder).c_str(), 0755);
+    EXPECT_EQ(code, static_cast<int>(c.code)) << c.what << "\n" << output;
+    EXPECT_EQ(JsonFiles(output, root), c.lines) << c.what << "\n" << output;
+    for (const std::string& text : c.said) {
+      EXPECT_NE(output.find(root + "/" + text), std::string::npos) << c.what << ": " << text << "\n" << output;
+    }
+    if (!c.not_said.empty()) {
+      EXPECT_EQ(output.find(c.not_said), std::string::npos) << c.what << "\n" << output;
+    }
+  }
 }
 
 TEST(NormalizeLibrary, SeveralFilesAtOnceReportInTheOrderGivenEachWithItsOwnLine) {

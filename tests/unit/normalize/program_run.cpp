@@ -58,4 +58,11 @@ int RunProgram(const std::string& program, const std::vector<std::string>& args,
   return pid < 0 ? 127 : ExitStatus(pid);
 }
 
+int RunProgramUnprivileged(const std::string& program, const std::vector<std::string>& args, std::string* output) {
+  if (geteuid() != 0) return RunProgram(program, args, output);
+  std::vector<std::string> dropped = {"--bounding-set", "-dac_override,-dac_read_search", "--", program};
+  dropped.insert(dropped.end(), args.begin(), args.end());
+  return RunProgram(SETPRIV_EXECUTABLE, dropped, output);
+}
+
 }  // namespace normalize::test

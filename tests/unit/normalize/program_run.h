@@ -19,4 +19,9 @@ int ExitStatus(pid_t pid);
 // could not start); `output`, when given, receives both of its streams.
 int RunProgram(const std::string& program, const std::vector<std::string>& args, std::string* output = nullptr);
 
+// RunProgram, with permissions holding even when this process is root: the
+// program cannot read past them.
+int RunProgramUnprivileged(const std::string& program, const std::vector<std::string>& args,
+                           std::string* output = nullptr);
+
 }  // namespace normalize::test

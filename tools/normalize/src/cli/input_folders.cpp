@@ -2,8 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
-#include <set>
+#include <unordered_set>
 
+#include "platform/folder.h"
 #include "platform/paths.h"
 
 namespace normalize {
@@ -14,21 +15,44 @@ std::string Joined(const std::string& folder, const std::string& name) {
   return ends_in_separator ? folder + name : folder + platform::kPathSeparators[0] + name;
 }
 
-void Walk(const std::string& folder, bool recursive, std::set<std::string>& walked,
-          std::vector<std::string>& files) {
-  for (const std::string& name : platform::NamesIn(folder)) {
-    if (name == "." || name == "..") continue;
-    const std::string path = Joined(folder, name);
-    const platform::PathInfo info = platform::Inspect(path);
-    if (info.folder) {
-      if (recursive && !info.link && (info.identity.empty() || walked.insert(info.identity).second)) {
-        Walk(path, recursive, walked, files);
+class FolderWalk {
+ public:
+  explicit FolderWalk(bool recursive) : recursive_(recursive) {}
+
+  void Walk(platform::Folder& folder, const std::string& path, const std::string& identity) {
+    if (!identity.empty()) walked_.insert(identity);
+    std::vector<platform::FolderEntry> entries;
+    if (!folder.List(entries)) {
+      found_.push_back({path, "", "cannot list this folder: " + folder.error()});
+      return;
+    }
+    for (const platform::FolderEntry& entry : entries) {
+      const std::string entry_path = Joined(path, entry.name);
+      if (!entry.error.empty()) {
+        // Unknown, it might be a folder to walk or a file to work on.
+        if (recursive_ || IsWavName(entry.name)) found_.push_back({entry_path, "", "cannot look at this: " + entry.error});
+      } else if (entry.folder) {
+        if (recursive_ && !entry.link && (entry.identity.empty() || !walked_.count(entry.identity))) {
+          platform::Folder sub(folder, entry.name);
+          Walk(sub, entry_path, entry.identity);
+        }
+      } else if (IsWavName(entry.name)) {
+        const bool fits = platform::FitsInOnePath(entry_path);
+        found_.push_back({entry_path, entry.identity, fits ? "" : "name too long for this system"});
       }
-    } else if (IsWavName(name)) {
-      files.push_back(path);
     }
   }
-}
+
+  std::vector<FoundFile> Sorted() {
+    std::sort(found_.begin(), found_.end(), [](const FoundFile& a, const FoundFile& b) { return a.path < b.path; });
+    return std::move(found_);
+  }
+
+ private:
+  const bool recursive_;
+  std::unordered_set<std::string> walked_;
+  std::vector<FoundFile> found_;
+};
 
 }  // namespace
 
@@ -39,14 +63,11 @@ bool IsWavName(const std::string& name) {
   return extension == ".wav";
 }
 
-std::vector<std::string> WavFilesIn(const std::string& folder, bool recursive) {
-  std::set<std::string> walked;
-  const std::string identity = platform::Inspect(folder).identity;
-  if (!identity.empty()) walked.insert(identity);
-  std::vector<std::string> files;
-  Walk(folder, recursive, walked, files);
-  std::sort(files.begin(), files.end());
-  return files;
+std::vector<FoundFile> WavFilesIn(const std::string& folder, bool recursive) {
+  FolderWalk walk(recursive);
+  platform::Folder top(folder);
+  walk.Walk(top, folder, platform::Inspect(folder).identity);
+  return walk.Sorted();
 }
 
 }  // namespace normalize

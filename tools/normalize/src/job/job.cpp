@@ -1,9 +1,6 @@
 #include "job/job.h"
 
-#include <algorithm>
-
-#include "cli/file_patterns.h"
-#include "cli/input_folders.h"
+#include "cli/run_inputs.h"
 #include "job/album.h"
 #include "job/analysis_line.h"
 #include "job/batch.h"
@@ -90,48 +87,46 @@ ExitCode RunOne(const Options& options, const Planner& planner, JobConsole& cons
 
 ExitCode RunJob(const Options& options, JobConsole& console) {
   const std::unique_ptr<Planner> planner = PlannerFor(options);
+  const std::vector<RunInput> inputs =
+      ExpandInputs(options.inputs.empty() ? std::vector<std::string>{options.input} : options.inputs, options.recursive);
   std::vector<std::string> files;
-  ExitCode worst = ExitCode::kOk;
-  for (const std::string& input : options.inputs.empty() ? std::vector<std::string>{options.input}
-                                                        : options.inputs) {
-    const bool folder = platform::Inspect(input).folder;
-    const std::vector<std::string> matches = folder ? WavFilesIn(input, options.recursive) : ExpandFilePattern(input);
-    if (matches.empty()) {
-      const char* why = folder ? "no WAV file in this folder" : "no file matches";
-      console.err << "normalize: " << input << ": " << why << "\n";
-      if (options.json) console.out << AnalysisJsonFailure(input, why) << "\n";
-      worst = Worse(worst, ExitCode::kInput);
-    }
-    files.insert(files.end(), matches.begin(), matches.end());
+  for (const RunInput& input : inputs) {
+    if (!input.notice()) files.push_back(input.file);
   }
   if (options.output && files.size() > 1) {
     console.err << "normalize: -o takes a single input file; the inputs name " << files.size() << "\n";
     return ExitCode::kUsage;
   }
-  // A file named twice (again, through a link, or by a pattern or folder too)
-  // is worked on once: a second gain on top of the first would damage it.
-  // Known before the first result replaces a file and gives it a new identity.
-  std::vector<std::string> identities;
-  for (const std::string& file : files) identities.push_back(platform::Inspect(file).identity);
-  std::vector<std::string> once;
-  for (std::size_t i = 0; i < files.size(); ++i) {
-    const auto first = std::find(identities.begin(), identities.end(), identities[i]);
-    if (!options.analyze && !identities[i].empty() && first != identities.begin() + static_cast<std::ptrdiff_t>(i)) {
-      console.err << "normalize: warning: " << files[i] << " is the same file as "
-                  << files[static_cast<std::size_t>(first - identities.begin())] << "; it is worked on once\n";
-      continue;
-    }
-    once.push_back(files[i]);
-  }
+  const auto say = [&](const RunInput& notice, JobConsole& own) {
+    own.err << notice.message << "\n";
+    if (options.json && !notice.reason.empty()) own.out << AnalysisJsonFailure(notice.name, notice.reason) << "\n";
+    return notice.code;
+  };
   const unsigned jobs = options.jobs > 0 ? static_cast<unsigned>(options.jobs) : platform::ProcessorCount();
-  if (options.album) return once.empty() ? worst : Worse(worst, RunAlbum(options, *planner, once, jobs, console));
+  if (options.album) {
+    ExitCode worst = ExitCode::kOk;
+    for (const RunInput& input : inputs) {
+      if (input.notice()) worst = Worse(worst, say(input, console));
+    }
+    return files.empty() ? worst : Worse(worst, RunAlbum(options, *planner, files, jobs, console));
+  }
+  // The per-file copies need not carry every name.
+  Options each = options;
+  each.inputs.clear();
   const auto run_one = [&](std::size_t i, JobConsole& own) {
-    Options one = options;
-    one.input = once[i];
+    if (inputs[i].notice()) return say(inputs[i], own);
+    Options one = each;
+    one.input = inputs[i].file;
     return RunOne(one, *planner, own);
   };
-  if (once.size() == 1) return Worse(worst, run_one(0, console));
-  return Worse(worst, RunBatch(once, jobs, console, run_one));
+  if (files.size() <= 1) {
+    ExitCode worst = ExitCode::kOk;
+    for (std::size_t i = 0; i < inputs.size(); ++i) worst = Worse(worst, run_one(i, console));
+    return worst;
+  }
+  std::vector<std::string> names;
+  for (const RunInput& input : inputs) names.push_back(input.notice() ? input.name : input.file);
+  return RunBatch(names, jobs, console, run_one);
 }
 
 }  // namespace normalize

@@ -65,7 +65,9 @@ AtomicOutputFile::AtomicOutputFile(std::string target, WriteHook hook)
   // Beside the target, so that the final rename never crosses file systems.
   const SplitPath split = Split(target_);
   const std::string stem = Stem(split.name);
-  for (const std::string& name : platform::NamesIn(split.folder.empty() ? "." : split.folder)) {
+  // A folder that cannot be listed has no abandoned temporary we could see.
+  const auto names = platform::NamesIn(split.folder.empty() ? "." : split.folder);
+  for (const std::string& name : names.value_or(std::vector<std::string>{})) {
     if (IsTemporaryName(name, stem)) platform::RemoveIfAbandoned(split.folder + name);
   }
   for (int attempt = 0; attempt < 16 && !file_; ++attempt) {

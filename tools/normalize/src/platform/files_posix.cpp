@@ -201,12 +201,18 @@ PathInfo Inspect(const std::string& path) {
 
 const char kPathSeparators[] = "/";
 
-std::vector<std::string> NamesIn(const std::string& folder) {
+std::optional<std::vector<std::string>> NamesIn(const std::string& folder) {
+  DIR* dir = opendir(folder.c_str());
+  if (!dir) return std::nullopt;
   std::vector<std::string> names;
-  if (DIR* dir = opendir(folder.c_str())) {
-    while (const dirent* entry = readdir(dir)) names.emplace_back(entry->d_name);
-    closedir(dir);
+  errno = 0;
+  while (const dirent* entry = readdir(dir)) {
+    names.emplace_back(entry->d_name);
+    errno = 0;
   }
+  const bool whole = errno == 0;
+  closedir(dir);
+  if (!whole) return std::nullopt;
   return names;
 }
 

@@ -239,16 +239,21 @@ PathInfo Inspect(const std::string& path) {
 
 const char kPathSeparators[] = "\\/:";
 
-std::vector<std::string> NamesIn(const std::string& folder) {
+std::optional<std::vector<std::string>> NamesIn(const std::string& folder) {
   std::vector<std::string> names;
   WIN32_FIND_DATAA found{};
   const bool ends_in_separator = !folder.empty() && std::strchr(kPathSeparators, folder.back());
   const HANDLE search = FindFirstFileA((folder + (ends_in_separator ? "*" : "\\*")).c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return names;
+  if (search == INVALID_HANDLE_VALUE) {
+    if (GetLastError() == ERROR_FILE_NOT_FOUND) return names;
+    return std::nullopt;
+  }
   do {
     names.emplace_back(found.cFileName);
   } while (FindNextFileA(search, &found));
+  const bool whole = GetLastError() == ERROR_NO_MORE_FILES;
   FindClose(search);
+  if (!whole) return std::nullopt;
   return names;
 }
 

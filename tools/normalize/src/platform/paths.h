@@ -1,5 +1,6 @@
 #pragma once
 // What a path names, and the names in a folder.
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,7 +22,8 @@ PathInfo Inspect(const std::string& path);
 // Characters that end a folder's part of a path.
 extern const char kPathSeparators[];
 
-// The names in a folder (empty if it cannot be read).
-std::vector<std::string> NamesIn(const std::string& folder);
+// The names in a folder, "." and ".." too; nothing when it cannot be read
+// to its end.
+std::optional<std::vector<std::string>> NamesIn(const std::string& folder);
 
 }  // namespace normalize::platform

@@ -1,0 +1,69 @@
+#include "cli/run_inputs.h"
+
+#include <unordered_map>
+
+#include "cli/file_patterns.h"
+#include "cli/input_folders.h"
+#include "platform/paths.h"
+
+namespace normalize {
+namespace {
+
+RunInput Notice(const std::string& name, const std::string& reason) {
+  return {"", name, reason, "normalize: " + name + ": " + reason, ExitCode::kInput};
+}
+
+class InputList {
+ public:
+  // Identities are known before the first result replaces a file and gives
+  // it a new one.
+  void AddFile(const std::string& path, const std::string& known_identity) {
+    const std::string identity = known_identity.empty() ? platform::Inspect(path).identity : known_identity;
+    if (!identity.empty()) {
+      const auto [first, added] = first_names_.emplace(identity, path);
+      if (!added) {
+        // A second gain on top of the first would damage it.
+        list_.push_back({"", path, "", "normalize: warning: " + path + " is the same file as " + first->second +
+                                           "; it is worked on once", ExitCode::kOk});
+        return;
+      }
+    }
+    list_.push_back({path, "", "", "", ExitCode::kOk});
+  }
+
+  void Add(RunInput notice) { list_.push_back(std::move(notice)); }
+
+  std::vector<RunInput> Taken() { return std::move(list_); }
+
+ private:
+  std::vector<RunInput> list_;
+  std::unordered_map<std::string, std::string> first_names_;
+};
+
+}  // namespace
+
+std::vector<RunInput> ExpandInputs(const std::vector<std::string>& inputs, bool recursive) {
+  InputList list;
+  for (const std::string& input : inputs) {
+    const platform::PathInfo info = platform::Inspect(input);
+    if (!info.folder) {
+      const std::vector<std::string> matches = ExpandFilePattern(input);
+      if (matches.empty()) list.Add(Notice(input, "no file matches"));
+      // A name that is not a pattern has been looked at already.
+      for (const std::string& match : matches) list.AddFile(match, match == input ? info.identity : "");
+      continue;
+    }
+    const std::vector<FoundFile> found = WavFilesIn(input, recursive);
+    if (found.empty()) list.Add(Notice(input, "no WAV file in this folder"));
+    for (const FoundFile& file : found) {
+      if (file.problem.empty()) {
+        list.AddFile(file.path, file.identity);
+      } else {
+        list.Add(Notice(file.path, file.problem));
+      }
+    }
+  }
+  return list.Taken();
+}
+
+}  // namespace normalize
