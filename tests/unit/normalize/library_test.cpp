@@ -266,6 +266,23 @@ TEST(NormalizeLibrary, WhatIsNotWorkedOnIsNamedInTheOrderGivenAndFailsTheRun) {
   }
 }
 
+// The usual soft limit on open files is far below what the system allows; an
+// album holds its files open from measuring to writing.
+TEST(NormalizeLibrary, AnAlbumOfMoreFilesThanTheSoftOpenFileLimitIsDone) {
+  ScratchDir dir;
+  const std::string model = dir / "model.wav";
+  Sox({"-n", "-r", "8000", "-c", "1", "-b", "16", model, "synth", "0.5", "sine", "440", "gain", "-20"});
+  std::vector<std::string> args = {"-c", "ulimit -S -n 32 && exec \"$0\" \"$@\"", NORMALIZE_EXECUTABLE,
+                                   "--album", "-m", "100"};
+  for (int i = 0; i < 40; ++i) {
+    args.push_back(dir / std::to_string(i).append(".wav"));
+    std::filesystem::copy_file(model, args.back());
+  }
+  std::string output;
+  EXPECT_EQ(RunProgram("/bin/sh", args, &output), 0) << output;
+  EXPECT_NEAR(Figures({args.back()}, "sample_peak_dbfs")[0], 0, 0.01);
+}
+
 TEST(NormalizeLibrary, SeveralFilesAtOnceReportInTheOrderGivenEachWithItsOwnLine) {
   ScratchDir dir;
   const std::string model = dir / "model.wav";

@@ -11,6 +11,7 @@
 #include "failure.h"
 #include "platform/console.h"
 #include "platform/interruptions.h"
+#include "platform/processors.h"
 
 namespace {
 
@@ -41,6 +42,7 @@ int Main(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   normalize::platform::PrepareConsole();
+  normalize::platform::AllowMostOpenFiles();
   normalize::platform::HandleInterruptions(static_cast<int>(normalize::ExitCode::kInterrupted));
   int code = 0;
   try {

@@ -7,6 +7,7 @@
 #include <stdlib.h>
 #include <sys/file.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -221,6 +222,14 @@ unsigned ProcessorCount() {
   CPU_ZERO(&set);
   if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0) return static_cast<unsigned>(CPU_COUNT(&set));
   return std::max(1u, std::thread::hardware_concurrency());
+}
+
+void AllowMostOpenFiles() {
+  rlimit limit{};
+  if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == limit.rlim_max) return;
+  limit.rlim_cur = limit.rlim_max;
+  // A system that refuses keeps the soft limit; running out then fails the file that meets it.
+  setrlimit(RLIMIT_NOFILE, &limit);
 }
 
 }  // namespace normalize::platform

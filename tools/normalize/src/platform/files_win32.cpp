@@ -266,4 +266,9 @@ unsigned ProcessorCount() {
   return count > 0 ? count : 1;
 }
 
+void AllowMostOpenFiles() {
+  // The newer C runtime takes 8,192 streams, the older msvcrt.dll 2,048.
+  if (_setmaxstdio(8192) < 0) _setmaxstdio(2048);
+}
+
 }  // namespace normalize::platform
