@@ -8,6 +8,8 @@
 #include <sstream>
 #include <thread>
 
+#include "cli/terminal_text.h"
+
 namespace normalize {
 namespace {
 
@@ -28,15 +30,12 @@ BatchProgress::~BatchProgress() { Erase(); }
 void BatchProgress::Show(std::size_t done, std::size_t total, const std::string& current) {
   if (!shown_) return;
   std::string line = std::to_string(done);
-  line.append(" of ").append(std::to_string(total)).append(" files done, at ").append(current);
+  line.append(" of ").append(std::to_string(total)).append(" files done, at ").append(TerminalSafe(current));
   // Kept within a narrow console's width, so that it never wraps.
-  if (line.size() > kWidth) {
-    line.resize(kWidth - 3);
-    line.append("...");
-  }
+  line = CutToColumns(line, kWidth);
   Erase();
   err_ << line << std::flush;
-  drawn_ = line.size();
+  drawn_ = Columns(line);
 }
 
 void BatchProgress::Erase() {
