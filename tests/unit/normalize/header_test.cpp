@@ -87,7 +87,7 @@ TEST(NormalizeHeaders, RefusedLeaveTheInputUntouched) {
       {"block align disagrees", BuildRiff({{"fmt ", PcmFmt(1, 1, 16, 4)}, Data()}), ExitCode::kNotWav, "block alignment"},
       {"valid bits above container", BuildRiff({{"fmt ", ExtensibleFmt(16, 20)}, Data()}), ExitCode::kNotWav, "valid bits"},
       {"short extensible fmt", BuildRiff({{"fmt ", PcmFmt(0xFFFE, 1, 16)}, Data()}), ExitCode::kNotWav, "EXTENSIBLE"},
-      {"chunk beyond the file", BuildRiff({Fmt16(), Data(), {"LIST", {1, 2, 3, 4}, 5000}}), ExitCode::kNotWav, "'LIST' claims 5000"},
+      {"chunk beyond the file", BuildRiff({Fmt16(), {"LIST", {1, 2, 3, 4}, 5000}, Data()}), ExitCode::kNotWav, "'LIST' claims 5000"},
       {"no data chunk", BuildRiff({Fmt16()}), ExitCode::kNotWav, "no 'data'"},
       {"no fmt chunk", BuildRiff({Data()}), ExitCode::kNotWav, "no 'fmt '"},
       {"two fmt chunks", BuildRiff({Fmt16(), Fmt16(), Data()}), ExitCode::kNotWav, "more than one"},
@@ -98,12 +98,10 @@ TEST(NormalizeHeaders, RefusedLeaveTheInputUntouched) {
       {"big-endian RIFX", {'R', 'I', 'F', 'X', 0, 0, 0, 4, 'W', 'A', 'V', 'E'}, ExitCode::kUnsupported,
        "big-endian (RIFX) WAV files are not handled"},
       {"no chunk after an odd one, padded or not", [] {
-         Bytes file = BuildRiff({Fmt16(), {"data", Bytes(15, 1)}});
-         file.insert(file.end(), 12, 0xFF);
-         const Bytes riff_size = Le32(static_cast<std::uint32_t>(file.size() - 8));
-         std::copy(riff_size.begin(), riff_size.end(), file.begin() + 4);
+         Bytes file = BuildRiff({{"bext", Bytes(15, 1)}, Fmt16(), Data()});
+         std::fill(file.begin() + 12 + 8 + 15, file.begin() + 12 + 8 + 15 + 12, 0xFF);
          return file;
-       }(), ExitCode::kNotWav, "no chunk header follows the odd-sized chunk 'data', with its pad byte or without"},
+       }(), ExitCode::kNotWav, "no chunk header follows the odd-sized chunk 'bext', with its pad byte or without"},
       {"extensible 20-bit container", BuildRiff({{"fmt ", ExtensibleFmt(20, 20)}, Data()}), ExitCode::kUnsupported, "PCM 20-bit (extensible)"},
   };
   for (const auto& c : cases) {
@@ -198,7 +196,9 @@ TEST(NormalizeHeaders, UnfinishedSizesAndAppendedChunksAreReadToTheFilesEnd) {
       {"RIFF size of a header without data", with(with(two, 4, 36), 40, 0), two, {"data chunk's size is not filled in", "chunks after that size are read; they will be kept in the result"}},
       {"a chunk appended past the RIFF size", appended(two, Bytes(whole.begin() + static_cast<std::ptrdiff_t>(two.size()), whole.end())),
        whole, {"the RIFF size says 60 bytes, but its chunks run to 82; the chunks after that size are read"}},
-      {"bytes after the RIFF that are no chunk", appended(two, Bytes(10, 0)), two, {"in.wav: 10 bytes after the last chunk are not a chunk; they will be left out of the result"}},
+      {"bytes after the RIFF that are no chunk", appended(two, Bytes(10, 0)), appended(two, Bytes(10, 0)),
+       {"in.wav: 10 bytes after the last chunk (at byte 60) are not a chunk; they will be kept as they are after the "
+        "result's last chunk"}},
       {"an empty data chunk that is really empty", empty_data_then_list, empty_data_then_list, {}},
   };
   for (const auto& c : cases) {
@@ -245,6 +245,78 @@ TEST(NormalizeHeaders, ChunksAfterALeftOutPadByteAreReadAndKept) {
   samples.push_back(0);
   EXPECT_EQ(ReadBytes(dir / "out.wav"),
             BuildRiff({{"fmt ", PcmFmt(1, 1, 8)}, {"data", samples, 1001}, {"note", {'x', 'y', 'z', 0}, 3}, list}));
+}
+
+// Whatever follows the audio and its format is never a reason to refuse the
+// file: a chunk after a left-out pad byte is found even where the byte after
+// the pad position starts like a header, and bytes that are no chunk are kept.
+TEST(NormalizeHeaders, WhatFollowsTheAudioIsKept) {
+  auto with_riff_size = [](Bytes file, std::size_t size) {
+    const Bytes le = Le32(static_cast<std::uint32_t>(size - 8));
+    std::copy(le.begin(), le.end(), file.begin() + 4);
+    return file;
+  };
+  auto plus = [](Bytes file, const Bytes& more) {
+    file.insert(file.end(), more.begin(), more.end());
+    return file;
+  };
+  // A sample library's 8-bit snare: odd data, then 'smpl' (36 bytes, so the
+  // byte after the pad position reads as a chunk 'mpl$' of size 0).
+  Bytes snare(2425);
+  Bytes snare_doubled;
+  for (std::size_t i = 0; i < snare.size(); ++i) {
+    snare[i] = static_cast<unsigned char>(128 + int(i % 61) - 30);
+    snare_doubled.push_back(static_cast<unsigned char>(128 + 2 * (int(i % 61) - 30)));
+  }
+  Bytes smpl(36, 0);
+  smpl[8] = 0x8F, smpl[9] = 0x62, smpl[10] = 0x01, smpl[12] = 60;  // 90703 ns a sample, middle C
+  const RawChunk fmt8{"fmt ", PcmFmt(1, 1, 8, 1, 11025)};
+  Bytes snare_written = snare_doubled;
+  snare_written.push_back(0);
+  Bytes garbage;
+  for (int i = 0; i < 127; ++i) garbage.push_back(static_cast<unsigned char>(i * 37 + 11));
+  const Bytes two = BuildRiff({Fmt16(), Data()});
+  const Bytes doubled_two = BuildRiff({Fmt16(), {"data", [] {
+                                         Bytes bytes;
+                                         for (std::int16_t s : Doubled()) {
+                                           const Bytes le = Le16(static_cast<std::uint16_t>(s));
+                                           bytes.insert(bytes.end(), le.begin(), le.end());
+                                         }
+                                         return bytes;
+                                       }()}});
+  const Bytes odd8 = BuildRiff({fmt8, {"data", Bytes(snare.begin(), snare.begin() + 15)}});
+  const Bytes odd8_doubled = BuildRiff({fmt8, {"data", Bytes(snare_doubled.begin(), snare_doubled.begin() + 15)}});
+  const Bytes list_header = {'L', 'I', 'S', 'T', 0x88, 0x13, 0, 0, 1, 2, 3, 4};
+  const struct {
+    const char* name;
+    Bytes file;
+    Bytes expected;
+    const char* warning;
+  } cases[] = {
+      {"odd data, smpl straight after", BuildRiff({fmt8, {"data", snare, -1, false}, {"smpl", smpl}}),
+       BuildRiff({fmt8, {"data", snare_written, 2425}, {"smpl", smpl}}),
+       "in.wav: chunk 'data' of odd size 2425 lacks its pad byte (the next chunk starts right after it)"},
+      {"127 bytes of garbage, in the RIFF size", with_riff_size(plus(two, garbage), two.size() + 127),
+       plus(doubled_two, garbage), "in.wav: 127 bytes after the last chunk (at byte 60) are not a chunk"},
+      {"127 bytes of garbage, after the RIFF size", plus(two, garbage), plus(doubled_two, garbage),
+       "in.wav: 127 bytes after the last chunk (at byte 60) are not a chunk"},
+      {"no chunk after odd data, padded or not", with_riff_size(plus(odd8, Bytes(12, 0xFF)), odd8.size() + 12),
+       plus(odd8_doubled, Bytes(12, 0xFF)), "in.wav: 12 bytes after the last chunk (at byte 60) are not a chunk"},
+      {"a chunk claiming more than there is", with_riff_size(plus(two, list_header), two.size() + 12),
+       plus(doubled_two, list_header), "in.wav: 12 bytes after the last chunk (at byte 60) are not a chunk"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScratchDir dir;
+    WriteBytes(dir / "in.wav", c.file);
+    for (const bool mapped : {true, false}) {
+      const RunResult run = RunTool({"-l", "2", "-o", dir / "out.wav", dir / "in.wav"}, {}, mapped);
+      ASSERT_EQ(run.code, ExitCode::kOk) << run.err;
+      EXPECT_NE(run.err.find(c.warning), std::string::npos) << run.err;
+      EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+      EXPECT_EQ(ReadBytes(dir / "out.wav"), c.expected);
+    }
+  }
 }
 
 TEST(NormalizeHeaders, OtherChunksAreKeptByteForByte) {

@@ -42,13 +42,28 @@ bool LooksLikeChunk(InputFile& input, std::uint64_t pos) {
   return printable && GetLe32(header + 4) <= file_size - pos - sizeof header;
 }
 
+// How far into the file the chunk headers from `pos` on lead, each taken as a
+// chunk a writer could have meant; a few hops tell a sound chain from bytes
+// that merely start like a header.
+std::uint64_t ChainReach(InputFile& input, std::uint64_t pos) {
+  constexpr int kHops = 64;
+  for (int hop = 0; hop < kHops && LooksLikeChunk(input, pos); ++hop) {
+    unsigned char size_field[4];
+    input.ReadExactAt(pos + 4, size_field, sizeof size_field);
+    const std::uint32_t size = GetLe32(size_field);
+    pos += riff::kChunkHeaderBytes + size;
+    if (size % 2 != 0 && pos < input.size() && !LooksLikeChunk(input, pos)) ++pos;
+  }
+  return pos;
+}
+
 // After an odd-sized chunk that ends at `pad`: true when its writer left out
-// the pad byte, that is when no chunk header follows the pad byte but one
-// follows the chunk itself. A RIFF size that ends just after the pad byte
-// says that it is there.
+// the pad byte, that is when the chunks read from the chunk's own end lead
+// further than those read after the pad byte. A RIFF size that ends just
+// after the pad byte says that it is there.
 bool PadLeftOut(InputFile& input, std::uint64_t pad, std::uint64_t riff_end) {
-  return pad + 1 < input.size() && riff_end != pad + 1 && !LooksLikeChunk(input, pad + 1) &&
-         LooksLikeChunk(input, pad);
+  if (pad + 1 >= input.size() || riff_end == pad + 1 || !LooksLikeChunk(input, pad)) return false;
+  return ChainReach(input, pad) > ChainReach(input, pad + 1);
 }
 
 // Walks the chunks from the first to the file's end: the RIFF size decides
@@ -70,6 +85,9 @@ class ChunkWalk {
     WarnAboutRiffSize();
     while (pos_ + riff::kChunkHeaderBytes <= file_size_ && !data_to_end_) {
       if (pos_ >= riff_end_ && !LooksLikeChunk(input_, pos_)) break;
+      // Once the audio and its format are known, what follows cannot take
+      // them away: bytes that are no chunk are kept as they are.
+      if (fmt_.found && have_data_ && !LooksLikeChunk(input_, pos_)) break;
       Next();
     }
     WarnAboutEnd();
@@ -185,9 +203,10 @@ class ChunkWalk {
                                   "they will be kept in the result"});
     }
     if (kept_end_ < file_size_) {
-      layout_.warnings.push_back({std::to_string(file_size_ - kept_end_) +
-                                      " bytes after the last chunk are not a chunk",
-                                  "they will be left out of the result"});
+      layout_.trailing = TrailingBytes{kept_end_, file_size_ - kept_end_};
+      layout_.warnings.push_back({std::to_string(file_size_ - kept_end_) + " bytes after the last chunk (at byte " +
+                                      std::to_string(kept_end_) + ") are not a chunk",
+                                  "they will be kept as they are after the result's last chunk"});
     }
   }
 

@@ -52,12 +52,20 @@ struct LayoutWarning {
 // The warning as a run says it: `writing` runs also say what the result gets.
 std::string WarningText(const LayoutWarning& warning, bool writing);
 
+// Bytes after the last chunk that are no chunk: kept as they are, outside the
+// RIFF size.
+struct TrailingBytes {
+  std::uint64_t offset = 0;
+  std::uint64_t size = 0;
+};
+
 struct WavLayout {
   Container container = Container::kRiff;
   SampleFormat format;
   std::vector<Chunk> chunks;  // in file order
   std::size_t data = 0;       // index of the data chunk in `chunks`
   std::size_t ds64 = 0;       // index of the ds64 chunk (RF64 only)
+  TrailingBytes trailing;
   std::vector<LayoutWarning> warnings;
 
   const Chunk& data_chunk() const { return chunks[data]; }
