@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "samples/s16_dither.h"
 #include "samples/s16_runs.h"
 #include "samples/sample_codec.h"
 
@@ -105,6 +106,36 @@ void GainIntegers(const std::byte* in, std::byte* out, std::size_t samples, cons
   clipped += clamps;
 }
 
+// Integers with dither, one at a time: the noise, in quanta, joins the
+// product before the rounding, and the bounds hold the result.
+template <typename Codec>
+void GainIntegersDithered(const std::byte* in, std::byte* out, std::size_t samples, const IntegerGain& k,
+                          const DitherBounds& bounds, TpdfNoise& noise, PeakTracker& before,
+                          std::uint64_t& clipped) {
+  std::int32_t lo = static_cast<std::int32_t>(before.min);
+  std::int32_t hi = static_cast<std::int32_t>(before.max);
+  std::uint64_t clamps = 0;
+  for (std::size_t i = 0; i < samples; ++i) {
+    const std::int32_t v = Codec::Load(in + i * Codec::kBytes);
+    lo = v < lo ? v : lo;
+    hi = v > hi ? v : hi;
+    const std::int32_t d = noise.Next();
+    const bool kept = v == 0 || v == bounds.keep_low || v == bounds.keep_high;
+    double x = static_cast<double>(v) * k.factor + static_cast<double>(kept ? 0 : d) * kNoiseUnit;
+    x = x < bounds.low ? bounds.low : x;
+    x = x > bounds.high ? bounds.high : x;
+    x = (x + kRoundingMagic) - kRoundingMagic;
+    clamps += x < k.lowest;
+    clamps += x > k.highest;
+    x = x < k.lowest ? k.lowest : x;
+    x = x > k.highest ? k.highest : x;
+    Codec::Store(out + i * Codec::kBytes, static_cast<std::int32_t>(x) * k.quantum);
+  }
+  before.min = lo;
+  before.max = hi;
+  clipped += clamps;
+}
+
 #ifdef NORMALIZE_SSE2
 // 16-bit samples, the most common kind, eight at a time, multiplied in double
 // as the scalar loop does: the conversion to integers rounds to nearest (ties
@@ -187,7 +218,53 @@ IntegerGain MakeIntegerGain(const SampleFormat& format, double gain) {
                      static_cast<std::int32_t>(std::int64_t{1} << shift)};
 }
 
+// Where the dithered products must stay: between the rounded products of the
+// input's extremes where they are known, else a step beyond the range (so
+// that a clamp is seen and counted).
+DitherBounds MakeDitherBounds(const IntegerGain& k, const Dither& dither) {
+  DitherBounds bounds{k.lowest - 1, k.highest + 1, 0, 0};
+  if (!dither.low || !dither.high) return bounds;
+  bounds.keep_low = *dither.low;
+  bounds.keep_high = *dither.high;
+  const double a = std::nearbyint(*dither.low * k.factor);
+  const double b = std::nearbyint(*dither.high * k.factor);
+  bounds.low = std::max(std::min(a, b), bounds.low);
+  bounds.high = std::min(std::max(a, b), bounds.high);
+  return bounds;
+}
+
 }  // namespace
+
+void ApplyGainDithered(const SampleFormat& format, const std::byte* in, std::byte* out, std::size_t samples,
+                       double gain, Dither& dither, PeakTracker& before, std::uint64_t& clipped, SimdLevel simd) {
+  if (!DitherApplies(format, gain)) return ApplyGain(format, in, out, samples, gain, before, clipped, simd);
+  const IntegerGain k = MakeIntegerGain(format, gain);
+  const DitherBounds bounds = MakeDitherBounds(k, dither);
+  switch (format.encoding) {
+    case SampleEncoding::kUnsigned8:
+      return GainIntegersDithered<U8>(in, out, samples, k, bounds, dither.noise, before, clipped);
+    case SampleEncoding::kSigned24:
+      return GainIntegersDithered<S24>(in, out, samples, k, bounds, dither.noise, before, clipped);
+    case SampleEncoding::kSigned32:
+      return GainIntegersDithered<S32>(in, out, samples, k, bounds, dither.noise, before, clipped);
+    default: break;
+  }
+#ifdef NORMALIZE_SSE2
+  if (k.quantum == 1 && simd != SimdLevel::kScalar) {
+    // The vector loop starts where a step of the noise does.
+    const std::size_t lead = std::min<std::size_t>(samples, dither.noise.UntilStep());
+    GainIntegersDithered<S16>(in, out, lead, k, bounds, dither.noise, before, clipped);
+    in += 2 * lead;
+    out += 2 * lead;
+    samples -= lead;
+    const std::size_t done = GainS16DitheredSse2(in, out, samples, gain, bounds, dither.noise, before, clipped);
+    in += 2 * done;
+    out += 2 * done;
+    samples -= done;
+  }
+#endif
+  GainIntegersDithered<S16>(in, out, samples, k, bounds, dither.noise, before, clipped);
+}
 
 Peak ToPeak(const PeakTracker& tracker, const SampleFormat& format) {
   const double scale = FullScale(format);

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "samples/dither.h"
 #include "samples/peak.h"
 #include "samples/simd.h"
 #include "wav/wav_format.h"
@@ -28,5 +29,13 @@ void ScanPeak(const SampleFormat& format, const std::byte* data, std::size_t sam
 // level gives the same result.
 void ApplyGain(const SampleFormat& format, const std::byte* in, std::byte* out, std::size_t samples,
                double gain, PeakTracker& before, std::uint64_t& clipped, SimdLevel simd = SimdLevel::kBest);
+
+// ApplyGain with `dither` added before the rounding, where DitherApplies;
+// elsewhere plain ApplyGain. The noise continues from one call to the next,
+// and every `simd` level gives the same result. A dithered sample clamped to
+// the format's range counts as clipped.
+void ApplyGainDithered(const SampleFormat& format, const std::byte* in, std::byte* out, std::size_t samples,
+                       double gain, Dither& dither, PeakTracker& before, std::uint64_t& clipped,
+                       SimdLevel simd = SimdLevel::kBest);
 
 }  // namespace normalize

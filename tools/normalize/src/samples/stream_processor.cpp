@@ -106,24 +106,26 @@ void StreamProcessor::Measure(FrameSink& sink) {
       });
 }
 
-WriteResult StreamProcessor::Write(double gain, ByteSink& out) {
+WriteResult StreamProcessor::Write(double gain, ByteSink& out, Dither* dither) {
   WriteResult result;
-  result.bytes = OutputSize();
-  WriteTop(out, result.bytes);
+  const std::uint64_t riff_total = OutputSize();
+  result.bytes = riff_total + layout_.trailing.size;
+  WriteTop(out, riff_total);
   for (std::size_t i = 0; i < layout_.chunks.size(); ++i) {
     const Chunk& chunk = layout_.chunks[i];
     if (i == layout_.data) {
       const bool in_ds64 = layout_.container == Container::kRf64;
       WriteChunkHeader(out, chunk, in_ds64 ? riff::kSizeInDs64 : static_cast<std::uint32_t>(chunk.size));
-      WriteSamples(out, gain, result);
+      WriteSamples(out, gain, dither, result);
     } else if (layout_.container == Container::kRf64 && i == layout_.ds64) {
-      WriteDs64(out, chunk, result.bytes);
+      WriteDs64(out, chunk, riff_total);
     } else {
       // Kept byte for byte, header included.
       CopyBytes(out, chunk.offset, riff::kChunkHeaderBytes + chunk.size);
     }
     WritePad(out, chunk);
   }
+  CopyBytes(out, layout_.trailing.offset, layout_.trailing.size);
   return result;
 }
 
@@ -162,7 +164,7 @@ void StreamProcessor::WriteDs64(ByteSink& out, const Chunk& chunk, std::uint64_t
   CopyBytes(out, chunk.offset + sizeof head, chunk.size - riff::kDs64Fields);
 }
 
-void StreamProcessor::WriteSamples(ByteSink& out, double gain, WriteResult& result) {
+void StreamProcessor::WriteSamples(ByteSink& out, double gain, Dither* dither, WriteResult& result) {
   const Chunk& data = layout_.data_chunk();
   const unsigned sample_bytes = layout_.format.container_bytes;
   const std::uint64_t whole = data.size - data.size % sample_bytes;
@@ -171,8 +173,13 @@ void StreamProcessor::WriteSamples(ByteSink& out, double gain, WriteResult& resu
   ForEachSampleBlock(
       data.offset + riff::kChunkHeaderBytes, whole,
       [&](const std::byte* block, std::size_t size) {
-        ApplyGain(layout_.format, block, buffer_.get(), size / sample_bytes, gain, result.before,
-                  result.clipped);
+        if (dither) {
+          ApplyGainDithered(layout_.format, block, buffer_.get(), size / sample_bytes, gain, *dither, result.before,
+                            result.clipped);
+        } else {
+          ApplyGain(layout_.format, block, buffer_.get(), size / sample_bytes, gain, result.before,
+                    result.clipped);
+        }
       },
       [&](std::size_t size) {
         out.Write(buffer_.get(), size);

@@ -33,14 +33,17 @@ class StreamProcessor {
   PeakTracker ScanPeak();
   // A read-only pass that feeds every whole frame of the data chunk to `sink`.
   void Measure(FrameSink& sink);
-  WriteResult Write(double gain, ByteSink& out);
+  // Writes the result; with `dither`, the gain pass adds it where it applies
+  // (see ApplyGainDithered).
+  WriteResult Write(double gain, ByteSink& out, Dither* dither = nullptr);
 
  private:
+  // The size of the RIFF: the top and every chunk, without trailing bytes.
   std::uint64_t OutputSize() const;
   void WriteTop(ByteSink& out, std::uint64_t total);
   void WriteChunkHeader(ByteSink& out, const Chunk& chunk, std::uint32_t size_field);
   void WriteDs64(ByteSink& out, const Chunk& chunk, std::uint64_t total);
-  void WriteSamples(ByteSink& out, double gain, WriteResult& result);
+  void WriteSamples(ByteSink& out, double gain, Dither* dither, WriteResult& result);
   void CopyBytes(ByteSink& out, std::uint64_t offset, std::uint64_t count);
   void WritePad(ByteSink& out, const Chunk& chunk);
   void Report(const char* pass, std::uint64_t done, std::uint64_t total);
