@@ -148,6 +148,20 @@ Bytes BuildRiff(const std::vector<RawChunk>& chunks, std::int64_t riff_size_fiel
   return file;
 }
 
+Bytes BextPayload(unsigned version, const std::vector<std::int16_t>& loudness) {
+  Bytes payload(602);
+  for (std::size_t i = 0; i < payload.size(); ++i) payload[i] = static_cast<unsigned char>(i * 7 + 3);
+  payload[346] = static_cast<unsigned char>(version);
+  payload[347] = 0;
+  for (std::size_t i = 0; i < loudness.size(); ++i) {
+    const Bytes le = Le16(static_cast<std::uint16_t>(loudness[i]));
+    std::copy(le.begin(), le.end(), payload.begin() + 412 + 2 * static_cast<std::ptrdiff_t>(i));
+  }
+  const std::string history = "A=PCM,F=48000,W=16,M=stereo,T=test\r\n";
+  payload.insert(payload.end(), history.begin(), history.end());
+  return payload;
+}
+
 std::vector<FoundChunk> ListChunks(const Bytes& file) {
   std::vector<FoundChunk> chunks;
   std::size_t pos = 12;

@@ -58,6 +58,9 @@ Bytes Le32(std::uint32_t value);
 Bytes Le64(std::uint64_t value);
 Bytes PcmFmt(unsigned tag, unsigned channels, unsigned bits, unsigned block_align = 0, unsigned rate = 8000);
 Bytes BuildRiff(const std::vector<RawChunk>& chunks, std::int64_t riff_size_field = -1);
+// A broadcast WAV 'bext' payload of `version` with the five loudness fields
+// (hundredths; 0x7FFF not set), every other byte made up, and a coding history.
+Bytes BextPayload(unsigned version, const std::vector<std::int16_t>& loudness);
 
 // Finds the chunks of a well-formed file: id -> (payload offset, size).
 struct FoundChunk {

@@ -76,6 +76,9 @@ void TakeValue(Reading& r, const std::string& option, const std::string& text) {
     if (options.jobs) Refuse("-j given twice");
     options.jobs = Number(option, text);
     CheckRange(option, options.jobs, 1, kMaxJobs);
+  } else if (option == "--dither") {
+    if (text != "tpdf" && text != "none") Refuse("--dither takes tpdf or none, not '" + text + "'");
+    options.dither = text == "tpdf";
   } else if (option == "-x") {
     if (options.abort_below_db) Refuse("-x given twice");
     options.abort_below_db = Number(option, text);
@@ -145,7 +148,7 @@ Options ParseCommandLine(const std::vector<std::string>& args) {
     const std::string option = arg.substr(0, equals);
     const bool takes_value = option == "-l" || option == "-a" || option == "-m" || option == "-b" ||
                              option == "-o" || option == "-x" || option == "-j" || option == "--jobs" ||
-                             option == "--loudness" || option == "--true-peak";
+                             option == "--loudness" || option == "--true-peak" || option == "--dither";
     const bool known = takes_value || option == "--analyze" || option == "--json" || option == "--help" ||
                        option == "--album" || option == "--recursive";
     if (!known) Refuse("unknown option '" + option + "'");

@@ -24,6 +24,7 @@ struct Options {
   bool album = false;      // --album: every file named is one album, one gain for all
   bool recursive = false;  // -r: folders' subfolders too
   int jobs = 0;            // -j: files worked on at once; 0: one per processor
+  bool dither = true;      // --dither tpdf (the default) or none
   std::vector<std::string> inputs;  // as given (patterns and folders not yet expanded)
   std::string input;                // the file being worked on: the first until a job sets it
 };

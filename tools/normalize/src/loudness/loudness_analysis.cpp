@@ -153,6 +153,8 @@ LoudnessFigures LoudnessAnalyzer::Figures(std::size_t range_step) {
   figures.block_powers = loudness_.BlockPowers();
   figures.integrated_lufs = GatedLoudness(figures.block_powers, 0);
   figures.loudness_range_lu = loudness_.LoudnessRangeLu(range_step);
+  figures.max_momentary_lufs = loudness_.MaxLoudness(4);
+  figures.max_short_term_lufs = loudness_.MaxLoudness(30);
   return figures;
 }
 

@@ -25,6 +25,8 @@ struct LoudnessFigures {
   std::optional<double> integrated_lufs;  // nothing: silent, below the gate or shorter than one block
   std::vector<double> block_powers;       // of the 400 ms gating blocks, which decide the loudness
   std::optional<double> loudness_range_lu;
+  std::optional<double> max_momentary_lufs;   // of the 400 ms blocks
+  std::optional<double> max_short_term_lufs;  // of the 3 s blocks, every 100 ms
   std::uint64_t non_finite = 0;  // NaN or infinite float samples, measured as silence
 };
 

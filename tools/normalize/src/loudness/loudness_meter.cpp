@@ -108,4 +108,12 @@ std::optional<double> LoudnessMeter::LoudnessRangeLu(std::size_t step) const {
   return LoudnessOf(percentile(0.95)) - LoudnessOf(percentile(0.10));
 }
 
+std::optional<double> LoudnessMeter::MaxLoudness(std::size_t segments) const {
+  const std::vector<double> blocks = Blocks(segments, 1);
+  if (blocks.empty()) return std::nullopt;
+  const double loudest = *std::max_element(blocks.begin(), blocks.end());
+  if (!(loudest > 0)) return std::nullopt;
+  return LoudnessOf(loudest);
+}
+
 }  // namespace normalize

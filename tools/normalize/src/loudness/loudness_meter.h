@@ -32,6 +32,10 @@ class LoudnessMeter {
   // distance between block starts in 100 ms: Tech 3342 asks for one (an
   // overlap of 2.9 s or more); older meters took 10.
   std::optional<double> LoudnessRangeLu(std::size_t step = 1) const;
+  // The loudness of the loudest block of `segments` 100 ms segments, one
+  // starting every 100 ms (4: the maximum momentary loudness, 30: the maximum
+  // short-term); nothing when none is complete or all are silent.
+  std::optional<double> MaxLoudness(std::size_t segments) const;
 
  private:
   void CloseSegment();

@@ -97,13 +97,33 @@ void StreamProcessor::Measure(FrameSink& sink) {
   const std::uint64_t total = data.size - data.size % layout_.format.block_align;
   reported_percent_ = -1;
   std::uint64_t done = 0;
+  // The result's samples, from the start of the noise; their extremes and
+  // clamps are the write's business.
+  std::optional<ResultView> view = result_view_;
+  PeakTracker before;
+  std::uint64_t clipped = 0;
   ForEachSampleBlock(
       data.offset + riff::kChunkHeaderBytes, total,
-      [&](const std::byte* block, std::size_t size) { sink.Add(block, size); },
+      [&](const std::byte* block, std::size_t size) {
+        if (!view) return sink.Add(block, size);
+        const std::size_t samples = size / layout_.format.container_bytes;
+        if (view->dither) {
+          ApplyGainDithered(layout_.format, block, result_buffer_.get(), samples, view->gain, *view->dither, before,
+                            clipped);
+        } else {
+          ApplyGain(layout_.format, block, result_buffer_.get(), samples, view->gain, before, clipped);
+        }
+        sink.Add(result_buffer_.get(), size);
+      },
       [&](std::size_t size) {
         done += size;
         Report("measuring", done, total);
       });
+}
+
+void StreamProcessor::MeasureResultOf(double gain, std::optional<Dither> dither) {
+  result_view_ = ResultView{gain, std::move(dither)};
+  if (!result_buffer_) result_buffer_.reset(new std::byte[buffer_bytes_]);
 }
 
 WriteResult StreamProcessor::Write(double gain, ByteSink& out, Dither* dither) {
@@ -120,8 +140,8 @@ WriteResult StreamProcessor::Write(double gain, ByteSink& out, Dither* dither) {
     } else if (layout_.container == Container::kRf64 && i == layout_.ds64) {
       WriteDs64(out, chunk, riff_total);
     } else {
-      // Kept byte for byte, header included.
-      CopyBytes(out, chunk.offset, riff::kChunkHeaderBytes + chunk.size);
+      // Kept byte for byte, header included, but for what is replaced.
+      CopyReplacing(out, chunk.offset, riff::kChunkHeaderBytes + chunk.size);
     }
     WritePad(out, chunk);
   }
@@ -196,6 +216,23 @@ void StreamProcessor::CopyBytes(ByteSink& out, std::uint64_t offset, std::uint64
     out.Write(buffer_.get(), part);
     done += part;
   }
+}
+
+void StreamProcessor::Replace(std::uint64_t offset, std::vector<unsigned char> bytes) {
+  const auto at = std::find_if(replacements_.begin(), replacements_.end(),
+                               [&](const Replacement& r) { return r.offset > offset; });
+  replacements_.insert(at, Replacement{offset, std::move(bytes)});
+}
+
+void StreamProcessor::CopyReplacing(ByteSink& out, std::uint64_t offset, std::uint64_t count) {
+  const std::uint64_t end = offset + count;
+  for (const Replacement& r : replacements_) {
+    if (r.offset < offset || r.offset + r.bytes.size() > end) continue;
+    CopyBytes(out, offset, r.offset - offset);
+    out.Write(r.bytes.data(), r.bytes.size());
+    offset = r.offset + r.bytes.size();
+  }
+  CopyBytes(out, offset, end - offset);
 }
 
 void StreamProcessor::WritePad(ByteSink& out, const Chunk& chunk) {

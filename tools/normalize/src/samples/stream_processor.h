@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <vector>
 
 #include "samples/frame_sink.h"
 #include "samples/sample_kernel.h"
@@ -33,6 +35,13 @@ class StreamProcessor {
   PeakTracker ScanPeak();
   // A read-only pass that feeds every whole frame of the data chunk to `sink`.
   void Measure(FrameSink& sink);
+  // From now on Measure feeds what Write would put in the data chunk with
+  // `gain` and `dither` (the noise from the file's start each time): the
+  // result can be measured before it is written.
+  void MeasureResultOf(double gain, std::optional<Dither> dither);
+  // Bytes of a chunk other than the data that the result gets in place of
+  // the input's (as many as there are), at `offset` in the input.
+  void Replace(std::uint64_t offset, std::vector<unsigned char> bytes);
   // Writes the result; with `dither`, the gain pass adds it where it applies
   // (see ApplyGainDithered).
   WriteResult Write(double gain, ByteSink& out, Dither* dither = nullptr);
@@ -45,6 +54,8 @@ class StreamProcessor {
   void WriteDs64(ByteSink& out, const Chunk& chunk, std::uint64_t total);
   void WriteSamples(ByteSink& out, double gain, Dither* dither, WriteResult& result);
   void CopyBytes(ByteSink& out, std::uint64_t offset, std::uint64_t count);
+  // CopyBytes with the replaced bytes in the range.
+  void CopyReplacing(ByteSink& out, std::uint64_t offset, std::uint64_t count);
   void WritePad(ByteSink& out, const Chunk& chunk);
   void Report(const char* pass, std::uint64_t done, std::uint64_t total);
   // Calls `compute` on consecutive blocks of the sample region [offset,
@@ -59,6 +70,17 @@ class StreamProcessor {
   std::unique_ptr<std::byte[]> buffer_;
   ProgressFn progress_;
   int reported_percent_ = -1;
+  struct Replacement {
+    std::uint64_t offset;
+    std::vector<unsigned char> bytes;
+  };
+  std::vector<Replacement> replacements_;  // in order of offset
+  struct ResultView {
+    double gain;
+    std::optional<Dither> dither;
+  };
+  std::optional<ResultView> result_view_;
+  std::unique_ptr<std::byte[]> result_buffer_;
 };
 
 }  // namespace normalize

@@ -4,6 +4,7 @@
 #include "wav/chunk_walk.h"
 #include "wav/fmt_chunk.h"
 #include "wav/header_errors.h"
+#include "wav/replay_gain.h"
 
 namespace normalize {
 
@@ -40,6 +41,15 @@ WavLayout ReadWavLayout(InputFile& input) {
   FmtBytes fmt;
   WalkChunks(input, top, layout, fmt);
   layout.format = ParseFmt(fmt.bytes, fmt.size);
+  for (std::size_t i = 0; i < layout.chunks.size() && !layout.bext; ++i) {
+    if (std::string(layout.chunks[i].id.data(), 4) == "bext") layout.bext = i;
+  }
+  if (layout.bext) layout.bext_loudness = ReadBextLoudness(input, layout.chunks[*layout.bext]);
+  if (const auto tags = ReplayGainChunk(input, layout)) {
+    layout.warnings.push_back({"its '" + std::string(tags->data(), 4) + "' chunk holds ReplayGain values",
+                               "they describe the audio before the gain and are kept as they are, so a player "
+                               "applying them is off by the gain"});
+  }
   const std::uint64_t data_size = layout.data_chunk().size;
   if (data_size % layout.format.container_bytes != 0) {
     const std::uint64_t partial = data_size % layout.format.container_bytes;

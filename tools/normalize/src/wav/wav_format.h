@@ -5,8 +5,11 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "wav/bext_chunk.h"
 
 namespace normalize {
 
@@ -66,6 +69,8 @@ struct WavLayout {
   std::size_t data = 0;       // index of the data chunk in `chunks`
   std::size_t ds64 = 0;       // index of the ds64 chunk (RF64 only)
   TrailingBytes trailing;
+  std::optional<std::size_t> bext;            // index of the first 'bext' chunk
+  std::optional<BextLoudness> bext_loudness;  // its loudness fields, version 2 and later
   std::vector<LayoutWarning> warnings;
 
   const Chunk& data_chunk() const { return chunks[data]; }
