@@ -37,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   }
   if (options.help) return 0;
-  Check(!options.inputs.empty() && options.input == options.inputs.front());
+  Check(!options.inputs.empty());
   for (const std::string& input : options.inputs) Check(!input.empty());
   Check(Within(options.buffer_kb, 16, 16384));
   Check(options.jobs == 0 || Within(options.jobs, 1, 256));

@@ -31,7 +31,7 @@ TEST(NormalizeCommandLine, AcceptsWhatTheFrontEndComposes) {
     EXPECT_EQ(options.buffer_kb, c.buffer_kb);
     EXPECT_EQ(options.output, c.output);
     EXPECT_EQ(options.abort_below_db, c.abort_below);
-    EXPECT_EQ(options.input, c.args[0] == "in.wav" ? "in.wav" : c.args.back());
+    EXPECT_EQ(options.inputs, std::vector<std::string>{c.args[0] == "in.wav" ? "in.wav" : c.args.back()});
   }
   EXPECT_TRUE(ParseCommandLine({"-l", "2", "--help"}).help);
 }
@@ -41,7 +41,7 @@ TEST(NormalizeCommandLine, LongOptionsTakeTheirValueAfterAnEqualsSign) {
   EXPECT_EQ(options.mode, Mode::kLoudness);
   EXPECT_EQ(options.loudness_lufs, -14);
   EXPECT_EQ(options.true_peak_dbtp, -1.5);
-  EXPECT_EQ(ParseCommandLine({"--loudness=-23", "--", "--true-peak=-1"}).input, "--true-peak=-1");
+  EXPECT_EQ(ParseCommandLine({"--loudness=-23", "--", "--true-peak=-1"}).inputs.back(), "--true-peak=-1");
 }
 
 TEST(NormalizeCommandLine, RefusesWithAUsageError) {

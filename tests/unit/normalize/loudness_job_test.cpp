@@ -69,7 +69,7 @@ TEST(NormalizeLoudnessJob, CommandLine) {
       {"--loudness", "1", "a.wav"},          {"--loudness", "-71", "a.wav"},
       {"--loudness", "-1e2", "a.wav"},       {"--loudness", "nan", "a.wav"},
       {"--true-peak", "-1", "a.wav"},        {"-m", "100", "--loudness", "-23", "a.wav"},
-      {"--analyze", "-o", "b.wav", "a.wav"}, {"--json", "a.wav"},
+      {"--analyze", "-o", "b.wav", "a.wav"}, {"--analyze", "-n", "a.wav"},
       {"-o", "o.wav", "a.wav", "b.wav"},     {"--loudness", "-23", "--true-peak", "0.5", "a.wav"},
   };
   for (const auto& args : refused) {

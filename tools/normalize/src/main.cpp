@@ -35,6 +35,7 @@ int Main(int argc, char** argv) {
   }
   JobConsole console{std::cout, std::cerr, platform::IsTerminal(stdout)};
   console.show_batch_progress = platform::IsTerminal(stderr) && !options.json;
+  console.stop_run = [](const std::string& why) { platform::EndRunNow(why, static_cast<int>(ExitCode::kOutput)); };
   return static_cast<int>(RunJob(options, console));
 }
 
@@ -54,7 +55,11 @@ int main(int argc, char** argv) {
     std::cerr << "normalize: internal error: " << error.what() << "\n";
     code = static_cast<int>(normalize::ExitCode::kInternal);
   }
-  std::cout.flush();
+  // What is still buffered must arrive too: a full disk is a failure.
+  if (!std::cout.flush() && code == 0) {
+    std::cerr << "normalize: cannot write the output\n";
+    code = static_cast<int>(normalize::ExitCode::kOutput);
+  }
   normalize::platform::EndConsole(code);
   return code;
 }

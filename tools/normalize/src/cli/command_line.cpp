@@ -102,7 +102,7 @@ Options CheckedTogether(Reading& r) {
   }
   if (options.abort_below_db) CheckRange("-x", *options.abort_below_db, -kMaxLevelDb, kMaxLevelDb);
   if (options.true_peak_dbtp && options.mode != Mode::kLoudness) Refuse("--true-peak needs --loudness");
-  if (options.json && !options.analyze) Refuse("--json needs --analyze");
+  if (options.dry_run && options.analyze) Refuse("--analyze writes nothing anyway; it takes no --dry-run");
   if (options.analyze && (r.mode_option || options.output || options.abort_below_db)) {
     Refuse("--analyze writes nothing; it takes no -l, -a, -m, --loudness, -o or -x");
   }
@@ -112,7 +112,6 @@ Options CheckedTogether(Reading& r) {
   }
   if (options.inputs.empty()) Refuse("no input file given");
   if (options.output && options.inputs.size() > 1) Refuse("-o takes a single input file");
-  options.input = options.inputs.front();
   return options;
 }
 
@@ -136,10 +135,12 @@ Options ParseCommandLine(const std::vector<std::string>& args) {
       r.options.inputs.push_back(arg);
       continue;
     }
-    if (arg == "--analyze" || arg == "--json" || arg == "--album" || arg == "-r" || arg == "--recursive") {
+    if (arg == "--analyze" || arg == "--json" || arg == "--album" || arg == "-r" || arg == "--recursive" ||
+        arg == "-n" || arg == "--dry-run") {
       (arg == "--analyze" ? r.options.analyze
        : arg == "--json"  ? r.options.json
        : arg == "--album" ? r.options.album
+       : arg == "-n" || arg == "--dry-run" ? r.options.dry_run
                           : r.options.recursive) = true;
       continue;
     }
@@ -150,7 +151,7 @@ Options ParseCommandLine(const std::vector<std::string>& args) {
                              option == "-o" || option == "-x" || option == "-j" || option == "--jobs" ||
                              option == "--loudness" || option == "--true-peak" || option == "--dither";
     const bool known = takes_value || option == "--analyze" || option == "--json" || option == "--help" ||
-                       option == "--album" || option == "--recursive";
+                       option == "--album" || option == "--recursive" || option == "--dry-run";
     if (!known) Refuse("unknown option '" + option + "'");
     if (!takes_value) Refuse("option " + option + " takes no value");
     if (equals == std::string::npos && i + 1 >= args.size()) Refuse("option " + arg + " needs a value");

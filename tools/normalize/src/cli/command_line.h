@@ -17,7 +17,8 @@ struct Options {
   double loudness_lufs = -23;           // --loudness: the target
   std::optional<double> true_peak_dbtp;  // --true-peak: the ceiling
   bool analyze = false;                 // --analyze: measure and write nothing
-  bool json = false;                    // --json: --analyze's lines as JSON
+  bool json = false;                    // --json: each file's line as a JSON object
+  bool dry_run = false;                 // -n: measure and plan, write and lock nothing
   int buffer_kb = 64;
   std::optional<std::string> output;
   std::optional<int> abort_below_db;
@@ -26,7 +27,6 @@ struct Options {
   int jobs = 0;            // -j: files worked on at once; 0: one per processor
   bool dither = true;      // --dither tpdf (the default) or none
   std::vector<std::string> inputs;  // as given (patterns and folders not yet expanded)
-  std::string input;                // the file being worked on: the first until a job sets it
 };
 
 // Throws Failure with the usage exit code on anything it does not accept.

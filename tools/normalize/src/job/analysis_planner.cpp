@@ -8,8 +8,10 @@ class Analysis final : public Planner {
  public:
   Measurement measurement() const override { return Measurement::kLoudness; }
   bool writes() const override { return false; }
-  Decision Plan(const Measured& measured, const WavLayout&) const override {
-    return Decision::LeaveAlone(measured.loudness->integrated_lufs ? ExitCode::kOk : ExitCode::kBelowGate);
+
+ protected:
+  Decision Plan(const std::vector<MeasuredFile>& files) const override {
+    return Decision::LeaveAlone(files[0].measured.loudness->integrated_lufs ? ExitCode::kOk : ExitCode::kBelowGate);
   }
 };
 

@@ -3,9 +3,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <exception>
-#include <memory>
 #include <mutex>
-#include <sstream>
 #include <thread>
 
 #include "cli/terminal_text.h"
@@ -136,35 +134,6 @@ void InOrder(std::size_t count, unsigned jobs, const std::function<void(std::siz
   run.PassOn(then, waiting);
   for (std::thread& thread : threads) thread.join();
   run.RethrowFailure();
-}
-
-ExitCode RunBatch(const std::vector<std::string>& files, unsigned jobs, JobConsole& console, const FileWork& work) {
-  struct Said {
-    std::ostringstream out;
-    std::ostringstream err;
-    ExitCode code = ExitCode::kOk;
-  };
-  std::vector<std::unique_ptr<Said>> said(files.size());
-  for (auto& one : said) one = std::make_unique<Said>();
-  BatchProgress progress(console.err, console.show_batch_progress && files.size() > 1);
-  ExitCode worst = ExitCode::kOk;
-  if (!files.empty()) progress.Show(0, files.size(), files.front());
-  InOrder(
-      files.size(), jobs,
-      [&](std::size_t i) {
-        JobConsole own{said[i]->out, said[i]->err, false, console.write_hook, console.map_input};
-        said[i]->code = work(i, own);
-      },
-      [&](std::size_t i) {
-        progress.Erase();
-        console.err << said[i]->err.str();
-        console.out << said[i]->out.str() << std::flush;
-        worst = Worse(worst, said[i]->code);
-        said[i].reset();
-        if (i + 1 < files.size()) progress.Show(i + 1, files.size(), files[i + 1]);
-      },
-      [&](std::size_t done, std::size_t next) { progress.Show(done, files.size(), files[next]); });
-  return worst;
 }
 
 }  // namespace normalize

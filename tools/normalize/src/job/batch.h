@@ -1,15 +1,13 @@
 #pragma once
 // Several files worked on at once, on up to -j threads, with what each says
 // passed on in the order the files were named: a slow file holds back the
-// lines after its own, never reorders them. Memory stays that of the files in
-// flight (plus the held-back text), however many files there are.
+// lines after its own, never reorders them.
 #include <cstddef>
 #include <functional>
 #include <ostream>
 #include <string>
 #include <vector>
 
-#include "job/job.h"
 #include "failure.h"
 
 namespace normalize {
@@ -41,13 +39,6 @@ class BatchProgress {
   bool shown_;
   std::size_t drawn_ = 0;
 };
-
-// Runs work(i, console_of_i) for each of `files` through InOrder; each file's
-// console holds its text until it is passed on to `console`. On a terminal
-// (console.show_batch_progress) the error stream shows how many files are
-// done and which is awaited, erased at the end. Returns the worst code.
-using FileWork = std::function<ExitCode(std::size_t index, JobConsole& console)>;
-ExitCode RunBatch(const std::vector<std::string>& files, unsigned jobs, JobConsole& console, const FileWork& work);
 
 // Of two exit codes, the one a run of several files reports: failures
 // outrank files left alone, which outrank success; of two alike, the higher.

@@ -23,6 +23,12 @@ std::string PeakText(const Peak& peak) {
   return magnitude > 0 ? Decibels(20 * std::log10(magnitude), false) + " dBFS" : "silence";
 }
 
+std::string LoudnessText(const LoudnessFigures& figures) {
+  const auto true_peak = DecibelsOf(figures.true_peak);
+  return "loudness " + Decibels(figures.integrated_lufs.value_or(-HUGE_VAL), false) + " LUFS, true peak " +
+         (true_peak ? Decibels(*true_peak, false) : "-inf") + " dBTP";
+}
+
 std::string Fixed(double value, int decimals) {
   char text[64];
   std::snprintf(text, sizeof text, "%.*f", decimals, value);

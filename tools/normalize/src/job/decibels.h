@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "loudness/loudness_analysis.h"
 #include "samples/peak.h"
 
 namespace normalize {
@@ -15,6 +16,9 @@ std::string Decibels(double db, bool sign);
 
 // "-6.02 dBFS", or "silence".
 std::string PeakText(const Peak& peak);
+
+// "loudness -23.00 LUFS, true peak -1.20 dBTP"
+std::string LoudnessText(const LoudnessFigures& figures);
 
 // `value` with `decimals` decimals, as printf's "%.*f" writes it.
 std::string Fixed(double value, int decimals);

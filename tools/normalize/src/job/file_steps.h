@@ -1,34 +1,55 @@
 #pragma once
-// The steps of one file's run, shared by the run of a single file and by a
-// job that works on several files together (an album): open and measure,
-// then write.
-#include <memory>
+// The steps of one file's run, the same for a file on its own and for each
+// file of an album: open and measure, then write and put in place.
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "cli/command_line.h"
-#include "job/job.h"
+#include "job/file_job.h"
 #include "job/planner.h"
 #include "job/reporter.h"
 #include "samples/stream_processor.h"
-#include "wav/input_file.h"
 
 namespace normalize {
 
-struct OpenedFile {
-  std::string target;                // where the result goes; empty when the planner writes nothing
-  std::unique_ptr<InputFile> input;  // open, and so locked, until destroyed
-  WavLayout layout;
-  Measured measured;
+// Checks the target (unless nothing is to be written), opens the input (and
+// locks it, unless this is a dry run), reads its layout and takes the
+// planner's measurement, telling `report`. Throws Failure.
+void OpenAndMeasure(FileJob& job, const Options& options, const Planner& planner, Reporter& report);
+
+// Opens (and locks) the input again to write it, provided its name still
+// leads to the file measured as `job.identity`; reads its layout where it has
+// none yet (an album finished by a rerun), checking the target. Throws Failure.
+void Reopen(FileJob& job, const Options& options);
+
+// What happens around the moment a result replaces its target.
+struct ReplaceSteps {
+  // Just before: given the result's file (see AtomicOutputFile::file_id);
+  // throwing Failure leaves the target as it is.
+  std::function<void(const std::string& result_id)> before;
+  // The moment it is in place.
+  std::function<void()> in_place;
 };
 
-// Checks the target, opens and locks the input, reads its layout and takes
-// the planner's measurement, telling `report`. Throws Failure.
-OpenedFile OpenAndMeasure(const Options& options, const Planner& planner, Reporter& report,
-                          const JobConsole& console);
-
 // Writes the result with `gain` to a temporary and puts it in place of the
-// target; the input is closed. Throws Failure.
-WriteResult WriteAndReplace(const Options& options, OpenedFile& file, const GainPlan& gain,
-                            const JobConsole& console, ProgressFn progress = {});
+// target, provided the input's name still leads to the file that was measured
+// (reopening it first where it was closed); the input is closed afterwards.
+// Throws Failure, leaving the target as it was.
+WriteResult WriteAndReplace(FileJob& job, const Options& options, const GainPlan& gain, ProgressFn progress,
+                            const ReplaceSteps& steps = {});
+
+// Throws Failure unless `job.input` still names the file that was measured:
+// not replaced, rewritten, cut or deleted since.
+void CheckStillMeasured(const FileJob& job);
+
+// Passes on what `job` said (its error lines, then its output lines), in
+// the run's order. Output that cannot be written ends the run (see
+// JobConsole::stop_run).
+void PassOn(FileJob& job, JobConsole& console);
+
+// Throws Failure (busy) when `job.input` is a track of an unfinished album.
+class AlbumJournal;
+void RefuseUnfinishedAlbum(const FileJob& job, const std::vector<AlbumJournal>& unfinished);
 
 }  // namespace normalize

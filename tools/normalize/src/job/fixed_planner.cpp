@@ -1,4 +1,5 @@
 // -l and -a: a gain known before reading a sample.
+#include "job/decibels.h"
 #include "job/planner.h"
 
 namespace normalize {
@@ -6,9 +7,15 @@ namespace {
 
 class FixedGain final : public Planner {
  public:
-  explicit FixedGain(GainPlan gain) : gain_(gain) {}
+  FixedGain(GainPlan gain, std::optional<int> threshold_db) : Planner(threshold_db), gain_(gain) {}
   Measurement measurement() const override { return Measurement::kNothing; }
-  Decision Plan(const Measured&, const WavLayout&) const override { return Decision::Write(gain_); }
+
+ protected:
+  Decision Plan(const std::vector<MeasuredFile>&) const override {
+    // -l 1 and -a 0 change no sample.
+    if (gain_.factor == 1) return Decision::AlreadyRight(gain_, "a gain of " + Decibels(0, true) + " dB");
+    return Decision::Write(gain_);
+  }
 
  private:
   GainPlan gain_;
@@ -16,6 +23,8 @@ class FixedGain final : public Planner {
 
 }  // namespace
 
-std::unique_ptr<Planner> FixedGainPlanner(GainPlan gain) { return std::make_unique<FixedGain>(gain); }
+std::unique_ptr<Planner> FixedGainPlanner(GainPlan gain, std::optional<int> threshold_db) {
+  return std::make_unique<FixedGain>(gain, threshold_db);
+}
 
 }  // namespace normalize

@@ -1,132 +1,134 @@
 #include "job/job.h"
 
+#include <memory>
+#include <vector>
+
 #include "cli/run_inputs.h"
 #include "job/album.h"
+#include "job/album_journal.h"
 #include "job/analysis_line.h"
 #include "job/batch.h"
+#include "job/file_job.h"
+#include "job/file_run.h"
 #include "job/file_steps.h"
 #include "job/planner.h"
-#include "job/reporter.h"
-#include "job/target.h"
-#include "loudness/loudness_plan.h"
-#include "platform/paths.h"
+#include "job/run_ledger.h"
 #include "platform/processors.h"
-#include "samples/stream_processor.h"
-#include "wav/input_file.h"
 
 namespace normalize {
 namespace {
 
-std::size_t BufferBytes(const Options& options) { return static_cast<std::size_t>(options.buffer_kb) * 1024; }
+// A notice about an input (an empty folder, a file named twice), said in its place.
+void Say(const RunInput& notice, const Options& options, std::ostream& out, std::ostream& err) {
+  err << notice.message << "\n";
+  if (options.json && !notice.reason.empty()) out << AnalysisJsonFailure(notice.name, notice.reason) << "\n";
+}
 
-Measured Measure(Measurement measurement, StreamProcessor& processor, const SampleFormat& format) {
-  switch (measurement) {
-    case Measurement::kNothing: return {};
-    case Measurement::kPeak: return Measured{processor.ScanPeak(), std::nullopt};
-    case Measurement::kLoudness:
-    case Measurement::kLoudnessAndCeilingPeak:
-      return Measured{std::nullopt,
-                      MeasureLoudness(processor, format, measurement == Measurement::kLoudnessAndCeilingPeak)};
+std::vector<std::string> FilesOf(const std::vector<RunInput>& entries) {
+  std::vector<std::string> files;
+  for (const RunInput& entry : entries) {
+    if (!entry.notice()) files.push_back(entry.file);
   }
-  return {};
+  return files;
 }
 
-}  // namespace
-
-OpenedFile OpenAndMeasure(const Options& options, const Planner& planner, Reporter& report,
-                          const JobConsole& console) {
-  OpenedFile file;
-  const bool writes = planner.writes();
-  if (writes) file.target = ReplaceableTarget(options.output.value_or(options.input));
-  file.input = std::make_unique<InputFile>(options.input, console.map_input);
-  file.layout = ReadWavLayout(*file.input);
-  report.Layout(file.layout, writes);
-  StreamProcessor processor(*file.input, file.layout, BufferBytes(options), report.Progress());
-  file.measured = Measure(planner.measurement(), processor, file.layout.format);
-  report.AfterMeasuring(file.measured, writes);
-  return file;
-}
-
-WriteResult WriteAndReplace(const Options& options, OpenedFile& file, const GainPlan& gain,
-                            const JobConsole& console, ProgressFn progress) {
-  StreamProcessor processor(*file.input, file.layout, BufferBytes(options), std::move(progress));
-  AtomicOutputFile output(file.target, console.write_hook);
-  const WriteResult result = processor.Write(gain.factor, output);
-  // Windows refuses to replace a file that is still open.
-  file.input->Close();
-  output.Commit();
-  return result;
-}
-
-namespace {
-
-// Open, measure, plan, write, report.
-ExitCode Run(const Options& options, const Planner& planner, Reporter& report, const JobConsole& console) {
-  OpenedFile file = OpenAndMeasure(options, planner, report, console);
-  const Decision decision = HeldByThreshold(planner.Plan(file.measured, file.layout), options.abort_below_db);
-  if (!decision.gain) {
-    report.NotWritten(decision, file.measured);
-    return decision.code;
+// Every file on its own, up to `jobs` at once, each file's lines (and each
+// notice) passed on in the order named. Only the files in flight, and the
+// lines held back behind a slow one, are in memory.
+class EachFileRun {
+ public:
+  EachFileRun(const std::vector<RunInput>& entries, const Options& options, const Planner& planner,
+              JobConsole& console, RunLedger& ledger, const std::vector<AlbumJournal>& unfinished)
+      : entries_(entries),
+        options_(options),
+        planner_(planner),
+        console_(console),
+        ledger_(ledger),
+        unfinished_(unfinished),
+        slots_(entries.size()),
+        progress_(console.err, console.show_batch_progress && entries.size() > 1) {
+    std::size_t file = 0;
+    for (const RunInput& entry : entries) file_index_.push_back(entry.notice() ? SIZE_MAX : file++);
   }
-  const WriteResult result = WriteAndReplace(options, file, *decision.gain, console, report.Progress());
-  report.Written(file.measured, decision, result, file.layout.format);
-  return ExitCode::kOk;
-}
 
-ExitCode RunOne(const Options& options, const Planner& planner, JobConsole& console) {
-  Reporter report(options, console);
-  try {
-    return Run(options, planner, report, console);
-  } catch (const Failure& failure) {
-    report.Failed(failure);
-    return failure.code();
+  ExitCode Run(unsigned jobs) {
+    if (!entries_.empty()) progress_.Show(0, entries_.size(), Name(0));
+    InOrder(
+        entries_.size(), jobs, [&](std::size_t i) { Work(i); }, [&](std::size_t i) { PassOnEntry(i); },
+        [&](std::size_t done, std::size_t next) { progress_.Show(done, entries_.size(), Name(next)); });
+    return worst_;
   }
-}
+
+ private:
+  struct Slot {
+    std::unique_ptr<FileJob> job;
+    ExitCode code = ExitCode::kOk;
+  };
+
+  const std::string& Name(std::size_t i) const {
+    return entries_[i].notice() ? entries_[i].name : entries_[i].file;
+  }
+
+  void Work(std::size_t i) {
+    const RunInput& entry = entries_[i];
+    // One file alone speaks straight to the console, with its own progress.
+    auto job = std::make_unique<FileJob>(file_index_[i], entry.notice() ? entry.name : entry.file, options_.output,
+                                         console_, entries_.size() > 1);
+    if (entry.notice()) {
+      Say(entry, options_, job->console.out, job->console.err);
+      slots_[i].code = entry.code;
+    } else {
+      slots_[i].code = RunFile(*job, options_, planner_, ledger_, unfinished_);
+    }
+    slots_[i].job = std::move(job);
+  }
+
+  void PassOnEntry(std::size_t i) {
+    progress_.Erase();
+    PassOn(*slots_[i].job, console_);
+    if (file_index_[i] != SIZE_MAX) ledger_.PassedOn(file_index_[i]);
+    worst_ = Worse(worst_, slots_[i].code);
+    slots_[i].job.reset();
+    if (i + 1 < entries_.size()) progress_.Show(i + 1, entries_.size(), Name(i + 1));
+  }
+
+  const std::vector<RunInput>& entries_;
+  const Options& options_;
+  const Planner& planner_;
+  JobConsole& console_;
+  RunLedger& ledger_;
+  const std::vector<AlbumJournal>& unfinished_;
+  std::vector<Slot> slots_;
+  std::vector<std::size_t> file_index_;  // the entry's place among the files; SIZE_MAX for a notice
+  BatchProgress progress_;
+  ExitCode worst_ = ExitCode::kOk;
+};
 
 }  // namespace
 
 ExitCode RunJob(const Options& options, JobConsole& console) {
   const std::unique_ptr<Planner> planner = PlannerFor(options);
-  const std::vector<RunInput> inputs =
-      ExpandInputs(options.inputs.empty() ? std::vector<std::string>{options.input} : options.inputs, options.recursive);
-  std::vector<std::string> files;
-  for (const RunInput& input : inputs) {
-    if (!input.notice()) files.push_back(input.file);
-  }
+  const std::vector<RunInput> entries = ExpandInputs(options.inputs, options.recursive);
+  std::vector<std::string> files = FilesOf(entries);
   if (options.output && files.size() > 1) {
     console.err << "normalize: -o takes a single input file; the inputs name " << files.size() << "\n";
     return ExitCode::kUsage;
   }
-  const auto say = [&](const RunInput& notice, JobConsole& own) {
-    own.err << notice.message << "\n";
-    if (options.json && !notice.reason.empty()) own.out << AnalysisJsonFailure(notice.name, notice.reason) << "\n";
-    return notice.code;
-  };
   const unsigned jobs = options.jobs > 0 ? static_cast<unsigned>(options.jobs) : platform::ProcessorCount();
-  if (options.album) {
-    ExitCode worst = ExitCode::kOk;
-    for (const RunInput& input : inputs) {
-      if (input.notice()) worst = Worse(worst, say(input, console));
-    }
-    return files.empty() ? worst : Worse(worst, RunAlbum(options, *planner, files, jobs, console));
+  // Another run's album that was stopped part way keeps its tracks to itself.
+  std::vector<AlbumJournal> unfinished;
+  if (planner->writes()) unfinished = UnfinishedAlbumsBeside(files);
+  RunLedger ledger(files);
+  if (!options.album) return EachFileRun(entries, options, *planner, console, ledger, unfinished).Run(jobs);
+
+  ExitCode worst = ExitCode::kOk;
+  for (const RunInput& entry : entries) {
+    if (!entry.notice()) continue;
+    Say(entry, options, console.out, console.err);
+    worst = Worse(worst, entry.code);
   }
-  // The per-file copies need not carry every name.
-  Options each = options;
-  each.inputs.clear();
-  const auto run_one = [&](std::size_t i, JobConsole& own) {
-    if (inputs[i].notice()) return say(inputs[i], own);
-    Options one = each;
-    one.input = inputs[i].file;
-    return RunOne(one, *planner, own);
-  };
-  if (files.size() <= 1) {
-    ExitCode worst = ExitCode::kOk;
-    for (std::size_t i = 0; i < inputs.size(); ++i) worst = Worse(worst, run_one(i, console));
-    return worst;
-  }
-  std::vector<std::string> names;
-  for (const RunInput& input : inputs) names.push_back(input.notice() ? input.name : input.file);
-  return RunBatch(names, jobs, console, run_one);
+  if (files.empty()) return worst;
+  return Worse(worst, RunAlbum(files, options, *planner, jobs, console, ledger, std::move(unfinished)));
 }
 
 }  // namespace normalize

@@ -1,8 +1,10 @@
 #pragma once
-// One run of the tool on parsed options, over each file they name: read the
-// layout, measure, plan the gain, write the result, and tell the user what
-// happened.
+// One run of the tool on parsed options, over every file they name: measure,
+// plan the gain (each file on its own, or all of them as an album), write the
+// results, and tell the user what happened.
+#include <functional>
 #include <ostream>
+#include <string>
 
 #include "cli/command_line.h"
 #include "failure.h"
@@ -17,6 +19,11 @@ struct JobConsole {
   WriteHook write_hook{};  // test seam, passed to the output file
   bool map_input = true;   // test seam: false takes the path of systems that cannot map
   bool show_batch_progress = false;  // files done of several: the error stream is a terminal
+  // Test seam: runs with the input's name just before its result replaces it.
+  std::function<void(const std::string& input)> before_replace{};
+  // Ends the run at once, as an interruption does, when its output cannot be
+  // written (a full disk, a closed pipe); unset, the run carries on.
+  std::function<void(const std::string& why)> stop_run{};
 };
 
 // Returns the exit code; messages go to the console. Throws only what it does

@@ -1,10 +1,20 @@
-// --loudness: the measured loudness brought to the target, held below a
+// --loudness: the measured loudness (of the file, or of the album's blocks
+// gated together) brought to the target with one gain, held below a
 // true-peak ceiling where one is given.
+#include <algorithm>
+#include <cmath>
+
+#include "job/decibels.h"
 #include "job/planner.h"
-#include "loudness/loudness_plan.h"
+#include "loudness/gain_solver.h"
+#include "loudness/loudness_meter.h"
 
 namespace normalize {
 namespace {
+
+// A file this close to its target is left as it is: a rerun over a library
+// already done writes nothing.
+constexpr double kAlreadyThereDb = 0.05;
 
 const char* NoLoudnessReason(const WavLayout& layout, const LoudnessFigures& figures) {
   if (!(figures.sample_peak > 0)) return "silent";
@@ -13,38 +23,92 @@ const char* NoLoudnessReason(const WavLayout& layout, const LoudnessFigures& fig
   return "below the -70 LUFS gate";
 }
 
+// The gain of `peak` (of a file written as `format`) that brings it to the
+// ceiling. Integer files keep one step of their resolution in reserve for the
+// rounding of every sample (whose error the oversampling filter can carry into
+// the peaks between them); floats a millionth for the measurement's own
+// single-precision rounding.
+double CeilingGainDb(double ceiling_dbtp, double peak, const SampleFormat& format) {
+  const double ceiling = std::pow(10.0, ceiling_dbtp / 20);
+  const double reserve = format.is_float() ? ceiling * 1e-6 : std::ldexp(1.0, 1 - static_cast<int>(format.valid_bits));
+  return 20 * std::log10((ceiling - reserve) / peak);
+}
+
 class LoudnessGainPlanner final : public Planner {
  public:
-  LoudnessGainPlanner(double target_lufs, std::optional<double> ceiling_dbtp)
-      : target_lufs_(target_lufs), ceiling_dbtp_(ceiling_dbtp) {}
+  LoudnessGainPlanner(double target_lufs, std::optional<double> ceiling_dbtp, std::optional<int> threshold_db)
+      : Planner(threshold_db), target_lufs_(target_lufs), ceiling_dbtp_(ceiling_dbtp) {}
   Measurement measurement() const override {
     return ceiling_dbtp_ ? Measurement::kLoudnessAndCeilingPeak : Measurement::kLoudness;
   }
 
-  Decision Plan(const Measured& measured, const WavLayout& layout) const override {
-    const LoudnessFigures& figures = *measured.loudness;
-    const auto gain = LoudnessGainFor(target_lufs_, ceiling_dbtp_, figures.block_powers,
-                                      {CeilingPeak{figures.ceiling_peak, layout.format}});
-    if (!gain) {
-      return Decision::LeaveAlone(ExitCode::kBelowGate, std::string(NoLoudnessReason(layout, figures)) +
-                                                            "; no loudness to normalize, file left untouched");
+ protected:
+  Decision Plan(const std::vector<MeasuredFile>& files) const override {
+    // The album's loudness gates the 400 ms blocks of all its files together
+    // (none spans two files).
+    std::vector<double> blocks;
+    LoudnessFigures whole;
+    for (const MeasuredFile& file : files) {
+      const LoudnessFigures& figures = *file.measured.loudness;
+      blocks.insert(blocks.end(), figures.block_powers.begin(), figures.block_powers.end());
+      whole.true_peak = std::max(whole.true_peak, figures.true_peak);
     }
-    Decision decision = Decision::Write(gain->plan);
-    if (gain->held_by_ceiling) {
-      decision.ceiling = CeilingHold{*ceiling_dbtp_, target_lufs_, gain->wanted_db, gain->result_lufs};
-    }
+    whole.integrated_lufs = files.size() == 1 ? files[0].measured.loudness->integrated_lufs : GatedLoudness(blocks, 0);
+    Decision decision = Choose(files, blocks);
+    decision.figures = LoudnessText(whole);
     return decision;
   }
 
  private:
+  Decision Choose(const std::vector<MeasuredFile>& files, const std::vector<double>& blocks) const {
+    const std::optional<double> wanted = GainForLoudness(blocks, target_lufs_);
+    if (!wanted) return NoLoudness(files);
+    double db = *wanted;
+    bool held = false;
+    for (const MeasuredFile& file : files) {
+      const double peak = file.measured.loudness->ceiling_peak;
+      if (!ceiling_dbtp_ || !(peak > 0)) continue;
+      const double allowed_db = CeilingGainDb(*ceiling_dbtp_, peak, file.layout.format);
+      if (allowed_db < db) {
+        db = allowed_db;
+        held = true;
+      }
+    }
+    // Over the ceiling needs lowering however little; anything else this
+    // close is where it should be.
+    const bool over_ceiling = held && db < -0.01;
+    const GainPlan gain{std::pow(10.0, db / 20), db};
+    if (std::fabs(db) <= kAlreadyThereDb && !over_ceiling) {
+      return Decision::AlreadyRight(gain, Decibels(*GatedLoudness(blocks, 0), false) + " LUFS" +
+                                    (held ? " (as near " + Decibels(target_lufs_, false) +
+                                                " LUFS as the ceiling allows)"
+                                          : ""));
+    }
+    Decision decision = Decision::Write(gain);
+    decision.result_lufs = GatedLoudness(blocks, db);
+    if (held) decision.ceiling = CeilingHold{*ceiling_dbtp_, target_lufs_, *wanted, decision.result_lufs};
+    return decision;
+  }
+
+  Decision NoLoudness(const std::vector<MeasuredFile>& files) const {
+    if (files.size() > 1) {
+      return Decision::LeaveAlone(ExitCode::kBelowGate,
+                                  "silent or below the -70 LUFS gate; nothing to normalize, nothing written");
+    }
+    return Decision::LeaveAlone(ExitCode::kBelowGate,
+                                std::string(NoLoudnessReason(files[0].layout, *files[0].measured.loudness)) +
+                                    "; no loudness to normalize, file left untouched");
+  }
+
   double target_lufs_;
   std::optional<double> ceiling_dbtp_;
 };
 
 }  // namespace
 
-std::unique_ptr<Planner> LoudnessPlanner(double target_lufs, std::optional<double> ceiling_dbtp) {
-  return std::make_unique<LoudnessGainPlanner>(target_lufs, ceiling_dbtp);
+std::unique_ptr<Planner> LoudnessPlanner(double target_lufs, std::optional<double> ceiling_dbtp,
+                                         std::optional<int> threshold_db) {
+  return std::make_unique<LoudnessGainPlanner>(target_lufs, ceiling_dbtp, threshold_db);
 }
 
 }  // namespace normalize

@@ -1,4 +1,5 @@
-// -m: the peak found by a scan becomes the given percentage of full scale.
+// -m: the loudest sample (of the file, or of the album) becomes the given
+// percentage of full scale.
 #include "job/decibels.h"
 #include "job/planner.h"
 
@@ -7,27 +8,54 @@ namespace {
 
 class PeakGain final : public Planner {
  public:
-  explicit PeakGain(int percent) : percent_(percent) {}
+  PeakGain(int percent, std::optional<int> threshold_db) : Planner(threshold_db), percent_(percent) {}
   Measurement measurement() const override { return Measurement::kPeak; }
 
-  Decision Plan(const Measured& measured, const WavLayout& layout) const override {
-    const Peak peak = ToPeak(*measured.peak, layout.format);
-    if (TooQuietToRaise(peak)) {
-      return Decision::LeaveAlone(ExitCode::kSilent, "peak " + PeakText(peak) + " is below " +
-                                                         std::to_string(kQuietestRaisedPeakDb) +
-                                                         " dBFS, the quietest -m raises; file left untouched");
+ protected:
+  Decision Plan(const std::vector<MeasuredFile>& files) const override {
+    std::optional<GainPlan> lowest;
+    Peak loudest;
+    bool changes_a_sample = false;
+    for (const MeasuredFile& file : files) {
+      const Peak peak = ToPeak(*file.measured.peak, file.layout.format);
+      if (peak.magnitude() > loudest.magnitude()) loudest = peak;
+      if (TooQuietToRaise(peak)) continue;
+      const auto gain = PercentGain(percent_, peak, file.layout.format);
+      if (gain && (!lowest || gain->db < lowest->db)) lowest = gain;
     }
-    const auto gain = PercentGain(percent_, peak, layout.format);
-    if (!gain) return Decision::LeaveAlone(ExitCode::kSilent, "silent; nothing to normalize, file left untouched");
-    return Decision::Write(*gain);
+    for (const MeasuredFile& file : files) {
+      const Peak peak = ToPeak(*file.measured.peak, file.layout.format);
+      if (lowest && !GainChangesNoSample(*lowest, peak, file.layout.format)) changes_a_sample = true;
+    }
+    Decision decision = Choose(files, lowest, loudest, changes_a_sample);
+    decision.figures = "peak " + PeakText(loudest);
+    return decision;
   }
 
  private:
+  Decision Choose(const std::vector<MeasuredFile>& files, const std::optional<GainPlan>& gain, const Peak& loudest,
+                  bool changes_a_sample) const {
+    if (gain && !changes_a_sample) return Decision::AlreadyRight(*gain, PeakText(loudest));
+    if (gain) return Decision::Write(*gain);
+    if (files.size() > 1) {
+      return Decision::LeaveAlone(ExitCode::kSilent, "silent or below " + std::to_string(kQuietestRaisedPeakDb) +
+                                                         " dBFS; nothing to normalize, nothing written");
+    }
+    if (TooQuietToRaise(loudest)) {
+      return Decision::LeaveAlone(ExitCode::kSilent, "peak " + PeakText(loudest) + " is below " +
+                                                         std::to_string(kQuietestRaisedPeakDb) +
+                                                         " dBFS, the quietest -m raises; file left untouched");
+    }
+    return Decision::LeaveAlone(ExitCode::kSilent, "silent; nothing to normalize, file left untouched");
+  }
+
   int percent_;
 };
 
 }  // namespace
 
-std::unique_ptr<Planner> PeakPlanner(int percent) { return std::make_unique<PeakGain>(percent); }
+std::unique_ptr<Planner> PeakPlanner(int percent, std::optional<int> threshold_db) {
+  return std::make_unique<PeakGain>(percent, threshold_db);
+}
 
 }  // namespace normalize

@@ -7,20 +7,24 @@ namespace normalize {
 std::unique_ptr<Planner> PlannerFor(const Options& options) {
   if (options.analyze) return AnalysisPlanner();
   switch (options.mode) {
-    case Mode::kRatio: return FixedGainPlanner(RatioGain(options.value));
-    case Mode::kLevel: return FixedGainPlanner(LevelGain(options.value));
-    case Mode::kPercent: return PeakPlanner(options.value);
-    case Mode::kLoudness: return LoudnessPlanner(options.loudness_lufs, options.true_peak_dbtp);
+    case Mode::kRatio: return FixedGainPlanner(RatioGain(options.value), options.abort_below_db);
+    case Mode::kLevel: return FixedGainPlanner(LevelGain(options.value), options.abort_below_db);
+    case Mode::kPercent: return PeakPlanner(options.value, options.abort_below_db);
+    case Mode::kLoudness:
+      return LoudnessPlanner(options.loudness_lufs, options.true_peak_dbtp, options.abort_below_db);
   }
   return nullptr;
 }
 
-Decision HeldByThreshold(Decision decision, std::optional<int> threshold_db) {
-  if (!decision.gain || !threshold_db || !BelowThreshold(*decision.gain, *threshold_db)) return decision;
-  Decision held;
-  held.code = ExitCode::kBelowThreshold;
-  held.why = "gain " + Decibels(decision.gain->db, true) + " dB is below -x " + std::to_string(*threshold_db) +
-             " dB; file left untouched";
+// -x: a decision to write is turned into leaving the files alone when its
+// gain is below the threshold.
+Decision Planner::Decide(const std::vector<MeasuredFile>& files) const {
+  Decision decision = Plan(files);
+  if (!decision.gain || decision.already_right || !threshold_db_ || !BelowThreshold(*decision.gain, *threshold_db_)) return decision;
+  Decision held = Decision::LeaveAlone(ExitCode::kBelowThreshold,
+                                       "gain " + Decibels(decision.gain->db, true) + " dB is below -x " +
+                                           std::to_string(*threshold_db_) + " dB; " + LeftAlone(files));
+  held.figures = decision.figures;
   return held;
 }
 

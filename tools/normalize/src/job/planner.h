@@ -1,12 +1,14 @@
 #pragma once
-// What a mode decides for one file. A planner names the read-only pass it
-// needs before any writing (nothing, the peak, or the loudness), then turns
-// what that pass found into the gain, or into the reason the file is left as
-// it is. Adding a mode means adding a planner.
+// What a mode decides. A planner names the read-only pass it needs before any
+// writing (nothing, the peak, or the loudness), then turns what that pass
+// found in one file, or in every file of an album together, into the one gain
+// they get, or into the reason they are left as they are. Every rule of a
+// mode lives in its planner; adding a mode means adding a planner.
 #include <memory>
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "cli/command_line.h"
 #include "failure.h"
@@ -30,6 +32,12 @@ struct Measured {
   std::optional<LoudnessFigures> loudness;
 };
 
+// One file as its planner sees it.
+struct MeasuredFile {
+  const Measured& measured;
+  const WavLayout& layout;
+};
+
 // --true-peak held the gain below what the loudness target asked for.
 struct CeilingHold {
   double ceiling_dbtp = 0;
@@ -39,11 +47,18 @@ struct CeilingHold {
 };
 
 struct Decision {
-  std::optional<GainPlan> gain;  // nothing: the file is left as it is
-  ExitCode code = ExitCode::kOk;  // the file's exit code when it is left as it is
-  // Why it is left as it is, after "<file>: "; empty where the measured
-  // figures are the answer (--analyze).
+  std::optional<GainPlan> gain;  // nothing: the files are left as they are
+  // The gain would change nothing: the files are left as they are, unless
+  // the result goes to a file of its own (-o).
+  ExitCode code = ExitCode::kOk;  // their exit code when they are left as they are
+  // Why they are left as they are, after "<file>: " or "album: "; empty where
+  // the measured figures are the answer (--analyze).
   std::string why;
+  bool already_right = false;
+  // What was measured, for the line: "loudness ... LUFS, true peak ... dBTP"
+  // or "peak ... dBFS"; empty where nothing was.
+  std::string figures;
+  std::optional<double> result_lufs;  // the loudness the gain leads to, where it is known
   std::optional<CeilingHold> ceiling;
 
   static Decision Write(const GainPlan& gain) {
@@ -57,27 +72,46 @@ struct Decision {
     decision.why = std::move(why);
     return decision;
   }
+  static Decision AlreadyRight(const GainPlan& gain, const std::string& at) {
+    Decision decision = LeaveAlone(ExitCode::kOk, "already at " + at + "; left as it was");
+    decision.gain = gain;
+    decision.already_right = true;
+    return decision;
+  }
+  // Whether the files are to be written, when `own_output` (-o) is not.
+  bool writes(bool own_output) const { return gain && (!already_right || own_output); }
 };
 
 class Planner {
  public:
+  explicit Planner(std::optional<int> threshold_db = std::nullopt) : threshold_db_(threshold_db) {}
   virtual ~Planner() = default;
   virtual Measurement measurement() const = 0;
   // False for a mode that only measures: no target is checked or written.
   virtual bool writes() const { return true; }
-  virtual Decision Plan(const Measured& measured, const WavLayout& layout) const = 0;
+
+  // The one gain for `files` (one file, or an album), with -x applied.
+  Decision Decide(const std::vector<MeasuredFile>& files) const;
+
+ protected:
+  virtual Decision Plan(const std::vector<MeasuredFile>& files) const = 0;
+  // What a decision to leave `files` alone says it did.
+  static const char* LeftAlone(const std::vector<MeasuredFile>& files) {
+    return files.size() == 1 ? "file left untouched" : "nothing written";
+  }
+
+ private:
+  std::optional<int> threshold_db_;
 };
 
-std::unique_ptr<Planner> FixedGainPlanner(GainPlan gain);  // -l, -a
-std::unique_ptr<Planner> PeakPlanner(int percent);          // -m
-std::unique_ptr<Planner> LoudnessPlanner(double target_lufs, std::optional<double> ceiling_dbtp);
-std::unique_ptr<Planner> AnalysisPlanner();                 // --analyze
+std::unique_ptr<Planner> FixedGainPlanner(GainPlan gain, std::optional<int> threshold_db);  // -l, -a
+std::unique_ptr<Planner> PeakPlanner(int percent, std::optional<int> threshold_db);        // -m
+std::unique_ptr<Planner> LoudnessPlanner(double target_lufs, std::optional<double> ceiling_dbtp,
+                                         std::optional<int> threshold_db);
+std::unique_ptr<Planner> AnalysisPlanner();  // --analyze
 
-// The planner of the mode the options choose.
+// The planner of the mode the options choose: the one place past the command
+// line that asks which mode is on.
 std::unique_ptr<Planner> PlannerFor(const Options& options);
-
-// -x: a decision to write is turned into leaving the file alone when its gain
-// is below `threshold_db`.
-Decision HeldByThreshold(Decision decision, std::optional<int> threshold_db);
 
 }  // namespace normalize

@@ -4,14 +4,10 @@
 
 #include "job/analysis_line.h"
 #include "job/decibels.h"
+#include "job/file_job.h"
+#include "job/result_json.h"
 
 namespace normalize {
-
-std::string LoudnessText(const LoudnessFigures& figures) {
-  const auto true_peak = DecibelsOf(figures.true_peak);
-  return "loudness " + Decibels(figures.integrated_lufs.value_or(-HUGE_VAL), false) + " LUFS, true peak " +
-         (true_peak ? Decibels(*true_peak, false) : "-inf") + " dBTP";
-}
 
 std::string CeilingText(const CeilingHold& hold) {
   return " (held by the " + Decibels(hold.ceiling_dbtp, false) + " dBTP true-peak ceiling; " +
@@ -21,18 +17,18 @@ std::string CeilingText(const CeilingHold& hold) {
 }
 
 ProgressFn Reporter::Progress() const {
-  if (!console_.show_progress || options_.json) return {};
-  return [&console = console_](const char* pass, double done) {
+  if (!job_.console.show_progress || options_.json) return {};
+  return [&console = job_.console](const char* pass, double done) {
     console.out << "\r" << pass << " " << static_cast<int>(done * 100) << "% " << std::flush;
   };
 }
 
 void Reporter::EndProgress() {
-  if (console_.show_progress && !options_.json) console_.out << "\r";
+  if (job_.console.show_progress && !options_.json) job_.console.out << "\r";
 }
 
 void Reporter::Warn(const std::string& warning) {
-  console_.err << "normalize: warning: " << options_.input << ": " << warning << "\n";
+  job_.console.err << "normalize: warning: " << job_.input << ": " << warning << "\n";
 }
 
 void Reporter::Layout(const WavLayout& layout, bool writing) {
@@ -58,34 +54,58 @@ void Reporter::AfterMeasuring(const Measured& measured, bool writing) {
   if (measured.peak) WarnNonFinite(*measured.peak);
 }
 
-void Reporter::NotWritten(const Decision& decision, const Measured& measured) {
-  if (!decision.why.empty()) {
-    console_.out << options_.input << ": " << decision.why << "\n";
-  } else if (options_.json) {
-    console_.out << AnalysisJson(options_.input, *measured.loudness) << "\n";
+void Reporter::NotWritten(const Decision& decision) {
+  std::ostream& out = job_.console.out;
+  if (options_.json) {
+    out << (options_.analyze ? AnalysisJson(job_.input, *job_.measured.loudness)
+                             : ResultJson(job_, decision, nullptr, options_.dry_run))
+        << "\n";
+  } else if (!decision.why.empty()) {
+    out << job_.input << ": " << decision.why << "\n";
   } else {
-    console_.out << AnalysisText(options_.input, *measured.loudness) << "\n";
+    out << AnalysisText(job_.input, *job_.measured.loudness) << "\n";
   }
 }
 
-void Reporter::Written(const Measured& measured, const Decision& decision, const WriteResult& result,
-                       const SampleFormat& format) {
-  EndProgress();
+std::string Reporter::Figures(const WriteResult* result) const {
+  const Measured& measured = job_.measured;
+  if (measured.loudness) return LoudnessText(*measured.loudness);
+  if (measured.peak) return "peak " + PeakText(ToPeak(*measured.peak, job_.layout.format));
   // Where no scan came first, the write pass found the peak.
-  if (!measured.peak) WarnNonFinite(result.before);
+  return result ? "peak " + PeakText(ToPeak(result->before, job_.layout.format)) : "";
+}
+
+std::string Reporter::GainText(const Decision& decision) const {
   const GainPlan& gain = *decision.gain;
-  const Peak peak = ToPeak(measured.peak.value_or(result.before), format);
-  const std::string head = measured.loudness ? LoudnessText(*measured.loudness) : "peak " + PeakText(peak);
-  console_.out << head << ", gain " << Decibels(gain.db, true) << " dB"
-               << (decision.ceiling ? CeilingText(*decision.ceiling) : "")
-               << (gain.factor < 0 ? ", polarity inverted, " : ", ") << result.clipped << " clipped, "
-               << Describe(format) << ", written to " << options_.output.value_or(options_.input) << "\n";
+  return "gain " + Decibels(gain.db, true) + " dB" + (decision.ceiling ? CeilingText(*decision.ceiling) : "") +
+         (gain.factor < 0 ? ", polarity inverted" : "");
+}
+
+void Reporter::Written(const Decision& decision, const WriteResult& result) {
+  EndProgress();
+  if (!job_.measured.peak && !job_.measured.loudness) WarnNonFinite(result.before);
+  if (options_.json) {
+    job_.console.out << ResultJson(job_, decision, &result, false) << "\n";
+    return;
+  }
+  job_.console.out << Figures(&result) << ", " << GainText(decision) << ", " << result.clipped << " clipped, "
+                   << Describe(job_.layout.format) << ", written to " << job_.output << "\n";
+}
+
+void Reporter::WouldWrite(const Decision& decision) {
+  if (options_.json) {
+    job_.console.out << ResultJson(job_, decision, nullptr, true) << "\n";
+    return;
+  }
+  const std::string figures = Figures(nullptr);
+  job_.console.out << job_.input << ": " << (figures.empty() ? "" : figures + ", ") << GainText(decision) << ", " << Describe(job_.layout.format)
+                   << "; dry run, not written to " << job_.output << "\n";
 }
 
 void Reporter::Failed(const Failure& failure) {
-  if (console_.show_progress) console_.out << "\r" << std::flush;
-  console_.err << "normalize: " << options_.input << ": " << failure.what() << "\n";
-  if (options_.json) console_.out << AnalysisJsonFailure(options_.input, failure.what()) << "\n";
+  if (job_.console.show_progress) job_.console.out << "\r" << std::flush;
+  job_.console.err << "normalize: " << job_.input << ": " << failure.what() << "\n";
+  if (options_.json) job_.console.out << AnalysisJsonFailure(job_.input, failure.what()) << "\n";
 }
 
 }  // namespace normalize

@@ -1,25 +1,26 @@
 #pragma once
 // Everything the run of one file tells the user, in the order it happens:
-// progress, warnings, and one closing line (the summary of what was written,
-// why the file was left alone, the --analyze figures as text or JSON, or the
-// failure).
+// progress, warnings, and one closing line (what was written, why the file
+// was left as it is, what a dry run would write, the --analyze figures, or
+// the failure), as text or, with --json, as one JSON object.
 #include <string>
 
+#include "cli/command_line.h"
 #include "job/job.h"
 #include "job/planner.h"
 #include "samples/stream_processor.h"
 
 namespace normalize {
 
-// "loudness -23.00 LUFS, true peak -1.20 dBTP"
-std::string LoudnessText(const LoudnessFigures& figures);
+struct FileJob;
+
 // " (held by the -1.00 dBTP true-peak ceiling; ...)": how the ceiling held the
 // gain back, and where the loudness ends up.
 std::string CeilingText(const CeilingHold& hold);
 
 class Reporter {
  public:
-  Reporter(const Options& options, JobConsole& console) : options_(options), console_(console) {}
+  Reporter(const Options& options, FileJob& job) : options_(options), job_(job) {}
 
   // Shows each pass's share done, where the console is a terminal.
   ProgressFn Progress() const;
@@ -28,9 +29,10 @@ class Reporter {
   void Layout(const WavLayout& layout, bool writing);
   void AfterMeasuring(const Measured& measured, bool writing);
   // The reason, or for --analyze the figures.
-  void NotWritten(const Decision& decision, const Measured& measured);
-  void Written(const Measured& measured, const Decision& decision, const WriteResult& result,
-               const SampleFormat& format);
+  void NotWritten(const Decision& decision);
+  void Written(const Decision& decision, const WriteResult& result);
+  // What a real run would have written.
+  void WouldWrite(const Decision& decision);
   void Failed(const Failure& failure);
 
  private:
@@ -38,9 +40,12 @@ class Reporter {
   void WarnNonFinite(const PeakTracker& peak);
   void WarnNonFinite(const LoudnessFigures& figures, bool writing);
   void EndProgress();
+  // The file's own figures as measured (or as the write pass found them).
+  std::string Figures(const WriteResult* result) const;
+  std::string GainText(const Decision& decision) const;
 
   const Options& options_;
-  JobConsole& console_;
+  FileJob& job_;
 };
 
 }  // namespace normalize

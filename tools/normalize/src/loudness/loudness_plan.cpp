@@ -1,11 +1,9 @@
 #include "loudness/loudness_plan.h"
 
-#include <cmath>
 #include <string>
 
 #include "failure.h"
 #include "loudness/channel_weights.h"
-#include "loudness/gain_solver.h"
 #include "samples/stream_processor.h"
 
 namespace normalize {
@@ -28,31 +26,6 @@ LoudnessFigures MeasureLoudness(StreamProcessor& processor, const SampleFormat& 
                             ceiling_peak);
   processor.Measure(analyzer);
   return analyzer.Figures();
-}
-
-std::optional<LoudnessGain> LoudnessGainFor(double target_lufs, std::optional<double> ceiling_dbtp,
-                                            const std::vector<double>& block_powers,
-                                            const std::vector<CeilingPeak>& peaks) {
-  const std::optional<double> wanted = GainForLoudness(block_powers, target_lufs);
-  if (!wanted) return std::nullopt;
-  LoudnessGain gain;
-  gain.wanted_db = *wanted;
-  double db = gain.wanted_db;
-  for (const CeilingPeak& peak : peaks) {
-    if (!ceiling_dbtp || !(peak.peak > 0)) continue;
-    const double ceiling = std::pow(10.0, *ceiling_dbtp / 20);
-    // Floats keep a millionth for the measurement's own single-precision rounding.
-    const double reserve = peak.format.is_float() ? ceiling * 1e-6
-                                                  : std::ldexp(1.0, 1 - static_cast<int>(peak.format.valid_bits));
-    const double allowed_db = 20 * std::log10((ceiling - reserve) / peak.peak);
-    if (allowed_db < db) {
-      db = allowed_db;
-      gain.held_by_ceiling = true;
-    }
-  }
-  gain.plan = GainPlan{std::pow(10.0, db / 20), db};
-  gain.result_lufs = GatedLoudness(block_powers, db);
-  return gain;
 }
 
 }  // namespace normalize

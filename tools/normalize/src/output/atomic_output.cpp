@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "failure.h"
+#include "platform/file_identity.h"
 #include "platform/file_io.h"
 #include "platform/paths.h"
 #include "platform/temporary.h"
@@ -98,13 +99,19 @@ void AtomicOutputFile::Write(const void* data, std::size_t size) {
   }
 }
 
-void AtomicOutputFile::Commit() {
+std::string AtomicOutputFile::file_id() const {
+  const auto identity = platform::IdentityOf(file_.get());
+  return identity ? identity->file : std::string();
+}
+
+void AtomicOutputFile::Commit(const std::function<void()>& still_wanted, const std::function<void()>& in_place) {
   errno = 0;
   if (!platform::SyncToDisk(file_.get())) Fail("cannot flush", temp_path_);
+  if (still_wanted) still_wanted();
   // Only now, with the content complete, may others read it as the target.
   platform::CopyPermissions(target_, file_.get());
   std::string reason;
-  if (!platform::CommitTemporary(file_.release(), temp_path_, target_, reason)) {
+  if (!platform::CommitTemporary(file_.release(), temp_path_, target_, reason, in_place)) {
     throw Failure(ExitCode::kOutput, "cannot put the result in place of '" + target_ + "': " + reason);
   }
   committed_ = true;

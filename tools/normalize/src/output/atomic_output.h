@@ -31,8 +31,15 @@ class AtomicOutputFile : public ByteSink {
   AtomicOutputFile& operator=(const AtomicOutputFile&) = delete;
 
   void Write(const void* data, std::size_t size) override;
-  // Syncs the temporary file and renames it over the target.
-  void Commit();
+  // Syncs the temporary file and renames it over the target. `still_wanted`
+  // runs just before (its Failure leaves the target as it is);
+  // `in_place` the moment the result is in place, before an interruption can
+  // end the process.
+  void Commit(const std::function<void()>& still_wanted = {}, const std::function<void()>& in_place = {});
+
+  // The result's file: the same before and after Commit (the content written
+  // so far; its time may still change).
+  std::string file_id() const;
 
   const std::string& temp_path() const { return temp_path_; }
 

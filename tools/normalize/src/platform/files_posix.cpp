@@ -120,7 +120,7 @@ void StartWriteBack(std::FILE* file, std::uint64_t offset, std::uint64_t size) {
 }
 
 
-std::FILE* OpenInput(const std::string& path, OpenError& error, std::intptr_t& lock) {
+std::FILE* OpenInput(const std::string& path, OpenError& error, std::intptr_t& lock, bool take_lock) {
   error = OpenError::kSystem;
   lock = -1;
   // Another run may put its result in place between our open and our lock:
@@ -143,7 +143,7 @@ std::FILE* OpenInput(const std::string& path, OpenError& error, std::intptr_t& l
       return nullptr;
     }
     // A file system without flock (some network ones) leaves the file unlocked.
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+    if (take_lock && flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
       close(fd);
       error = OpenError::kBusy;
       return nullptr;
@@ -155,7 +155,7 @@ std::FILE* OpenInput(const std::string& path, OpenError& error, std::intptr_t& l
     fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     // The lock belongs to the open file, which this second descriptor keeps
     // open after the input is closed, until the result is in place.
-    const int keeper = fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    const int keeper = take_lock ? fcntl(fd, F_DUPFD_CLOEXEC, 0) : -1;
     std::FILE* file = fdopen(fd, "rb");
     if (!file) {
       const int saved = errno;

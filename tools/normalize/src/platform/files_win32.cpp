@@ -165,11 +165,13 @@ constexpr DWORD kLockOffsetHigh = 0x40000000;
 
 }  // namespace
 
-std::FILE* OpenInput(const std::string& path, OpenError& error, std::intptr_t& lock) {
+std::FILE* OpenInput(const std::string& path, OpenError& error, std::intptr_t& lock, bool take_lock) {
   error = OpenError::kSystem;
   lock = -1;
-  // Others may read it meanwhile, but not write, rename or delete it.
-  const HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+  // Others may read it meanwhile, but not write, rename or delete it; a dry
+  // run stands in nobody's way.
+  const DWORD share = take_lock ? FILE_SHARE_READ : FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  const HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
                                     FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     const DWORD code = GetLastError();
@@ -189,7 +191,7 @@ std::FILE* OpenInput(const std::string& path, OpenError& error, std::intptr_t& l
   }
   OVERLAPPED at{};
   at.OffsetHigh = kLockOffsetHigh;
-  if (!LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
+  if (take_lock && !LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
     const DWORD code = GetLastError();
     if (code == ERROR_LOCK_VIOLATION || code == ERROR_IO_PENDING) {
       CloseHandle(handle);

@@ -15,8 +15,9 @@ enum class OpenError { kNone, kSystem /* errno holds the reason */, kNotRegular,
 // run's result silently replacing the other's. Never blocks: a FIFO or device
 // is refused unopened. The lock lasts until the file is closed and then
 // ReleaseLock(lock) is called (`lock` keeps it past closing where the system
-// ties it to the open file).
-std::FILE* OpenInput(const std::string& path, OpenError& error, std::intptr_t& lock);
+// ties it to the open file). Without `take_lock` (a dry run, which changes
+// nothing) the file is only opened.
+std::FILE* OpenInput(const std::string& path, OpenError& error, std::intptr_t& lock, bool take_lock = true);
 void ReleaseLock(std::intptr_t lock);
 
 }  // namespace normalize::platform

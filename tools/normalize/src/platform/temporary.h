@@ -3,6 +3,7 @@
 // step, or removed, also by an interruption.
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 namespace normalize::platform {
@@ -17,7 +18,10 @@ std::FILE* CreateTemporary(const std::string& path, bool& name_taken);
 // Closes `file`, then puts `from` in place of `to` in one step (replacing `to`
 // if it exists) and makes the new directory entry durable. On failure returns
 // the system's reason (the temporary is still there, to be discarded).
-bool CommitTemporary(std::FILE* file, const std::string& from, const std::string& to, std::string& reason);
+// `committed` runs the moment the result is in place, before an interruption
+// can end the process.
+bool CommitTemporary(std::FILE* file, const std::string& from, const std::string& to, std::string& reason,
+                     const std::function<void()>& committed = {});
 // Closes (if not yet closed) and removes the temporary.
 void DiscardTemporary(std::FILE* file, const std::string& path);
 // Removes `path`, a temporary of an earlier run, if that run is over (killed

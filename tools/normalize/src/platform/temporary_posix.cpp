@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -51,22 +52,32 @@ std::mutex armed_lock;
 std::vector<std::string> armed;
 bool committed = false;
 int interrupted_exit_code = 9;
+std::atomic<DoneSoFar> done_so_far{nullptr};
 
-void Say(const char* text) {
-  const ssize_t ignored = write(STDERR_FILENO, text, std::strlen(text));
-  (void)ignored;
+void Say(const std::string& text) {
+  for (std::size_t at = 0; at < text.size();) {
+    const ssize_t wrote = write(STDERR_FILENO, text.data() + at, text.size() - at);
+    if (wrote <= 0 && errno != EINTR) return;
+    if (wrote > 0) at += static_cast<std::size_t>(wrote);
+  }
+}
+
+[[noreturn]] void EndWith(const std::string& why, int exit_code) {
+  armed_lock.lock();  // held until the end: nothing new is created or put in place
+  for (const std::string& path : armed) unlink(path.c_str());
+  Say(why);
+  if (const DoneSoFar report = done_so_far.load()) Say(report());
+  _exit(exit_code);
 }
 
 [[noreturn]] void AwaitInterruption(sigset_t signals) {
   int signal = 0;
   while (sigwait(&signals, &signal) != 0) {
   }
-  armed_lock.lock();  // held until the end: nothing new is created or put in place
-  for (const std::string& path : armed) unlink(path.c_str());
   // Of several files, those done before stay done.
-  Say(committed ? "\nnormalize: interrupted after a result was put in place\n"
-                : "\nnormalize: interrupted; the files being worked on are left as they were\n");
-  _exit(interrupted_exit_code);
+  EndWith(committed ? "\nnormalize: interrupted after a result was put in place\n"
+                    : "\nnormalize: interrupted; the files being worked on are left as they were\n",
+          interrupted_exit_code);
 }
 
 void Disarm(const std::string& path) {
@@ -76,8 +87,15 @@ void Disarm(const std::string& path) {
 
 }  // namespace
 
+void SetInterruptionReport(DoneSoFar report) { done_so_far = report; }
+
+void EndRunNow(const std::string& why, int exit_code) { EndWith("\nnormalize: " + why + "\n", exit_code); }
+
 void HandleInterruptions(int exit_code) {
   interrupted_exit_code = exit_code;
+  // A reader that went away (| head) is an output failure the run reports,
+  // not a silent death.
+  signal(SIGPIPE, SIG_IGN);
   // Blocked here, before any other thread exists, and so in every thread:
   // only the waiting thread takes them.
   sigset_t signals;
@@ -114,7 +132,8 @@ std::FILE* CreateTemporary(const std::string& path, bool& name_taken) {
   return file;
 }
 
-bool CommitTemporary(std::FILE* file, const std::string& from, const std::string& to, std::string& reason) {
+bool CommitTemporary(std::FILE* file, const std::string& from, const std::string& to, std::string& reason,
+                     const std::function<void()>& on_committed) {
   if (std::fclose(file) != 0) {
     reason = std::strerror(errno);
     return false;
@@ -127,6 +146,7 @@ bool CommitTemporary(std::FILE* file, const std::string& from, const std::string
     }
     Disarm(from);
     committed = true;
+    if (on_committed) on_committed();
   }
   // The rename itself is only durable once the directory is synced.
   const int dir = open(DirectoryOf(to).c_str(), O_RDONLY | O_CLOEXEC);

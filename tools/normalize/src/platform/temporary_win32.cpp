@@ -30,6 +30,7 @@ bool cleanup_lock_ready = false;
 std::vector<HANDLE> armed;  // one per file being worked on
 bool committed = false;
 UINT interrupted_exit_code = 9;
+DoneSoFar done_so_far = nullptr;
 
 class CleanupLocked {
  public:
@@ -43,9 +44,24 @@ class CleanupLocked {
   CleanupLocked& operator=(const CleanupLocked&) = delete;
 };
 
-void Say(const char* text) {
+void Say(const std::string& text) {
   DWORD written = 0;
-  WriteFile(GetStdHandle(STD_ERROR_HANDLE), text, static_cast<DWORD>(lstrlenA(text)), &written, nullptr);
+  WriteFile(GetStdHandle(STD_ERROR_HANDLE), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+}
+
+[[noreturn]] void EndWith(const std::string& why, UINT exit_code) {
+  if (cleanup_lock_ready) EnterCriticalSection(&cleanup_lock);
+  for (const HANDLE handle : armed) {
+    // Deleted when its last handle closes, which ending the process does.
+    FILE_DISPOSITION_INFO dispose{};
+    dispose.DeleteFile = TRUE;
+    SetFileInformationByHandle(handle, FileDispositionInfo, &dispose, sizeof dispose);
+  }
+  Say(why);
+  if (done_so_far) Say(done_so_far());
+  // Not ExitProcess: the main thread may hold the C runtime's locks.
+  TerminateProcess(GetCurrentProcess(), exit_code);
+  for (;;) Sleep(INFINITE);
 }
 
 BOOL WINAPI OnConsoleEvent(DWORD event) {
@@ -53,19 +69,10 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
       event != CTRL_LOGOFF_EVENT && event != CTRL_SHUTDOWN_EVENT) {
     return FALSE;
   }
-  EnterCriticalSection(&cleanup_lock);
-  for (const HANDLE handle : armed) {
-    // Deleted when its last handle closes, which ending the process does.
-    FILE_DISPOSITION_INFO dispose{};
-    dispose.DeleteFile = TRUE;
-    SetFileInformationByHandle(handle, FileDispositionInfo, &dispose, sizeof dispose);
-  }
   // Of several files, those done before stay done.
-  Say(committed ? "\nnormalize: interrupted after a result was put in place\n"
-                : "\nnormalize: interrupted; the files being worked on are left as they were\n");
-  // Not ExitProcess: the main thread may hold the C runtime's locks.
-  TerminateProcess(GetCurrentProcess(), interrupted_exit_code);
-  return TRUE;
+  EndWith(committed ? "\nnormalize: interrupted after a result was put in place\n"
+                    : "\nnormalize: interrupted; the files being worked on are left as they were\n",
+          interrupted_exit_code);
 }
 
 // Before the handle closes: a later file may get the same handle value.
@@ -76,6 +83,12 @@ void Disarm(std::FILE* file) {
 }
 
 }  // namespace
+
+void SetInterruptionReport(DoneSoFar report) { done_so_far = report; }
+
+void EndRunNow(const std::string& why, int exit_code) {
+  EndWith("\nnormalize: " + why + "\n", static_cast<UINT>(exit_code));
+}
 
 void HandleInterruptions(int exit_code) {
   interrupted_exit_code = static_cast<UINT>(exit_code);
@@ -106,7 +119,8 @@ std::FILE* CreateTemporary(const std::string& path, bool& name_taken) {
   return file;
 }
 
-bool CommitTemporary(std::FILE* file, const std::string& from, const std::string& to, std::string& reason) {
+bool CommitTemporary(std::FILE* file, const std::string& from, const std::string& to, std::string& reason,
+                     const std::function<void()>& on_committed) {
   EndWriteBehind();
   const CleanupLocked locked;
   Disarm(file);
@@ -119,6 +133,7 @@ bool CommitTemporary(std::FILE* file, const std::string& from, const std::string
     return false;
   }
   committed = true;
+  if (on_committed) on_committed();
   return true;
 }
 

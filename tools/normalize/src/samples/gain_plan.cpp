@@ -30,6 +30,13 @@ bool TooQuietToRaise(const Peak& peak) {
   return magnitude > 0 && 20 * std::log10(magnitude) < kQuietestRaisedPeakDb;
 }
 
+bool GainChangesNoSample(const GainPlan& plan, const Peak& peak, const SampleFormat& format) {
+  if (plan.factor == 1) return true;
+  if (format.is_float()) return false;
+  const double steps = std::ldexp(peak.magnitude(), static_cast<int>(format.container_bytes * 8) - 1);
+  return steps * std::fabs(plan.factor - 1) < 0.5;
+}
+
 bool BelowThreshold(const GainPlan& plan, int threshold_db) { return plan.db < threshold_db; }
 
 }  // namespace normalize

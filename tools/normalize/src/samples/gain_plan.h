@@ -26,6 +26,10 @@ std::optional<GainPlan> PercentGain(int percent, const Peak& peak, const SampleF
 constexpr int kQuietestRaisedPeakDb = -144;
 bool TooQuietToRaise(const Peak& peak);
 
+// True when `plan` would leave every sample of a file peaking at `peak` as it
+// is: integers move by less than half a step, floats not at all.
+bool GainChangesNoSample(const GainPlan& plan, const Peak& peak, const SampleFormat& format);
+
 // -x: true when the gain is smaller than `threshold_db`.
 bool BelowThreshold(const GainPlan& plan, int threshold_db);
 

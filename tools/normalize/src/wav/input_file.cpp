@@ -10,10 +10,10 @@
 
 namespace normalize {
 
-InputFile::InputFile(const std::string& path, bool map) : path_(path) {
+InputFile::InputFile(const std::string& path, bool map, bool lock) : path_(path) {
   errno = 0;
   platform::OpenError error = platform::OpenError::kNone;
-  file_.reset(platform::OpenInput(path, error, lock_));
+  file_.reset(platform::OpenInput(path, error, lock_, lock));
   if (error == platform::OpenError::kNotRegular) {
     throw Failure(ExitCode::kInput,
                   "not a regular file (a folder, device or pipe); only WAV files are read");
@@ -30,6 +30,7 @@ InputFile::InputFile(const std::string& path, bool map) : path_(path) {
     Fail("cannot determine its size");
   }
   position_ = size_;
+  if (const auto identity = platform::IdentityOf(file_.get())) identity_ = *identity;
   if (map) mapping_ = {platform::MapForReading(file_.get(), size_), Unmapper{size_}};
 }
 

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/file_identity.h"
 #include "platform/mapping.h"
 
 namespace normalize {
@@ -14,13 +15,16 @@ namespace normalize {
 class InputFile {
  public:
   // `map` false reads every block, as where the file cannot be mapped. Holds
-  // the run's lock on the file until destroyed (Close keeps it).
-  explicit InputFile(const std::string& path, bool map = true);
+  // the run's lock on the file until destroyed (Close keeps it), unless
+  // `lock` is false.
+  explicit InputFile(const std::string& path, bool map = true, bool lock = true);
   ~InputFile();
   InputFile(const InputFile&) = delete;
   InputFile& operator=(const InputFile&) = delete;
 
   const std::string& path() const { return path_; }
+  // The file as it was opened, to be told apart from one put in its place later.
+  const platform::FileIdentity& identity() const { return identity_; }
   std::uint64_t size() const { return size_; }
 
   // Reads up to `count` bytes at `offset`; returns how many there were.
@@ -65,6 +69,7 @@ class InputFile {
   std::uint64_t position_ = 0;
   std::unique_ptr<const std::byte, Unmapper> mapping_{nullptr, Unmapper{0}};
   std::intptr_t lock_ = -1;
+  platform::FileIdentity identity_;
 };
 
 }  // namespace normalize

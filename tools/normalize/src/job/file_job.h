@@ -1,0 +1,52 @@
+#pragma once
+// One file's work in a run: its names, what was opened and measured, and the
+// lines it says, held until they are passed on in the order named. The parsed
+// command line stays as the user gave it; everything that differs from file to
+// file is here.
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
+
+#include "job/job.h"
+#include "job/planner.h"
+#include "platform/file_identity.h"
+#include "wav/input_file.h"
+#include "wav/wav_format.h"
+
+namespace normalize {
+
+struct FileJob {
+  // `own_lines`: held in the job until passed on (several files at once);
+  // otherwise straight to `console`, with the file's own progress.
+  FileJob(std::size_t index, std::string input, const std::optional<std::string>& output, const JobConsole& console,
+          bool own_lines)
+      : index(index),
+        input(std::move(input)),
+        output(output.value_or(this->input)),
+        console(own_lines ? JobConsole{out, err, false, console.write_hook, console.map_input}
+                          : JobConsole{console.out, console.err, console.show_progress, console.write_hook,
+                                       console.map_input}) {
+    this->console.before_replace = console.before_replace;
+  }
+  FileJob(const FileJob&) = delete;
+  FileJob& operator=(const FileJob&) = delete;
+
+  std::size_t index;
+  std::string input;   // as named, or as found in a folder
+  std::string output;  // where the result goes, as the user named it (the input, or -o's file)
+  std::string target;  // `output` where its links lead; empty when nothing is written
+  std::unique_ptr<InputFile> file;  // open (and locked) from measuring until written
+  platform::FileIdentity identity;  // the input as it was measured
+  WavLayout layout;
+  Measured measured;
+  std::ostringstream out;
+  std::ostringstream err;
+  JobConsole console;
+  ExitCode code = ExitCode::kOk;
+  bool failed = false;
+  bool written = false;
+};
+
+}  // namespace normalize

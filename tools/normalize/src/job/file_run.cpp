@@ -1,0 +1,33 @@
+#include "job/file_run.h"
+
+#include "job/file_steps.h"
+#include "job/reporter.h"
+
+namespace normalize {
+
+ExitCode RunFile(FileJob& job, const Options& options, const Planner& planner, RunLedger& ledger,
+                 const std::vector<AlbumJournal>& unfinished) {
+  Reporter report(options, job);
+  try {
+    if (planner.writes()) RefuseUnfinishedAlbum(job, unfinished);
+    OpenAndMeasure(job, options, planner, report);
+    const Decision decision = planner.Decide({MeasuredFile{job.measured, job.layout}});
+    if (!decision.writes(options.output.has_value())) {
+      report.NotWritten(decision);
+      return decision.code;
+    }
+    if (options.dry_run) {
+      report.WouldWrite(decision);
+      return ExitCode::kOk;
+    }
+    const ReplaceSteps steps{{}, [&] { ledger.Written(job.index, decision.gain->db); }};
+    const WriteResult result = WriteAndReplace(job, options, *decision.gain, report.Progress(), steps);
+    report.Written(decision, result);
+    return ExitCode::kOk;
+  } catch (const Failure& failure) {
+    report.Failed(failure);
+    return failure.code();
+  }
+}
+
+}  // namespace normalize

@@ -1,0 +1,111 @@
+#include "job/file_steps.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "job/album_journal.h"
+#include "job/target.h"
+#include "loudness/loudness_plan.h"
+
+namespace normalize {
+namespace {
+
+constexpr char kReplaced[] =
+    "replaced or changed by another program after it was measured; its new content is left as it is and nothing "
+    "was written";
+
+std::size_t BufferBytes(const Options& options) { return static_cast<std::size_t>(options.buffer_kb) * 1024; }
+
+Measured Measure(Measurement measurement, StreamProcessor& processor, const SampleFormat& format) {
+  switch (measurement) {
+    case Measurement::kNothing: return {};
+    case Measurement::kPeak: return Measured{processor.ScanPeak(), std::nullopt};
+    case Measurement::kLoudness:
+    case Measurement::kLoudnessAndCeilingPeak:
+      return Measured{std::nullopt,
+                      MeasureLoudness(processor, format, measurement == Measurement::kLoudnessAndCeilingPeak)};
+  }
+  return {};
+}
+
+std::unique_ptr<InputFile> Open(const FileJob& job, const Options& options) {
+  return std::make_unique<InputFile>(job.input, job.console.map_input, !options.dry_run);
+}
+
+}  // namespace
+
+void OpenAndMeasure(FileJob& job, const Options& options, const Planner& planner, Reporter& report) {
+  const bool writes = planner.writes();
+  if (writes) job.target = ReplaceableTarget(job.output);
+  job.file = Open(job, options);
+  job.identity = job.file->identity();
+  job.layout = ReadWavLayout(*job.file);
+  report.Layout(job.layout, writes);
+  StreamProcessor processor(*job.file, job.layout, BufferBytes(options), report.Progress());
+  job.measured = Measure(planner.measurement(), processor, job.layout.format);
+  report.AfterMeasuring(job.measured, writes);
+}
+
+void Reopen(FileJob& job, const Options& options) {
+  if (job.target.empty()) job.target = ReplaceableTarget(job.output);
+  job.file = Open(job, options);
+  if (job.file->identity() != job.identity) {
+    job.file.reset();
+    CheckStillMeasured(job);
+    throw Failure(ExitCode::kInput, kReplaced);
+  }
+  if (job.layout.chunks.empty()) job.layout = ReadWavLayout(*job.file);
+}
+
+void CheckStillMeasured(const FileJob& job) {
+  const std::optional<platform::FileIdentity> now = platform::IdentityOf(job.input);
+  if (!now) {
+    throw Failure(ExitCode::kInput, "deleted or moved away after it was measured; nothing written (a file that is "
+                                    "gone is not made anew)");
+  }
+  if (*now != job.identity) {
+    throw Failure(ExitCode::kInput, kReplaced);
+  }
+}
+
+WriteResult WriteAndReplace(FileJob& job, const Options& options, const GainPlan& gain, ProgressFn progress,
+                            const ReplaceSteps& steps) {
+  if (!job.file) Reopen(job, options);
+  StreamProcessor processor(*job.file, job.layout, BufferBytes(options), std::move(progress));
+  AtomicOutputFile output(job.target, job.console.write_hook);
+  const WriteResult result = processor.Write(gain.factor, output);
+  // Windows refuses to replace a file that is still open.
+  job.file->Close();
+  output.Commit(
+      [&] {
+        if (job.console.before_replace) job.console.before_replace(job.input);
+        CheckStillMeasured(job);
+        if (steps.before) steps.before(output.file_id());
+      },
+      steps.in_place);
+  job.file.reset();
+  return result;
+}
+
+void PassOn(FileJob& job, JobConsole& console) {
+  console.err << job.err.str();
+  console.out << job.out.str() << std::flush;
+  job.err.str("");
+  job.out.str("");
+  if (!console.out && console.stop_run) {
+    console.stop_run(std::string("cannot write the output: ") + std::strerror(errno ? errno : EIO));
+  }
+}
+
+void RefuseUnfinishedAlbum(const FileJob& job, const std::vector<AlbumJournal>& unfinished) {
+  if (unfinished.empty()) return;
+  const std::optional<platform::FileIdentity> now = platform::IdentityOf(job.input);
+  for (const AlbumJournal& journal : unfinished) {
+    if (!journal.TrackOf(job.input, now)) continue;
+    throw Failure(ExitCode::kBusy, "a track of an album that was stopped part way (journal '" + journal.path() +
+                                       "'); run that album's command again to finish it, or remove the journal to "
+                                       "give it up; nothing written");
+  }
+}
+
+}  // namespace normalize

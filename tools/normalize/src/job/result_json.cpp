@@ -1,0 +1,66 @@
+#include "job/result_json.h"
+
+#include <algorithm>
+#include <optional>
+
+#include "job/analysis_line.h"
+#include "job/decibels.h"
+#include "job/file_job.h"
+
+namespace normalize {
+namespace {
+
+struct Levels {
+  std::optional<double> sample_peak_dbfs;
+  std::optional<double> true_peak_dbtp;
+  std::optional<double> integrated_lufs;
+};
+
+std::string Figure(std::optional<double> value) { return value ? Fixed(*value, 3) : "null"; }
+
+std::string Object(const Levels& levels) {
+  return "{\"sample_peak_dbfs\":" + Figure(levels.sample_peak_dbfs) +
+         ",\"true_peak_dbtp\":" + Figure(levels.true_peak_dbtp) +
+         ",\"integrated_lufs\":" + Figure(levels.integrated_lufs) + "}";
+}
+
+Levels Before(const FileJob& job, const WriteResult* result) {
+  Levels levels;
+  if (const auto& loudness = job.measured.loudness) {
+    levels.sample_peak_dbfs = DecibelsOf(loudness->sample_peak);
+    levels.true_peak_dbtp = DecibelsOf(loudness->true_peak);
+    levels.integrated_lufs = loudness->integrated_lufs;
+  } else if (job.measured.peak || result) {
+    levels.sample_peak_dbfs =
+        DecibelsOf(ToPeak(job.measured.peak ? *job.measured.peak : result->before, job.layout.format).magnitude());
+  }
+  return levels;
+}
+
+// The figures a gain of `db` leads to; integer samples stop at full scale.
+Levels After(const Levels& before, const Decision& decision, const SampleFormat& format) {
+  const double db = decision.gain->db;
+  const auto moved = [db](std::optional<double> level) { return level ? std::optional<double>(*level + db) : level; };
+  Levels after{moved(before.sample_peak_dbfs), moved(before.true_peak_dbtp),
+               decision.result_lufs ? decision.result_lufs : moved(before.integrated_lufs)};
+  if (!format.is_float() && after.sample_peak_dbfs) after.sample_peak_dbfs = std::min(*after.sample_peak_dbfs, 0.0);
+  return after;
+}
+
+}  // namespace
+
+std::string ResultJson(const FileJob& job, const Decision& decision, const WriteResult* result, bool dry_run) {
+  const Levels before = Before(job, result);
+  const bool changes = decision.gain && (result || !decision.already_right);
+  std::string json = "{\"file\":" + JsonString(job.input) + ",\"written\":" + (result ? "true" : "false");
+  if (dry_run) json += ",\"dry_run\":true";
+  json += ",\"gain_db\":" + (decision.gain ? Fixed(changes ? decision.gain->db : 0, 3) : std::string("null"));
+  if (result) json += ",\"clipped\":" + std::to_string(result->clipped);
+  if (decision.ceiling) json += ",\"held_by_ceiling\":true";
+  if (!changes && !decision.why.empty()) json += ",\"reason\":" + JsonString(decision.why);
+  json += ",\"before\":" + Object(before);
+  json += ",\"after\":" + Object(changes ? After(before, decision, job.layout.format) : before);
+  return json + "}";
+}
+
+}  // namespace normalize
