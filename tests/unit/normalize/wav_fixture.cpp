@@ -174,13 +174,15 @@ std::vector<FoundChunk> ListChunks(const Bytes& file) {
   return chunks;
 }
 
-RunResult RunTool(const std::vector<std::string>& args, WriteHook write_hook, bool map_input) {
+RunResult RunTool(const std::vector<std::string>& args, WriteHook write_hook, bool map_input,
+                  std::function<void(const std::string&)> before_replace) {
   std::ostringstream out;
   std::ostringstream err;
   RunResult result{ExitCode::kOk, "", ""};
   try {
     const Options options = ParseCommandLine(args);
     JobConsole console{out, err, false, std::move(write_hook), map_input};
+    console.before_replace = std::move(before_replace);
     result.code = RunJob(options, console);
   } catch (const Failure& failure) {
     err << failure.what();
@@ -191,9 +193,8 @@ RunResult RunTool(const std::vector<std::string>& args, WriteHook write_hook, bo
   return result;
 }
 
-std::string MakeLargeInput(const ScratchDir& dir, const std::string& name) {
+std::string MakeLargeInput(const ScratchDir& dir, const std::string& name, std::uint32_t data_bytes) {
   const std::string path = dir / name;
-  const std::uint32_t data_bytes = 256u << 20;
   Bytes head = BuildRiff({{"fmt ", PcmFmt(1, 2, 16)}, {"data", Le16(1000), data_bytes}}, 36 + data_bytes);
   head.resize(44 + 2);
   WriteBytes(path, head);

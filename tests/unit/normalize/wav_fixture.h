@@ -3,6 +3,7 @@
 // reader and writer of WAV files, hand-built RIFF files, and in-process runs.
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -77,13 +78,16 @@ struct RunResult {
 };
 
 // Runs the tool in this process on already split arguments; `map_input` false
-// reads the input block by block instead of mapping it.
-RunResult RunTool(const std::vector<std::string>& args, WriteHook write_hook = {}, bool map_input = true);
+// reads the input block by block instead of mapping it; `before_replace` runs
+// with an input's name just before its result replaces it.
+RunResult RunTool(const std::vector<std::string>& args, WriteHook write_hook = {}, bool map_input = true,
+                  std::function<void(const std::string&)> before_replace = {});
 
 // The real program, in a process of its own, on a file large enough to be
 // caught in the middle: 256 MiB of 16-bit stereo (sparse, so quick to make),
 // whose first sample is 1000.
-std::string MakeLargeInput(const ScratchDir& dir, const std::string& name = "large.wav");
+std::string MakeLargeInput(const ScratchDir& dir, const std::string& name = "large.wav",
+                           std::uint32_t data_bytes = 256u << 20);
 // Waits until the program has begun writing `count` results at once.
 bool WaitForTemporary(const ScratchDir& dir, std::size_t count = 1);
 // The first 16-bit sample of a file with a 44-byte header (0 if there is none).

@@ -153,7 +153,7 @@ class AlbumRun {
     console_.out << std::flush;
     if (!album.writes(options_.output.has_value())) {
       worst_ = album.code;
-      if (options_.json) EachLine([&](FileJob& job, Reporter& report) { report.NotWritten(album); });
+      if (options_.json) EachLine([&](FileJob&, Reporter& report) { report.NotWritten(album); });
       return std::nullopt;
     }
     if (options_.dry_run) {

@@ -134,11 +134,6 @@ AlbumJournal AlbumJournal::Begin(const std::string& path, const GainPlan& gain, 
     out.Write(text.data(), text.size());
     out.Commit();
   }
-  errno = 0;
-  journal.file_.reset(std::fopen(path.c_str(), "ab"));
-  if (!journal.file_) {
-    throw Failure(ExitCode::kOutput, "cannot open the album's journal '" + path + "': " + std::strerror(errno));
-  }
   return journal;
 }
 
@@ -147,7 +142,8 @@ AlbumJournal::~AlbumJournal() = default;
 void AlbumJournal::Append(const std::string& line) {
   const std::lock_guard<std::mutex> held(*lock_);
   errno = 0;
-  if (std::fwrite(line.data(), 1, line.size(), file_.get()) != line.size() || !platform::SyncToDisk(file_.get())) {
+  if (!file_) file_.reset(std::fopen(path_.c_str(), "ab"));
+  if (!file_ || std::fwrite(line.data(), 1, line.size(), file_.get()) != line.size() || !platform::SyncToDisk(file_.get())) {
     throw Failure(ExitCode::kOutput, "cannot write the album's journal '" + path_ + "': " + std::strerror(errno));
   }
 }

@@ -61,7 +61,7 @@ class AlbumJournal {
   std::string path_;
   GainPlan gain_;
   std::vector<Track> tracks_;
-  std::unique_ptr<std::FILE, Closer> file_;  // open for appending while the album is written
+  std::unique_ptr<std::FILE, Closer> file_;  // open for appending from the first result on
   std::unique_ptr<std::mutex> lock_ = std::make_unique<std::mutex>();
 };
 
