@@ -178,7 +178,9 @@ std::vector<AlbumJournal> UnfinishedAlbumsBeside(const std::vector<std::string>&
   for (const std::string& file : files) folders.insert(FolderOf(file));
   std::vector<AlbumJournal> journals;
   for (const std::string& folder : folders) {
-    for (const std::string& name : platform::NamesIn(folder.empty() ? "." : folder)) {
+    const auto names = platform::NamesIn(folder.empty() ? "." : folder);
+    if (!names) continue;  // an unreadable folder is the walk's to report
+    for (const std::string& name : *names) {
       if (!IsJournalName(name)) continue;
       if (auto journal = AlbumJournal::Read(folder + name)) journals.push_back(std::move(*journal));
     }
