@@ -382,5 +382,24 @@ TEST(RealTool, FoldersAndSeveralFilesAtOnce) {
   EXPECT_EQ(FirstSample(second), 1000);
 }
 
+// Windows walks folders by name: a folder whose path is longer than the ...A
+// calls take cannot be listed, and is named with a failure instead of being
+// skipped.
+TEST(RealTool, AFolderThatCannotBeListedIsNamedAndFailsTheRun) {
+  const std::string dir = ScratchDir("walk");
+  WriteFile(dir + "deep\\a.wav", SquareWave16(4000, 88200));
+  // Made with the wide calls, which take long paths.
+  for (std::string deep = dir + "deep"; deep.size() <= MAX_PATH;) {
+    deep += "\\" + std::string(100, 'd');
+    std::wstring wide = L"\\\\?\\";
+    for (const char c : deep) wide += static_cast<wchar_t>(c);
+    ASSERT_TRUE(CreateDirectoryW(wide.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS) << deep.size();
+  }
+  const std::string log = ScratchDir("walk logs") + "run.log";
+  EXPECT_EQ(RunToolLogged("--analyze -r \"" + dir + "deep\"", log), 2u) << ReadAll(log);
+  EXPECT_NE(ReadAll(log).find("d: cannot list this folder: "), std::string::npos) << ReadAll(log);
+  EXPECT_NE(ReadAll(log).find("a.wav: sample peak"), std::string::npos) << ReadAll(log);
+}
+
 }  // namespace
 }  // namespace e2e
