@@ -35,6 +35,8 @@ int Main(int argc, char** argv) {
   }
   JobConsole console{std::cout, std::cerr, platform::IsTerminal(stdout)};
   console.show_batch_progress = platform::IsTerminal(stderr) && !options.json;
+  console.out_is_terminal = platform::IsTerminal(stdout);
+  console.err_is_terminal = platform::IsTerminal(stderr);
   console.stop_run = [](const std::string& why) { platform::EndRunNow(why, static_cast<int>(ExitCode::kOutput)); };
   return static_cast<int>(RunJob(options, console));
 }

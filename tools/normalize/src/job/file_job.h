@@ -29,6 +29,8 @@ struct FileJob {
                           : JobConsole{console.out, console.err, console.show_progress, console.write_hook,
                                        console.map_input}) {
     this->console.before_replace = console.before_replace;
+    this->console.out_is_terminal = console.out_is_terminal;
+    this->console.err_is_terminal = console.err_is_terminal;
   }
   FileJob(const FileJob&) = delete;
   FileJob& operator=(const FileJob&) = delete;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "cli/run_inputs.h"
+#include "cli/terminal_text.h"
 #include "job/album.h"
 #include "job/album_journal.h"
 #include "job/analysis_line.h"
@@ -19,8 +20,9 @@ namespace normalize {
 namespace {
 
 // A notice about an input (an empty folder, a file named twice), said in its place.
-void Say(const RunInput& notice, const Options& options, std::ostream& out, std::ostream& err) {
-  err << notice.message << "\n";
+void Say(const RunInput& notice, const Options& options, const JobConsole& console, std::ostream& out,
+         std::ostream& err) {
+  err << (console.err_is_terminal ? TerminalSafe(notice.message) : notice.message) << "\n";
   if (options.json && !notice.reason.empty()) out << AnalysisJsonFailure(notice.name, notice.reason) << "\n";
 }
 
@@ -75,7 +77,7 @@ class EachFileRun {
     auto job = std::make_unique<FileJob>(file_index_[i], entry.notice() ? entry.name : entry.file, options_.output,
                                          console_, entries_.size() > 1);
     if (entry.notice()) {
-      Say(entry, options_, job->console.out, job->console.err);
+      Say(entry, options_, console_, job->console.out, job->console.err);
       slots_[i].code = entry.code;
     } else {
       slots_[i].code = RunFile(*job, options_, planner_, ledger_, unfinished_);
@@ -118,13 +120,17 @@ ExitCode RunJob(const Options& options, JobConsole& console) {
   // Another run's album that was stopped part way keeps its tracks to itself.
   std::vector<AlbumJournal> unfinished;
   if (planner->writes()) unfinished = UnfinishedAlbumsBeside(files);
-  RunLedger ledger(files);
+  std::vector<std::string> shown = files;
+  if (console.err_is_terminal) {
+    for (std::string& name : shown) name = TerminalSafe(name);
+  }
+  RunLedger ledger(std::move(shown));
   if (!options.album) return EachFileRun(entries, options, *planner, console, ledger, unfinished).Run(jobs);
 
   ExitCode worst = ExitCode::kOk;
   for (const RunInput& entry : entries) {
     if (!entry.notice()) continue;
-    Say(entry, options, console.out, console.err);
+    Say(entry, options, console, console.out, console.err);
     worst = Worse(worst, entry.code);
   }
   if (files.empty()) return worst;

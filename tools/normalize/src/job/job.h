@@ -19,6 +19,9 @@ struct JobConsole {
   WriteHook write_hook{};  // test seam, passed to the output file
   bool map_input = true;   // test seam: false takes the path of systems that cannot map
   bool show_batch_progress = false;  // files done of several: the error stream is a terminal
+  // Names shown on a terminal have their control characters escaped.
+  bool out_is_terminal = false;
+  bool err_is_terminal = false;
   // Test seam: runs with the input's name just before its result replaces it.
   std::function<void(const std::string& input)> before_replace{};
   // Ends the run at once, as an interruption does, when its output cannot be

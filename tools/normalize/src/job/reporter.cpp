@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "cli/terminal_text.h"
 #include "job/analysis_line.h"
 #include "job/decibels.h"
 #include "job/file_job.h"
@@ -16,6 +17,14 @@ std::string CeilingText(const CeilingHold& hold) {
          (hold.result_lufs ? Decibels(*hold.result_lufs, false) + " LUFS)" : "below the -70 LUFS gate)");
 }
 
+std::string Reporter::OutName(const std::string& name) const {
+  return job_.console.out_is_terminal ? TerminalSafe(name) : name;
+}
+
+std::string Reporter::ErrName() const {
+  return job_.console.err_is_terminal ? TerminalSafe(job_.input) : job_.input;
+}
+
 ProgressFn Reporter::Progress() const {
   if (!job_.console.show_progress || options_.json) return {};
   return [&console = job_.console](const char* pass, double done) {
@@ -28,7 +37,7 @@ void Reporter::EndProgress() {
 }
 
 void Reporter::Warn(const std::string& warning) {
-  job_.console.err << "normalize: warning: " << job_.input << ": " << warning << "\n";
+  job_.console.err << "normalize: warning: " << ErrName() << ": " << warning << "\n";
 }
 
 void Reporter::Layout(const WavLayout& layout, bool writing) {
@@ -61,9 +70,9 @@ void Reporter::NotWritten(const Decision& decision) {
                              : ResultJson(job_, decision, nullptr, options_.dry_run))
         << "\n";
   } else if (!decision.why.empty()) {
-    out << job_.input << ": " << decision.why << "\n";
+    out << OutName(job_.input) << ": " << decision.why << "\n";
   } else {
-    out << AnalysisText(job_.input, *job_.measured.loudness) << "\n";
+    out << AnalysisText(OutName(job_.input), *job_.measured.loudness) << "\n";
   }
 }
 
@@ -89,7 +98,7 @@ void Reporter::Written(const Decision& decision, const WriteResult& result) {
     return;
   }
   job_.console.out << Figures(&result) << ", " << GainText(decision) << ", " << result.clipped << " clipped, "
-                   << Describe(job_.layout.format) << ", written to " << job_.output << "\n";
+                   << Describe(job_.layout.format) << ", written to " << OutName(job_.output) << "\n";
 }
 
 void Reporter::WouldWrite(const Decision& decision) {
@@ -98,13 +107,13 @@ void Reporter::WouldWrite(const Decision& decision) {
     return;
   }
   const std::string figures = Figures(nullptr);
-  job_.console.out << job_.input << ": " << (figures.empty() ? "" : figures + ", ") << GainText(decision) << ", " << Describe(job_.layout.format)
-                   << "; dry run, not written to " << job_.output << "\n";
+  job_.console.out << OutName(job_.input) << ": " << (figures.empty() ? "" : figures + ", ") << GainText(decision)
+                   << ", " << Describe(job_.layout.format) << "; dry run, not written to " << OutName(job_.output) << "\n";
 }
 
 void Reporter::Failed(const Failure& failure) {
   if (job_.console.show_progress) job_.console.out << "\r" << std::flush;
-  job_.console.err << "normalize: " << job_.input << ": " << failure.what() << "\n";
+  job_.console.err << "normalize: " << ErrName() << ": " << failure.what() << "\n";
   if (options_.json) job_.console.out << AnalysisJsonFailure(job_.input, failure.what()) << "\n";
 }
 

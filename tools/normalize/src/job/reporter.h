@@ -40,6 +40,9 @@ class Reporter {
   void WarnNonFinite(const PeakTracker& peak);
   void WarnNonFinite(const LoudnessFigures& figures, bool writing);
   void EndProgress();
+  // Names as each stream shows them.
+  std::string OutName(const std::string& name) const;
+  std::string ErrName() const;
   // The file's own figures as measured (or as the write pass found them).
   std::string Figures(const WriteResult* result) const;
   std::string GainText(const Decision& decision) const;
