@@ -291,6 +291,45 @@ std::string ConsoleScreen() {
 // A failure in a console window made for the run (as the front end or Explorer
 // starts the tool) stays on the screen until a key is pressed; with the output
 // redirected there is nothing to read, and the tool ends at once.
+FILETIME LastWrite(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data);
+  return data.ftLastWriteTime;
+}
+
+TEST(RealTool, ARerunChangesNothingAndAStoppedAlbumIsFinishedByTheSameCommand) {
+  const std::string folder = ScratchDir("tool");
+  const std::string small = folder + "a small.wav";
+  WriteFile(small, SquareWave16(8192, 4410));
+  const std::string large = LargeWav(folder, "b large.wav");
+
+  // Left as it was: the same bytes and the same time, nothing beside it.
+  EXPECT_EQ(RunTool("-m 100 \"" + small + "\""), 0u);
+  const std::string done = ReadAll(small);
+  const FILETIME written = LastWrite(small);
+  EXPECT_EQ(RunTool("-m 100 \"" + small + "\""), 0u);
+  EXPECT_EQ(RunTool("-n -m 50 \"" + small + "\""), 0u);
+  EXPECT_EQ(ReadAll(small), done);
+  const FILETIME after = LastWrite(small);
+  EXPECT_EQ(CompareFileTime(&written, &after), 0);
+  EXPECT_EQ(Names(folder).size(), 2u);
+
+  // Stopped while its second file is written, then run again: one gain for both.
+  const std::string album = "--album -m 50 -j 1 -b 16 \"" + small + "\" \"" + large + "\"";
+  {
+    ToolRun run(album, CREATE_NEW_CONSOLE);
+    ASSERT_TRUE(WaitForTemporary(folder));
+    EXPECT_EQ(PressCtrlC(run.process), kExitInterrupted);
+  }
+  const std::string half = ReadAll(small);
+  EXPECT_NE(half, done);
+  EXPECT_EQ(FirstSample(large), 1000);
+  EXPECT_EQ(RunTool(album), 0u);
+  EXPECT_EQ(ReadAll(small), half);
+  EXPECT_EQ(FirstSample(large), 500);  // full scale's half over the small file's full-scale peak
+  EXPECT_EQ(Names(folder), (std::vector<std::string>{"a small.wav", "b large.wav"}));
+}
+
 TEST(RealTool, ItsOwnConsoleStaysOpenAfterAFailureUntilAKeyIsPressed) {
   const std::string folder = ScratchDir("tool");
   const std::string large = LargeWav(folder);

@@ -65,11 +65,13 @@ void Reporter::AfterMeasuring(const Measured& measured, bool writing) {
 
 void Reporter::NotWritten(const Decision& decision) {
   std::ostream& out = job_.console.out;
+  // No reason: the measured figures are the answer (--analyze).
+  const bool figures_only = decision.why.empty();
   if (options_.json) {
-    out << (options_.analyze ? AnalysisJson(job_.input, *job_.measured.loudness)
-                             : ResultJson(job_, decision, nullptr, options_.dry_run))
+    out << (figures_only ? AnalysisJson(job_.input, *job_.measured.loudness)
+                         : ResultJson(job_, decision, nullptr, options_.dry_run))
         << "\n";
-  } else if (!decision.why.empty()) {
+  } else if (!figures_only) {
     out << OutName(job_.input) << ": " << decision.why << "\n";
   } else {
     out << AnalysisText(OutName(job_.input), *job_.measured.loudness) << "\n";
