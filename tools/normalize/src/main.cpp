@@ -37,7 +37,9 @@ int Main(int argc, char** argv) {
   console.show_batch_progress = platform::IsTerminal(stderr) && !options.json;
   console.out_is_terminal = platform::IsTerminal(stdout);
   console.err_is_terminal = platform::IsTerminal(stderr);
-  console.stop_run = [](const std::string& why) { platform::EndRunNow(why, static_cast<int>(ExitCode::kOutput)); };
+  if (platform::LeadsSomewhere(stdout)) {
+    console.stop_run = [](const std::string& why) { platform::EndRunNow(why, static_cast<int>(ExitCode::kOutput)); };
+  }
   return static_cast<int>(RunJob(options, console));
 }
 
@@ -58,7 +60,7 @@ int main(int argc, char** argv) {
     code = static_cast<int>(normalize::ExitCode::kInternal);
   }
   // What is still buffered must arrive too: a full disk is a failure.
-  if (!std::cout.flush() && code == 0) {
+  if (!std::cout.flush() && code == 0 && normalize::platform::LeadsSomewhere(stdout)) {
     std::cerr << "normalize: cannot write the output\n";
     code = static_cast<int>(normalize::ExitCode::kOutput);
   }

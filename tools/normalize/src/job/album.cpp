@@ -34,7 +34,7 @@ std::string Names(const Jobs& jobs, bool written) {
   return names.empty() ? "none" : names;
 }
 
-std::string Mebibytes(std::uint64_t bytes) { return std::to_string((bytes + (1 << 20) - 1) >> 20) + " MiB"; }
+std::string Mebibytes(std::uint64_t bytes) { return Fixed(static_cast<double>(bytes) / (1 << 20), 1) + " MiB"; }
 
 // The album's line as one JSON object, beside the files' own.
 std::string AlbumJson(std::size_t files, const Decision& decision, bool dry_run) {

@@ -6,6 +6,10 @@ namespace normalize::platform {
 
 bool IsTerminal(std::FILE* stream);
 
+// Whether the stream leads anywhere: a program started without a console on
+// Windows has no standard output at all, which is no failure to write.
+bool LeadsSomewhere(std::FILE* stream);
+
 // Console set-up before the first output (UTF-8 text on Windows).
 void PrepareConsole();
 

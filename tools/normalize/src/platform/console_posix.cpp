@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <unistd.h>
 
 #include "platform/console.h"
@@ -5,6 +6,8 @@
 namespace normalize::platform {
 
 bool IsTerminal(std::FILE* stream) { return isatty(fileno(stream)) != 0; }
+
+bool LeadsSomewhere(std::FILE* stream) { return fcntl(fileno(stream), F_GETFD) != -1; }
 
 void PrepareConsole() {}
 

@@ -8,6 +8,13 @@ namespace normalize::platform {
 
 bool IsTerminal(std::FILE* stream) { return _isatty(_fileno(stream)) != 0; }
 
+bool LeadsSomewhere(std::FILE* stream) {
+  const int fd = _fileno(stream);
+  if (fd < 0) return false;
+  const intptr_t handle = _get_osfhandle(fd);
+  return handle != -1 && handle != -2 && handle != 0;
+}
+
 namespace {
 // The console's code page before ours; a console shared with a command
 // prompt must get it back.
