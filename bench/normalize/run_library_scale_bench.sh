@@ -38,7 +38,7 @@ copies() {
   done
   head -c $((size * count)) "$work/stream" | (cd "$folder" && split -b "$size" -a 6 -d --additional-suffix=.wav - f)
   rm -f "$work/stream"
-  cat "$folder"/* >/dev/null
+  find "$folder" -type f -exec cat {} + >/dev/null
 }
 
 declare -A wall cpu peak
