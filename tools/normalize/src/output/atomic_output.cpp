@@ -2,6 +2,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <mutex>
+#include <unordered_set>
+#include <vector>
 
 #include "failure.h"
 #include "platform/file_identity.h"
@@ -43,12 +46,30 @@ std::string Stem(const std::string& name) {
   return name.substr(0, keep) + kMarker;
 }
 
-bool IsTemporaryName(const std::string& name, const std::string& stem) {
-  if (name.size() != stem.size() + kAddedBytes - (sizeof kMarker - 1)) return false;
-  if (name.compare(0, stem.size(), stem) != 0) return false;
+// "<any name>.nrm-<12 hex digits>.tmp": a temporary of this tool's.
+bool IsTemporaryName(const std::string& name) {
+  if (name.size() <= kAddedBytes) return false;
+  const std::size_t marker = name.size() - kAddedBytes;
+  if (name.compare(marker, sizeof kMarker - 1, kMarker) != 0) return false;
   if (name.compare(name.size() - (sizeof kSuffix - 1), std::string::npos, kSuffix) != 0) return false;
-  const std::string digits = name.substr(stem.size(), kRandomDigits);
+  const std::string digits = name.substr(marker + sizeof kMarker - 1, kRandomDigits);
   return digits.find_first_not_of("0123456789abcdef") == std::string::npos;
+}
+
+// Removes what runs killed outright or cut off by a power failure left in
+// `folder`, the first time a result is written there: once a run, so that
+// writing a folder of many files does not list it once a file.
+void SweepAbandoned(const std::string& folder) {
+  static std::mutex lock;
+  static std::unordered_set<std::string> swept;
+  {
+    const std::lock_guard<std::mutex> held(lock);
+    if (!swept.insert(folder).second) return;
+  }
+  const auto names = platform::NamesIn(folder.empty() ? "." : folder);
+  for (const std::string& name : names.value_or(std::vector<std::string>{})) {
+    if (IsTemporaryName(name)) platform::RemoveIfAbandoned(folder + name);
+  }
 }
 
 std::string RandomDigits() {
@@ -67,10 +88,7 @@ AtomicOutputFile::AtomicOutputFile(std::string target, WriteHook hook)
   const SplitPath split = Split(target_);
   const std::string stem = Stem(split.name);
   // A folder that cannot be listed has no abandoned temporary we could see.
-  const auto names = platform::NamesIn(split.folder.empty() ? "." : split.folder);
-  for (const std::string& name : names.value_or(std::vector<std::string>{})) {
-    if (IsTemporaryName(name, stem)) platform::RemoveIfAbandoned(split.folder + name);
-  }
+  SweepAbandoned(split.folder);
   for (int attempt = 0; attempt < 16 && !file_; ++attempt) {
     const std::string candidate = split.folder + stem + RandomDigits() + kSuffix;
     bool name_taken = false;
