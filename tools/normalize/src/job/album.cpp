@@ -64,6 +64,7 @@ class AlbumRun {
         keep_open_(!options.dry_run && files.size() * 2 + jobs * 4 + 64 <= platform::OpenFileLimit()) {
     for (std::size_t i = 0; i < files.size(); ++i) {
       files_.push_back(std::make_unique<FileJob>(i, files[i], options.output, console, true));
+      files_.back()->threads = ThreadsPerFile(jobs, files.size());
     }
   }
 

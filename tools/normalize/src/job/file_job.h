@@ -3,6 +3,7 @@
 // lines it says, held until they are passed on in the order named. The parsed
 // command line stays as the user gave it; everything that differs from file to
 // file is here.
+#include <algorithm>
 #include <cstddef>
 #include <memory>
 #include <optional>
@@ -16,6 +17,12 @@
 #include "wav/wav_format.h"
 
 namespace normalize {
+
+// The threads each of `files` files may measure on when `jobs` work at once.
+inline unsigned ThreadsPerFile(unsigned jobs, std::size_t files) {
+  const std::size_t in_flight = std::max<std::size_t>(1, std::min<std::size_t>(jobs, files));
+  return std::max(1u, static_cast<unsigned>(jobs / in_flight));
+}
 
 struct FileJob {
   // `own_lines`: held in the job until passed on (several files at once);
@@ -43,6 +50,7 @@ struct FileJob {
   platform::FileIdentity identity;  // the input as it was measured
   WavLayout layout;
   Measured measured;
+  unsigned threads = 1;  // what measuring the file may use: the jobs the files in flight leave it
   std::ostringstream out;
   std::ostringstream err;
   JobConsole console;

@@ -5,7 +5,7 @@
 
 #include "job/album_journal.h"
 #include "job/target.h"
-#include "loudness/loudness_plan.h"
+#include "loudness/file_measurement.h"
 
 namespace normalize {
 namespace {
@@ -16,14 +16,15 @@ constexpr char kReplaced[] =
 
 std::size_t BufferBytes(const Options& options) { return static_cast<std::size_t>(options.buffer_kb) * 1024; }
 
-Measured Measure(Measurement measurement, StreamProcessor& processor, const SampleFormat& format) {
+Measured Measure(Measurement measurement, FileJob& job, const Options& options, const ProgressFn& progress) {
   switch (measurement) {
     case Measurement::kNothing: return {};
-    case Measurement::kPeak: return Measured{processor.ScanPeak(), std::nullopt};
+    case Measurement::kPeak:
+      return Measured{ScanPeakOf(*job.file, job.layout, BufferBytes(options), job.threads, progress), std::nullopt};
     case Measurement::kLoudness:
     case Measurement::kLoudnessAndCeilingPeak:
-      return Measured{std::nullopt,
-                      MeasureLoudness(processor, format, measurement == Measurement::kLoudnessAndCeilingPeak)};
+      return Measured{std::nullopt, MeasureLoudnessOf(*job.file, job.layout, BufferBytes(options), job.threads,
+                                                      measurement == Measurement::kLoudnessAndCeilingPeak, progress)};
   }
   return {};
 }
@@ -41,8 +42,7 @@ void OpenAndMeasure(FileJob& job, const Options& options, const Planner& planner
   job.identity = job.file->identity();
   job.layout = ReadWavLayout(*job.file);
   report.Layout(job.layout, writes);
-  StreamProcessor processor(*job.file, job.layout, BufferBytes(options), report.Progress());
-  job.measured = Measure(planner.measurement(), processor, job.layout.format);
+  job.measured = Measure(planner.measurement(), job, options, report.Progress());
   report.AfterMeasuring(job.measured, writes);
 }
 

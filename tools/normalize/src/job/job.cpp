@@ -54,6 +54,7 @@ class EachFileRun {
   }
 
   ExitCode Run(unsigned jobs) {
+    threads_ = ThreadsPerFile(jobs, FilesOf(entries_).size());
     if (!entries_.empty()) progress_.Show(0, entries_.size(), Name(0));
     InOrder(
         entries_.size(), jobs, [&](std::size_t i) { Work(i); }, [&](std::size_t i) { PassOnEntry(i); },
@@ -76,6 +77,7 @@ class EachFileRun {
     // One file alone speaks straight to the console, with its own progress.
     auto job = std::make_unique<FileJob>(file_index_[i], entry.notice() ? entry.name : entry.file, options_.output,
                                          console_, entries_.size() > 1);
+    job->threads = threads_;
     if (entry.notice()) {
       Say(entry, options_, console_, job->console.out, job->console.err);
       slots_[i].code = entry.code;
@@ -103,6 +105,7 @@ class EachFileRun {
   std::vector<Slot> slots_;
   std::vector<std::size_t> file_index_;  // the entry's place among the files; SIZE_MAX for a notice
   BatchProgress progress_;
+  unsigned threads_ = 1;  // each file's measuring
   ExitCode worst_ = ExitCode::kOk;
 };
 

@@ -1,78 +1,80 @@
 #pragma once
 // The peak that a true-peak ceiling is held against: the signal between its
-// samples at 192 kHz or more (18x at 11.025 kHz, 5x at 44.1 kHz), with
-// interpolators long enough to follow content near Nyquist, as a converter or
-// resampler will. Finer than the true peak meters report (4x), which at low
-// rates reads up to 2 dB under the signal the result becomes.
+// samples as an ideal band-limited reconstruction gives it, up to half the
+// sample rate. Two steps at a bounded cost on any material: a short 4x
+// interpolator over every interval finds the loudest crests (a few hundred,
+// one per local maximum), and LookAtCrests (crest_look.h) then reconstructs
+// them with sincs hundreds and thousands of samples long, at 1/8 of a sample
+// and then by a search to far finer. Steady tones, whose every crest is as
+// loud as the last, cost no more than quiet passages: a crest enters the list
+// only when louder than its quietest.
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "samples/simd.h"
 
 namespace normalize {
 
+// An interval between two samples where the short interpolation's 4x grid
+// has a local maximum: `frame` is its first sample (of the whole file;
+// negative before it).
+struct Crest {
+  std::int64_t frame = 0;
+  unsigned channel = 0;
+  float estimate = 0;  // the short interpolator's largest magnitude there
+};
+
 class CeilingPeakMeter {
  public:
-  static constexpr std::size_t kTaps = 128;
+  // The short look is the BS.1770 meter's 4x one (TruePeakMeter below
+  // 96 kHz), so that below 96 kHz one pass gives both.
+  static constexpr std::size_t kTaps = 12;
   static constexpr std::size_t kHistory = kTaps - 1;
-  static constexpr double kFinestRate = 192000;
-  // Near the peak, the grid is refined to this: a grid of 192 kHz alone can
-  // read a signal near Nyquist up to 0.4 dB low (at 44.1 kHz).
-  static constexpr unsigned kRefinedFactor = 16;
+  // The crests kept: the loudest by the short look. An ideal peak sits among
+  // them unless more crests than this are all louder by the short look while
+  // quieter in truth (the short look reads content near Nyquist up to ~1 dB low).
+  static constexpr std::size_t kKept = 256;
 
   // `max_frames`: the most frames one call to Process brings.
-  CeilingPeakMeter(double sample_rate, std::size_t max_frames, SimdLevel simd = SimdLevel::kBest);
+  CeilingPeakMeter(unsigned channels, std::size_t max_frames, SimdLevel simd = SimdLevel::kBest);
 
-  unsigned factor() const { return factor_; }
+  // `samples` holds kHistory samples of `channel`, then `frames` new ones,
+  // the first of which is frame `first_frame` of the file. Every interval
+  // from the middle of the first window on is looked at, so the newest
+  // kTaps / 2 wait for the next call or for Finish.
+  void Process(unsigned channel, const float* samples, std::size_t frames, std::int64_t first_frame);
+  // Looks at the intervals that wait, up to the silence after the last
+  // sample: `last` holds the channel's kHistory newest samples, and
+  // `next_frame` is the frame after them.
+  void Finish(unsigned channel, const float* last, std::int64_t next_frame);
 
-  // As TruePeakMeter::Process, for any channel: kHistory samples, then
-  // `frames` new ones; the newest kTaps / 2 intervals wait for the next call
-  // or for Finish.
-  void Process(const float* samples, std::size_t frames);
-  // Measures a channel's intervals that wait, up to the silence after its
-  // last sample: `last` holds its kHistory newest samples.
-  void Finish(const float* last);
+  // The kept crests, in no order.
+  const std::vector<Crest>& crests() const { return crests_; }
+  // Per channel, the short look's largest magnitude over every window given
+  // (the samples at the intervals' starts included): the BS.1770 true peak.
+  const std::vector<float>& peaks() const { return peaks_; }
+  // What a crest must exceed to be kept (0 while fewer than kKept are).
+  float threshold() const { return crests_.size() < kKept ? 0.0f : crests_.front().estimate; }
 
-  // The largest magnitude between samples so far, of all channels (the one
-  // a ceiling is held against, so that a window of one channel below another
-  // channel's peak is not looked at); the samples themselves are not included.
-  float peak() const { return peak_; }
-
-  // No interpolated value exceeds the largest input magnitude of its window
-  // times this.
+  // No interpolated value exceeds the largest input magnitude of its window times this.
   double Gain() const { return gain_; }
 
- private:
-  float Measure(const float* samples, std::size_t frames, float peak);
-  float PhasesAt(const float* window) const;
-  // The four windows from `window` on, where SSE2 is: each one's peak.
-  void PhasesAt4(const float* window, float* found) const;
-  // `found`: a window's peak on the grid. Where the signal between the grid's
-  // points could beat `peak`, the window on the refined grid; gives the new peak.
-  float RefineAt(const float* window, float found, float peak) const;
+  // The short look's largest magnitude over each window's interval (its
+  // first sample and three points between); gives their largest.
+  float Estimates(const float* samples, std::size_t frames, float* out) const;
 
-  unsigned factor_;
+ private:
+  // The grid's four points in the window at `window` (its first sample and
+  // the three after it), as magnitudes.
+  void PointsAt(const float* window, float* points) const;
+  void Keep(const Crest& crest);
+
   SimdLevel simd_;
-  std::vector<std::vector<float>> phases_;
-  std::vector<std::vector<float>> refined_;  // of kRefinedFactor, where factor_ is less
-  // How far a signal up to Nyquist can rise between the grid's points: 1 / cos(pi / (2 factor)).
-  float grid_margin_ = 1;
-  // The same, each coefficient four times over, four phases after another
-  // (the last group filled with zeros): [group][tap][phase in group][lane].
-  std::vector<float> quads_;
-  std::size_t groups_ = 0;
-  // Per tap of the middle kNearTaps, its largest magnitude in any phase. A
-  // window's bound: the sum of these times its middle samples' magnitudes,
-  // plus far_gain_ times the largest magnitude of the kStretch-sample
-  // stretches it touches.
-  static constexpr std::size_t kNearTaps = 32;
-  static constexpr std::size_t kStretch = 64;
-  static constexpr std::size_t kFirstNear = kTaps / 2 - kNearTaps / 2;
-  std::vector<float> envelope_;
-  std::vector<float> whole_envelope_;  // every tap's largest magnitude, for a closer look at flagged windows
-  float far_gain_ = 0;
-  std::vector<float> stretch_peaks_;  // of the samples of the current call
-  float peak_ = 0;
+  std::vector<std::vector<float>> phases_;  // the three points between samples
+  std::vector<float> estimates_;            // of the current call, per window
+  std::vector<Crest> crests_;               // a heap, the quietest first
+  std::vector<float> peaks_;
   double gain_ = 1;
 };
 

@@ -12,24 +12,27 @@
 namespace normalize {
 
 LoudnessAnalyzer::LoudnessAnalyzer(const SampleFormat& format, double sample_rate, std::vector<double> weights,
-                                   SimdLevel simd, bool ceiling_peak)
+                                   SimdLevel simd, bool ceiling_peak, AnalyzedPart part)
     : format_(format),
       loudness_(sample_rate, std::move(weights), simd),
       true_peak_(sample_rate, format.channels, simd),
-      ceiling_(ceiling_peak ? std::optional<CeilingPeakMeter>(std::in_place, sample_rate,
-                                                              std::max<std::size_t>(64, kBlockSamples / format.channels),
-                                                              simd)
+      ceiling_(ceiling_peak ? std::optional<CeilingPeakMeter>(
+                                  std::in_place, format.channels, std::max<std::size_t>(64, kBlockSamples / format.channels), simd)
                             : std::nullopt),
       block_frames_(std::max<std::size_t>(64, kBlockSamples / format.channels)),
       planar_(format.channels, std::vector<float>(kHistory + block_frames_, 0.0f)),
       partial_(format.block_align),
       block_peaks_(format.channels, 0.0f),
-      decoded_peaks_(format.channels, 0.0f) {
+      decoded_peaks_(format.channels, 0.0f),
+      part_(part),
+      settle_left_(part.settle_frames),
+      next_frame_(part.first_frame - static_cast<std::int64_t>(part.settle_frames)) {
   for (auto& channel : planar_) {
     planar_starts_.push_back(channel.data());
     decode_targets_.push_back(nullptr);
   }
-  if (std::thread::hardware_concurrency() > 1) side_ = std::make_unique<SideThread>();
+  shared_true_peak_ = ceiling_ && true_peak_.factor() == 4;
+  if (part.side_thread && std::thread::hardware_concurrency() > 1) side_ = std::make_unique<SideThread>();
 }
 
 void LoudnessAnalyzer::Add(const std::byte* data, std::size_t bytes) {
@@ -45,7 +48,8 @@ void LoudnessAnalyzer::Add(const std::byte* data, std::size_t bytes) {
     partial_bytes_ = 0;
   }
   while (bytes >= frame_bytes) {
-    const std::size_t frames = std::min(block_frames_ - pending_, bytes / frame_bytes);
+    std::size_t frames = std::min(block_frames_ - pending_, bytes / frame_bytes);
+    if (settle_left_ != 0) frames = std::min(frames, settle_left_);
     DecodeFrames(data, frames);
     data += frames * frame_bytes;
     bytes -= frames * frame_bytes;
@@ -64,7 +68,29 @@ void LoudnessAnalyzer::DecodeFrames(const std::byte* data, std::size_t frames) {
     block_peaks_[c] = std::max(block_peaks_[c], peaks[c]);
   }
   pending_ += frames;
+  if (settle_left_ != 0) {
+    settle_left_ -= frames;
+    if (settle_left_ == 0) Settle();
+    return;
+  }
   if (pending_ == block_frames_) Measure();
+}
+
+// The settling frames end a block of their own: the filters run over them
+// measuring nothing, the peaks are measured as anywhere.
+void LoudnessAnalyzer::Settle() {
+  const std::size_t frames = pending_;
+  loudness_.Settle(planar_starts_.data(), kHistory, frames);
+  pending_ = 0;
+  MeasureTruePeak(frames);
+  MeasureCeiling(frames);
+  next_frame_ += static_cast<std::int64_t>(frames);
+  for (auto& channel : planar_) {
+    std::copy(channel.begin() + static_cast<std::ptrdiff_t>(frames),
+              channel.begin() + static_cast<std::ptrdiff_t>(frames + kHistory), channel.begin());
+  }
+  std::fill(block_peaks_.begin(), block_peaks_.end(), 0.0f);
+  settled_non_finite_ = non_finite_;
 }
 
 void LoudnessAnalyzer::Measure() {
@@ -104,6 +130,7 @@ void LoudnessAnalyzer::Measure() {
               channel.begin() + static_cast<std::ptrdiff_t>(frames + kHistory), channel.begin());
   }
   std::fill(block_peaks_.begin(), block_peaks_.end(), 0.0f);
+  next_frame_ += static_cast<std::int64_t>(frames);
 }
 
 float LoudnessAnalyzer::LargestOf(unsigned c, std::size_t history) const {
@@ -116,6 +143,7 @@ float LoudnessAnalyzer::LargestOf(unsigned c, std::size_t history) const {
 // largest magnitude, times the most any phase can add up, does not.
 void LoudnessAnalyzer::MeasureTruePeak(std::size_t frames) {
   constexpr std::size_t kTrueHistory = TruePeakMeter::kHistory;
+  if (shared_true_peak_) return;
   for (unsigned c = 0; c < format_.channels; ++c) {
     if (LargestOf(c, kTrueHistory) * static_cast<float>(true_peak_.Gain()) > true_peak_.peaks()[c]) {
       true_peak_.Process(c, planar_[c].data() + (kHistory - kTrueHistory), frames);
@@ -123,10 +151,14 @@ void LoudnessAnalyzer::MeasureTruePeak(std::size_t frames) {
   }
 }
 
+// A block whose largest magnitude times the short look's gain cannot pass
+// the quietest crest kept holds no crest to keep.
 void LoudnessAnalyzer::MeasureCeiling(std::size_t frames) {
+  constexpr std::size_t kCeilingHistory = CeilingPeakMeter::kHistory;
   for (unsigned c = 0; ceiling_ && c < format_.channels; ++c) {
-    if (LargestOf(c, kHistory) * static_cast<float>(ceiling_->Gain()) > ceiling_->peak()) {
-      ceiling_->Process(planar_[c].data(), frames);
+    const float bar = shared_true_peak_ ? std::min(ceiling_->threshold(), ceiling_->peaks()[c]) : ceiling_->threshold();
+    if (LargestOf(c, kCeilingHistory) * static_cast<float>(ceiling_->Gain()) > bar) {
+      ceiling_->Process(c, planar_[c].data() + (kHistory - kCeilingHistory), frames, next_frame_);
     }
   }
 }
@@ -135,9 +167,11 @@ LoudnessFigures LoudnessAnalyzer::Figures(std::size_t range_step) {
   Measure();
   LoudnessFigures figures;
   figures.sample_peak = sample_peak_;
-  figures.non_finite = non_finite_;
+  figures.non_finite = non_finite_ - settled_non_finite_;
   figures.true_peak = sample_peak_;
-  for (const float peak : true_peak_.peaks()) figures.true_peak = std::max<double>(figures.true_peak, peak);
+  for (const float peak : shared_true_peak_ ? ceiling_->peaks() : true_peak_.peaks()) {
+    figures.true_peak = std::max<double>(figures.true_peak, peak);
+  }
   // Samples this near the end of the float range can overflow the
   // single-precision interpolation (an infinite or lost peak, and a gain of
   // zero after it); the interpolators' bound, which only errs high, stands in.
@@ -145,8 +179,14 @@ LoudnessFigures LoudnessAnalyzer::Figures(std::size_t range_step) {
   if (bound > std::numeric_limits<float>::max()) figures.true_peak = bound;
   figures.ceiling_peak = figures.true_peak;
   if (ceiling_) {
-    for (unsigned c = 0; c < format_.channels; ++c) ceiling_->Finish(planar_[c].data());
-    figures.ceiling_peak = std::max<double>(sample_peak_, ceiling_->peak());
+    if (part_.ends_file) {
+      for (unsigned c = 0; c < format_.channels; ++c) {
+        ceiling_->Finish(c, planar_[c].data() + (kHistory - CeilingPeakMeter::kHistory), next_frame_);
+      }
+    }
+    double estimate = 0;
+    for (const Crest& crest : ceiling_->crests()) estimate = std::max<double>(estimate, crest.estimate);
+    figures.ceiling_peak = std::max<double>(sample_peak_, estimate);
     const double ceiling_bound = sample_peak_ * ceiling_->Gain();
     if (ceiling_bound > std::numeric_limits<float>::max()) figures.ceiling_peak = ceiling_bound;
   }

@@ -30,18 +30,35 @@ struct LoudnessFigures {
   std::uint64_t non_finite = 0;  // NaN or infinite float samples, measured as silence
 };
 
+// Which part of a file an analyzer is given, where the file is measured in
+// parts side by side. The default: the whole file, with a second thread
+// where there are two cores.
+struct AnalyzedPart {
+  std::int64_t first_frame = 0;  // of the file, the first frame measured
+  // Frames given before first_frame: they settle the filters and are looked
+  // at for peaks, but count towards nothing else.
+  std::size_t settle_frames = 0;
+  bool ends_file = true;  // the silence after the last frame given is the file's
+  bool side_thread = true;
+};
+
 class LoudnessAnalyzer final : public FrameSink {
  public:
   // `weights`: one per channel (see ChannelWeights). `ceiling_peak`: also
   // measure the peak a true-peak ceiling is held against.
   LoudnessAnalyzer(const SampleFormat& format, double sample_rate, std::vector<double> weights,
-                   SimdLevel simd = SimdLevel::kBest, bool ceiling_peak = false);
+                   SimdLevel simd = SimdLevel::kBest, bool ceiling_peak = false, AnalyzedPart part = {});
 
   void Add(const std::byte* data, std::size_t bytes) override;
 
   // Measures what is still pending, then gives the figures so far.
-  // `range_step`: see LoudnessMeter::LoudnessRangeLu.
+  // `range_step`: see LoudnessMeter::LoudnessRangeLu. Here the ceiling peak
+  // is the short look's (see CeilingPeakMeter); CrestLook gives the finer one.
   LoudnessFigures Figures(std::size_t range_step = 1);
+
+  // After Figures: the 100 ms powers measured and the ceiling meter's crests.
+  const std::vector<double>& segment_powers() const { return loudness_.segment_powers(); }
+  std::vector<Crest> crests() const { return ceiling_ ? ceiling_->crests() : std::vector<Crest>{}; }
 
  private:
   // Samples measured at a time, all channels together: 65536 frames of
@@ -49,11 +66,15 @@ class LoudnessAnalyzer final : public FrameSink {
   // to the second thread costs little.
   static constexpr std::size_t kBlockSamples = 131072;
   static constexpr std::size_t kHistory = std::max(TruePeakMeter::kHistory, CeilingPeakMeter::kHistory);
+  // The settling frames take at least this many from a part's start, so
+  // that the part before measures up to its own end.
+  static constexpr std::size_t kLeastSettle = 2 * kHistory;
 
   // Decodes into the planar buffers after what is pending; measures them
   // once they are full.
   void DecodeFrames(const std::byte* data, std::size_t frames);
   void Measure();
+  void Settle();
   void MeasureTruePeak(std::size_t frames);
   void MeasureCeiling(std::size_t frames);
   // The largest magnitude of channel `c`'s pending frames and the `history` samples before them.
@@ -63,6 +84,7 @@ class LoudnessAnalyzer final : public FrameSink {
   LoudnessMeter loudness_;
   TruePeakMeter true_peak_;
   std::optional<CeilingPeakMeter> ceiling_;
+  bool shared_true_peak_ = false;  // the ceiling meter's short look is the true peak's too
   std::size_t block_frames_;
   // Per channel: kHistory earlier samples, then up to block_frames_ decoded ones.
   std::vector<std::vector<float>> planar_;
@@ -77,6 +99,10 @@ class LoudnessAnalyzer final : public FrameSink {
   std::size_t pending_ = 0;          // frames decoded, not yet measured
   std::vector<float> block_peaks_;    // per channel, of the pending frames
   std::vector<float> decoded_peaks_;  // per channel, of the last decoding
+  AnalyzedPart part_;
+  std::size_t settle_left_ = 0;           // settling frames not yet decoded
+  std::int64_t next_frame_ = 0;           // of the file, the first of the pending frames
+  std::uint64_t settled_non_finite_ = 0;  // counted while settling
   // Runs the true peak beside the loudness filters, where there are two cores.
   std::unique_ptr<SideThread> side_;
 };

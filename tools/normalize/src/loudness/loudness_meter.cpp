@@ -27,6 +27,20 @@ std::vector<double> Above(const std::vector<double>& values, double threshold) {
   return kept;
 }
 
+// Weighted mean squares of the blocks of `length` segments, one block
+// starting every `step` segments (the 400 ms blocks: 4, 1; the 3 s blocks of
+// the loudness range: 30, 1).
+std::vector<double> Blocks(const std::vector<double>& segment_powers, std::size_t length, std::size_t step) {
+  std::vector<double> blocks;
+  const std::size_t n = segment_powers.size();
+  for (std::size_t end = length; end <= n; end += step) {
+    const double sum = std::accumulate(segment_powers.begin() + static_cast<std::ptrdiff_t>(end - length),
+                                       segment_powers.begin() + static_cast<std::ptrdiff_t>(end), 0.0);
+    blocks.push_back(sum / static_cast<double>(length));
+  }
+  return blocks;
+}
+
 // The sum and the number of the values above `threshold`, without a copy.
 std::pair<double, std::size_t> SumAbove(const std::vector<double>& values, double threshold) {
   double sum = 0;
@@ -61,7 +75,12 @@ LoudnessMeter::LoudnessMeter(double sample_rate, std::vector<double> weights, Si
     : filter_(sample_rate, static_cast<unsigned>(weights.size()), simd),
       weights_(std::move(weights)),
       segment_frames_(std::max<std::size_t>(1, static_cast<std::size_t>(std::lround(sample_rate / 10.0)))),
-      squares_(weights_.size(), 0.0) {}
+      squares_(weights_.size(), 0.0),
+      settle_squares_(weights_.size(), 0.0) {}
+
+void LoudnessMeter::Settle(const float* const* planar, std::size_t offset, std::size_t frames) {
+  filter_.Process(planar, offset, frames, settle_squares_.data());
+}
 
 void LoudnessMeter::Process(const float* const* planar, std::size_t offset, std::size_t frames) {
   while (frames > 0) {
@@ -84,19 +103,12 @@ void LoudnessMeter::CloseSegment() {
   frames_in_segment_ = 0;
 }
 
-std::vector<double> LoudnessMeter::Blocks(std::size_t length, std::size_t step) const {
-  std::vector<double> blocks;
-  const std::size_t n = segment_powers_.size();
-  for (std::size_t end = length; end <= n; end += step) {
-    const double sum = std::accumulate(segment_powers_.begin() + static_cast<std::ptrdiff_t>(end - length),
-                                       segment_powers_.begin() + static_cast<std::ptrdiff_t>(end), 0.0);
-    blocks.push_back(sum / static_cast<double>(length));
-  }
-  return blocks;
+std::vector<double> LoudnessMeter::BlockPowersOf(const std::vector<double>& segment_powers) {
+  return Blocks(segment_powers, 4, 1);
 }
 
-std::optional<double> LoudnessMeter::LoudnessRangeLu(std::size_t step) const {
-  const std::vector<double> loud = Above(Blocks(30, step), PowerOf(kAbsoluteGateLufs));
+std::optional<double> LoudnessMeter::LoudnessRangeOf(const std::vector<double>& segment_powers, std::size_t step) {
+  const std::vector<double> loud = Above(Blocks(segment_powers, 30, step), PowerOf(kAbsoluteGateLufs));
   if (loud.empty()) return std::nullopt;
   const double relative_gate = PowerOf(LoudnessOf(Mean(loud)) + kRangeRelativeGateLu);
   std::vector<double> gated = Above(loud, relative_gate);
@@ -108,8 +120,8 @@ std::optional<double> LoudnessMeter::LoudnessRangeLu(std::size_t step) const {
   return LoudnessOf(percentile(0.95)) - LoudnessOf(percentile(0.10));
 }
 
-std::optional<double> LoudnessMeter::MaxLoudness(std::size_t segments) const {
-  const std::vector<double> blocks = Blocks(segments, 1);
+std::optional<double> LoudnessMeter::MaxLoudnessOf(const std::vector<double>& segment_powers, std::size_t segments) {
+  const std::vector<double> blocks = Blocks(segment_powers, segments, 1);
   if (blocks.empty()) return std::nullopt;
   const double loudest = *std::max_element(blocks.begin(), blocks.end());
   if (!(loudest > 0)) return std::nullopt;
