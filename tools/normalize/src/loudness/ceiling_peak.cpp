@@ -15,14 +15,15 @@ constexpr double kBeta = 6.0;  // TruePeakMeter's
 bool Quieter(const Crest& a, const Crest& b) { return a.estimate > b.estimate; }
 
 float EstimatesScalar(const std::vector<std::vector<float>>& phases, const float* samples, std::size_t frames,
-                      float* out) {
+                      float* out, float* const* planes) {
   float peak = 0;
   for (std::size_t i = 0; i < frames; ++i) {
     float largest = std::fabs(samples[i + kLeft]);
-    for (const std::vector<float>& h : phases) {
+    for (std::size_t p = 0; p < 3; ++p) {
       float acc = 0;
-      for (std::size_t k = 0; k < kTaps; ++k) acc += h[k] * samples[i + k];
-      largest = std::max(largest, std::fabs(acc));
+      for (std::size_t k = 0; k < kTaps; ++k) acc += phases[p][k] * samples[i + k];
+      planes[p][i] = std::fabs(acc);
+      largest = std::max(largest, planes[p][i]);
     }
     out[i] = largest;
     peak = std::max(peak, largest);
@@ -39,7 +40,7 @@ float LargestLane(const float* lanes, std::size_t count) {
 #ifdef NORMALIZE_SSE2
 // Four windows at a time; returns how many windows it did, and their largest estimate in `peak`.
 std::size_t EstimatesSse2(const std::vector<std::vector<float>>& phases, const float* samples, std::size_t frames,
-                          float* out, float& peak) {
+                          float* out, float* const* planes, float& peak) {
   const __m128 abs_mask = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
   __m128 top = _mm_setzero_ps();
   std::size_t i = 0;
@@ -52,9 +53,14 @@ std::size_t EstimatesSse2(const std::vector<std::vector<float>>& phases, const f
       a1 = _mm_add_ps(a1, _mm_mul_ps(_mm_set1_ps(phases[1][k]), x));
       a2 = _mm_add_ps(a2, _mm_mul_ps(_mm_set1_ps(phases[2][k]), x));
     }
+    a0 = _mm_and_ps(a0, abs_mask);
+    a1 = _mm_and_ps(a1, abs_mask);
+    a2 = _mm_and_ps(a2, abs_mask);
+    _mm_storeu_ps(planes[0] + i, a0);
+    _mm_storeu_ps(planes[1] + i, a1);
+    _mm_storeu_ps(planes[2] + i, a2);
     __m128 largest = _mm_and_ps(_mm_loadu_ps(window + kLeft), abs_mask);
-    largest = _mm_max_ps(largest, _mm_max_ps(_mm_and_ps(a0, abs_mask), _mm_and_ps(a1, abs_mask)));
-    largest = _mm_max_ps(largest, _mm_and_ps(a2, abs_mask));
+    largest = _mm_max_ps(largest, _mm_max_ps(a0, _mm_max_ps(a1, a2)));
     top = _mm_max_ps(top, largest);
     _mm_storeu_ps(out + i, largest);
   }
@@ -68,7 +74,7 @@ std::size_t EstimatesSse2(const std::vector<std::vector<float>>& phases, const f
 #ifdef NORMALIZE_X86_EXTRAS
 __attribute__((target("avx2,fma"))) std::size_t EstimatesAvx2(const std::vector<std::vector<float>>& phases,
                                                               const float* samples, std::size_t frames, float* out,
-                                                              float& peak) {
+                                                              float* const* planes, float& peak) {
   const __m256 abs_mask = _mm256_castsi256_ps(_mm256_set1_epi32(0x7fffffff));
   __m256 top = _mm256_setzero_ps();
   __m256 h[3][kTaps];
@@ -85,9 +91,14 @@ __attribute__((target("avx2,fma"))) std::size_t EstimatesAvx2(const std::vector<
       a1 = _mm256_fmadd_ps(h[1][k], x, a1);
       a2 = _mm256_fmadd_ps(h[2][k], x, a2);
     }
+    a0 = _mm256_and_ps(a0, abs_mask);
+    a1 = _mm256_and_ps(a1, abs_mask);
+    a2 = _mm256_and_ps(a2, abs_mask);
+    _mm256_storeu_ps(planes[0] + i, a0);
+    _mm256_storeu_ps(planes[1] + i, a1);
+    _mm256_storeu_ps(planes[2] + i, a2);
     __m256 largest = _mm256_and_ps(_mm256_loadu_ps(window + kLeft), abs_mask);
-    largest = _mm256_max_ps(largest, _mm256_max_ps(_mm256_and_ps(a0, abs_mask), _mm256_and_ps(a1, abs_mask)));
-    largest = _mm256_max_ps(largest, _mm256_and_ps(a2, abs_mask));
+    largest = _mm256_max_ps(largest, _mm256_max_ps(a0, _mm256_max_ps(a1, a2)));
     top = _mm256_max_ps(top, largest);
     _mm256_storeu_ps(out + i, largest);
   }
@@ -112,6 +123,7 @@ __attribute__((target("avx2"))) std::size_t FirstAboveAvx2(const float* estimate
 
 CeilingPeakMeter::CeilingPeakMeter(unsigned channels, std::size_t max_frames, SimdLevel simd)
     : simd_(simd), estimates_(std::max(max_frames, kTaps / 2), 0.0f), peaks_(channels, 0.0f) {
+  for (auto& plane : planes_) plane.assign(estimates_.size(), 0.0f);
   double gain = 0;
   for (const std::vector<double>& h : InterpolationPhases(4, kTaps, kBeta)) {
     phases_.emplace_back(h.begin(), h.end());
@@ -123,25 +135,18 @@ CeilingPeakMeter::CeilingPeakMeter(unsigned channels, std::size_t max_frames, Si
   crests_.reserve(kKept);
 }
 
-float CeilingPeakMeter::Estimates(const float* samples, std::size_t frames, float* out) const {
+float CeilingPeakMeter::Estimates(const float* samples, std::size_t frames, float* out) {
+  float* const planes[3] = {planes_[0].data(), planes_[1].data(), planes_[2].data()};
   std::size_t i = 0;
   float peak = 0;
 #ifdef NORMALIZE_X86_EXTRAS
-  if (simd_ == SimdLevel::kBest && CpuHasAvx2Fma()) i = EstimatesAvx2(phases_, samples, frames, out, peak);
+  if (simd_ == SimdLevel::kBest && CpuHasAvx2Fma()) i = EstimatesAvx2(phases_, samples, frames, out, planes, peak);
 #endif
 #ifdef NORMALIZE_SSE2
-  if (simd_ != SimdLevel::kScalar && i == 0) i = EstimatesSse2(phases_, samples, frames, out, peak);
+  if (simd_ != SimdLevel::kScalar && i == 0) i = EstimatesSse2(phases_, samples, frames, out, planes, peak);
 #endif
-  return std::max(peak, EstimatesScalar(phases_, samples + i, frames - i, out + i));
-}
-
-void CeilingPeakMeter::PointsAt(const float* window, float* points) const {
-  points[0] = std::fabs(window[kLeft]);
-  for (std::size_t p = 0; p < 3; ++p) {
-    float acc = 0;
-    for (std::size_t k = 0; k < kTaps; ++k) acc += phases_[p][k] * window[k];
-    points[p + 1] = std::fabs(acc);
-  }
+  float* const rest[3] = {planes[0] + i, planes[1] + i, planes[2] + i};
+  return std::max(peak, EstimatesScalar(phases_, samples + i, frames - i, out + i, rest));
 }
 
 // Only a window whose largest point beats the quietest kept crest is looked
@@ -166,14 +171,8 @@ void CeilingPeakMeter::Process(unsigned channel, const float* samples, std::size
     if (!(e[i] > threshold())) continue;
     // Points: the last of the window before (0 at the call's start, where a
     // crest may then count twice), the window's four, the next sample.
-    float points[6] = {};
-    if (i > 0) {
-      float before[4];
-      PointsAt(samples + i - 1, before);
-      points[0] = before[3];
-    }
-    PointsAt(samples + i, points + 1);
-    points[5] = std::fabs(samples[i + kLeft + 1]);
+    const float points[6] = {i > 0 ? planes_[2][i - 1] : 0.0f, std::fabs(samples[i + kLeft]), planes_[0][i],
+                             planes_[1][i], planes_[2][i], std::fabs(samples[i + kLeft + 1])};
     for (std::size_t p = 1; p <= 4; ++p) {
       // A plateau counts once, at its end.
       if (points[p] > threshold() && points[p] >= points[p - 1] && points[p] > points[p + 1]) {

@@ -62,17 +62,15 @@ class CeilingPeakMeter {
 
   // The short look's largest magnitude over each window's interval (its
   // first sample and three points between); gives their largest.
-  float Estimates(const float* samples, std::size_t frames, float* out) const;
+  float Estimates(const float* samples, std::size_t frames, float* out);
 
  private:
-  // The grid's four points in the window at `window` (its first sample and
-  // the three after it), as magnitudes.
-  void PointsAt(const float* window, float* points) const;
   void Keep(const Crest& crest);
 
   SimdLevel simd_;
   std::vector<std::vector<float>> phases_;  // the three points between samples
   std::vector<float> estimates_;            // of the current call, per window
+  std::vector<float> planes_[3];            // the same, each point between samples alone
   std::vector<Crest> crests_;               // a heap, the quietest first
   std::vector<float> peaks_;
   double gain_ = 1;
