@@ -1,8 +1,8 @@
 #pragma once
 // The peak that a true-peak ceiling is held against: the signal between its
 // samples as an ideal band-limited reconstruction gives it, up to half the
-// sample rate. Two steps at a bounded cost on any material: a short 4x
-// interpolator over every interval finds the loudest crests (a few hundred,
+// sample rate. Two steps at a bounded cost on any material: the BS.1770
+// meter's short interpolator over every interval finds the loudest crests (a few hundred,
 // one per local maximum), and LookAtCrests (crest_look.h) then reconstructs
 // them with sincs hundreds and thousands of samples long, at 1/8 of a sample
 // and then by a search to far finer. Steady tones, whose every crest is as
@@ -16,8 +16,8 @@
 
 namespace normalize {
 
-// An interval between two samples where the short interpolation's 4x grid
-// has a local maximum: `frame` is its first sample (of the whole file;
+// An interval between two samples where the short interpolation's grid has
+// a local maximum: `frame` is its first sample (of the whole file;
 // negative before it).
 struct Crest {
   std::int64_t frame = 0;
@@ -27,8 +27,10 @@ struct Crest {
 
 class CeilingPeakMeter {
  public:
-  // The short look is the BS.1770 meter's 4x one (TruePeakMeter below
-  // 96 kHz), so that below 96 kHz one pass gives both.
+  // The short look is the BS.1770 meter's (TruePeakMeter: 4x below 96 kHz,
+  // 2x below 192 kHz), so that one pass gives both; at 192 kHz and above
+  // 2x too, where the samples alone hold too few crests of content near
+  // Nyquist to find its loudest.
   static constexpr std::size_t kTaps = 12;
   static constexpr std::size_t kHistory = kTaps - 1;
   // The crests kept: the loudest by the short look. An ideal peak sits among
@@ -36,8 +38,10 @@ class CeilingPeakMeter {
   // quieter in truth (the short look reads content near Nyquist up to ~1 dB low).
   static constexpr std::size_t kKept = 256;
 
-  // `max_frames`: the most frames one call to Process brings.
-  CeilingPeakMeter(unsigned channels, std::size_t max_frames, SimdLevel simd = SimdLevel::kBest);
+  CeilingPeakMeter(double sample_rate, unsigned channels, SimdLevel simd = SimdLevel::kBest);
+
+  // Points a sample.
+  unsigned factor() const { return factor_; }
 
   // `samples` holds kHistory samples of `channel`, then `frames` new ones,
   // the first of which is frame `first_frame` of the file. Every interval
@@ -61,14 +65,19 @@ class CeilingPeakMeter {
   double Gain() const { return gain_; }
 
   // The short look's largest magnitude over each window's interval (its
-  // first sample and three points between); gives their largest.
+  // first sample and the points between), at most kChunk windows; gives
+  // their largest.
   float Estimates(const float* samples, std::size_t frames, float* out);
+  static constexpr std::size_t kChunk = 4096;
 
  private:
+  void ProcessChunk(unsigned channel, const float* samples, std::size_t frames, std::int64_t first_frame,
+                    bool continued);
   void Keep(const Crest& crest);
 
+  unsigned factor_;
   SimdLevel simd_;
-  std::vector<std::vector<float>> phases_;  // the three points between samples
+  std::vector<std::vector<float>> phases_;  // the points between samples
   std::vector<float> estimates_;            // of the current call, per window
   std::vector<float> planes_[3];            // the same, each point between samples alone
   std::vector<Crest> crests_;               // a heap, the quietest first

@@ -17,7 +17,7 @@ LoudnessAnalyzer::LoudnessAnalyzer(const SampleFormat& format, double sample_rat
       loudness_(sample_rate, std::move(weights), simd),
       true_peak_(sample_rate, format.channels, simd),
       ceiling_(ceiling_peak ? std::optional<CeilingPeakMeter>(
-                                  std::in_place, format.channels, std::max<std::size_t>(64, kBlockSamples / format.channels), simd)
+                                  std::in_place, sample_rate, format.channels, simd)
                             : std::nullopt),
       block_frames_(std::max<std::size_t>(64, kBlockSamples / format.channels)),
       planar_(format.channels, std::vector<float>(kHistory + block_frames_, 0.0f)),
@@ -31,7 +31,7 @@ LoudnessAnalyzer::LoudnessAnalyzer(const SampleFormat& format, double sample_rat
     planar_starts_.push_back(channel.data());
     decode_targets_.push_back(nullptr);
   }
-  shared_true_peak_ = ceiling_ && true_peak_.factor() == 4;
+  shared_true_peak_ = ceiling_ && ceiling_->factor() == true_peak_.factor();
   if (part.side_thread && std::thread::hardware_concurrency() > 1) side_ = std::make_unique<SideThread>();
 }
 
