@@ -3,6 +3,8 @@
 
 #include "cli/command_line.h"
 #include "failure.h"
+#include "program_run.h"
+#include "wav_fixture.h"
 
 namespace normalize {
 namespace {
@@ -72,7 +74,9 @@ TEST(NormalizeCommandLine, RefusesWithAUsageError) {
       {{"--loudness=", "in.wav"}, "not ''"},
       {{"--analyze=yes", "in.wav"}, "--analyze takes no value"},
       {{"--loud=-14", "in.wav"}, "unknown option '--loud'"},
-      {{"-m=50", "in.wav"}, "unknown option '-m=50'"},
+      {{"-m=50", "in.wav"}, "not '=50'"},
+      {{"-j0", "in.wav"}, "out of range 1..256"},
+      {{"-rj4", "in.wav"}, "unknown option '-rj4'"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.message);
@@ -83,6 +87,69 @@ TEST(NormalizeCommandLine, RefusesWithAUsageError) {
       EXPECT_EQ(failure.code(), ExitCode::kUsage);
       EXPECT_NE(std::string(failure.what()).find(c.message), std::string::npos) << failure.what();
     }
+  }
+}
+
+// getopt's ways: a short option's value attached, "--" before file names that
+// start with a minus.
+TEST(NormalizeCommandLine, TakesValuesAttachedAndFilesAfterADoubleDash) {
+  const struct {
+    std::vector<std::string> args;
+    Mode mode;
+    int value;
+    int jobs;
+    int buffer_kb;
+    std::optional<std::string> output;
+    std::string input;
+  } cases[] = {
+      {{"-m100", "in.wav"}, Mode::kPercent, 100, 0, 64, {}, "in.wav"},
+      {{"-m", "50", "-j4", "in.wav"}, Mode::kPercent, 50, 4, 64, {}, "in.wav"},
+      {{"-a-6", "-b128", "in.wav"}, Mode::kLevel, -6, 0, 128, {}, "in.wav"},
+      {{"-l2", "-oout dir/o.wav", "in.wav"}, Mode::kRatio, 2, 0, 64, "out dir/o.wav", "in.wav"},
+      {{"-a", "3", "--", "-x.wav"}, Mode::kLevel, 3, 0, 64, {}, "-x.wav"},
+      {{"--", "-m100"}, Mode::kPercent, 100, 0, 64, {}, "-m100"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args[0] + " " + c.args[1]);
+    const Options options = ParseCommandLine(c.args);
+    EXPECT_EQ(options.mode, c.mode);
+    EXPECT_EQ(options.value, c.value);
+    EXPECT_EQ(options.jobs, c.jobs);
+    EXPECT_EQ(options.buffer_kb, c.buffer_kb);
+    EXPECT_EQ(options.output, c.output);
+    EXPECT_EQ(options.inputs, std::vector<std::string>{c.input});
+  }
+}
+
+// What the whole program says: without arguments, a short usage; about an
+// output that cannot be made, the name the user gave; in JSON, never "-0".
+TEST(NormalizeCommandLine, ProgramSpeaksOfWhatTheUserGave) {
+  const test::ScratchDir dir;
+  // A 16-bit peak of 32767: -0.0003 dBFS, which rounds to zero.
+  test::Bytes samples;
+  for (int i = 0; i < 8000; ++i) {
+    const test::Bytes sample = test::Le16(i % 2 ? 0x8001 : 0x7FFF);
+    samples.insert(samples.end(), sample.begin(), sample.end());
+  }
+  test::WriteBytes(dir / "-x.wav", test::BuildRiff({{"fmt ", test::PcmFmt(1, 1, 16)}, {"data", samples}}));
+  const std::string missing_folder = dir / "nodir";
+  const struct {
+    std::vector<std::string> args;
+    int code;
+    std::string says;
+    std::string never;
+  } cases[] = {
+      {{}, 1, "normalize --help shows what the options do", "Exit codes"},
+      {{"-a", "-1", "-o", missing_folder + "/out.wav", "--", dir / "-x.wav"}, 5,
+       "there is no folder '" + missing_folder + "'", ".tmp"},
+      {{"--analyze", "--json", "--", dir / "-x.wav"}, 0, "\"sample_peak_dbfs\":0.000,", ":-0.000"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args.empty() ? "no arguments" : c.args[0]);
+    std::string said;
+    EXPECT_EQ(test::RunProgram(NORMALIZE_EXECUTABLE, c.args, &said), c.code) << said;
+    EXPECT_NE(said.find(c.says), std::string::npos) << said;
+    EXPECT_EQ(said.find(c.never), std::string::npos) << said;
   }
 }
 

@@ -19,7 +19,7 @@ int Main(int argc, char** argv) {
   using namespace normalize;
   std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty()) {
-    std::cout << UsageText();
+    std::cerr << ShortUsageText();
     return static_cast<int>(ExitCode::kUsage);
   }
   Options options;

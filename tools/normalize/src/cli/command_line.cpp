@@ -45,6 +45,11 @@ void CheckRange(const std::string& option, int value, int low, int high) {
   }
 }
 
+bool TakesValue(const std::string& option) {
+  return option == "-l" || option == "-a" || option == "-m" || option == "-b" || option == "-o" || option == "-x" ||
+         option == "-j" || option == "--jobs" || option == "--loudness" || option == "--true-peak" || option == "--dither";
+}
+
 // The options as they are read, before they are checked together.
 struct Reading {
   Options options;
@@ -144,18 +149,22 @@ Options ParseCommandLine(const std::vector<std::string>& args) {
                           : r.options.recursive) = true;
       continue;
     }
-    // GNU's long form "--name=value" as well as "--name value".
-    const std::size_t equals = arg.rfind("--", 0) == 0 ? arg.find('=') : std::string::npos;
-    const std::string option = arg.substr(0, equals);
-    const bool takes_value = option == "-l" || option == "-a" || option == "-m" || option == "-b" ||
-                             option == "-o" || option == "-x" || option == "-j" || option == "--jobs" ||
-                             option == "--loudness" || option == "--true-peak" || option == "--dither";
-    const bool known = takes_value || option == "--analyze" || option == "--json" || option == "--help" ||
+    // As getopt and GNU take them: a short option's value attached ("-m100"),
+    // a long one's after an equals sign ("--loudness=-14"), or the next argument.
+    const bool is_long = arg.rfind("--", 0) == 0;
+    std::size_t value_at = is_long ? arg.find('=') : std::string::npos;
+    if (!is_long && arg.size() > 2 && TakesValue(arg.substr(0, 2))) value_at = 2;
+    const std::string option = arg.substr(0, value_at);
+    const bool known = TakesValue(option) || option == "--analyze" || option == "--json" || option == "--help" ||
                        option == "--album" || option == "--recursive" || option == "--dry-run";
     if (!known) Refuse("unknown option '" + option + "'");
-    if (!takes_value) Refuse("option " + option + " takes no value");
-    if (equals == std::string::npos && i + 1 >= args.size()) Refuse("option " + arg + " needs a value");
-    TakeValue(r, option, equals == std::string::npos ? args[++i] : arg.substr(equals + 1));
+    if (!TakesValue(option)) Refuse("option " + option + " takes no value");
+    if (value_at == std::string::npos) {
+      if (i + 1 >= args.size()) Refuse("option " + arg + " needs a value");
+      TakeValue(r, option, args[++i]);
+    } else {
+      TakeValue(r, option, arg.substr(value_at + (is_long ? 1 : 0)));
+    }
   }
   return CheckedTogether(r);
 }

@@ -33,5 +33,7 @@ struct Options {
 Options ParseCommandLine(const std::vector<std::string>& args);
 
 const char* UsageText();
+// The synopsis alone, for a run without arguments.
+const char* ShortUsageText();
 
 }  // namespace normalize

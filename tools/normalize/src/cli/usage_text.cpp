@@ -1,18 +1,30 @@
 // The text of --help, declared beside the command line it describes.
 #include "cli/command_line.h"
 
+#include <string>
+
 namespace normalize {
+namespace {
+
+constexpr char kSynopsis[] =
+    "Usage: normalize [-l <ratio> | -a <level> | -m <percent>] [-b <size>] [-o <file>]\n"
+    "                 [-x <level>] [--album] [-r] [-j <jobs>] [-n] [--json]\n"
+    "                 <file.wav or folder>...\n"
+    "       normalize --loudness <LUFS> [--true-peak <dBTP>] [-b <size>] [-o <file>]\n"
+    "                 [-x <level>] [--album] [-r] [-j <jobs>] [-n] [--json]\n"
+    "                 <file.wav or folder>...\n"
+    "       normalize --analyze [--json] [-b <size>] [-r] [-j <jobs>]\n"
+    "                 <file.wav or folder>...\n";
+
+}  // namespace
+
+const char* ShortUsageText() {
+  static const std::string text = std::string(kSynopsis) + "normalize --help shows what the options do.\n";
+  return text.c_str();
+}
 
 const char* UsageText() {
-  return
-      "Usage: normalize [-l <ratio> | -a <level> | -m <percent>] [-b <size>] [-o <file>]\n"
-      "                 [-x <level>] [--album] [-r] [-j <jobs>] [-n] [--json]\n"
-      "                 <file.wav or folder>...\n"
-      "       normalize --loudness <LUFS> [--true-peak <dBTP>] [-b <size>] [-o <file>]\n"
-      "                 [-x <level>] [--album] [-r] [-j <jobs>] [-n] [--json]\n"
-      "                 <file.wav or folder>...\n"
-      "       normalize --analyze [--json] [-b <size>] [-r] [-j <jobs>]\n"
-      "                 <file.wav or folder>...\n"
+  static const std::string text = std::string(kSynopsis) +
       "Changes the loudness of WAV files, in place unless -o is given.\n"
       "  -l <ratio>    multiply every sample by the whole number <ratio> (not 0);\n"
       "                no peak scan\n"
@@ -79,7 +91,9 @@ const char* UsageText() {
       "                measuring is split over the jobs left (a long file's parts\n"
       "                measured side by side, the same figures as in one pass)\n"
       "  --help        show this text\n"
-      "A long option's value may also follow an equals sign: --loudness=-14.\n"
+      "A short option's value may also be attached (-m100, -j4), a long option's\n"
+      "follow an equals sign (--loudness=-14). \"--\" ends the options: the arguments\n"
+      "after it are files, even one named -x.wav.\n"
       "Numbers are plain decimal whole numbers; --loudness and --true-peak also take\n"
       "a fraction (-14.5).\n"
       "Formats: PCM 8 (unsigned), 16, 24 and 32 bit, IEEE float 32 and 64 bit, plain\n"
@@ -129,6 +143,7 @@ const char* UsageText() {
       "     gate (or shorter than 0.4 s): its loudness does not exist; nothing written\n"
       "Of several files the worst code is returned: a failure outranks a file left\n"
       "alone (6, 7, 11), which outranks 0; of two alike, the higher code.\n";
+  return text.c_str();
 }
 
 }  // namespace normalize

@@ -20,7 +20,7 @@ std::string PeakText(const Peak& peak);
 // "loudness -23.00 LUFS, true peak -1.20 dBTP"
 std::string LoudnessText(const LoudnessFigures& figures);
 
-// `value` with `decimals` decimals, as printf's "%.*f" writes it.
+// `value` with `decimals` decimals, as printf's "%.*f" writes it, but never "-0.0".
 std::string Fixed(double value, int decimals);
 
 }  // namespace normalize

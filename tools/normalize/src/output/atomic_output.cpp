@@ -94,7 +94,7 @@ AtomicOutputFile::AtomicOutputFile(std::string target, WriteHook hook)
     bool name_taken = false;
     errno = 0;
     file_.reset(platform::CreateTemporary(candidate, name_taken));
-    if (!file_ && !name_taken) Fail("cannot create", candidate);
+    if (!file_ && !name_taken) FailToCreate(split.folder);
     if (file_) temp_path_ = candidate;
   }
   if (!file_) Fail("cannot find a free temporary name beside", target_);
@@ -109,7 +109,7 @@ AtomicOutputFile::~AtomicOutputFile() {
 void AtomicOutputFile::Write(const void* data, std::size_t size) {
   if (hook_) hook_(written_, size);
   errno = 0;
-  if (std::fwrite(data, 1, size, file_.get()) != size) Fail("cannot write", temp_path_);
+  if (std::fwrite(data, 1, size, file_.get()) != size) Fail("cannot write", target_);
   written_ += size;
   if (written_ - written_back_ >= kWriteBackStep) {
     platform::StartWriteBack(file_.get(), written_back_, written_ - written_back_);
@@ -124,7 +124,7 @@ std::string AtomicOutputFile::file_id() const {
 
 void AtomicOutputFile::Commit(const std::function<void()>& still_wanted, const std::function<void()>& in_place) {
   errno = 0;
-  if (!platform::SyncToDisk(file_.get())) Fail("cannot flush", temp_path_);
+  if (!platform::SyncToDisk(file_.get())) Fail("cannot write", target_);
   if (still_wanted) still_wanted();
   // Only now, with the content complete, may others read it as the target.
   platform::CopyPermissions(target_, file_.get());
@@ -133,6 +133,17 @@ void AtomicOutputFile::Commit(const std::function<void()>& still_wanted, const s
     throw Failure(ExitCode::kOutput, "cannot put the result in place of '" + target_ + "': " + reason);
   }
   committed_ = true;
+}
+
+// The temporary is the tool's affair: the messages name the target and its
+// folder as the user gave them.
+void AtomicOutputFile::FailToCreate(const std::string& folder) const {
+  if (errno == ENOENT) {
+    std::string shown = folder;
+    if (shown.size() > 1 && shown[shown.size() - 2] != ':') shown.pop_back();  // "nodir", yet "/" and "C:\\"
+    throw Failure(ExitCode::kOutput, "cannot create '" + target_ + "': there is no folder '" + shown + "'");
+  }
+  Fail("cannot create", target_);
 }
 
 void AtomicOutputFile::Fail(const std::string& what, const std::string& path) const {

@@ -48,6 +48,7 @@ class AtomicOutputFile : public ByteSink {
     void operator()(std::FILE* file) const { std::fclose(file); }
   };
   [[noreturn]] void Fail(const std::string& what, const std::string& path) const;
+  [[noreturn]] void FailToCreate(const std::string& folder) const;
 
   std::string target_;
   std::string temp_path_;
