@@ -1,15 +1,18 @@
 ; The Windows installer: a per-machine install into the 32-bit Program Files,
 ; a Start-menu shortcut, an entry in the installed programs and an uninstaller.
+; Neither touches the program's files while Quilbo runs.
 ; Built by scripts/package, which runs makensis in the staged program folder:
-;   makensis -NOCD -DVERSION=x.y.z -DOUTFILE=<setup.exe> -DICON=<quilbo.ico> quilbo.nsi
+;   makensis -NOCD -DVERSION=x.y.z -DOUTFILE=<setup.exe> -DICON=<quilbo.ico> \
+;     -DUNINSTALL_EXE=<uninstall.exe made from uninstall.nsi> quilbo.nsi
 Unicode true
 SetCompressor /SOLID lzma
 
 !include MUI2.nsh
 !include LogicLib.nsh
+!include "${__FILEDIR__}\running_check.nsh"
 
-!ifndef VERSION | OUTFILE | ICON
-  !error "VERSION, OUTFILE and ICON must be defined (see scripts/package)"
+!ifndef VERSION | OUTFILE | ICON | UNINSTALL_EXE
+  !error "VERSION, OUTFILE, ICON and UNINSTALL_EXE must be defined (see scripts/package)"
 !endif
 
 !define PUBLISHER "The Quilbo-FE project"
@@ -56,12 +59,31 @@ VIAddVersionKey "LegalCopyright" "Copyright (c) 2026 ${PUBLISHER}, MIT License"
   SetRegView 32
 !macroend
 
+!insertmacro WaitUntilQuilboClosesFunction ""
+!insertmacro WaitUntilQuilboClosesFunction "un."
+
 Function .onInit
   !insertmacro PerMachine
+  Call WaitUntilQuilboCloses
 FunctionEnd
 
+; uninstall.exe has checked already; Quilbo may have started since, and
+; uninstall-files.exe may be started on its own.
 Function un.onInit
   !insertmacro PerMachine
+  Call un.WaitUntilQuilboCloses
+FunctionEnd
+
+; uninstall.exe hands over to this uninstaller and ends; until it has ended
+; its file cannot be removed.
+Function un.DeleteUninstallExe
+  ${For} $0 1 50
+    Delete "$INSTDIR\uninstall.exe"
+    ${IfNot} ${FileExists} "$INSTDIR\uninstall.exe"
+      ${Break}
+    ${EndIf}
+    Sleep 100
+  ${Next}
 FunctionEnd
 
 Section "Quilbo"
@@ -72,7 +94,8 @@ Section "Quilbo"
   File "README.txt"
   File "LICENSE.txt"
   File "demo.wav"
-  WriteUninstaller "$INSTDIR\uninstall.exe"
+  File "/oname=uninstall.exe" "${UNINSTALL_EXE}"
+  WriteUninstaller "$INSTDIR\uninstall-files.exe"
   CreateShortcut "$SMPROGRAMS\Quilbo.lnk" "$INSTDIR\Quilbo.exe"
 
   ; The program asks for its tool's folder only while none is stored: point it
@@ -98,14 +121,24 @@ Section "Quilbo"
 SectionEnd
 
 ; Removes exactly what the installer and the program put on the machine; a
-; file the user saved in the folder keeps the folder.
+; file the user saved in the folder keeps the folder. While a program file
+; stays (a copy of Quilbo started from elsewhere holds it, say), the entry in
+; the installed programs, the shortcut and the settings stay too, so that the
+; uninstall can be run again.
 Section "Uninstall"
   Delete "$INSTDIR\Quilbo.exe"
   Delete "$INSTDIR\normalize.exe"
+  ${If} ${FileExists} "$INSTDIR\Quilbo.exe"
+  ${OrIf} ${FileExists} "$INSTDIR\normalize.exe"
+    SetErrorLevel 2
+    MessageBox MB_ICONSTOP "Quilbo could not be removed from $INSTDIR.$\r$\n$\r$\nClose Quilbo and normalize, then uninstall again." /SD IDOK
+    Abort
+  ${EndIf}
   Delete "$INSTDIR\README.txt"
   Delete "$INSTDIR\LICENSE.txt"
   Delete "$INSTDIR\demo.wav"
-  Delete "$INSTDIR\uninstall.exe"
+  Call un.DeleteUninstallExe
+  Delete "$INSTDIR\uninstall-files.exe"
   RMDir "$INSTDIR"
   Delete "$SMPROGRAMS\Quilbo.lnk"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"

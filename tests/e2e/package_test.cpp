@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <map>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -71,7 +73,7 @@ TEST(Package, SetupInstallsReinstallsKeepingTheOptionsAndUninstallsWithoutATrace
   const std::string installDir = ShellFolder(CSIDL_PROGRAM_FILES) + "\\Quilbo\\";
   const std::string shortcut = ShellFolder(CSIDL_COMMON_PROGRAMS) + "\\Quilbo.lnk";
   const std::set<std::string> installed = {"Quilbo.exe", "normalize.exe", "README.txt", "LICENSE.txt", "demo.wav",
-                                           "uninstall.exe"};
+                                           "uninstall.exe", "uninstall-files.exe"};
 
   ASSERT_EQ(Install(setup), 0u);
   EXPECT_EQ(FilesIn(installDir), installed);
@@ -127,6 +129,74 @@ TEST(Package, SetupInstallsReinstallsKeepingTheOptionsAndUninstallsWithoutATrace
   EXPECT_FALSE(KeyExists(kUninstallKey));
   EXPECT_FALSE(reg::SettingsKeyExists());
   EXPECT_FALSE(reg::VendorKeyExists());
+}
+
+// What a silent install or uninstall leaves while Quilbo runs: everything.
+struct InstalledState {
+  std::set<std::string> files;
+  bool shortcut = false;
+  std::string uninstallString;
+  std::map<std::string, std::string> settings;
+  bool operator==(const InstalledState&) const = default;
+};
+
+InstalledState StateOf(const std::string& installDir, const std::string& shortcut) {
+  return {FilesIn(installDir), FileExists(shortcut), UninstallValue("UninstallString"), reg::ReadAll()};
+}
+
+TEST(Package, SetupAndUninstallRefuseWhileQuilboRunsAndWorkOnceItIsClosed) {
+  const std::string setup = Environment("QUILBO_SETUP");
+  ASSERT_FALSE(setup.empty()) << "QUILBO_SETUP is not set: scripts/test makes the packages and sets it";
+  reg::DeleteSettings();
+  const std::string installDir = ShellFolder(CSIDL_PROGRAM_FILES) + "\\Quilbo\\";
+  const std::string shortcut = ShellFolder(CSIDL_COMMON_PROGRAMS) + "\\Quilbo.lnk";
+  ASSERT_EQ(Install(setup), 0u);
+  const std::string quietUninstall = UninstallValue("QuietUninstallString");
+  ASSERT_FALSE(quietUninstall.empty());
+  // The documented way to wait for the uninstaller's own result.
+  const std::string waitingUninstall = quietUninstall + " _?=" + installDir.substr(0, installDir.size() - 1);
+  {
+    StartOptions options;
+    options.registry = StartOptions::Registry::Keep;
+    options.exe = installDir + "Quilbo.exe";
+    App app(options);
+    ASSERT_NE(app.Main(), nullptr);
+    const InstalledState before = StateOf(installDir, shortcut);
+    ASSERT_TRUE(before.shortcut);
+    ASSERT_FALSE(before.uninstallString.empty());
+
+    const struct {
+      const char* what;
+      std::string commandLine;
+    } refusals[] = {{"setup /S", "\"" + setup + "\" /S"},
+                    {"uninstall.exe /S", quietUninstall},
+                    {"uninstall.exe /S _?=", waitingUninstall},
+                    {"uninstall-files.exe /S", "\"" + installDir + "uninstall-files.exe\" /S"}};
+    for (const auto& refusal : refusals) {
+      SCOPED_TRACE(refusal.what);
+      const std::optional<DWORD> code = RunAndWait(refusal.commandLine);
+      ASSERT_TRUE(code.has_value());
+      // uninstall-files.exe alone hands its work to a copy of itself and
+      // cannot say that the copy refused; uninstall.exe is there to say it.
+      if (refusal.what != std::string("uninstall-files.exe /S")) {
+        EXPECT_NE(*code, 0u);
+      }
+      EXPECT_EQ(StateOf(installDir, shortcut), before);
+      EXPECT_TRUE(app.Running());
+    }
+    PostClose(app.Main());
+    ASSERT_TRUE(app.WaitForExit());
+  }
+
+  // Closed, an install over it (an upgrade) goes ahead and keeps what is stored.
+  reg::Write("size", "256");
+  ASSERT_EQ(Install(setup), 0u);
+  EXPECT_EQ(reg::Read("size"), "256");
+  ASSERT_EQ(RunAndWait(quietUninstall), 0u);
+  EXPECT_FALSE(FileExists(installDir)) << "left: " << ::testing::PrintToString(FilesIn(installDir));
+  EXPECT_FALSE(FileExists(shortcut));
+  EXPECT_FALSE(KeyExists(kUninstallKey));
+  EXPECT_FALSE(reg::SettingsKeyExists());
 }
 
 TEST(Package, PortableCopyAsksForTheToolFolderOnItsFirstRun) {

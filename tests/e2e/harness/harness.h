@@ -165,9 +165,10 @@ std::vector<Launch> WaitForLaunches(std::size_t count, const std::string& dir = 
 
 // ---- Other programs and our tool's work -------------------------------------
 
-// Runs `commandLine` detached and waits until it and the programs it started
-// have ended (an NSIS uninstaller hands its work to a copy of itself and ends
-// at once), apart from the desktop (explorer.exe) Wine may start for it. Its
+// Runs `commandLine` detached and waits until it and the programs it started,
+// and theirs, have ended (an NSIS uninstaller hands its work to a copy of
+// itself and ends at once), apart from the desktop (explorer.exe) Wine may
+// start for it. Its
 // exit code; nullopt when it did not start or end within `timeout`.
 std::optional<DWORD> RunAndWait(const std::string& commandLine, Ms timeout = Ms(60000));
 // Waits for a normalize.exe to start and then to end. Reading a file while the

@@ -79,6 +79,22 @@ bool ProcessNamedRuns(const std::string& exeName) {
   return false;
 }
 
+// Whether every process of `job` has ended, apart from Wine's desktop; nullopt
+// where the system cannot list them.
+std::optional<bool> JobEnded(HANDLE job) {
+  struct {
+    JOBOBJECT_BASIC_PROCESS_ID_LIST list;
+    ULONG_PTR more[255];
+  } ids{};
+  if (!QueryInformationJobObject(job, JobObjectBasicProcessIdList, &ids, sizeof ids, nullptr)) return std::nullopt;
+  for (DWORD i = 0; i < ids.list.NumberOfProcessIdsInList; ++i) {
+    Handle p(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
+                         static_cast<DWORD>(ids.list.ProcessIdList[i])));
+    if (p.valid() && !IsWinesDesktop(p.h) && WaitForSingleObject(p.h, 0) == WAIT_TIMEOUT) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::optional<DWORD> RunAndWait(const std::string& commandLine, Ms timeout) {
@@ -91,20 +107,29 @@ std::optional<DWORD> RunAndWait(const std::string& commandLine, Ms timeout) {
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
   std::string line = commandLine;
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr, nullptr, &si,
-                      &pi)) {
+  // In a job, so that the programs its programs start are found too (an
+  // uninstaller's copy of itself started by the program that was started).
+  Handle job(CreateJobObjectA(nullptr, nullptr));
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS | CREATE_SUSPENDED, nullptr,
+                      nullptr, &si, &pi)) {
     return std::nullopt;
   }
   Handle process(pi.hProcess), thread(pi.hThread);
+  const bool inJob = job.valid() && AssignProcessToJobObject(job.h, process.h);
+  ResumeThread(thread.h);
   // The children are looked up while the parent's handle keeps its id taken.
   if (WaitForSingleObject(process.h, left()) != WAIT_OBJECT_0) return std::nullopt;
-  const ULONGLONG started = StartTime(process.h);
-  for (DWORD child : ChildrenOf(pi.dwProcessId)) {
-    Handle p(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, child));
-    // Ids are reused: one started before the program names an earlier holder of
-    // its id as its parent (Wine's own services, say).
-    if (!p.valid() || StartTime(p.h) < started || IsWinesDesktop(p.h)) continue;
-    if (WaitForSingleObject(p.h, left()) != WAIT_OBJECT_0) return std::nullopt;
+  if (inJob && JobEnded(job.h)) {
+    if (!WaitUntil([&] { return JobEnded(job.h).value_or(true); }, Ms(left()))) return std::nullopt;
+  } else {
+    const ULONGLONG started = StartTime(process.h);
+    for (DWORD child : ChildrenOf(pi.dwProcessId)) {
+      Handle p(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, child));
+      // Ids are reused: one started before the program names an earlier holder of
+      // its id as its parent (Wine's own services, say).
+      if (!p.valid() || StartTime(p.h) < started || IsWinesDesktop(p.h)) continue;
+      if (WaitForSingleObject(p.h, left()) != WAIT_OBJECT_0) return std::nullopt;
+    }
   }
   DWORD code = 0;
   GetExitCodeProcess(process.h, &code);
