@@ -7,6 +7,10 @@ namespace quilbo {
 
 enum class TAmplifyMode { amRatio, amLevel, amPercent };
 
+// The path fields' texts until a file is chosen; composed like any path.
+inline constexpr char kInputPlaceholder[] = "Select Input File!";
+inline constexpr char kOutputPlaceholder[] = "Select Output File!";
+
 struct TOptionSet {
   TAmplifyMode mode = TAmplifyMode::amRatio;
   std::int32_t ratio = 0;
@@ -15,10 +19,10 @@ struct TOptionSet {
   bool bufferSizeEnabled = false;
   std::int32_t bufferSize = 64;
   bool outputEnabled = false;
-  std::string outputPath = "Select Output File!";
+  std::string outputPath = kOutputPlaceholder;
   bool abortEnabled = false;
   std::int32_t abortLevel = 0;
-  std::string inputPath = "Select Input File!";
+  std::string inputPath = kInputPlaceholder;
 };
 
 // The parameter string: the amplification piece, then -b, -o, -x when enabled,

@@ -5,11 +5,9 @@
 #include <string>
 
 #include "options/number_check.h"
+#include "options/option_set.h"  // kOutputPlaceholder
 
 namespace quilbo {
-
-// The output field's text until a file is chosen.
-inline constexpr char kOutputPlaceholder[] = "Select Output File!";
 
 // The message for the first reason not to start, in the order of the parameter
 // string (a number that does not convert, a ratio of 0, an output that is still

@@ -172,7 +172,8 @@ void TApplication::ShowErrorMessage(const std::string& message) {
 }
 
 bool TApplication::ShowErrorMessage(const std::string& message, const std::string& question) {
-  return ShowMessageBox(ErrorBoxText(message) + "\n\n" + question, MB_YESNO | MB_ICONSTOP) == IDYES;
+  // Enter answers "No": the window stays open, as it did before the question.
+  return ShowMessageBox(ErrorBoxText(message) + "\n\n" + question, MB_YESNO | MB_ICONSTOP | MB_DEFBUTTON2) == IDYES;
 }
 
 int TApplication::ShowMessageBox(const std::string& text, UINT type) {

@@ -154,7 +154,7 @@ void TForm1::CheckBox2Click() {
 // started (StartRefusal) or the shell cannot start the tool.
 void TForm1::StartTool() {
   const TOptionSet options = ReadOptions();
-  if (const auto message = StartRefusal(ReadNumberTexts(), options.outputEnabled, options.outputPath))
+  if (const auto message = StartRefusal(ReadNumberTexts(options), options.outputEnabled, options.outputPath))
     throw std::runtime_error(*message);
   LaunchTool(hwnd_, Get<TEdit>(IDC_EDIT2).Text(), RunMinimizedChecked());
 }

@@ -46,7 +46,8 @@ class TForm1 : public TForm, public TForm1Handlers {
   // Reads the controls, composes the parameter string and shows it in Edit2.
   void UpdateCommandLine();
   TOptionSet ReadOptions() const;
-  TNumberTexts ReadNumberTexts() const;
+  // The numeric fields' texts, with what of `options` their checks need.
+  TNumberTexts ReadNumberTexts(const TOptionSet& options) const;
   // A close request came while the folder browser was open.
   bool CloseRequested() const { return closeAfterBrowser_; }
   // The close of such a request, once the browser has gone.

@@ -91,8 +91,7 @@ TOptionSet TForm1::ReadOptions() const {
   return options;
 }
 
-TNumberTexts TForm1::ReadNumberTexts() const {
-  const TOptionSet options = ReadOptions();
+TNumberTexts TForm1::ReadNumberTexts(const TOptionSet& options) const {
   TNumberTexts texts;
   texts.mode = options.mode;
   texts.bufferSizeEnabled = options.bufferSizeEnabled;

@@ -1,6 +1,6 @@
 #pragma once
-// The main window as one table: a row per control with its name, id, kind,
-// caption or initial text, place at 96 dpi, tab order, hint and initial
+// The main window as one table: a row per control, in creation and tab order,
+// with its id, kind, caption or initial text, place at 96 dpi, hint and initial
 // state, the option it feeds and the stored value it is kept under, and the
 // handler its clicks run. The window is created, laid out, read, checked and
 // stored from these rows, and adding an option means adding a row. No <windows.h>.
@@ -14,13 +14,9 @@
 #include "options/number_check.h"
 #include "options/option_set.h"
 #include "options/range_rules.h"
-#include "options/start_check.h"  // kOutputPlaceholder
 #include "ui/control_ids.h"
 
 namespace quilbo {
-
-// The input field's text until a file is chosen.
-inline constexpr char kInputPlaceholder[] = "Select Input File!";
 
 enum class ControlKind {
   RadioButton,
@@ -77,12 +73,10 @@ struct OptionFed {
 };
 
 struct ControlRow {
-  const char* name;
   int id;
   ControlKind kind;
   const char* text;  // caption, or initial text
   Bounds bounds;     // client coordinates at 96 dpi
-  int tabOrder;      // -1: not in the tab order
   const char* hint = nullptr;  // "Short|long"
   unsigned state = 0;          // ControlState bits
   RangeLimits limits{};        // a numeric field's
@@ -92,7 +86,6 @@ struct ControlRow {
 };
 
 struct MenuRow {
-  const char* name;
   int id;
   TForm1Handler click;
 };

@@ -38,8 +38,6 @@ class TControl : public TWindow {
  public:
   virtual void Create(const ControlArgs& args) = 0;
 
-  int Id() const { return GetDlgCtrlID(hwnd_); }
-
   bool Enabled() const { return IsWindowEnabled(hwnd_) != FALSE; }
   // Disabling the control that has the focus moves the focus on first.
   void SetEnabled(bool enabled);

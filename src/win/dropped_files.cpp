@@ -31,10 +31,11 @@ std::vector<std::string> FileNamesIn(const std::string& folder) {
     void operator()(HANDLE find) const { FindClose(find); }
   };
   WIN32_FIND_DATAA found{};
-  const std::unique_ptr<std::remove_pointer_t<HANDLE>, FindCloser> find(
-      FindFirstFileA((folder + "\\*").c_str(), &found));
   std::vector<std::string> names;
-  if (find.get() == INVALID_HANDLE_VALUE) return names;
+  const HANDLE first = FindFirstFileA((folder + "\\*").c_str(), &found);
+  // A folder that cannot be opened gives no handle to close.
+  if (first == INVALID_HANDLE_VALUE) return names;
+  const std::unique_ptr<std::remove_pointer_t<HANDLE>, FindCloser> find(first);
   do {
     if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) names.emplace_back(found.cFileName);
   } while (FindNextFileA(find.get(), &found));

@@ -72,7 +72,7 @@ void ExpectLaidOutAt(App& app, int dpi, bool frameAtDpi = true) {
     EXPECT_TRUE(Scaled("client height", client.bottom, kClientHeight, dpi));
   }
   for (const Laid& row : kLayout) {
-    SCOPED_TRACE(row.name);
+    SCOPED_TRACE("control " + std::to_string(row.id));
     HWND w = app.Control(row.id);
     ASSERT_NE(w, nullptr);
     const RECT r = RectInParent(w);
@@ -155,7 +155,7 @@ TEST_P(Scaling, LayoutTextLockedSizeAndComposition) {
 
   for (const Laid& row : kLayout) {
     if (!row.caption) continue;
-    SCOPED_TRACE(row.name);
+    SCOPED_TRACE("control " + std::to_string(row.id));
     const RECT r = RectInParent(app.Control(row.id));
     const SIZE text = CaptionExtent(row.caption, dpi);
     EXPECT_LE(text.cx + quilbo::ScaleToDpi(row.decoration, dpi), r.right - r.left) << "caption cut";

@@ -119,7 +119,7 @@ TEST(Spine, WindowAndControlsAsLaidOut) {
   EXPECT_TRUE(IconDrawn(main)) << "no icon at the left of the caption";
 
   for (const auto& row : kControls) {
-    SCOPED_TRACE(row.name);
+    SCOPED_TRACE("control " + std::to_string(row.id));
     HWND w = app.Control(row.id);
     ASSERT_NE(w, nullptr);
     EXPECT_TRUE(KindMatches(w, row.kind)) << ClassName(w) << " style " << std::hex << Style(w);
