@@ -1,6 +1,8 @@
 // The arguments the front end composes, and the same in other orders.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "cli/command_line.h"
 #include "failure.h"
 #include "program_run.h"
@@ -133,6 +135,15 @@ TEST(NormalizeCommandLine, ProgramSpeaksOfWhatTheUserGave) {
   }
   test::WriteBytes(dir / "-x.wav", test::BuildRiff({{"fmt ", test::PcmFmt(1, 1, 16)}, {"data", samples}}));
   const std::string missing_folder = dir / "nodir";
+  // A peak of 33 in 16 bits: -59.9 dBFS, which -m 100 raises by +59.9 dB.
+  test::Bytes quiet;
+  for (int i = 0; i < 8000; ++i) {
+    const test::Bytes sample = test::Le16(i % 2 ? 0x10000 - 33 : 33);
+    quiet.insert(quiet.end(), sample.begin(), sample.end());
+  }
+  test::WriteBytes(dir / "quiet.wav", test::BuildRiff({{"fmt ", test::PcmFmt(1, 1, 16)}, {"data", quiet}}));
+  std::filesystem::create_directories(dir / "album/disc 1");
+  test::WriteBytes(dir / "album/disc 1/a.wav", test::ReadBytes(dir / "quiet.wav"));
   const struct {
     std::vector<std::string> args;
     int code;
@@ -143,6 +154,9 @@ TEST(NormalizeCommandLine, ProgramSpeaksOfWhatTheUserGave) {
       {{"-a", "-1", "-o", missing_folder + "/out.wav", "--", dir / "-x.wav"}, 5,
        "there is no folder '" + missing_folder + "'", ".tmp"},
       {{"--analyze", "--json", "--", dir / "-x.wav"}, 0, "\"sample_peak_dbfs\":0.000,", ":-0.000"},
+      {{"-m", "100", dir / "album"}, 2, "no WAV file in this folder, only in its subfolders (-r", "written"},
+      {{"-m", "100", "-x", "3", dir / "quiet.wav"}, 0,
+       "warning: " + dir / "quiet.wav" + ": a gain of +59.94 dB was applied to a file of peak -59.94 dBFS", "cannot"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args.empty() ? "no arguments" : c.args[0]);

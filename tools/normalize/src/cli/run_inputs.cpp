@@ -54,7 +54,12 @@ std::vector<RunInput> ExpandInputs(const std::vector<std::string>& inputs, bool 
       continue;
     }
     const std::vector<FoundFile> found = WavFilesIn(input, recursive);
-    if (found.empty()) list.Add(Notice(input, "no WAV file in this folder"));
+    if (found.empty()) {
+      // Without -r the files a level down are easily missed: say where they are.
+      const bool below = !recursive && !WavFilesIn(input, true).empty();
+      list.Add(Notice(input, below ? "no WAV file in this folder, only in its subfolders (-r takes those too)"
+                                   : "no WAV file in this folder"));
+    }
     for (const FoundFile& file : found) {
       if (file.problem.empty()) {
         list.AddFile(file.path, file.identity);

@@ -17,6 +17,13 @@ std::string CeilingText(const CeilingHold& hold) {
          (hold.result_lufs ? Decibels(*hold.result_lufs, false) + " LUFS)" : "below the -70 LUFS gate)");
 }
 
+namespace {
+
+// A gain beyond this mostly makes near-silence or noise loud, rarely music.
+constexpr double kLargeGainDb = 40;
+
+}  // namespace
+
 std::string Reporter::OutName(const std::string& name) const {
   return job_.console.out_is_terminal ? TerminalSafe(name) : name;
 }
@@ -92,9 +99,21 @@ std::string Reporter::GainText(const Decision& decision) const {
          (gain.factor < 0 ? ", polarity inverted" : "");
 }
 
+// -x cannot refuse such a gain: it leaves alone only files whose gain would be
+// smaller than its level. The warning says so, so that nobody counts on it.
+void Reporter::WarnLargeGain(const Decision& decision, const WriteResult* result, bool written) {
+  if (!decision.gain || decision.gain->db <= kLargeGainDb) return;
+  const std::string figures = Figures(result);
+  Warn("a gain of " + Decibels(decision.gain->db, true) + " dB " + (written ? "was" : "would be") +
+       " applied" + (figures.empty() ? "" : " to a file of " + figures) +
+       ": is it only noise or near silence? (-x leaves alone only files whose gain would be smaller than its "
+       "level; to keep such a file as it is, leave it out of the run)");
+}
+
 void Reporter::Written(const Decision& decision, const WriteResult& result) {
   EndProgress();
   if (!job_.measured.peak && !job_.measured.loudness) WarnNonFinite(result.before);
+  WarnLargeGain(decision, &result, true);
   if (options_.json) {
     job_.console.out << ResultJson(job_, decision, &result, false) << "\n";
     return;
@@ -104,6 +123,7 @@ void Reporter::Written(const Decision& decision, const WriteResult& result) {
 }
 
 void Reporter::WouldWrite(const Decision& decision) {
+  WarnLargeGain(decision, nullptr, false);
   if (options_.json) {
     job_.console.out << ResultJson(job_, decision, nullptr, true) << "\n";
     return;

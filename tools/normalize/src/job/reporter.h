@@ -46,6 +46,7 @@ class Reporter {
   // The file's own figures as measured (or as the write pass found them).
   std::string Figures(const WriteResult* result) const;
   std::string GainText(const Decision& decision) const;
+  void WarnLargeGain(const Decision& decision, const WriteResult* result, bool written);
 
   const Options& options_;
   FileJob& job_;
