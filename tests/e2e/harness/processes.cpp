@@ -42,24 +42,6 @@ void EndProcessesNamed(const std::string& exeName, DWORD keep) {
 
 namespace {
 
-std::vector<DWORD> ChildrenOf(DWORD parent) {
-  std::vector<DWORD> children;
-  Handle snap(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  if (!snap.valid()) return children;
-  PROCESSENTRY32 pe{};
-  pe.dwSize = sizeof pe;
-  for (BOOL ok = Process32First(snap.h, &pe); ok; ok = Process32Next(snap.h, &pe)) {
-    if (pe.th32ParentProcessID == parent && pe.th32ProcessID != parent) children.push_back(pe.th32ProcessID);
-  }
-  return children;
-}
-
-ULONGLONG StartTime(HANDLE process) {
-  FILETIME created{}, exited{}, kernel{}, user{};
-  if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) return 0;
-  return (static_cast<ULONGLONG>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
-}
-
 // The desktop, which Wine starts as a child of the first program to need one
 // and which stays.
 bool IsWinesDesktop(HANDLE process) {
@@ -79,14 +61,14 @@ bool ProcessNamedRuns(const std::string& exeName) {
   return false;
 }
 
-// Whether every process of `job` has ended, apart from Wine's desktop; nullopt
-// where the system cannot list them.
-std::optional<bool> JobEnded(HANDLE job) {
+// Whether every process of `job` has ended, apart from Wine's desktop (not
+// while they cannot be listed).
+bool JobEnded(HANDLE job) {
   struct {
     JOBOBJECT_BASIC_PROCESS_ID_LIST list;
     ULONG_PTR more[255];
   } ids{};
-  if (!QueryInformationJobObject(job, JobObjectBasicProcessIdList, &ids, sizeof ids, nullptr)) return std::nullopt;
+  if (!QueryInformationJobObject(job, JobObjectBasicProcessIdList, &ids, sizeof ids, nullptr)) return false;
   for (DWORD i = 0; i < ids.list.NumberOfProcessIdsInList; ++i) {
     Handle p(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
                          static_cast<DWORD>(ids.list.ProcessIdList[i])));
@@ -115,22 +97,13 @@ std::optional<DWORD> RunAndWait(const std::string& commandLine, Ms timeout) {
     return std::nullopt;
   }
   Handle process(pi.hProcess), thread(pi.hThread);
-  const bool inJob = job.valid() && AssignProcessToJobObject(job.h, process.h);
-  ResumeThread(thread.h);
-  // The children are looked up while the parent's handle keeps its id taken.
-  if (WaitForSingleObject(process.h, left()) != WAIT_OBJECT_0) return std::nullopt;
-  if (inJob && JobEnded(job.h)) {
-    if (!WaitUntil([&] { return JobEnded(job.h).value_or(true); }, Ms(left()))) return std::nullopt;
-  } else {
-    const ULONGLONG started = StartTime(process.h);
-    for (DWORD child : ChildrenOf(pi.dwProcessId)) {
-      Handle p(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, child));
-      // Ids are reused: one started before the program names an earlier holder of
-      // its id as its parent (Wine's own services, say).
-      if (!p.valid() || StartTime(p.h) < started || IsWinesDesktop(p.h)) continue;
-      if (WaitForSingleObject(p.h, left()) != WAIT_OBJECT_0) return std::nullopt;
-    }
+  if (!job.valid() || !AssignProcessToJobObject(job.h, process.h)) {
+    TerminateProcess(process.h, 1);
+    return std::nullopt;
   }
+  ResumeThread(thread.h);
+  if (WaitForSingleObject(process.h, left()) != WAIT_OBJECT_0) return std::nullopt;
+  if (!WaitUntil([&] { return JobEnded(job.h); }, Ms(left()))) return std::nullopt;
   DWORD code = 0;
   GetExitCodeProcess(process.h, &code);
   return code;
