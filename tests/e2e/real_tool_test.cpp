@@ -157,12 +157,13 @@ int FirstSample(const std::string& path) {
   return head.size() < 46 ? -1 : static_cast<std::int16_t>(static_cast<unsigned char>(head[44]) | static_cast<unsigned char>(head[45]) << 8);
 }
 
-// Until the tool has begun writing `count` results at once.
-bool WaitForTemporary(const std::string& folder, std::size_t count = 1) {
+// Until the tool has begun writing `count` results at once (of files whose
+// names start with `of`).
+bool WaitForTemporary(const std::string& folder, std::size_t count = 1, const std::string& of = "") {
   return WaitUntil([&] {
     const auto names = Names(folder);
-    return static_cast<std::size_t>(std::count_if(names.begin(), names.end(), [](const std::string& name) {
-             return name.find(".nrm-") != std::string::npos;
+    return static_cast<std::size_t>(std::count_if(names.begin(), names.end(), [&](const std::string& name) {
+             return name.rfind(of, 0) == 0 && name.find(".nrm-") != std::string::npos;
            })) >= count;
   }, Ms(20000));
 }
@@ -318,7 +319,7 @@ TEST(RealTool, ARerunChangesNothingAndAStoppedAlbumIsFinishedByTheSameCommand) {
   const std::string album = "--album -m 50 -j 1 -b 16 \"" + small + "\" \"" + large + "\"";
   {
     ToolRun run(album, CREATE_NEW_CONSOLE);
-    ASSERT_TRUE(WaitForTemporary(folder));
+    ASSERT_TRUE(WaitForTemporary(folder, 1, "b large.wav"));
     EXPECT_EQ(PressCtrlC(run.process), kExitInterrupted);
   }
   const std::string half = ReadAll(small);
