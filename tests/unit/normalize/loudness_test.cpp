@@ -334,7 +334,8 @@ TEST(NormalizeLoudness, ReportsNullForFiguresThatDoNotExist) {
   EXPECT_FALSE(silent.integrated_lufs);
   EXPECT_EQ(AnalysisJson("a \"b\"\\c.wav", silent),
             "{\"file\":\"a \\\"b\\\"\\\\c.wav\",\"sample_peak_dbfs\":null,\"true_peak_dbtp\":null,"
-            "\"integrated_lufs\":null,\"loudness_range_lu\":null}");
+            "\"integrated_lufs\":null,\"loudness_range_lu\":null,\"max_momentary_lufs\":null,"
+            "\"max_short_term_lufs\":null}");
   LoudnessFigures loud;
   loud.sample_peak = 0.5;
   loud.true_peak = 1;
@@ -342,7 +343,7 @@ TEST(NormalizeLoudness, ReportsNullForFiguresThatDoNotExist) {
   loud.loudness_range_lu = 4.26;
   EXPECT_EQ(AnalysisJson("x", loud),
             "{\"file\":\"x\",\"sample_peak_dbfs\":-6.021,\"true_peak_dbtp\":0.000,\"integrated_lufs\":-23.000,"
-            "\"loudness_range_lu\":4.260}");
+            "\"loudness_range_lu\":4.260,\"max_momentary_lufs\":null,\"max_short_term_lufs\":null}");
   EXPECT_EQ(AnalysisText("x", loud),
             "x: sample peak -6.02 dBFS, true peak 0.00 dBTP, loudness -23.0 LUFS, range 4.3 LU");
 }

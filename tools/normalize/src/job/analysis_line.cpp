@@ -38,24 +38,46 @@ std::size_t Utf8SequenceLength(const std::string& text, std::size_t at) {
 
 }  // namespace
 
-std::string AnalysisText(const std::string& file, const LoudnessFigures& figures) {
-  return file + ": sample peak " + TextFigure(DecibelsOf(figures.sample_peak), 2, "dBFS", "-inf dBFS") +
-         ", true peak " + TextFigure(DecibelsOf(figures.true_peak), 2, "dBTP", "-inf dBTP") + ", loudness " +
-         TextFigure(figures.integrated_lufs, 1, "LUFS", "none (silent, below -70 LUFS or shorter than 0.4 s)") + ", range " +
-         TextFigure(figures.loudness_range_lu, 1, "LU", "none");
+std::string AnalysisText(const std::string& file, const LoudnessFigures& figures,
+                         const std::optional<BextLoudness>& stored) {
+  std::string text = file + ": sample peak " + TextFigure(DecibelsOf(figures.sample_peak), 2, "dBFS", "-inf dBFS") +
+                     ", true peak " + TextFigure(DecibelsOf(figures.true_peak), 2, "dBTP", "-inf dBTP") +
+                     ", loudness " +
+                     TextFigure(figures.integrated_lufs, 1, "LUFS", "none (silent, below -70 LUFS or shorter than 0.4 s)") +
+                     ", range " + TextFigure(figures.loudness_range_lu, 1, "LU", "none");
+  if (!stored) return text;
+  const auto& v = stored->values;
+  return text + "; its bext chunk says loudness " + TextFigure(v[kBextIntegrated], 2, "LUFS", "not set") +
+         ", range " + TextFigure(v[kBextRange], 2, "LU", "not set") + ", true peak " +
+         TextFigure(v[kBextTruePeak], 2, "dBTP", "not set") + ", max momentary " +
+         TextFigure(v[kBextMaxMomentary], 2, "LUFS", "not set") + ", max short-term " +
+         TextFigure(v[kBextMaxShortTerm], 2, "LUFS", "not set");
 }
 
-std::string AnalysisJson(const std::string& file, const LoudnessFigures& figures) {
-  return "{\"file\":" + JsonString(file) + ",\"sample_peak_dbfs\":" + JsonFigure(DecibelsOf(figures.sample_peak)) +
-         ",\"true_peak_dbtp\":" + JsonFigure(DecibelsOf(figures.true_peak)) +
-         ",\"integrated_lufs\":" + JsonFigure(figures.integrated_lufs) +
-         ",\"loudness_range_lu\":" + JsonFigure(figures.loudness_range_lu) + "}";
+std::string AnalysisJson(const std::string& file, const LoudnessFigures& figures,
+                         const std::optional<BextLoudness>& stored) {
+  std::string json = "{\"file\":" + JsonString(file) + ",\"sample_peak_dbfs\":" +
+                     JsonFigure(DecibelsOf(figures.sample_peak)) +
+                     ",\"true_peak_dbtp\":" + JsonFigure(DecibelsOf(figures.true_peak)) +
+                     ",\"integrated_lufs\":" + JsonFigure(figures.integrated_lufs) +
+                     ",\"loudness_range_lu\":" + JsonFigure(figures.loudness_range_lu) +
+                     ",\"max_momentary_lufs\":" + JsonFigure(figures.max_momentary_lufs) +
+                     ",\"max_short_term_lufs\":" + JsonFigure(figures.max_short_term_lufs);
+  if (stored) {
+    const auto& v = stored->values;
+    json += ",\"bext_integrated_lufs\":" + JsonFigure(v[kBextIntegrated]) +
+            ",\"bext_loudness_range_lu\":" + JsonFigure(v[kBextRange]) +
+            ",\"bext_true_peak_dbtp\":" + JsonFigure(v[kBextTruePeak]) +
+            ",\"bext_max_momentary_lufs\":" + JsonFigure(v[kBextMaxMomentary]) +
+            ",\"bext_max_short_term_lufs\":" + JsonFigure(v[kBextMaxShortTerm]);
+  }
+  return json + "}";
 }
 
 std::string AnalysisJsonFailure(const std::string& file, const std::string& error) {
   return "{\"file\":" + JsonString(file) +
          ",\"sample_peak_dbfs\":null,\"true_peak_dbtp\":null,\"integrated_lufs\":null,"
-         "\"loudness_range_lu\":null,\"error\":" +
+         "\"loudness_range_lu\":null,\"max_momentary_lufs\":null,\"max_short_term_lufs\":null,\"error\":" +
          JsonString(error) + "}";
 }
 

@@ -1,0 +1,39 @@
+#pragma once
+// What a writing run does beyond choosing the gain: the dither it adds, one
+// correction so that the file as written (rounded and dithered) meets a
+// loudness target, and a broadcast WAV's loudness fields made true for the
+// result.
+#include <optional>
+
+#include "cli/command_line.h"
+#include "job/planner.h"
+#include "loudness/loudness_analysis.h"
+#include "samples/dither.h"
+#include "samples/stream_processor.h"
+#include "wav/bext_chunk.h"
+#include "wav/wav_format.h"
+
+namespace normalize {
+
+struct WrittenResult {
+  double factor = 1;              // the gain, corrected where the rounding moved the loudness
+  std::optional<Dither> dither;   // as the write pass starts it
+  std::optional<LoudnessFigures> figures;  // of the result, where they were needed
+};
+
+// `target_lufs`: the mode's loudness target, if it has one; `may_raise`:
+// false where a true-peak ceiling already holds the gain. Measures the result
+// (with `processor`, read-only) only where the rounding can move the
+// loudness or the file's bext fields need the result's figures.
+WrittenResult PlanWrittenResult(const Options& options, StreamProcessor& processor, const WavLayout& layout,
+                                const Measured& measured, double factor, std::optional<double> target_lufs,
+                                bool may_raise);
+
+// The result's figures in the bext fields' terms.
+BextLoudness BextFiguresOf(const LoudnessFigures& figures);
+
+// Has the writing `processor` put the result's figures into every set loudness
+// field of the file's bext chunk.
+void RefreshBext(StreamProcessor& processor, const WavLayout& layout, const LoudnessFigures& result);
+
+}  // namespace normalize
