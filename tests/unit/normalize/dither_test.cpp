@@ -53,6 +53,13 @@ TEST(NormalizeDither, EveryPathAndBlockGivesTheSameBoundedResult) {
     s16.push_back(static_cast<std::uint8_t>(v));
     s16.push_back(static_cast<std::uint8_t>(v >> 8));
   }
+  // Nothing above zero: the high extreme is zero, which stays zero.
+  std::vector<std::uint8_t> s16_below;
+  for (std::uint32_t i = 0; i < 40000; ++i) {
+    const auto v = static_cast<std::uint16_t>(-static_cast<std::int32_t>(i * 7919u % 20000u));
+    s16_below.push_back(static_cast<std::uint8_t>(v));
+    s16_below.push_back(static_cast<std::uint8_t>(v >> 8));
+  }
   std::vector<std::uint8_t> u8;
   for (std::uint32_t i = 0; i < 4096; ++i) u8.push_back(static_cast<std::uint8_t>(i * 97));
   const struct {
@@ -64,7 +71,8 @@ TEST(NormalizeDither, EveryPathAndBlockGivesTheSameBoundedResult) {
       {&kS16, &s16, std::pow(10.0, -6 / 20.0), false}, {&kS16, &s16, std::pow(10.0, -6 / 20.0), true},
       {&kS16, &s16, -0.7, true},                       {&kS16, &s16, 1.3, false},
       {&kS16, &s16, 1.3, true},                        {&kU8, &u8, std::pow(10.0, -9.5 / 20.0), true},
-      {&kU8, &u8, 2.5, false},
+      {&kU8, &u8, 2.5, false},                         {&kS16, &s16_below, 0.8, true},
+      {&kS16, &s16_below, -1.2, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.gain << (c.extremes ? " extremes" : ""));
@@ -77,7 +85,12 @@ TEST(NormalizeDither, EveryPathAndBlockGivesTheSameBoundedResult) {
       }
     }
     const double top = format.container_bytes == 1 ? 127 : 32767;
-    const double exact_high = std::min(top, std::nearbyint((c.gain > 0 ? top : -top - 1) * c.gain));
+    double low = 0, high = 0;
+    for (std::size_t i = 0; i < c.in->size() / format.container_bytes; ++i) {
+      low = std::min<double>(low, At(format, *c.in, i));
+      high = std::max<double>(high, At(format, *c.in, i));
+    }
+    const double exact_high = std::min(top, std::nearbyint((c.gain > 0 ? high : low) * c.gain));
     std::uint64_t near_edge = 0;  // where a clamp may happen
     std::size_t noisy = 0;
     for (std::size_t i = 0; i < c.in->size() / format.container_bytes; ++i) {
@@ -85,7 +98,7 @@ TEST(NormalizeDither, EveryPathAndBlockGivesTheSameBoundedResult) {
       const std::int32_t got = At(format, whole, i);
       const double exact = v * c.gain;
       const double plain = std::clamp(std::nearbyint(exact), -top - 1, top);
-      const bool kept = v == 0 || (c.extremes && (v == -top - 1 || v == top));
+      const bool kept = v == 0 || (c.extremes && (v == low || v == high));
       if (kept) {
         ASSERT_EQ(got, plain) << v;
       }

@@ -1,5 +1,6 @@
 #include "job/written_result.h"
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 
@@ -33,11 +34,12 @@ std::optional<Dither> DitherFor(const Options& options, const WavLayout& layout,
     dither.low = static_cast<std::int32_t>(measured.peak->min);
     dither.high = static_cast<std::int32_t>(measured.peak->max);
   } else if (measured.loudness) {
-    // The loudest sample's magnitude, in container values, on both sides.
-    const double full_scale = layout.format.container_bytes == 1 ? 128.0 : std::ldexp(1.0, 8 * layout.format.container_bytes - 1);
+    // The loudest sample's magnitude, in container values, on both sides
+    // (within the range: the negative side reaches one step further).
+    const double full_scale = std::ldexp(1.0, 8 * static_cast<int>(layout.format.container_bytes) - 1);
     const auto loudest = static_cast<std::int32_t>(std::lround(measured.loudness->sample_peak * full_scale));
     dither.low = -loudest;
-    dither.high = loudest;
+    dither.high = std::min<std::int32_t>(loudest, static_cast<std::int32_t>(full_scale - 1));
   }
   return dither;
 }

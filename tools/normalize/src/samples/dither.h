@@ -53,8 +53,8 @@ class TpdfNoise {
 struct Dither {
   explicit Dither(std::uint64_t seed) : noise(seed) {}
   TpdfNoise noise;
-  std::optional<std::int32_t> low;   // the input's extremes, in the
-  std::optional<std::int32_t> high;  // codec's signed container values
+  std::optional<std::int32_t> low;   // the input's extremes, in the codec's
+  std::optional<std::int32_t> high;  // signed container values, within its range
 };
 
 // Whether the gain pass dithers this format at this gain: integer PCM of 16

@@ -119,17 +119,14 @@ void GainIntegersDithered(const std::byte* in, std::byte* out, std::size_t sampl
     const std::int32_t v = Codec::Load(in + i * Codec::kBytes);
     lo = v < lo ? v : lo;
     hi = v > hi ? v : hi;
-    const std::int32_t d = noise.Next();
-    const bool kept = v == 0 || v == bounds.keep_low || v == bounds.keep_high;
-    double x = static_cast<double>(v) * k.factor + static_cast<double>(kept ? 0 : d) * kNoiseUnit;
+    float x = static_cast<float>(v) * bounds.factor + NoiseFor(v, noise.Next(), bounds);
     x = x < bounds.low ? bounds.low : x;
     x = x > bounds.high ? bounds.high : x;
-    x = (x + kRoundingMagic) - kRoundingMagic;
+    x = (x + kRoundingMagicF) - kRoundingMagicF;
     clamps += x < k.lowest;
     clamps += x > k.highest;
-    x = x < k.lowest ? k.lowest : x;
-    x = x > k.highest ? k.highest : x;
-    Codec::Store(out + i * Codec::kBytes, static_cast<std::int32_t>(x) * k.quantum);
+    const auto q = static_cast<std::int32_t>(x < k.lowest ? k.lowest : x > k.highest ? k.highest : x);
+    Codec::Store(out + i * Codec::kBytes, q * k.quantum);
   }
   before.min = lo;
   before.max = hi;
@@ -222,15 +219,22 @@ IntegerGain MakeIntegerGain(const SampleFormat& format, double gain) {
 // input's extremes where they are known, else a step beyond the range (so
 // that a clamp is seen and counted).
 DitherBounds MakeDitherBounds(const IntegerGain& k, const Dither& dither) {
-  DitherBounds bounds{k.lowest - 1, k.highest + 1, 0, 0};
-  if (!dither.low || !dither.high) return bounds;
-  bounds.keep_low = *dither.low;
-  bounds.keep_high = *dither.high;
-  const double a = std::nearbyint(*dither.low * k.factor);
-  const double b = std::nearbyint(*dither.high * k.factor);
-  bounds.low = std::max(std::min(a, b), bounds.low);
-  bounds.high = std::min(std::max(a, b), bounds.high);
-  return bounds;
+  DitherBounds b{static_cast<float>(k.factor), static_cast<float>(k.lowest - 1), static_cast<float>(k.highest + 1),
+                 false, 0, 0, 0, 0};
+  if (!dither.low || !dither.high) return b;
+  b.extremes = true;
+  // A value beyond the range matches no sample (and must not wrap round in
+  // a 16-bit lane).
+  const auto top = static_cast<std::int32_t>(k.highest) * k.quantum;
+  b.keep_low = std::max(*dither.low, -top - k.quantum);
+  b.keep_high = std::min(*dither.high, top);
+  const double at_low = std::nearbyint(*dither.low * k.factor);
+  const double at_high = std::nearbyint(*dither.high * k.factor);
+  b.low = static_cast<float>(std::max(std::min(at_low, at_high), k.lowest - 1));
+  b.high = static_cast<float>(std::min(std::max(at_low, at_high), k.highest + 1));
+  b.pin_high = k.factor > 0 ? kPin : -kPin;
+  b.pin_low = -b.pin_high;
+  return b;
 }
 
 }  // namespace
@@ -257,7 +261,9 @@ void ApplyGainDithered(const SampleFormat& format, const std::byte* in, std::byt
     in += 2 * lead;
     out += 2 * lead;
     samples -= lead;
-    const std::size_t done = GainS16DitheredSse2(in, out, samples, gain, bounds, dither.noise, before, clipped);
+    const std::size_t done = bounds.extremes
+                                 ? GainS16DitheredSse2<true>(in, out, samples, bounds, dither.noise, before, clipped)
+                                 : GainS16DitheredSse2<false>(in, out, samples, bounds, dither.noise, before, clipped);
     in += 2 * done;
     out += 2 * done;
     samples -= done;
