@@ -135,7 +135,9 @@ TEST(NormalizeOracle, LevelAndPercentReachThePeakSoxMeasures) {
       const double half_step = f.is_float ? 1e-6 : std::ldexp(1.0, -f.bits);
       // At 100% the positive peak of an integer format stops one step short.
       const double ceiling_slack = c.expected_peak == 1.0 && !f.is_float ? 2 * half_step : 0;
-      EXPECT_NEAR(PeakOf(SoxSamples(out)), expected, half_step + ceiling_slack);
+      // -a knows no peak to hold: the dither of 16 bits and fewer may move it by a step.
+      const double dither_slack = c.expected_peak < 0 && !f.is_float && f.bits <= 16 ? 2 * half_step : 0;
+      EXPECT_NEAR(PeakOf(SoxSamples(out)), expected, half_step + ceiling_slack + dither_slack);
     }
   }
 }

@@ -214,9 +214,11 @@ class AlbumRun {
     const GainPlan& gain = journal.gain();
     const ReplaceSteps steps{[&](const std::string& result) { journal.Committing(track, result); },
                              [&] { ledger_.Written(job.index, gain.db); }};
-    const WriteResult result = WriteAndReplace(job, options_, gain, {}, steps);
+    // One gain for every track: no track's own correction after the rounding.
+    const Decision decision = Decision::Write(gain);
+    const WriteResult result = WriteAndReplace(job, options_, decision, {}, steps);
     job.written = true;
-    report.Written(Decision::Write(gain), result);  // the album's line told of the ceiling
+    report.Written(decision, result);  // the album's line told of the ceiling
   }
 
   // A rerun of an album that was stopped part way: the tracks not yet

@@ -51,6 +51,11 @@ struct FileJob {
   WavLayout layout;
   Measured measured;
   unsigned threads = 1;  // what measuring the file may use: the jobs the files in flight leave it
+  // The file as written, where it was measured before writing (a loudness
+  // target on coarse steps, bext fields to refresh), and the gain applied
+  // where the rounding made it differ from the decision's.
+  std::optional<LoudnessFigures> written_figures;
+  std::optional<GainPlan> written_gain;
   std::ostringstream out;
   std::ostringstream err;
   JobConsole console;

@@ -21,7 +21,7 @@ ExitCode RunFile(FileJob& job, const Options& options, const Planner& planner, R
       return ExitCode::kOk;
     }
     const ReplaceSteps steps{{}, [&] { ledger.Written(job.index, decision.gain->db); }};
-    const WriteResult result = WriteAndReplace(job, options, *decision.gain, report.Progress(), steps);
+    const WriteResult result = WriteAndReplace(job, options, decision, report.Progress(), steps);
     report.Written(decision, result);
     return ExitCode::kOk;
   } catch (const Failure& failure) {

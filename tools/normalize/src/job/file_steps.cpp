@@ -5,6 +5,7 @@
 
 #include "job/album_journal.h"
 #include "job/target.h"
+#include "job/written_result.h"
 #include "loudness/file_measurement.h"
 
 namespace normalize {
@@ -68,12 +69,17 @@ void CheckStillMeasured(const FileJob& job) {
   }
 }
 
-WriteResult WriteAndReplace(FileJob& job, const Options& options, const GainPlan& gain, ProgressFn progress,
+WriteResult WriteAndReplace(FileJob& job, const Options& options, const Decision& decision, ProgressFn progress,
                             const ReplaceSteps& steps) {
   if (!job.file) Reopen(job, options);
   StreamProcessor processor(*job.file, job.layout, BufferBytes(options), std::move(progress));
+  const double factor = decision.gain->factor;
+  WrittenResult written = PlanWrittenResult(job, options, processor, factor, decision.result_lufs, !decision.ceiling);
+  job.written_figures = written.figures;
+  if (written.factor != factor) job.written_gain = GainOf(written.factor);
+  if (written.figures) RefreshBext(processor, job.layout, *written.figures);
   AtomicOutputFile output(job.target, job.console.write_hook);
-  const WriteResult result = processor.Write(gain.factor, output);
+  const WriteResult result = processor.Write(written.factor, output, written.dither ? &*written.dither : nullptr);
   // Windows refuses to replace a file that is still open.
   job.file->Close();
   output.Commit(

@@ -36,7 +36,11 @@ struct ReplaceSteps {
 // target, provided the input's name still leads to the file that was measured
 // (reopening it first where it was closed); the input is closed afterwards.
 // Throws Failure, leaving the target as it was.
-WriteResult WriteAndReplace(FileJob& job, const Options& options, const GainPlan& gain, ProgressFn progress,
+// With dither where it applies; where `decision` aims at a loudness
+// (result_lufs) and the rounding moves the file as written away from it, the
+// gain is corrected once (never raised past a ceiling's hold). What was
+// written goes into `job` (written_figures, written_gain).
+WriteResult WriteAndReplace(FileJob& job, const Options& options, const Decision& decision, ProgressFn progress,
                             const ReplaceSteps& steps = {});
 
 // Throws Failure unless `job.input` still names the file that was measured:

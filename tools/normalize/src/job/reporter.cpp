@@ -75,13 +75,13 @@ void Reporter::NotWritten(const Decision& decision) {
   // No reason: the measured figures are the answer (--analyze).
   const bool figures_only = decision.why.empty();
   if (options_.json) {
-    out << (figures_only ? AnalysisJson(job_.input, *job_.measured.loudness)
+    out << (figures_only ? AnalysisJson(job_.input, *job_.measured.loudness, job_.layout.bext_loudness)
                          : ResultJson(job_, decision, nullptr, options_.dry_run))
         << "\n";
   } else if (!figures_only) {
     out << OutName(job_.input) << ": " << decision.why << "\n";
   } else {
-    out << AnalysisText(OutName(job_.input), *job_.measured.loudness) << "\n";
+    out << AnalysisText(OutName(job_.input), *job_.measured.loudness, job_.layout.bext_loudness) << "\n";
   }
 }
 
@@ -94,9 +94,13 @@ std::string Reporter::Figures(const WriteResult* result) const {
 }
 
 std::string Reporter::GainText(const Decision& decision) const {
-  const GainPlan& gain = *decision.gain;
-  return "gain " + Decibels(gain.db, true) + " dB" + (decision.ceiling ? CeilingText(*decision.ceiling) : "") +
-         (gain.factor < 0 ? ", polarity inverted" : "");
+  const GainPlan& gain = job_.written_gain ? *job_.written_gain : *decision.gain;
+  const auto& written = job_.written_figures;
+  const std::string as_written = written && written->integrated_lufs && decision.result_lufs
+                                     ? " (the file as written: " + Decibels(*written->integrated_lufs, false) + " LUFS)"
+                                     : "";
+  return "gain " + Decibels(gain.db, true) + " dB" + as_written +
+         (decision.ceiling ? CeilingText(*decision.ceiling) : "") + (gain.factor < 0 ? ", polarity inverted" : "");
 }
 
 // -x cannot refuse such a gain: it leaves alone only files whose gain would be

@@ -37,6 +37,10 @@ Levels Before(const FileJob& job, const WriteResult* result) {
   return levels;
 }
 
+Levels WrittenLevels(const LoudnessFigures& figures) {
+  return Levels{DecibelsOf(figures.sample_peak), DecibelsOf(figures.true_peak), figures.integrated_lufs};
+}
+
 // The figures a gain of `db` leads to; integer samples stop at full scale.
 Levels After(const Levels& before, const Decision& decision, const SampleFormat& format) {
   const double db = decision.gain->db;
@@ -54,12 +58,15 @@ std::string ResultJson(const FileJob& job, const Decision& decision, const Write
   const bool changes = decision.gain && (result || !decision.already_right);
   std::string json = "{\"file\":" + JsonString(job.input) + ",\"written\":" + (result ? "true" : "false");
   if (dry_run) json += ",\"dry_run\":true";
-  json += ",\"gain_db\":" + (decision.gain ? Fixed(changes ? decision.gain->db : 0, 3) : std::string("null"));
+  const double gain_db = job.written_gain ? job.written_gain->db : decision.gain ? decision.gain->db : 0;
+  json += ",\"gain_db\":" + (decision.gain ? Fixed(changes ? gain_db : 0, 3) : std::string("null"));
   if (result) json += ",\"clipped\":" + std::to_string(result->clipped);
   if (decision.ceiling) json += ",\"held_by_ceiling\":true";
   if (!changes && !decision.why.empty()) json += ",\"reason\":" + JsonString(decision.why);
   json += ",\"before\":" + Object(before);
-  json += ",\"after\":" + Object(changes ? After(before, decision, job.layout.format) : before);
+  json += ",\"after\":" + Object(!changes                ? before
+                                  : job.written_figures ? WrittenLevels(*job.written_figures)
+                                                        : After(before, decision, job.layout.format));
   return json + "}";
 }
 

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "job/decibels.h"
+#include "job/file_job.h"
 #include "loudness/loudness_plan.h"
 #include "wav/input_file.h"
 #include "wav/riff.h"
@@ -25,10 +26,11 @@ bool StepsCoarseFor(const SampleFormat& format, double target_lufs) {
   return target_lufs - step_db < kCoarseStepsDb;
 }
 
-std::optional<Dither> DitherFor(const Options& options, const WavLayout& layout, const Measured& measured,
-                                double factor) {
+std::optional<Dither> DitherFor(const FileJob& job, const Options& options, double factor) {
+  const WavLayout& layout = job.layout;
+  const Measured& measured = job.measured;
   if (!options.dither || !DitherApplies(layout.format, factor)) return std::nullopt;
-  const std::string name = std::filesystem::path(options.input).filename().string();
+  const std::string name = std::filesystem::path(job.input).filename().string();
   Dither dither(DitherSeed(name, layout.data_chunk().size));
   if (measured.peak) {
     dither.low = static_cast<std::int32_t>(measured.peak->min);
@@ -52,12 +54,12 @@ LoudnessFigures MeasureResult(StreamProcessor& processor, const WavLayout& layou
 
 }  // namespace
 
-WrittenResult PlanWrittenResult(const Options& options, StreamProcessor& processor, const WavLayout& layout,
-                                const Measured& measured, double factor, std::optional<double> target_lufs,
-                                bool may_raise) {
+WrittenResult PlanWrittenResult(const FileJob& job, const Options& options, StreamProcessor& processor,
+                                double factor, std::optional<double> target_lufs, bool may_raise) {
+  const WavLayout& layout = job.layout;
   WrittenResult result;
   result.factor = factor;
-  result.dither = DitherFor(options, layout, measured, factor);
+  result.dither = DitherFor(job, options, factor);
   const bool check_target = target_lufs && StepsCoarseFor(layout.format, *target_lufs);
   const bool bext = layout.bext_loudness && layout.bext_loudness->any();
   if (!check_target && !bext) return result;
@@ -66,7 +68,7 @@ WrittenResult PlanWrittenResult(const Options& options, StreamProcessor& process
   if (check_target && written && std::fabs(*written - *target_lufs) > kCloseEnoughLu &&
       (may_raise || *written > *target_lufs)) {
     result.factor *= std::pow(10.0, (*target_lufs - *written) / 20);
-    result.dither = DitherFor(options, layout, measured, result.factor);
+    result.dither = DitherFor(job, options, result.factor);
     result.figures = MeasureResult(processor, layout, result.factor, result.dither);
   }
   return result;

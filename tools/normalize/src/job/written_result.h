@@ -15,6 +15,8 @@
 
 namespace normalize {
 
+struct FileJob;
+
 struct WrittenResult {
   double factor = 1;              // the gain, corrected where the rounding moved the loudness
   std::optional<Dither> dither;   // as the write pass starts it
@@ -25,9 +27,8 @@ struct WrittenResult {
 // false where a true-peak ceiling already holds the gain. Measures the result
 // (with `processor`, read-only) only where the rounding can move the
 // loudness or the file's bext fields need the result's figures.
-WrittenResult PlanWrittenResult(const Options& options, StreamProcessor& processor, const WavLayout& layout,
-                                const Measured& measured, double factor, std::optional<double> target_lufs,
-                                bool may_raise);
+WrittenResult PlanWrittenResult(const FileJob& job, const Options& options, StreamProcessor& processor,
+                                double factor, std::optional<double> target_lufs, bool may_raise);
 
 // The result's figures in the bext fields' terms.
 BextLoudness BextFiguresOf(const LoudnessFigures& figures);

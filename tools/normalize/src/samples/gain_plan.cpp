@@ -10,6 +10,8 @@ GainPlan FromFactor(double factor) { return GainPlan{factor, 20.0 * std::log10(s
 
 }  // namespace
 
+GainPlan GainOf(double factor) { return FromFactor(factor); }
+
 GainPlan RatioGain(int ratio) { return FromFactor(ratio); }
 
 GainPlan LevelGain(int level_db) { return GainPlan{std::pow(10.0, level_db / 20.0), double(level_db)}; }

@@ -12,6 +12,7 @@ struct GainPlan {
   double db = 0;      // 20 log10 |factor|
 };
 
+GainPlan GainOf(double factor);
 GainPlan RatioGain(int ratio);
 GainPlan LevelGain(int level_db);
 
