@@ -106,12 +106,11 @@ void GainIntegers(const std::byte* in, std::byte* out, std::size_t samples, cons
   clipped += clamps;
 }
 
-// Integers with dither, one at a time: the noise, in quanta, joins the
-// product before the rounding, and the bounds hold the result.
+// Integers with dither, one at a time, as the vector loops do (see
+// s16_dither.h): lrintf rounds to nearest even, as their conversion does.
 template <typename Codec>
 void GainIntegersDithered(const std::byte* in, std::byte* out, std::size_t samples, const IntegerGain& k,
-                          const DitherBounds& bounds, TpdfNoise& noise, PeakTracker& before,
-                          std::uint64_t& clipped) {
+                          const DitherBounds& b, TpdfNoise& noise, PeakTracker& before, std::uint64_t& clipped) {
   std::int32_t lo = static_cast<std::int32_t>(before.min);
   std::int32_t hi = static_cast<std::int32_t>(before.max);
   std::uint64_t clamps = 0;
@@ -119,14 +118,12 @@ void GainIntegersDithered(const std::byte* in, std::byte* out, std::size_t sampl
     const std::int32_t v = Codec::Load(in + i * Codec::kBytes);
     lo = v < lo ? v : lo;
     hi = v > hi ? v : hi;
-    float x = static_cast<float>(v) * bounds.factor + NoiseFor(v, noise.Next(), bounds);
-    x = x < bounds.low ? bounds.low : x;
-    x = x > bounds.high ? bounds.high : x;
-    x = (x + kRoundingMagicF) - kRoundingMagicF;
-    clamps += x < k.lowest;
-    clamps += x > k.highest;
-    const auto q = static_cast<std::int32_t>(x < k.lowest ? k.lowest : x > k.highest ? k.highest : x);
-    Codec::Store(out + i * Codec::kBytes, q * k.quantum);
+    const std::int32_t n = NoiseFor(v, noise.Next(), b);
+    const float p = std::clamp(static_cast<float>(v) * b.scaled_factor, -kGuard, kGuard);
+    std::int32_t r = (static_cast<std::int32_t>(std::lrint(p)) + n + 128) >> 8;
+    if (b.count) clamps += r < b.lowest || r > b.highest;
+    r = std::clamp(std::clamp(r, b.lowest, b.highest), b.low, b.high);
+    Codec::Store(out + i * Codec::kBytes, r * k.quantum);
   }
   before.min = lo;
   before.max = hi;
@@ -215,25 +212,29 @@ IntegerGain MakeIntegerGain(const SampleFormat& format, double gain) {
                      static_cast<std::int32_t>(std::int64_t{1} << shift)};
 }
 
-// Where the dithered products must stay: between the rounded products of the
-// input's extremes where they are known, else a step beyond the range (so
-// that a clamp is seen and counted).
+// Where the dithered results must stay: between the rounded products of the
+// input's extremes where they are known (then a clamp is a clip only where
+// those pass the range), else the range, where any clamp counts.
 DitherBounds MakeDitherBounds(const IntegerGain& k, const Dither& dither) {
-  DitherBounds b{static_cast<float>(k.factor), static_cast<float>(k.lowest - 1), static_cast<float>(k.highest + 1),
-                 false, 0, 0, 0, 0};
+  const auto lowest = static_cast<std::int32_t>(k.lowest);
+  const auto highest = static_cast<std::int32_t>(k.highest);
+  DitherBounds b{static_cast<float>(k.factor * 256), std::fabs(k.factor) * 256 * -k.lowest * k.quantum >= kGuard,
+                 lowest, highest, lowest, highest, true, false, 0, 0, 0, 0};
   if (!dither.low || !dither.high) return b;
   b.extremes = true;
-  // A value beyond the range matches no sample (and must not wrap round in
-  // a 16-bit lane).
-  const auto top = static_cast<std::int32_t>(k.highest) * k.quantum;
-  b.keep_low = std::max(*dither.low, -top - k.quantum);
-  b.keep_high = std::min(*dither.high, top);
+  // In container values, as samples are compared; a value beyond the range
+  // matches no sample (and must not wrap round in a 16-bit lane).
+  b.keep_low = std::max(*dither.low, lowest * k.quantum);
+  b.keep_high = std::min(*dither.high, highest * k.quantum);
   const double at_low = std::nearbyint(*dither.low * k.factor);
   const double at_high = std::nearbyint(*dither.high * k.factor);
-  b.low = static_cast<float>(std::max(std::min(at_low, at_high), k.lowest - 1));
-  b.high = static_cast<float>(std::min(std::max(at_low, at_high), k.highest + 1));
+  const double least = std::min(at_low, at_high);
+  const double most = std::max(at_low, at_high);
+  b.count = least < k.lowest || most > k.highest;
+  b.low = static_cast<std::int32_t>(std::max(least, k.lowest));
+  b.high = static_cast<std::int32_t>(std::min(most, k.highest));
   b.pin_high = k.factor > 0 ? kPin : -kPin;
-  b.pin_low = -b.pin_high;
+  b.pin_low = static_cast<std::int16_t>(-b.pin_high);
   return b;
 }
 
@@ -255,15 +256,26 @@ void ApplyGainDithered(const SampleFormat& format, const std::byte* in, std::byt
   }
 #ifdef NORMALIZE_SSE2
   if (k.quantum == 1 && simd != SimdLevel::kScalar) {
-    // The vector loop starts where a step of the noise does.
+    // The vector loops start where a step of the noise does.
     const std::size_t lead = std::min<std::size_t>(samples, dither.noise.UntilStep());
     GainIntegersDithered<S16>(in, out, lead, k, bounds, dither.noise, before, clipped);
     in += 2 * lead;
     out += 2 * lead;
     samples -= lead;
-    const std::size_t done = bounds.extremes
-                                 ? GainS16DitheredSse2<true>(in, out, samples, bounds, dither.noise, before, clipped)
-                                 : GainS16DitheredSse2<false>(in, out, samples, bounds, dither.noise, before, clipped);
+#ifdef NORMALIZE_X86_EXTRAS
+    const bool avx2 = simd == SimdLevel::kBest && CpuHasAvx2();
+#else
+    const bool avx2 = false;
+#endif
+    std::size_t done = 0;
+    if (avx2) {
+#ifdef NORMALIZE_X86_EXTRAS
+      done = GainS16DitheredAvx2(in, out, samples, bounds, dither.noise, before, clipped);
+#endif
+    } else {
+      done = bounds.extremes ? GainS16DitheredSse2<true>(in, out, samples, bounds, dither.noise, before, clipped)
+                             : GainS16DitheredSse2<false>(in, out, samples, bounds, dither.noise, before, clipped);
+    }
     in += 2 * done;
     out += 2 * done;
     samples -= done;
