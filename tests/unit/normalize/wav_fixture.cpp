@@ -92,17 +92,31 @@ OracleFigures Libebur128(const std::string& path, unsigned channels, unsigned ra
   const std::vector<std::int32_t> samples = SoxSamples(path);
   std::vector<double> decoded(samples.size());
   std::transform(samples.begin(), samples.end(), decoded.begin(), [](std::int32_t s) { return s / 2147483648.0; });
-  ebur128_state* state = ebur128_init(channels, rate, EBUR128_MODE_I | EBUR128_MODE_TRUE_PEAK);
-  ebur128_add_frames_double(state, decoded.data(), decoded.size() / channels);
-  double integrated = 0, true_peak = 0;
-  ebur128_loudness_global(state, &integrated);
+  ebur128_state* state =
+      ebur128_init(channels, rate, EBUR128_MODE_I | EBUR128_MODE_TRUE_PEAK | EBUR128_MODE_M | EBUR128_MODE_S);
+  OracleFigures figures{0, 0, -HUGE_VAL, -HUGE_VAL};
+  const std::size_t step = rate / 10;
+  for (std::size_t frame = 0, blocks = 1; frame < decoded.size() / channels; frame += step, ++blocks) {
+    const std::size_t frames = std::min(step, decoded.size() / channels - frame);
+    ebur128_add_frames_double(state, decoded.data() + frame * channels, frames);
+    double value = 0;
+    if (frames == step && blocks >= 4 && ebur128_loudness_momentary(state, &value) == EBUR128_SUCCESS) {
+      figures.max_momentary_lufs = std::max(figures.max_momentary_lufs, value);
+    }
+    if (frames == step && blocks >= 30 && ebur128_loudness_shortterm(state, &value) == EBUR128_SUCCESS) {
+      figures.max_short_term_lufs = std::max(figures.max_short_term_lufs, value);
+    }
+  }
+  double true_peak = 0;
+  ebur128_loudness_global(state, &figures.integrated_lufs);
   for (unsigned ch = 0; ch < channels; ++ch) {
     double peak = 0;
     ebur128_true_peak(state, ch, &peak);
     true_peak = std::max(true_peak, peak);
   }
   ebur128_destroy(&state);
-  return {integrated, 20 * std::log10(true_peak)};
+  figures.true_peak_dbtp = 20 * std::log10(true_peak);
+  return figures;
 }
 
 double IdealPeakDb(const std::string& path) {

@@ -40,6 +40,8 @@ std::vector<std::int32_t> SoxSamples(const std::string& path);
 struct OracleFigures {
   double integrated_lufs;
   double true_peak_dbtp;
+  double max_momentary_lufs;   // polled every 100 ms
+  double max_short_term_lufs;
 };
 OracleFigures Libebur128(const std::string& path, unsigned channels, unsigned rate);
 
