@@ -263,17 +263,10 @@ TEST(NormalizeHeaders, WhatFollowsTheAudioIsKept) {
   };
   // A sample library's 8-bit snare: odd data, then 'smpl' (36 bytes, so the
   // byte after the pad position reads as a chunk 'mpl$' of size 0).
-  Bytes snare(2425);
-  Bytes snare_doubled;
-  for (std::size_t i = 0; i < snare.size(); ++i) {
-    snare[i] = static_cast<unsigned char>(128 + int(i % 61) - 30);
-    snare_doubled.push_back(static_cast<unsigned char>(128 + 2 * (int(i % 61) - 30)));
-  }
-  Bytes smpl(36, 0);
-  smpl[8] = 0x8F, smpl[9] = 0x62, smpl[10] = 0x01, smpl[12] = 60;  // 90703 ns a sample, middle C
-  const RawChunk fmt8{"fmt ", PcmFmt(1, 1, 8, 1, 11025)};
-  Bytes snare_written = snare_doubled;
+  const Bytes snare(2425, 128 + 40), smpl(36, 0);
+  Bytes snare_written(2425, 128 + 80);
   snare_written.push_back(0);
+  const RawChunk fmt8{"fmt ", PcmFmt(1, 1, 8, 1, 11025)};
   Bytes garbage;
   for (int i = 0; i < 127; ++i) garbage.push_back(static_cast<unsigned char>(i * 37 + 11));
   const Bytes two = BuildRiff({Fmt16(), Data()});
