@@ -1,11 +1,9 @@
 // The dithered gain: the same bytes on every vector path and however the
-// samples are cut into blocks; zeros and the input's extremes exact; the
-// error a flat noise of a quarter step squared, unrelated to the signal.
+// samples are cut into blocks; zeros and the input's extremes exact.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
-#include <numbers>
 #include <vector>
 
 #include "samples/sample_kernel.h"
@@ -91,44 +89,6 @@ TEST(NormalizeDither, EveryPathAndBlockGivesTheSameBoundedResult) {
     EXPECT_TRUE(!c.extremes || std::fabs(c.gain) > 1 || whole.clipped == 0) << whole.clipped;
     EXPECT_GT(noisy, c.in.size() / 10);
   }
-}
-
-// A 1 kHz tone at -70 dBFS turned down 6 dB: the error against the exact
-// product. Plain rounding leaves lines at the tone's harmonics; dither a flat
-// noise that the tone does not predict.
-TEST(NormalizeDither, ErrorIsFlatNoiseOfAQuarterStepSquared) {
-  constexpr std::size_t kRate = 48000;  // one second: bin k of a transform is k Hz
-  const double gain = std::pow(10.0, -6 / 20.0);
-  std::vector<std::int32_t> tone;
-  for (std::size_t i = 0; i < kRate; ++i) {
-    tone.push_back(std::lround(32768 * std::pow(10.0, -70 / 20.0) * std::sin(2 * std::numbers::pi * 1000 * i / kRate)));
-  }
-  const auto figures = [&](const std::vector<std::int32_t>& out) {
-    std::vector<double> error(kRate);
-    double power = 0, cross = 0, signal = 0, harmonic = 0;
-    for (std::size_t i = 0; i < kRate; ++i) {
-      error[i] = out[i] - tone[i] * gain;
-      power += error[i] * error[i];
-      cross += error[i] * tone[i];
-      signal += double(tone[i]) * tone[i];
-    }
-    for (int h = 1; h <= 12; ++h) {  // lines against the mean bin power, which is `power`: flat or not
-      double re = 0, im = 0;
-      for (std::size_t i = 0; i < kRate; ++i) {
-        re += error[i] * std::cos(2 * std::numbers::pi * 1000.0 * h * i / kRate);
-        im += error[i] * std::sin(2 * std::numbers::pi * 1000.0 * h * i / kRate);
-      }
-      harmonic = std::max(harmonic, (re * re + im * im) / power);
-    }
-    return std::vector<double>{power / kRate, std::fabs(cross) / std::sqrt(power * signal), harmonic};
-  };
-  const std::vector<double> dithered = figures(Dithered(kS16, tone, gain, false, kRate, SimdLevel::kBest).out);
-  EXPECT_NEAR(dithered[0], 0.25, 0.03);  // variance
-  EXPECT_LT(dithered[1], 0.03);          // correlation with the signal
-  EXPECT_LT(dithered[2], 20);            // no line at a harmonic
-  std::vector<std::int32_t> plain;
-  for (const std::int32_t v : tone) plain.push_back(std::nearbyint(v * gain));
-  EXPECT_GT(figures(plain)[2], 1000);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 #include "wav_fixture.h"
 
@@ -58,10 +59,35 @@ TEST(NormalizeWrittenResult, DitherIsRepeatableSilentOnSilenceAndKeepsThePeak) {
   // The same bytes twice; with --dither none the plain rounding of before.
   const auto first = run("tone.wav", {"-a", "-6"});
   EXPECT_EQ(run("tone.wav", {"-a", "-6"}), first);
+  const auto tone = Samples16(dir / "tone.wav");
   std::vector<std::int32_t> plain;
-  for (const std::int32_t v : Samples16(dir / "tone.wav")) plain.push_back(std::nearbyint(v * gain));
+  for (const std::int32_t v : tone) plain.push_back(std::nearbyint(v * gain));
   EXPECT_EQ(run("tone.wav", {"-a", "-6", "--dither", "none"}), plain);
-  EXPECT_NE(first, plain);
+  // The error against the exact product: its variance, its correlation with
+  // the tone, and its strongest line at a harmonic of 1 kHz against the mean
+  // bin power (bin k of a one-second transform is k Hz): flat or not.
+  const auto figures = [&](const std::vector<std::int32_t>& out) {
+    double power = 0, cross = 0, signal = 0, line = 0;
+    for (std::size_t i = 0; i < tone.size(); ++i) {
+      power += std::pow(out[i] - tone[i] * gain, 2);
+      cross += (out[i] - tone[i] * gain) * tone[i];
+      signal += std::pow(tone[i], 2);
+    }
+    for (int h = 1; h <= 12; ++h) {
+      double re = 0, im = 0;
+      for (std::size_t i = 0; i < tone.size(); ++i) {
+        re += (out[i] - tone[i] * gain) * std::cos(2 * std::numbers::pi * 1000.0 * h * i / 48000);
+        im += (out[i] - tone[i] * gain) * std::sin(2 * std::numbers::pi * 1000.0 * h * i / 48000);
+      }
+      line = std::max(line, (re * re + im * im) / power);
+    }
+    return std::vector<double>{power / tone.size(), std::fabs(cross) / std::sqrt(power * signal), line};
+  };
+  const std::vector<double> dithered = figures(first);
+  EXPECT_NEAR(dithered[0], 0.25, 0.03);
+  EXPECT_LT(dithered[1], 0.03);
+  EXPECT_LT(dithered[2], 20);
+  EXPECT_GT(figures(plain)[2], 1000);
   // Digital silence stays zeros around a click.
   auto clicked = run("click.wav", {"-a", "-6"});
   EXPECT_NEAR(clicked[24000], 20000 * gain, 1.5);
