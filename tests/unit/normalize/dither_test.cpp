@@ -30,18 +30,15 @@ Result Dithered(const SampleFormat& format, const std::vector<std::int32_t>& in,
     if (!u8) bytes.push_back(static_cast<std::uint8_t>(v >> 8));
   }
   Dither dither(42);
-  if (extremes) {
-    dither.low = *std::min_element(in.begin(), in.end());
-    dither.high = *std::max_element(in.begin(), in.end());
-  }
+  const auto [low, high] = std::minmax_element(in.begin(), in.end());
+  if (extremes) dither.low = *low, dither.high = *high;
   std::vector<std::uint8_t> written(bytes.size());
   PeakTracker before;
   Result run;
   for (std::size_t at = 0; at < in.size(); at += block) {
-    const std::size_t n = std::min(block, in.size() - at);
     const std::size_t offset = at * format.container_bytes;
-    ApplyGainDithered(format, reinterpret_cast<const std::byte*>(&bytes[offset]),
-                      reinterpret_cast<std::byte*>(&written[offset]), n, gain, dither, before, run.clipped, simd);
+    ApplyGainDithered(format, reinterpret_cast<const std::byte*>(&bytes[offset]), reinterpret_cast<std::byte*>(&written[offset]),
+                      std::min(block, in.size() - at), gain, dither, before, run.clipped, simd);
   }
   for (std::size_t i = 0; i < in.size(); ++i) {
     run.out.push_back(u8 ? written[i] - 128 : static_cast<std::int16_t>(written[2 * i] | written[2 * i + 1] << 8));

@@ -183,16 +183,13 @@ Bytes BuildRiff(const std::vector<RawChunk>& chunks, std::int64_t riff_size_fiel
 }
 
 Bytes BextPayload(unsigned version, const std::vector<std::int16_t>& loudness) {
-  Bytes payload(602);
+  Bytes payload(640);  // the fields, then a coding history
   for (std::size_t i = 0; i < payload.size(); ++i) payload[i] = static_cast<unsigned char>(i * 7 + 3);
-  payload[346] = static_cast<unsigned char>(version);
-  payload[347] = 0;
+  payload[346] = static_cast<unsigned char>(version), payload[347] = 0;
   for (std::size_t i = 0; i < loudness.size(); ++i) {
-    const Bytes le = Le16(static_cast<std::uint16_t>(loudness[i]));
-    std::copy(le.begin(), le.end(), payload.begin() + 412 + 2 * static_cast<std::ptrdiff_t>(i));
+    payload[412 + 2 * i] = static_cast<unsigned char>(loudness[i]);
+    payload[413 + 2 * i] = static_cast<unsigned char>(loudness[i] >> 8);
   }
-  const std::string history = "A=PCM,F=48000,W=16,M=stereo,T=test\r\n";
-  payload.insert(payload.end(), history.begin(), history.end());
   return payload;
 }
 
