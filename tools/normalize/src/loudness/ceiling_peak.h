@@ -36,7 +36,7 @@ class CeilingPeakMeter {
   // The crests kept: the loudest by the short look. An ideal peak sits among
   // them unless more crests than this are all louder by the short look while
   // quieter in truth (the short look reads content near Nyquist up to ~1 dB low).
-  static constexpr std::size_t kKept = 256;
+  static constexpr std::size_t kKept = 64;
 
   CeilingPeakMeter(double sample_rate, unsigned channels, SimdLevel simd = SimdLevel::kBest);
 
