@@ -102,10 +102,11 @@ LoudnessFigures MeasureLoudnessOf(InputFile& input, const WavLayout& layout, std
     span.side_thread = threads > 1 && parts.size() == 1;
     analyzers[i] = std::make_unique<LoudnessAnalyzer>(format, format.sample_rate, weights, SimdLevel::kBest,
                                                       ceiling_peak, span);
-    std::vector<std::byte> buffer(input.View(0, 0) ? 0 : shared.block_bytes());
+    std::vector<std::byte> buffer(shared.block_bytes());
     const std::uint64_t first = part.first - span.settle_frames;
     shared.ForEachBlock(DataStart(layout) + first * format.block_align, (part.end - first) * format.block_align,
-                        buffer.data(), [&](const std::byte* block, std::size_t size) { analyzers[i]->Add(block, size); });
+                        format.container_bytes, buffer.data(),
+                        [&](const std::byte* block, std::size_t size) { analyzers[i]->Add(block, size); });
     figures[i] = analyzers[i]->Figures();
   });
   shared.CheckNotCutShort();
@@ -142,14 +143,16 @@ PeakTracker ScanPeakOf(InputFile& input, const WavLayout& layout, std::size_t bu
                        const ProgressFn& progress) {
   const unsigned sample_bytes = layout.format.container_bytes;
   const std::uint64_t samples = layout.data_chunk().size / sample_bytes;
-  // A scan is cheap: parts of 1 Mi samples at least.
-  const std::vector<FilePart> parts = SplitIntoParts(samples, 1u << 20, 4096, std::max(1u, threads));
   SharedInput shared(input, BlockBytes(buffer_bytes, sample_bytes), samples * sample_bytes, progress, "scanning");
+  // A scan costs little more than its reads: parts of 1 Mi samples at least,
+  // and only where threads need not take turns reading.
+  const std::vector<FilePart> parts =
+      SplitIntoParts(samples, 1u << 20, 4096, shared.mapped() ? std::max(1u, threads) : 1u);
   std::vector<PeakTracker> peaks(parts.size());
   RunParts(parts.size(), threads, [&](std::size_t i) {
-    std::vector<std::byte> buffer(input.View(0, 0) ? 0 : shared.block_bytes());
+    std::vector<std::byte> buffer(shared.block_bytes());
     shared.ForEachBlock(DataStart(layout) + parts[i].first * sample_bytes, (parts[i].end - parts[i].first) * sample_bytes,
-                        buffer.data(), [&](const std::byte* block, std::size_t size) {
+                        sample_bytes, buffer.data(), [&](const std::byte* block, std::size_t size) {
                           ScanPeak(layout.format, block, size / sample_bytes, peaks[i]);
                         });
   });

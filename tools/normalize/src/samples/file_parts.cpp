@@ -56,6 +56,15 @@ SharedInput::SharedInput(InputFile& input, std::size_t block_bytes, std::uint64_
       progress_(std::move(progress)),
       pass_(pass) {}
 
+std::uint64_t SharedInput::LeadIn(std::uint64_t start, unsigned unit) {
+  constexpr std::uint64_t kPage = 4096;
+  const std::uint64_t first_page = (start + kPage - 1) / kPage * kPage;
+  for (std::uint64_t page = first_page; page < first_page + unit * kPage; page += kPage) {
+    if ((page - start) % unit == 0) return page - start;
+  }
+  return 0;
+}
+
 void SharedInput::Read(std::uint64_t offset, std::size_t count, std::byte* out) {
   if (const std::byte* block = input_.View(offset, count)) {
     auto run = [&] { std::memcpy(out, block, count); };

@@ -42,12 +42,15 @@ class SharedInput {
   std::size_t block_bytes() const { return block_bytes_; }
 
   // Calls use(block, size) on consecutive blocks of [offset, offset + count),
-  // at most block_bytes() each; `buffer` holds block_bytes() where the input
-  // is read.
+  // at most block_bytes() each, each a multiple of `unit` bytes (but for the
+  // last) and all after the first starting on a page; `buffer` holds
+  // block_bytes() where the input is read.
   template <typename Use>
-  void ForEachBlock(std::uint64_t offset, std::uint64_t count, std::byte* buffer, Use use) {
+  void ForEachBlock(std::uint64_t offset, std::uint64_t count, unsigned unit, std::byte* buffer, Use use) {
+    const std::uint64_t lead_in = LeadIn(offset, unit);
     for (std::uint64_t done = 0; done < count;) {
-      const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(block_bytes_, count - done));
+      const std::uint64_t want = done == 0 && lead_in != 0 ? lead_in : block_bytes_;
+      const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(want, count - done));
       if (const std::byte* block = input_.View(offset + done, size)) {
         auto run = [&] { use(block, size); };
         input_.UseMapped(run);
@@ -65,8 +68,14 @@ class SharedInput {
   // Reads [offset, offset + count) into `out` (count at most block_bytes()).
   void Read(std::uint64_t offset, std::size_t count, std::byte* out);
   void CheckNotCutShort() const { input_.CheckNotCutShort(); }
+  // Whether the input is mapped, so that threads read it without waiting on each other.
+  bool mapped() const { return input_.View(0, 0) != nullptr; }
 
  private:
+  // Bytes from `start` to the first page boundary that is also a `unit`
+  // boundary (0 when there is none): reads of whole pages cost the system
+  // far less than ones that straddle them.
+  static std::uint64_t LeadIn(std::uint64_t start, unsigned unit);
   void Advance(std::size_t bytes);
 
   InputFile& input_;
