@@ -20,7 +20,8 @@ ExitCode RunFile(FileJob& job, const Options& options, const Planner& planner, R
       report.WouldWrite(decision);
       return ExitCode::kOk;
     }
-    const ReplaceSteps steps{{}, [&] { ledger.Written(job.index, decision.gain->db); }};
+    // The gain applied, which the rounding may have moved a little from the plan's.
+    const ReplaceSteps steps{{}, [&] { ledger.Written(job.index, job.written_gain.value_or(*decision.gain).db); }};
     const WriteResult result = WriteAndReplace(job, options, decision, report.Progress(), steps);
     report.Written(decision, result);
     return ExitCode::kOk;
