@@ -1,5 +1,9 @@
 #include "loudness/channel_weights.h"
 
+#include <string>
+
+#include "failure.h"
+
 namespace normalize {
 namespace {
 
@@ -37,6 +41,23 @@ std::vector<double> ChannelWeights(unsigned channels, std::optional<std::uint32_
     ++channel;
   }
   return weights;
+}
+
+namespace {
+
+// Below this the K-weighting's shelf (near 1.7 kHz) has no room under Nyquist.
+constexpr unsigned kLowestRateHz = 4000;
+
+}  // namespace
+
+std::vector<double> WeightsToMeasure(const SampleFormat& format) {
+  if (format.sample_rate < kLowestRateHz) {
+    throw Failure(ExitCode::kUnsupported, "loudness needs a sample rate of at least " +
+                                              std::to_string(kLowestRateHz) + " Hz; the file says " +
+                                              std::to_string(format.sample_rate) + " Hz");
+  }
+  return ChannelWeights(format.channels, format.channel_mask != 0 ? std::optional<std::uint32_t>(format.channel_mask)
+                                                                  : std::nullopt);
 }
 
 }  // namespace normalize

@@ -18,8 +18,6 @@
 namespace normalize {
 namespace {
 
-// Below this the K-weighting's shelf (near 1.7 kHz) has no room under Nyquist.
-constexpr unsigned kLowestRateHz = 4000;
 // A part shorter than this is not worth its thread.
 constexpr std::uint64_t kLeastPartSeconds = 5;
 // The K-weighting's slowest pole (38 Hz) decays by e^-60 in this much.
@@ -74,14 +72,7 @@ class CrestReader {
 LoudnessFigures MeasureLoudnessOf(InputFile& input, const WavLayout& layout, std::size_t buffer_bytes,
                                   unsigned threads, bool ceiling_peak, const ProgressFn& progress) {
   const SampleFormat& format = layout.format;
-  if (format.sample_rate < kLowestRateHz) {
-    throw Failure(ExitCode::kUnsupported, "loudness needs a sample rate of at least " +
-                                              std::to_string(kLowestRateHz) + " Hz; the file says " +
-                                              std::to_string(format.sample_rate) + " Hz");
-  }
-  const std::optional<std::uint32_t> mask =
-      format.channel_mask != 0 ? std::optional<std::uint32_t>(format.channel_mask) : std::nullopt;
-  const std::vector<double> weights = ChannelWeights(format.channels, mask);
+  const std::vector<double> weights = WeightsToMeasure(format);
   const std::uint64_t frames = layout.data_chunk().size / format.block_align;
   // Parts border on whole 100 ms segments of the loudness meter.
   const auto segment = static_cast<std::uint64_t>(std::max(1L, std::lround(format.sample_rate / 10.0)));
