@@ -90,7 +90,9 @@ TEST(NormalizeLibraryScale, TheFileWrittenIsTheFileMeasured) {
       EXPECT_EQ(run.code, ExitCode::kInput);
       EXPECT_TRUE(Contains(run.err, files[0] + ": ")) << run.err;
       EXPECT_EQ(std::filesystem::exists(files[0]), c.exists_after);
-      if (c.exists_after) EXPECT_EQ(ReadBytes(files[0]), changed);
+      if (c.exists_after) {
+        EXPECT_EQ(ReadBytes(files[0]), changed);
+      }
       for (const auto& name : dir.Names()) EXPECT_EQ(name.find(".nrm-"), std::string::npos) << name;
     }
   }
@@ -137,7 +139,7 @@ TEST(NormalizeLibraryScale, AnAlbumStoppedPartWayIsFinishedByARerunWithTheFirstG
   ScratchDir fresh;
   std::vector<std::string> originals;
   for (std::size_t i = 0; i < files.size(); ++i) {
-    originals.push_back(fresh / ("o" + std::to_string(i) + ".wav"));
+    originals.push_back(fresh / (std::to_string(i) + " original.wav"));
     WriteBytes(originals.back(), before[i].bytes);
   }
   ASSERT_EQ(RunTool(With({"--album", "-m", "50"}, originals)).code, ExitCode::kOk);
