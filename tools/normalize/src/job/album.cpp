@@ -96,14 +96,11 @@ class AlbumRun {
     for (AlbumJournal& journal : unfinished) {
       std::vector<bool> covered(journal.tracks().size(), false);
       std::size_t matched = 0;
-      const FileJob* stranger = nullptr;
       for (const auto& job : files_) {
         const auto track = journal.TrackOf(job->input, platform::IdentityOf(job->input));
         if (track && !covered[*track]) {
           covered[*track] = true;
           ++matched;
-        } else if (!stranger) {
-          stranger = job.get();
         }
       }
       if (matched == 0) continue;
