@@ -1,6 +1,5 @@
 #include "job/run_ledger.h"
 
-#include <atomic>
 
 #include "job/decibels.h"
 #include "platform/interruptions.h"
@@ -8,11 +7,14 @@
 namespace normalize {
 namespace {
 
-std::atomic<const RunLedger*> current{nullptr};
+// The run's ledger, which an interruption (on a thread of its own) may ask
+// while the run is ending: held under the lock until it has answered.
+std::mutex current_lock;
+const RunLedger* current = nullptr;
 
 std::string SayCurrent() {
-  const RunLedger* ledger = current.load();
-  return ledger ? ledger->DoneSoFar() : std::string();
+  const std::lock_guard<std::mutex> held(current_lock);
+  return current ? current->DoneSoFar() : std::string();
 }
 
 }  // namespace
@@ -22,13 +24,16 @@ RunLedger::RunLedger(std::vector<std::string> names)
       states_(names_.size(), State::kUntouched),
       gains_(names_.size(), 0),
       passed_on_(names_.size(), false) {
-  current = this;
+  {
+    const std::lock_guard<std::mutex> held(current_lock);
+    current = this;
+  }
   platform::SetInterruptionReport(SayCurrent);
 }
 
 RunLedger::~RunLedger() {
   // An interruption from here on has nothing left unsaid.
-  const std::lock_guard<std::mutex> held(lock_);
+  const std::lock_guard<std::mutex> held(current_lock);
   current = nullptr;
 }
 
