@@ -248,6 +248,8 @@ class AlbumRun {
         return;
       }
       Reopen(job, options_);
+      // The dither keeps -m's loudest sample exact only where it knows it.
+      if (planner_.measurement() == Measurement::kPeak) MeasureOpenFile(job, options_, Measurement::kPeak);
       WriteTrack(job, report, journal, track_of[job.index]);
     }, true);
     if (!failed_ && !options_.dry_run) {

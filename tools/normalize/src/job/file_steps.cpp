@@ -43,8 +43,12 @@ void OpenAndMeasure(FileJob& job, const Options& options, const Planner& planner
   job.identity = job.file->identity();
   job.layout = ReadWavLayout(*job.file);
   report.Layout(job.layout, writes);
-  job.measured = Measure(planner.measurement(), job, options, report.Progress());
+  MeasureOpenFile(job, options, planner.measurement(), report.Progress());
   report.AfterMeasuring(job.measured, writes);
+}
+
+void MeasureOpenFile(FileJob& job, const Options& options, Measurement measurement, const ProgressFn& progress) {
+  job.measured = Measure(measurement, job, options, progress);
 }
 
 void Reopen(FileJob& job, const Options& options) {

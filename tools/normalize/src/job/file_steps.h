@@ -18,6 +18,10 @@ namespace normalize {
 // planner's measurement, telling `report`. Throws Failure.
 void OpenAndMeasure(FileJob& job, const Options& options, const Planner& planner, Reporter& report);
 
+// Takes `measurement` of the open input into `job.measured` (an album
+// finished by a rerun, which measured nothing, needs -m's peak to dither by).
+void MeasureOpenFile(FileJob& job, const Options& options, Measurement measurement, const ProgressFn& progress = {});
+
 // Opens (and locks) the input again to write it, provided its name still
 // leads to the file measured as `job.identity`; reads its layout where it has
 // none yet (an album finished by a rerun), checking the target. Throws Failure.

@@ -26,13 +26,10 @@ bool StepsCoarseFor(const SampleFormat& format, double target_lufs) {
   return target_lufs - step_db < kCoarseStepsDb;
 }
 
-std::optional<Dither> DitherFor(const FileJob& job, const Options& options, StreamProcessor& processor,
-                                double factor) {
+std::optional<Dither> DitherFor(const FileJob& job, const Options& options, double factor) {
   const WavLayout& layout = job.layout;
-  Measured measured = job.measured;
+  const Measured& measured = job.measured;
   if (!options.dither || !DitherApplies(layout.format, factor)) return std::nullopt;
-  // An album finished by a rerun measures nothing; -m's promise needs the peak.
-  if (options.mode == Mode::kPercent && !measured.peak && !measured.loudness) measured.peak = processor.ScanPeak();
   const std::string name = std::filesystem::path(job.input).filename().string();
   Dither dither(DitherSeed(name, layout.data_chunk().size));
   if (measured.peak) {
@@ -62,7 +59,7 @@ WrittenResult PlanWrittenResult(const FileJob& job, const Options& options, Stre
   const WavLayout& layout = job.layout;
   WrittenResult result;
   result.factor = factor;
-  result.dither = DitherFor(job, options, processor, factor);
+  result.dither = DitherFor(job, options, factor);
   const bool check_target = target_lufs && StepsCoarseFor(layout.format, *target_lufs);
   const bool bext = layout.bext_loudness && layout.bext_loudness->any();
   if (!check_target && !bext) return result;
@@ -71,7 +68,7 @@ WrittenResult PlanWrittenResult(const FileJob& job, const Options& options, Stre
   if (check_target && written && std::fabs(*written - *target_lufs) > kCloseEnoughLu &&
       (may_raise || *written > *target_lufs)) {
     result.factor *= std::pow(10.0, (*target_lufs - *written) / 20);
-    result.dither = DitherFor(job, options, processor, result.factor);
+    result.dither = DitherFor(job, options, result.factor);
     result.figures = MeasureResult(processor, layout, result.factor, result.dither);
   }
   return result;
