@@ -5,6 +5,7 @@
 
 #include "cli/command_line.h"
 #include "failure.h"
+#include "quilbo_version.h"
 #include "program_run.h"
 #include "wav_fixture.h"
 
@@ -123,6 +124,7 @@ TEST(NormalizeCommandLine, ProgramSpeaksOfWhatTheUserGave) {
     std::string never;
   } cases[] = {
       {{}, 1, "normalize --help shows what the options do", "Exit codes"},
+      {{"--version", "-l", "0"}, 0, "normalize " QUILBO_VERSION_TEXT " (Quilbo-FE)\n", "Usage"},
       {{"-a", "-1", "-o", missing_folder + "/out.wav", "--", dir / "-x.wav"}, 5,
        "there is no folder '" + missing_folder + "'", ".tmp"},
       {{"--analyze", "--json", "--", dir / "-x.wav"}, 0, "\"sample_peak_dbfs\":0.000,", ":-0.000"},

@@ -12,6 +12,7 @@
 #include "platform/console.h"
 #include "platform/interruptions.h"
 #include "platform/processors.h"
+#include "quilbo_version.h"
 
 namespace {
 
@@ -31,6 +32,11 @@ int Main(int argc, char** argv) {
   }
   if (options.help) {
     std::cout << UsageText();
+    return 0;
+  }
+  if (options.version) {
+    // The version Quilbo.exe's and normalize.exe's version resources carry.
+    std::cout << "normalize " QUILBO_VERSION_TEXT " (Quilbo-FE)\n";
     return 0;
   }
   JobConsole console{std::cout, std::cerr, platform::IsTerminal(stdout)};

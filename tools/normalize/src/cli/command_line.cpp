@@ -131,6 +131,10 @@ Options ParseCommandLine(const std::vector<std::string>& args) {
       r.options.help = true;
       return r.options;
     }
+    if (!only_files && arg == "--version") {
+      r.options.version = true;
+      return r.options;
+    }
     if (!only_files && arg == "--") {
       only_files = true;
       continue;

@@ -12,6 +12,7 @@ enum class Mode { kRatio, kLevel, kPercent, kLoudness };
 
 struct Options {
   bool help = false;
+  bool version = false;  // --version: the version, shared with Quilbo.exe's
   Mode mode = Mode::kPercent;
   int value = 100;  // the ratio, the level in dB or the percentage
   double loudness_lufs = -23;           // --loudness: the target

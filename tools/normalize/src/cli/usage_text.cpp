@@ -114,6 +114,7 @@ const char* UsageText() {
       "                measuring is split over the jobs left (a long file's parts\n"
       "                measured side by side, the same figures as in one pass)\n"
       "  --help        show this text\n"
+      "  --version     show the version (Quilbo-FE's, the same as Quilbo.exe's)\n"
       "A short option's value may also be attached (-m100, -j4), a long option's\n"
       "follow an equals sign (--loudness=-14). \"--\" ends the options: the arguments\n"
       "after it are files, even one named -x.wav.\n"
