@@ -1,10 +1,13 @@
 #include "cli/input_folders.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <unordered_set>
 
 #include "platform/folder.h"
+#include "platform/locked_input.h"
 #include "platform/paths.h"
 
 namespace normalize {
@@ -13,6 +16,20 @@ namespace {
 std::string Joined(const std::string& folder, const std::string& name) {
   const bool ends_in_separator = !folder.empty() && std::strchr(platform::kPathSeparators, folder.back());
   return ends_in_separator ? folder + name : folder + platform::kPathSeparators[0] + name;
+}
+
+// An AppleDouble file: a "._" name and the format's magic number. A "._"
+// name alone is no proof: such a file may hold real audio.
+bool IsAppleDouble(const std::string& name, const std::string& path) {
+  if (name.rfind("._", 0) != 0) return false;
+  platform::OpenError error{};
+  std::intptr_t lock = -1;
+  std::FILE* file = platform::OpenInput(path, error, lock, false);
+  if (!file) return false;
+  unsigned char magic[4] = {};
+  const bool read = std::fread(magic, 1, sizeof magic, file) == sizeof magic;
+  std::fclose(file);
+  return read && magic[0] == 0x00 && magic[1] == 0x05 && magic[2] == 0x16 && magic[3] == 0x07;
 }
 
 class FolderWalk {
@@ -38,7 +55,8 @@ class FolderWalk {
         }
       } else if (IsWavName(entry.name)) {
         const bool fits = platform::FitsInOnePath(entry_path);
-        found_.push_back({entry_path, entry.identity, fits ? "" : "name too long for this system"});
+        found_.push_back({entry_path, entry.identity, fits ? "" : "name too long for this system",
+                          fits && IsAppleDouble(entry.name, entry_path)});
       }
     }
   }

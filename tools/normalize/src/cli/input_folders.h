@@ -13,6 +13,7 @@ struct FoundFile {
   std::string path;
   std::string identity;  // the file's, as platform::PathInfo's; may be empty
   std::string problem;   // why `path` was not listed or cannot be worked on; empty for a file
+  bool apple_double = false;  // macOS's "._" companion of a file: metadata, not audio; skipped
 };
 
 // The files in `folder` whose names end in .wav (any letter case), sorted by
@@ -20,7 +21,9 @@ struct FoundFile {
 // Windows junctions) met on the way are not followed, and no folder is walked
 // twice, so that a link back up cannot make a loop. A folder that cannot be
 // listed (`folder` itself too) and a file whose path is too long for the
-// system come in the same order, each with its problem.
+// system come in the same order, each with its problem. The "._name.wav"
+// files macOS leaves beside each file on disks it does not own (AppleDouble
+// metadata, not audio) come marked, to be skipped.
 std::vector<FoundFile> WavFilesIn(const std::string& folder, bool recursive);
 
 }  // namespace normalize

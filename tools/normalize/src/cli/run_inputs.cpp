@@ -1,5 +1,6 @@
 #include "cli/run_inputs.h"
 
+#include <algorithm>
 #include <unordered_map>
 
 #include "cli/file_patterns.h"
@@ -33,10 +34,32 @@ class InputList {
 
   void Add(RunInput notice) { list_.push_back(std::move(notice)); }
 
-  std::vector<RunInput> Taken() { return std::move(list_); }
+  // One line for them all, in the place of the first.
+  void SkipAppleDouble(const std::string& path) {
+    if (apple_double_++ == 0) {
+      apple_double_at_ = list_.size();
+      first_apple_double_ = path;
+      list_.push_back({});
+    }
+  }
+
+  std::vector<RunInput> Taken() {
+    if (apple_double_ > 0) {
+      const bool one = apple_double_ == 1;
+      list_[apple_double_at_] = {"", first_apple_double_, "",
+                                 "normalize: skipped " + std::to_string(apple_double_) + " macOS metadata file" +
+                                     (one ? "" : "s") + " (AppleDouble, \"._\" before the name; not audio): " +
+                                     first_apple_double_ + (one ? "" : " and the like"),
+                                 ExitCode::kOk};
+    }
+    return std::move(list_);
+  }
 
  private:
   std::vector<RunInput> list_;
+  std::size_t apple_double_ = 0;
+  std::size_t apple_double_at_ = 0;
+  std::string first_apple_double_;
   std::unordered_map<std::string, std::string> first_names_;
 };
 
@@ -54,14 +77,17 @@ std::vector<RunInput> ExpandInputs(const std::vector<std::string>& inputs, bool 
       continue;
     }
     const std::vector<FoundFile> found = WavFilesIn(input, recursive);
-    if (found.empty()) {
+    const auto is_audio = [](const FoundFile& file) { return !file.apple_double; };
+    if (std::none_of(found.begin(), found.end(), is_audio)) {
       // Without -r the files a level down are easily missed: say where they are.
       const bool below = !recursive && !WavFilesIn(input, true).empty();
       list.Add(Notice(input, below ? "no WAV file in this folder, only in its subfolders (-r takes those too)"
                                    : "no WAV file in this folder"));
     }
     for (const FoundFile& file : found) {
-      if (file.problem.empty()) {
+      if (file.apple_double) {
+        list.SkipAppleDouble(file.path);
+      } else if (file.problem.empty()) {
         list.AddFile(file.path, file.identity);
       } else {
         list.Add(Notice(file.path, file.problem));

@@ -132,9 +132,11 @@ void Reporter::WouldWrite(const Decision& decision) {
     job_.console.out << ResultJson(job_, decision, nullptr, true) << "\n";
     return;
   }
+  // The real run's line, less the clipped count that only writing finds.
   const std::string figures = Figures(nullptr);
-  job_.console.out << OutName(job_.input) << ": " << (figures.empty() ? "" : figures + ", ") << GainText(decision)
-                   << ", " << Describe(job_.layout.format) << "; dry run, not written to " << OutName(job_.output) << "\n";
+  job_.console.out << (figures.empty() ? "" : figures + ", ") << GainText(decision) << ", "
+                   << Describe(job_.layout.format) << ", written to " << OutName(job_.output)
+                   << "; dry run, not written\n";
 }
 
 void Reporter::Failed(const Failure& failure) {
