@@ -39,7 +39,7 @@ std::string Mebibytes(std::uint64_t bytes) { return Fixed(static_cast<double>(by
 // The album's line as one JSON object, beside the files' own.
 std::string AlbumJson(std::size_t files, const Decision& decision, bool dry_run) {
   std::string json = "{\"album\":true,\"files\":" + std::to_string(files);
-  json += ",\"gain_db\":" + (decision.gain ? Fixed(decision.gain->db, 3) : std::string("null"));
+  json += ",\"gain_db\":" + (decision.plan ? Fixed(decision.gain().db, 3) : std::string("null"));
   if (dry_run) json += ",\"dry_run\":true";
   if (decision.ceiling) json += ",\"held_by_ceiling\":true";
   if (!decision.why.empty()) json += ",\"reason\":" + JsonString(decision.why);
@@ -73,13 +73,13 @@ class AlbumRun {
     if (worst_ != ExitCode::kOk) return worst_;
     if (stopped) return Finish(*stopped);
     if (!MeasureAll()) return worst_;
-    const std::optional<GainPlan> gain = Decide();
-    if (!gain || options_.dry_run || !RoomForResults()) return worst_;
+    const std::optional<WritePlan> plan = Decide();
+    if (!plan || options_.dry_run || !RoomForResults()) return worst_;
     std::vector<AlbumJournal::Track> tracks;
     for (const auto& job : files_) tracks.push_back({job->input, job->identity, ""});
     try {
       const std::string path = AlbumJournal::PathFor(tracks);
-      AlbumJournal journal = AlbumJournal::Begin(path, *gain, std::move(tracks));
+      AlbumJournal journal = AlbumJournal::Begin(path, *plan, std::move(tracks));
       WriteAll(journal);
     } catch (const Failure& failure) {
       console_.err << "normalize: album: nothing written: " << failure.what() << "\n";
@@ -133,8 +133,8 @@ class AlbumRun {
     return false;
   }
 
-  // The album's gain and its line; nothing when no file is to be written.
-  std::optional<GainPlan> Decide() {
+  // The album's plan and its line; nothing when no file is to be written.
+  std::optional<WritePlan> Decide() {
     std::vector<MeasuredFile> measured;
     for (const auto& job : files_) measured.push_back({job->measured, job->layout});
     const Decision album = planner_.Decide(measured);
@@ -144,7 +144,7 @@ class AlbumRun {
       console_.out << "album: " << (album.figures.empty() ? "" : album.figures + ", ") << album.why << "\n";
     } else {
       console_.out << "album: " << files_.size() << (files_.size() == 1 ? " file, " : " files, ") << album.figures
-                   << ", gain " << Decibels(album.gain->db, true) << " dB for every file"
+                   << ", gain " << Decibels(album.gain().db, true) << " dB for every file"
                    << (album.ceiling ? CeilingText(*album.ceiling) : "")
                    << (options_.dry_run ? "; dry run, nothing written" : "") << "\n";
     }
@@ -155,11 +155,11 @@ class AlbumRun {
       return std::nullopt;
     }
     if (options_.dry_run) {
-      const Decision each = Decision::Write(*album.gain);  // the album's line told of the ceiling
+      const Decision each = Decision::Write(*album.plan);  // the album's line told of the ceiling
       EachLine([&](FileJob&, Reporter& report) { report.WouldWrite(each); });
       return std::nullopt;
     }
-    return album.gain;
+    return album.plan;
   }
 
   // Room on every disk for the results being written at once.
@@ -202,18 +202,17 @@ class AlbumRun {
       ledger_.SetClosingNote("");
       return;
     }
-    console_.err << "normalize: album: written with gain " << Decibels(journal.gain().db, true)
+    console_.err << "normalize: album: written with gain " << Decibels(journal.plan().gain.db, true)
                  << " dB: " << Names(files_, true) << "; left as they were: " << Names(files_, false) << "; "
                  << rerun << "\n";
   }
 
   void WriteTrack(FileJob& job, Reporter& report, AlbumJournal& journal, std::size_t track) {
-    const GainPlan& gain = journal.gain();
+    const WritePlan& plan = journal.plan();
     const ReplaceSteps steps{[&](const std::string& result) { journal.Committing(track, result); },
-                             [&] { ledger_.Written(job.index, gain.db); }};
-    // One gain for every track: no track's own correction after the rounding.
-    const Decision decision = Decision::Write(gain);
-    const WriteResult result = WriteAndReplace(job, options_, decision, {}, steps);
+                             [&] { ledger_.Written(job.index, plan.gain.db); }};
+    const Decision decision = Decision::Write(plan);
+    const WriteResult result = WriteAndReplace(job, options_, plan, track, {}, steps);
     job.written = true;
     report.Written(decision, result);  // the album's line told of the ceiling
   }
@@ -224,7 +223,7 @@ class AlbumRun {
     std::vector<std::size_t> track_of;
     for (const auto& job : files_) track_of.push_back(*journal.TrackOf(job->input, platform::IdentityOf(job->input)));
     console_.out << "album: finishing the album that was stopped part way (journal '" << journal.path() << "'): "
-                 << files_.size() << " files, gain " << Decibels(journal.gain().db, true) << " dB for every file"
+                 << files_.size() << " files, gain " << Decibels(journal.plan().gain.db, true) << " dB for every file"
                  << (options_.dry_run ? "; dry run, nothing written" : "") << "\n";
     ledger_.SetClosingNote("the album is still unfinished: run the same command again to finish it (journal '" +
                            journal.path() + "')");
@@ -244,12 +243,10 @@ class AlbumRun {
       }
       job.identity = track.measured;
       if (options_.dry_run) {
-        report.WouldWrite(Decision::Write(journal.gain()));
+        report.WouldWrite(Decision::Write(journal.plan()));
         return;
       }
       Reopen(job, options_);
-      // The dither keeps -m's loudest sample exact only where it knows it.
-      if (planner_.measurement() == Measurement::kPeak) MeasureOpenFile(job, options_, Measurement::kPeak);
       WriteTrack(job, report, journal, track_of[job.index]);
     }, true);
     if (!failed_ && !options_.dry_run) {

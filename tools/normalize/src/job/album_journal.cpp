@@ -99,7 +99,7 @@ std::optional<AlbumJournal> AlbumJournal::Read(const std::string& path) {
     std::string kind;
     words >> kind;
     if (kind == "gain") {
-      has_gain = static_cast<bool>(words >> journal.gain_.factor >> journal.gain_.db);
+      has_gain = static_cast<bool>(words >> journal.plan_.gain.factor >> journal.plan_.gain.db);
     } else if (kind == "track") {
       std::string identity;
       words >> identity;
@@ -108,6 +108,12 @@ std::optional<AlbumJournal> AlbumJournal::Read(const std::string& path) {
       std::string name;
       std::getline(words, name);
       journal.tracks_.push_back(Track{Unescaped(name), *measured, ""});
+    } else if (kind == "bounds") {
+      std::size_t index = 0;
+      SampleBounds bounds;
+      if (!(words >> index >> bounds.low >> bounds.high) || index >= journal.tracks_.size()) return std::nullopt;
+      journal.plan_.bounds.resize(journal.tracks_.size());
+      journal.plan_.bounds[index] = bounds;
     } else if (kind == "result") {
       std::size_t index = 0;
       std::string result;
@@ -119,14 +125,19 @@ std::optional<AlbumJournal> AlbumJournal::Read(const std::string& path) {
   return journal;
 }
 
-AlbumJournal AlbumJournal::Begin(const std::string& path, const GainPlan& gain, std::vector<Track> tracks) {
+AlbumJournal AlbumJournal::Begin(const std::string& path, const WritePlan& plan, std::vector<Track> tracks) {
   AlbumJournal journal;
   journal.path_ = path;
-  journal.gain_ = gain;
+  journal.plan_ = plan;
   journal.tracks_ = std::move(tracks);
-  std::string text = std::string(kHeading) + "\ngain " + Number(gain.factor) + " " + Number(gain.db) + "\n";
+  std::string text = std::string(kHeading) + "\ngain " + Number(plan.gain.factor) + " " + Number(plan.gain.db) + "\n";
   for (const Track& track : journal.tracks_) {
     text += "track " + track.measured.Text() + " " + Escaped(track.name) + "\n";
+  }
+  for (std::size_t i = 0; i < journal.tracks_.size(); ++i) {
+    if (const auto bounds = plan.BoundsOf(i)) {
+      text += "bounds " + std::to_string(i) + " " + std::to_string(bounds->low) + " " + std::to_string(bounds->high) + "\n";
+    }
   }
   // Whole or not at all, and durable with its folder entry before any track is touched.
   {

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "platform/file_identity.h"
-#include "samples/gain_plan.h"
+#include "job/write_plan.h"
 
 namespace normalize {
 
@@ -32,7 +32,7 @@ class AlbumJournal {
   // Reads a journal; nothing when the file is not one.
   static std::optional<AlbumJournal> Read(const std::string& path);
   // Writes a new journal, durably. Throws Failure (output).
-  static AlbumJournal Begin(const std::string& path, const GainPlan& gain, std::vector<Track> tracks);
+  static AlbumJournal Begin(const std::string& path, const WritePlan& plan, std::vector<Track> tracks);
 
   AlbumJournal(AlbumJournal&&) = default;
   AlbumJournal& operator=(AlbumJournal&&) = default;
@@ -45,7 +45,7 @@ class AlbumJournal {
   void Finish();
 
   const std::string& path() const { return path_; }
-  const GainPlan& gain() const { return gain_; }
+  const WritePlan& plan() const { return plan_; }
   const std::vector<Track>& tracks() const { return tracks_; }
   // The track that the file named `name`, `now` (nothing: no such file),
   // is: by the same name, or as the same file (as measured or as its result).
@@ -59,7 +59,7 @@ class AlbumJournal {
   void Append(const std::string& line);
 
   std::string path_;
-  GainPlan gain_;
+  WritePlan plan_;
   std::vector<Track> tracks_;
   std::unique_ptr<std::FILE, Closer> file_;  // open for appending from the first result on
   std::unique_ptr<std::mutex> lock_ = std::make_unique<std::mutex>();

@@ -21,8 +21,8 @@ ExitCode RunFile(FileJob& job, const Options& options, const Planner& planner, R
       return ExitCode::kOk;
     }
     // The gain applied, which the rounding may have moved a little from the plan's.
-    const ReplaceSteps steps{{}, [&] { ledger.Written(job.index, job.written_gain.value_or(*decision.gain).db); }};
-    const WriteResult result = WriteAndReplace(job, options, decision, report.Progress(), steps);
+    const ReplaceSteps steps{{}, [&] { ledger.Written(job.index, job.written_gain.value_or(decision.gain()).db); }};
+    const WriteResult result = WriteAndReplace(job, options, *decision.plan, 0, report.Progress(), steps);
     report.Written(decision, result);
     return ExitCode::kOk;
   } catch (const Failure& failure) {

@@ -43,12 +43,8 @@ void OpenAndMeasure(FileJob& job, const Options& options, const Planner& planner
   job.identity = job.file->identity();
   job.layout = ReadWavLayout(*job.file);
   report.Layout(job.layout, writes);
-  MeasureOpenFile(job, options, planner.measurement(), report.Progress());
+  job.measured = Measure(planner.measurement(), job, options, report.Progress());
   report.AfterMeasuring(job.measured, writes);
-}
-
-void MeasureOpenFile(FileJob& job, const Options& options, Measurement measurement, const ProgressFn& progress) {
-  job.measured = Measure(measurement, job, options, progress);
 }
 
 void Reopen(FileJob& job, const Options& options) {
@@ -73,14 +69,13 @@ void CheckStillMeasured(const FileJob& job) {
   }
 }
 
-WriteResult WriteAndReplace(FileJob& job, const Options& options, const Decision& decision, ProgressFn progress,
-                            const ReplaceSteps& steps) {
+WriteResult WriteAndReplace(FileJob& job, const Options& options, const WritePlan& plan, std::size_t member,
+                            ProgressFn progress, const ReplaceSteps& steps) {
   if (!job.file) Reopen(job, options);
   StreamProcessor processor(*job.file, job.layout, BufferBytes(options), std::move(progress));
-  const double factor = decision.gain->factor;
-  WrittenResult written = PlanWrittenResult(job, options, processor, factor, decision.result_lufs, !decision.ceiling);
+  WrittenResult written = PlanWrittenResult(job, options, processor, plan, member);
   job.written_figures = written.figures;
-  if (written.factor != factor) job.written_gain = GainOf(written.factor);
+  if (written.factor != plan.gain.factor) job.written_gain = GainOf(written.factor);
   if (written.figures) RefreshBext(processor, job.layout, *written.figures);
   AtomicOutputFile output(job.target, job.console.write_hook);
   const WriteResult result = processor.Write(written.factor, output, written.dither ? &*written.dither : nullptr);

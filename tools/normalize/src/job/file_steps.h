@@ -18,10 +18,6 @@ namespace normalize {
 // planner's measurement, telling `report`. Throws Failure.
 void OpenAndMeasure(FileJob& job, const Options& options, const Planner& planner, Reporter& report);
 
-// Takes `measurement` of the open input into `job.measured` (an album
-// finished by a rerun, which measured nothing, needs -m's peak to dither by).
-void MeasureOpenFile(FileJob& job, const Options& options, Measurement measurement, const ProgressFn& progress = {});
-
 // Opens (and locks) the input again to write it, provided its name still
 // leads to the file measured as `job.identity`; reads its layout where it has
 // none yet (an album finished by a rerun), checking the target. Throws Failure.
@@ -36,16 +32,14 @@ struct ReplaceSteps {
   std::function<void()> in_place;
 };
 
-// Writes the result with `gain` to a temporary and puts it in place of the
-// target, provided the input's name still leads to the file that was measured
-// (reopening it first where it was closed); the input is closed afterwards.
-// Throws Failure, leaving the target as it was.
-// With dither where it applies; where `decision` aims at a loudness
-// (result_lufs) and the rounding moves the file as written away from it, the
-// gain is corrected once (never raised past a ceiling's hold). What was
-// written goes into `job` (written_figures, written_gain).
-WriteResult WriteAndReplace(FileJob& job, const Options& options, const Decision& decision, ProgressFn progress,
-                            const ReplaceSteps& steps = {});
+// Writes the result of member `member` of the group `plan` was made for to a
+// temporary and puts it in place of the target, provided the input's name
+// still leads to the file that was measured (reopening it first where it was
+// closed); the input is closed afterwards. Throws Failure, leaving the target
+// as it was. What was written goes into `job` (written_figures, written_gain:
+// see PlanWrittenResult).
+WriteResult WriteAndReplace(FileJob& job, const Options& options, const WritePlan& plan, std::size_t member,
+                            ProgressFn progress, const ReplaceSteps& steps = {});
 
 // Throws Failure unless `job.input` still names the file that was measured:
 // not replaced, rewritten, cut or deleted since.

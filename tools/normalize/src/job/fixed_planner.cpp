@@ -13,8 +13,9 @@ class FixedGain final : public Planner {
  protected:
   Decision Plan(const std::vector<MeasuredFile>&) const override {
     // -l 1 and -a 0 change no sample.
-    if (gain_.factor == 1) return Decision::AlreadyRight(gain_, "a gain of " + Decibels(0, true) + " dB");
-    return Decision::Write(gain_);
+    const WritePlan plan{gain_, std::nullopt, true, {}};
+    if (gain_.factor == 1) return Decision::AlreadyRight(plan, "a gain of " + Decibels(0, true) + " dB");
+    return Decision::Write(plan);
   }
 
  private:

@@ -77,14 +77,20 @@ class LoudnessGainPlanner final : public Planner {
     // Over the ceiling needs lowering however little; anything else this
     // close is where it should be.
     const bool over_ceiling = held && db < -0.01;
-    const GainPlan gain{std::pow(10.0, db / 20), db};
+    WritePlan plan{GainPlan{std::pow(10.0, db / 20), db}, std::nullopt, !held, {}};
+    for (const MeasuredFile& file : files) {
+      plan.bounds.push_back(BoundsOfMagnitude(file.measured.loudness->sample_peak, file.layout.format));
+    }
     if (std::fabs(db) <= kAlreadyThereDb && !over_ceiling) {
-      return Decision::AlreadyRight(gain, Decibels(*GatedLoudness(blocks, 0), false) + " LUFS" +
+      return Decision::AlreadyRight(plan, Decibels(*GatedLoudness(blocks, 0), false) + " LUFS" +
                                     (held ? " (as near " + Decibels(target_lufs_, false) +
                                                 " LUFS as the ceiling allows)"
                                           : ""));
     }
-    Decision decision = Decision::Write(gain);
+    // A file alone is held to its target as written; an album's tracks keep
+    // the one gain, however each one's rounding falls.
+    if (files.size() == 1) plan.target_lufs = GatedLoudness(blocks, db);
+    Decision decision = Decision::Write(plan);
     decision.result_lufs = GatedLoudness(blocks, db);
     if (held) decision.ceiling = CeilingHold{*ceiling_dbtp_, target_lufs_, *wanted, decision.result_lufs};
     return decision;

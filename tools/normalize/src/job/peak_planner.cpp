@@ -1,10 +1,22 @@
 // -m: the loudest sample (of the file, or of the album) becomes the given
 // percentage of full scale.
+#include <cmath>
+
 #include "job/decibels.h"
 #include "job/planner.h"
 
 namespace normalize {
 namespace {
+
+// -m raises no file whose peak is below this: beneath 24-bit resolution there
+// is nothing to hear, and a float file's tiny peak would ask for a gain that
+// turns its samples infinite.
+constexpr int kQuietestRaisedPeakDb = -144;
+
+bool TooQuietToRaise(const Peak& peak) {
+  const double magnitude = peak.magnitude();
+  return magnitude > 0 && 20 * std::log10(magnitude) < kQuietestRaisedPeakDb;
+}
 
 class PeakGain final : public Planner {
  public:
@@ -35,8 +47,12 @@ class PeakGain final : public Planner {
  private:
   Decision Choose(const std::vector<MeasuredFile>& files, const std::optional<GainPlan>& gain, const Peak& loudest,
                   bool changes_a_sample) const {
-    if (gain && !changes_a_sample) return Decision::AlreadyRight(*gain, PeakText(loudest));
-    if (gain) return Decision::Write(*gain);
+    if (gain) {
+      // The dither keeps each file's loudest sample where the gain puts it.
+      WritePlan plan{*gain, std::nullopt, true, {}};
+      for (const MeasuredFile& file : files) plan.bounds.push_back(BoundsOfPeak(*file.measured.peak));
+      return changes_a_sample ? Decision::Write(plan) : Decision::AlreadyRight(plan, PeakText(loudest));
+    }
     if (files.size() > 1) {
       return Decision::LeaveAlone(ExitCode::kSilent, "silent or below " + std::to_string(kQuietestRaisedPeakDb) +
                                                          " dBFS; nothing to normalize, nothing written");

@@ -20,9 +20,11 @@ std::unique_ptr<Planner> PlannerFor(const Options& options) {
 // gain is below the threshold.
 Decision Planner::Decide(const std::vector<MeasuredFile>& files) const {
   Decision decision = Plan(files);
-  if (!decision.gain || decision.already_right || !threshold_db_ || !BelowThreshold(*decision.gain, *threshold_db_)) return decision;
+  if (!decision.plan || decision.already_right || !threshold_db_ || !BelowThreshold(decision.gain(), *threshold_db_)) {
+    return decision;
+  }
   Decision held = Decision::LeaveAlone(ExitCode::kBelowThreshold,
-                                       "gain " + Decibels(decision.gain->db, true) + " dB is below -x " +
+                                       "gain " + Decibels(decision.gain().db, true) + " dB is below -x " +
                                            std::to_string(*threshold_db_) + " dB; " + LeftAlone(files));
   held.figures = decision.figures;
   return held;

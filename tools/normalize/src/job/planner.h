@@ -13,6 +13,7 @@
 #include "cli/command_line.h"
 #include "failure.h"
 #include "loudness/loudness_analysis.h"
+#include "job/write_plan.h"
 #include "samples/gain_plan.h"
 #include "samples/peak.h"
 #include "wav/wav_format.h"
@@ -47,7 +48,7 @@ struct CeilingHold {
 };
 
 struct Decision {
-  std::optional<GainPlan> gain;  // nothing: the files are left as they are
+  std::optional<WritePlan> plan;  // nothing: the files are left as they are
   // The gain would change nothing: the files are left as they are, unless
   // the result goes to a file of its own (-o).
   ExitCode code = ExitCode::kOk;  // their exit code when they are left as they are
@@ -61,9 +62,9 @@ struct Decision {
   std::optional<double> result_lufs;  // the loudness the gain leads to, where it is known
   std::optional<CeilingHold> ceiling;
 
-  static Decision Write(const GainPlan& gain) {
+  static Decision Write(WritePlan plan) {
     Decision decision;
-    decision.gain = gain;
+    decision.plan = std::move(plan);
     return decision;
   }
   static Decision LeaveAlone(ExitCode code, std::string why = "") {
@@ -72,14 +73,15 @@ struct Decision {
     decision.why = std::move(why);
     return decision;
   }
-  static Decision AlreadyRight(const GainPlan& gain, const std::string& at) {
+  static Decision AlreadyRight(WritePlan plan, const std::string& at) {
     Decision decision = LeaveAlone(ExitCode::kOk, "already at " + at + "; left as it was");
-    decision.gain = gain;
+    decision.plan = std::move(plan);
     decision.already_right = true;
     return decision;
   }
   // Whether the files are to be written, when `own_output` (-o) is not.
-  bool writes(bool own_output) const { return gain && (!already_right || own_output); }
+  bool writes(bool own_output) const { return plan && (!already_right || own_output); }
+  const GainPlan& gain() const { return plan->gain; }
 };
 
 class Planner {

@@ -94,9 +94,9 @@ std::string Reporter::Figures(const WriteResult* result) const {
 }
 
 std::string Reporter::GainText(const Decision& decision) const {
-  const GainPlan& gain = job_.written_gain ? *job_.written_gain : *decision.gain;
+  const GainPlan& gain = job_.written_gain ? *job_.written_gain : decision.gain();
   const auto& written = job_.written_figures;
-  const std::string as_written = written && written->integrated_lufs && decision.result_lufs
+  const std::string as_written = written && written->integrated_lufs && decision.plan->target_lufs
                                      ? " (the file as written: " + Decibels(*written->integrated_lufs, false) + " LUFS)"
                                      : "";
   return "gain " + Decibels(gain.db, true) + " dB" + as_written +
@@ -106,9 +106,9 @@ std::string Reporter::GainText(const Decision& decision) const {
 // -x cannot refuse such a gain: it leaves alone only files whose gain would be
 // smaller than its level. The warning says so, so that nobody counts on it.
 void Reporter::WarnLargeGain(const Decision& decision, const WriteResult* result, bool written) {
-  if (!decision.gain || decision.gain->db <= kLargeGainDb) return;
+  if (!decision.plan || decision.gain().db <= kLargeGainDb) return;
   const std::string figures = Figures(result);
-  Warn("a gain of " + Decibels(decision.gain->db, true) + " dB " + (written ? "was" : "would be") +
+  Warn("a gain of " + Decibels(decision.gain().db, true) + " dB " + (written ? "was" : "would be") +
        " applied" + (figures.empty() ? "" : " to a file of " + figures) +
        ": is it only noise or near silence? (-x leaves alone only files whose gain would be smaller than its "
        "level; to keep such a file as it is, leave it out of the run)");

@@ -43,7 +43,7 @@ Levels WrittenLevels(const LoudnessFigures& figures) {
 
 // The figures a gain of `db` leads to; integer samples stop at full scale.
 Levels After(const Levels& before, const Decision& decision, const SampleFormat& format) {
-  const double db = decision.gain->db;
+  const double db = decision.gain().db;
   const auto moved = [db](std::optional<double> level) { return level ? std::optional<double>(*level + db) : level; };
   Levels after{moved(before.sample_peak_dbfs), moved(before.true_peak_dbtp),
                decision.result_lufs ? decision.result_lufs : moved(before.integrated_lufs)};
@@ -55,11 +55,11 @@ Levels After(const Levels& before, const Decision& decision, const SampleFormat&
 
 std::string ResultJson(const FileJob& job, const Decision& decision, const WriteResult* result, bool dry_run) {
   const Levels before = Before(job, result);
-  const bool changes = decision.gain && (result || !decision.already_right);
+  const bool changes = decision.plan && (result || !decision.already_right);
   std::string json = "{\"file\":" + JsonString(job.input) + ",\"written\":" + (result ? "true" : "false");
   if (dry_run) json += ",\"dry_run\":true";
-  const double gain_db = job.written_gain ? job.written_gain->db : decision.gain ? decision.gain->db : 0;
-  json += ",\"gain_db\":" + (decision.gain ? Fixed(changes ? gain_db : 0, 3) : std::string("null"));
+  const double gain_db = job.written_gain ? job.written_gain->db : decision.plan ? decision.gain().db : 0;
+  json += ",\"gain_db\":" + (decision.plan ? Fixed(changes ? gain_db : 0, 3) : std::string("null"));
   if (result) json += ",\"clipped\":" + std::to_string(result->clipped);
   if (decision.ceiling) json += ",\"held_by_ceiling\":true";
   if (!changes && !decision.why.empty()) json += ",\"reason\":" + JsonString(decision.why);

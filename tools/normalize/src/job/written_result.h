@@ -1,7 +1,7 @@
 #pragma once
 // What a writing run does beyond choosing the gain: the dither it adds, one
-// correction so that the file as written (rounded and dithered) meets a
-// loudness target, and a broadcast WAV's loudness fields made true for the
+// correction where the plan holds the file as written (rounded and dithered)
+// to a loudness target, and a broadcast WAV's loudness fields made true for the
 // result.
 #include <optional>
 
@@ -23,12 +23,13 @@ struct WrittenResult {
   std::optional<LoudnessFigures> figures;  // of the result, where they were needed
 };
 
-// `target_lufs`: the mode's loudness target, if it has one; `may_raise`:
-// false where a true-peak ceiling already holds the gain. Measures the result
-// (with `processor`, read-only) only where the rounding can move the
-// loudness or the file's bext fields need the result's figures.
+// Member `member` of the group `plan` was made for: its gain, its dither
+// within the member's extremes and, where the plan holds the file as written
+// to a loudness, one correction. Measures the result (with `processor`,
+// read-only) only where the rounding can move the loudness or the file's
+// bext fields need the result's figures.
 WrittenResult PlanWrittenResult(const FileJob& job, const Options& options, StreamProcessor& processor,
-                                double factor, std::optional<double> target_lufs, bool may_raise);
+                                const WritePlan& plan, std::size_t member);
 
 // The result's figures in the bext fields' terms.
 BextLoudness BextFiguresOf(const LoudnessFigures& figures);

@@ -157,4 +157,10 @@ PeakTracker ScanPeakOf(InputFile& input, const WavLayout& layout, std::size_t bu
   return whole;
 }
 
+LoudnessFigures MeasureLoudnessOf(StreamProcessor& processor, const SampleFormat& format) {
+  LoudnessAnalyzer analyzer(format, format.sample_rate, WeightsToMeasure(format), SimdLevel::kBest, false);
+  processor.Measure(analyzer);
+  return analyzer.Figures();
+}
+
 }  // namespace normalize

@@ -21,6 +21,10 @@ namespace normalize {
 LoudnessFigures MeasureLoudnessOf(InputFile& input, const WavLayout& layout, std::size_t buffer_bytes,
                                   unsigned threads, bool ceiling_peak, const ProgressFn& progress);
 
+// Every loudness figure of what `processor` reads: the file, or after
+// MeasureResultOf the result it would write, in one pass on this thread.
+LoudnessFigures MeasureLoudnessOf(StreamProcessor& processor, const SampleFormat& format);
+
 // The extremes of the data chunk's whole samples.
 PeakTracker ScanPeakOf(InputFile& input, const WavLayout& layout, std::size_t buffer_bytes, unsigned threads,
                        const ProgressFn& progress);

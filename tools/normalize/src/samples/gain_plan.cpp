@@ -27,11 +27,6 @@ std::optional<GainPlan> PercentGain(int percent, const Peak& peak, const SampleF
   return FromFactor(factor);
 }
 
-bool TooQuietToRaise(const Peak& peak) {
-  const double magnitude = peak.magnitude();
-  return magnitude > 0 && 20 * std::log10(magnitude) < kQuietestRaisedPeakDb;
-}
-
 bool GainChangesNoSample(const GainPlan& plan, const Peak& peak, const SampleFormat& format) {
   if (plan.factor == 1) return true;
   if (format.is_float()) return false;

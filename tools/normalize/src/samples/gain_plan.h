@@ -21,12 +21,6 @@ GainPlan LevelGain(int level_db);
 // when the file is silent.
 std::optional<GainPlan> PercentGain(int percent, const Peak& peak, const SampleFormat& format);
 
-// -m raises no file whose peak is below this: beneath 24-bit resolution there
-// is nothing to hear, and a float file's tiny peak would ask for a gain that
-// turns its samples infinite.
-constexpr int kQuietestRaisedPeakDb = -144;
-bool TooQuietToRaise(const Peak& peak);
-
 // True when `plan` would leave every sample of a file peaking at `peak` as it
 // is: integers move by less than half a step, floats not at all.
 bool GainChangesNoSample(const GainPlan& plan, const Peak& peak, const SampleFormat& format);

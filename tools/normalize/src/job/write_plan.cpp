@@ -1,0 +1,42 @@
+#include "job/write_plan.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace normalize {
+namespace {
+
+// Below this distance between the target and the level of one step, the
+// rounding (or the dither's noise) can move the integrated loudness by more
+// than a few thousandths of a LU; above it, it cannot.
+constexpr double kCoarseStepsDb = 50;
+// A written loudness this near the target is left as it is.
+constexpr double kCloseEnoughLu = 0.02;
+
+}  // namespace
+
+bool WritePlan::ChecksWrittenLoudness(const SampleFormat& format) const {
+  if (!target_lufs || format.is_float()) return false;
+  const double step_db = -6.0206 * (format.valid_bits - 1);
+  return *target_lufs - step_db < kCoarseStepsDb;
+}
+
+std::optional<double> WritePlan::Corrected(double factor, std::optional<double> written_lufs) const {
+  if (!target_lufs || !written_lufs || std::fabs(*written_lufs - *target_lufs) <= kCloseEnoughLu) return std::nullopt;
+  if (!may_raise && *written_lufs < *target_lufs) return std::nullopt;
+  return factor * std::pow(10.0, (*target_lufs - *written_lufs) / 20);
+}
+
+SampleBounds BoundsOfPeak(const PeakTracker& peak) {
+  return {static_cast<std::int32_t>(peak.min), static_cast<std::int32_t>(peak.max)};
+}
+
+SampleBounds BoundsOfMagnitude(double sample_peak, const SampleFormat& format) {
+  const double full_scale = std::ldexp(1.0, 8 * static_cast<int>(format.container_bytes) - 1);
+  // A sample at the negative full scale of a 32-bit container is 2^31: kept
+  // in 64 bits until it is clamped, never wrapped.
+  const auto loudest = std::min(std::llround(sample_peak * full_scale), static_cast<long long>(full_scale));
+  return {static_cast<std::int32_t>(-loudest), static_cast<std::int32_t>(std::min(loudest, static_cast<long long>(full_scale) - 1))};
+}
+
+}  // namespace normalize

@@ -1,0 +1,52 @@
+#pragma once
+// What a decision to write tells the writer, the dither and a rerun that
+// finishes an album: everything a mode wants of the files as written, so that
+// nothing past the planners needs to know which mode chose it.
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "samples/gain_plan.h"
+#include "samples/peak.h"
+#include "wav/wav_format.h"
+
+namespace normalize {
+
+// A file's loudest samples as measured, in the codec's signed container
+// values: the dither's noise never takes a sample beyond them.
+struct SampleBounds {
+  std::int32_t low = 0;
+  std::int32_t high = 0;
+  bool operator==(const SampleBounds&) const = default;
+};
+
+struct WritePlan {
+  GainPlan gain;
+  // The loudness the file as written is held to: where the rounding (or the
+  // dither) moves it away, the gain is corrected once. Nothing for a gain
+  // that is the answer as it is (a fixed gain, a peak, an album's one gain).
+  std::optional<double> target_lufs;
+  bool may_raise = true;  // false where a true-peak ceiling holds the gain: the correction only lowers it
+  // Each member's, in the group's order; nothing: no extremes are known.
+  std::vector<std::optional<SampleBounds>> bounds;
+
+  std::optional<SampleBounds> BoundsOf(std::size_t member) const {
+    return member < bounds.size() ? bounds[member] : std::nullopt;
+  }
+  // Whether the file as written, in `format`, is to be measured: its steps
+  // are coarse enough for the rounding to move its loudness off the target.
+  bool ChecksWrittenLoudness(const SampleFormat& format) const;
+  // The gain that corrects `factor` where the file as written measured
+  // `written_lufs`; nothing where it stays.
+  std::optional<double> Corrected(double factor, std::optional<double> written_lufs) const;
+  bool operator==(const WritePlan&) const = default;
+};
+
+// The extremes of a peak scan, in container values.
+SampleBounds BoundsOfPeak(const PeakTracker& peak);
+// A loudness pass knows only the loudest sample's magnitude (a fraction of
+// full scale): the same on both sides, within the container's range.
+SampleBounds BoundsOfMagnitude(double sample_peak, const SampleFormat& format);
+
+}  // namespace normalize
