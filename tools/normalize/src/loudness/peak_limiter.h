@@ -1,0 +1,85 @@
+#pragma once
+// A look-ahead true-peak limiter: it finds the gain of every frame, which
+// the write path applies. The peak of every interval between two
+// samples is read with the BS.1770 meter's oversampling interpolator (the
+// ceiling meter's short look); where it is over the threshold, the gain that
+// brings it there is needed by every sample that interpolator reaches. The
+// gain is the least needed over a window ahead, so that it is reached before
+// the peak: two moving averages over the attack turn each step down into an
+// S-shaped slope that lands on the needed gain no later than the peak, never
+// below it; after a hold, the gain returns to unity exponentially over the
+// release. One gain for every channel, so the image stays where it is.
+//
+// Deterministic everywhere: the interpolator runs without fused
+// multiply-adds whatever the processor, and the averages are sums of whole
+// numbers. Where nothing needs limiting the gain is exactly 1 and every
+// sample passes through unchanged.
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <vector>
+
+#include "loudness/ceiling_peak.h"
+
+namespace normalize {
+
+struct LimiterSettings {
+  double threshold = 1;          // the interpolated peaks are held to this (full scale 1)
+  double attack_ms = 3;          // the slope down to a peak, all of it before the peak
+  double hold_ms = 10;           // the gain kept after a peak before release starts
+  double release_ms = 100;       // the time constant of the way back to unity
+  double most_reduction_db = 6;  // never a deeper cut than this, whatever a peak needs
+};
+
+class PeakLimiter {
+ public:
+  PeakLimiter(double sample_rate, unsigned channels, const LimiterSettings& settings);
+
+  // Takes `frames` frames, one plane per channel; writes to `gains` the gain
+  // of each frame that is ready (from latency() frames back on) and gives
+  // their count. `gains` has room for `frames` + latency().
+  std::size_t Process(const float* const* planes, std::size_t frames, double* gains);
+  // The gains of the frames still held back, as the silence after the last
+  // frame gives them; gives their count.
+  std::size_t Finish(double* gains);
+
+  std::size_t latency() const { return latency_; }
+  // The lowest gain applied to any output frame so far (1: none limited).
+  double lowest_gain() const { return lowest_gain_; }
+  // How many output frames had a gain below 1.
+  std::uint64_t frames_limited() const { return frames_limited_; }
+
+ private:
+  static constexpr std::int64_t kUnity = std::int64_t{1} << 31;  // gain 1 in the averages' units
+
+  // `planes` null: silence.
+  void Run(const float* const* planes, std::size_t frames, double* gains, std::size_t& produced);
+  void Detect(std::size_t frames);
+  void Needed(double need);
+  void Emit(double* gains, std::size_t& produced);
+
+  unsigned channels_;
+  LimiterSettings settings_;
+  double least_gain_;              // most_reduction_db as a gain
+  double release_step_;            // share of the way back to unity per frame
+  std::size_t attack1_, attack2_;  // the two averages' lengths
+  std::int64_t ahead_, behind_;    // the window of needs a frame's gain takes the least of
+  std::size_t latency_;
+
+  CeilingPeakMeter look_;
+  std::vector<std::vector<float>> history_;  // per channel: kHistory samples, then new ones
+  std::vector<float> estimates_, linked_;
+
+  std::int64_t next_need_;                             // the interval whose need comes next
+  std::deque<std::pair<std::int64_t, double>> least_;  // rising needs, of intervals in order
+  std::int64_t next_frame_ = 0;                        // the frame whose gain comes next
+  double released_ = 1;
+  std::vector<std::int64_t> ring1_, ring2_;
+  std::size_t at1_ = 0, at2_ = 0;
+  std::int64_t sum1_, sum2_, full_;
+
+  double lowest_gain_ = 1;
+  std::uint64_t frames_limited_ = 0;
+};
+
+}  // namespace normalize
