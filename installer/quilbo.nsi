@@ -8,6 +8,7 @@ Unicode true
 SetCompressor /SOLID lzma
 
 !include MUI2.nsh
+!include FileFunc.nsh
 !include LogicLib.nsh
 !include "${__FILEDIR__}\running_check.nsh"
 
@@ -86,8 +87,28 @@ Function un.DeleteUninstallExe
   ${Next}
 FunctionEnd
 
+; The highest folder of $INSTDIR that does not exist yet ("C:\My Apps" of
+; /D=C:\My Apps\Quilbo on a machine without it), or nothing: the uninstaller
+; removes the folders up to it once they are empty.
+Function MadeFoldersTop
+  StrCpy $0 "$INSTDIR"
+  StrCpy $1 ""
+  ${DoUntil} ${FileExists} "$0\*.*"
+    StrCpy $1 "$0"
+    ${GetParent} "$0" $0
+    ${IfThen} $0 == "" ${|} ${ExitDo} ${|}
+  ${Loop}
+  Push $1
+FunctionEnd
+
 Section "Quilbo"
   SectionIn RO
+  Call MadeFoldersTop
+  Pop $2
+  ; An install over an earlier one keeps what that one made.
+  ${If} $2 != ""
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "MadeFolders" "$2"
+  ${EndIf}
   SetOutPath "$INSTDIR"
   File "Quilbo.exe"
   File "normalize.exe"
@@ -120,6 +141,24 @@ Section "Quilbo"
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
 SectionEnd
 
+; The folders above $INSTDIR that the install made, each once it is empty,
+; from the lowest up to the highest; a folder with anything in it stops it.
+Function un.RemoveMadeFolders
+  ReadRegStr $1 HKLM "${UNINSTALL_KEY}" "MadeFolders"
+  ${IfThen} $1 == "" ${|} Return ${|}
+  StrCpy $0 "$INSTDIR"
+  ${DoWhile} $0 != $1
+    ${un.GetParent} "$0" $0
+    StrLen $2 "$1"
+    StrCpy $3 "$0" $2
+    ; Above the highest made folder: stop.
+    ${IfThen} $3 != $1 ${|} Return ${|}
+    ClearErrors
+    RMDir "$0"
+    ${IfThen} ${Errors} ${|} Return ${|}
+  ${Loop}
+FunctionEnd
+
 ; Removes exactly what the installer and the program put on the machine; a
 ; file the user saved in the folder keeps the folder. While a program file
 ; stays (a copy of Quilbo started from elsewhere holds it, say), the entry in
@@ -140,7 +179,13 @@ Section "Uninstall"
   Call un.DeleteUninstallExe
   Delete "$INSTDIR\uninstall-files.exe"
   RMDir "$INSTDIR"
+  Call un.RemoveMadeFolders
   Delete "$SMPROGRAMS\Quilbo.lnk"
+  ; Wine made a desktop entry in the user's applications menu for the
+  ; shortcut; its menu builder removes those whose shortcut is gone.
+  ${If} ${FileExists} "$SYSDIR\winemenubuilder.exe"
+    ExecWait '"$SYSDIR\winemenubuilder.exe" -r'
+  ${EndIf}
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
   DeleteRegKey HKLM "${SETTINGS_KEY}"
   DeleteRegKey /ifempty HKLM "${VENDOR_KEY}"

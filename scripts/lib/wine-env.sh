@@ -16,8 +16,10 @@
 #   wine ...                                  # WINEPREFIX, DISPLAY etc. are exported
 #   (wine_env_down runs from the EXIT trap; call it yourself to end earlier)
 #
-# Exports WINEPREFIX, WINEARCH, WINEDEBUG, WINEDLLOVERRIDES, DISPLAY, and
-# WINE_ENV_DESKTOP (the virtual desktop's size, WxH).
+# Exports WINEPREFIX, WINEARCH, WINEDEBUG, WINEDLLOVERRIDES, DISPLAY,
+# WINE_ENV_DESKTOP (the virtual desktop's size, WxH), and XDG_DATA_HOME and
+# XDG_CONFIG_HOME in the environment's own folder: the menu entries Wine makes
+# for Start-menu shortcuts land there, not in the user's applications menu.
 
 WINE_ENV_DESKTOP=${WINE_ENV_DESKTOP:-1024x768}
 WINE_ENV_DPI=${WINE_ENV_DPI:-}
@@ -85,6 +87,7 @@ wine_env_up() {
   else
     export WINEPREFIX="$_wine_env_prefix"
   fi
+  export XDG_DATA_HOME="$_wine_env_tmp/xdg-data" XDG_CONFIG_HOME="$_wine_env_tmp/xdg-config"
   export WINEARCH=win32 WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml="
   export WINE_ENV_DESKTOP

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <fstream>
+#include <sstream>
+#include <vector>
 
 #include "harness/harness.h"
 
@@ -129,4 +132,26 @@ TEST(About, ModalPlacedKeyedAndKept) {
   EXPECT_TRUE(WaitUntil([&] { return !IsVisible(about); }));
   EXPECT_TRUE(WaitUntil([&] { return IsEnabled(main); }));
   EXPECT_TRUE(app.Running());
+}
+
+// normalize --version names the version Quilbo.exe carries in its version
+// resource (what Explorer's Properties > Details shows): one for both.
+TEST(About, TheToolAndTheProgramGiveOneVersion) {
+  const std::string exe = ProgramPath();
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeA(exe.c_str(), &ignored);
+  ASSERT_GT(size, 0u);
+  std::vector<char> info(size);
+  ASSERT_TRUE(GetFileVersionInfoA(exe.c_str(), 0, size, info.data()));
+  char* version = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(VerQueryValueA(info.data(), "\\StringFileInfo\\040904E4\\ProductVersion",
+                             reinterpret_cast<void**>(&version), &length));
+
+  const std::string output = ScratchDir() + "version.txt";
+  ASSERT_EQ(RunAndWait("cmd /c \"\"" + BinDir() + "normalize.exe\" --version > \"" + output + "\"\""), 0u);
+  std::ifstream file(output, std::ios::binary);
+  std::stringstream said;
+  said << file.rdbuf();
+  EXPECT_EQ(said.str(), "normalize " + std::string(version) + " (Quilbo-FE)\r\n");
 }

@@ -168,6 +168,44 @@ TEST(Package, SetupAndUninstallRefuseWhileQuilboRunsAndWorkOnceItIsClosed) {
   EXPECT_FALSE(KeyExists(kUninstallKey));
 }
 
+// The Unix file of Wine's desktop entry for the Start-menu shortcut, as a
+// Windows path; empty where the environment does not say (not under Wine).
+std::string WineMenuEntry() {
+  std::string path = Environment("XDG_DATA_HOME");
+  if (path.empty()) return "";
+  path = "Z:" + path + "/applications/wine/Programs/Quilbo.desktop";
+  for (char& c : path) c = c == '/' ? '\\' : c;
+  return path;
+}
+
+// /D= with folders that did not exist: the uninstall removes them again, up to
+// the folder that was there before, and Wine's menu entry with the shortcut.
+TEST(Package, UninstallRemovesTheFoldersAndTheMenuEntryTheInstallMade) {
+  const std::string setup = Environment("QUILBO_SETUP");
+  ASSERT_FALSE(setup.empty()) << "QUILBO_SETUP is not set: scripts/test makes the packages and sets it";
+  reg::DeleteSettings();
+  const std::string before = ScratchDir();
+  const std::string installDir = before + "My Apps\\Audio\\Quilbo";
+  ASSERT_EQ(RunAndWait("\"" + setup + "\" /S /D=" + installDir), 0u);
+  ASSERT_TRUE(FileExists(installDir + "\\Quilbo.exe"));
+  const std::string menuEntry = WineMenuEntry();
+  if (!menuEntry.empty()) EXPECT_TRUE(FileExists(menuEntry)) << menuEntry;
+
+  // A second install over it: the folders are still the first install's.
+  ASSERT_EQ(RunAndWait("\"" + setup + "\" /S"), 0u);
+  ASSERT_EQ(RunAndWait(UninstallValue("QuietUninstallString")), 0u);
+  EXPECT_FALSE(FileExists(before + "My Apps")) << "left: " << ::testing::PrintToString(FilesIn(before));
+  EXPECT_TRUE(FileExists(before));
+  if (!menuEntry.empty()) EXPECT_FALSE(FileExists(menuEntry)) << menuEntry;
+
+  // A folder holding something of the user's stays, and so does everything above it.
+  ASSERT_EQ(RunAndWait("\"" + setup + "\" /S /D=" + installDir), 0u);
+  WriteFile(before + "My Apps\\notes.txt", "mine");
+  ASSERT_EQ(RunAndWait(UninstallValue("QuietUninstallString")), 0u);
+  EXPECT_FALSE(FileExists(before + "My Apps\\Audio"));
+  EXPECT_TRUE(FileExists(before + "My Apps\\notes.txt"));
+}
+
 TEST(Package, PortableCopyAsksForTheToolFolderOnItsFirstRun) {
   const std::string unzipped = Environment("QUILBO_UNZIPPED");
   ASSERT_FALSE(unzipped.empty()) << "QUILBO_UNZIPPED is not set: scripts/test unpacks the zip and sets it";
