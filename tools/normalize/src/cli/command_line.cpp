@@ -47,7 +47,8 @@ void CheckRange(const std::string& option, int value, int low, int high) {
 
 bool TakesValue(const std::string& option) {
   return option == "-l" || option == "-a" || option == "-m" || option == "-b" || option == "-o" || option == "-x" ||
-         option == "-j" || option == "--jobs" || option == "--loudness" || option == "--true-peak" || option == "--dither";
+         option == "-j" || option == "--jobs" || option == "--loudness" || option == "--true-peak" || option == "--dither" ||
+         option == "--report";
 }
 
 // The options as they are read, before they are checked together.
@@ -84,6 +85,10 @@ void TakeValue(Reading& r, const std::string& option, const std::string& text) {
   } else if (option == "--dither") {
     if (text != "tpdf" && text != "none") Refuse("--dither takes tpdf or none, not '" + text + "'");
     options.dither = text == "tpdf";
+  } else if (option == "--report") {
+    if (options.report) Refuse("--report given twice");
+    if (text.empty()) Refuse("--report needs a file name");
+    options.report = text;
   } else if (option == "-x") {
     if (options.abort_below_db) Refuse("-x given twice");
     options.abort_below_db = Number(option, text);
@@ -124,6 +129,7 @@ Options CheckedTogether(Reading& r) {
 
 Options ParseCommandLine(const std::vector<std::string>& args) {
   Reading r;
+  r.options.arguments = args;
   bool only_files = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];

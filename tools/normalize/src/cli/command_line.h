@@ -27,7 +27,9 @@ struct Options {
   bool recursive = false;  // -r: folders' subfolders too
   int jobs = 0;            // -j: files worked on at once; 0: one per processor
   bool dither = true;      // --dither tpdf (the default) or none
+  std::optional<std::string> report;  // --report: the HTML page of the run
   std::vector<std::string> inputs;  // as given (patterns and folders not yet expanded)
+  std::vector<std::string> arguments;  // the whole command line, as given
 };
 
 // Throws Failure with the usage exit code on anything it does not accept.

@@ -138,6 +138,7 @@ class AlbumRun {
     std::vector<MeasuredFile> measured;
     for (const auto& job : files_) measured.push_back({job->measured, job->layout});
     const Decision album = planner_.Decide(measured);
+    if (console_.report) console_.report->Add(console_.report->Line(AlbumJson(files_.size(), album, options_.dry_run)));
     if (options_.json) {
       console_.out << AlbumJson(files_.size(), album, options_.dry_run) << "\n";
     } else if (!album.writes(options_.output.has_value())) {
@@ -151,7 +152,9 @@ class AlbumRun {
     console_.out << std::flush;
     if (!album.writes(options_.output.has_value())) {
       worst_ = album.code;
-      if (options_.json) EachLine([&](FileJob&, Reporter& report) { report.NotWritten(album); });
+      if (options_.json || console_.report) {
+        EachLine([&](FileJob&, Reporter& report) { report.NotWritten(album, false); });
+      }
       return std::nullopt;
     }
     if (options_.dry_run) {

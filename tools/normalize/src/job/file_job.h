@@ -38,6 +38,7 @@ struct FileJob {
     this->console.before_replace = console.before_replace;
     this->console.out_is_terminal = console.out_is_terminal;
     this->console.err_is_terminal = console.err_is_terminal;
+    this->console.report = console.report;
   }
   FileJob(const FileJob&) = delete;
   FileJob& operator=(const FileJob&) = delete;
@@ -58,6 +59,7 @@ struct FileJob {
   std::optional<GainPlan> written_gain;
   std::ostringstream out;
   std::ostringstream err;
+  std::string report_lines;  // --report's record of the file, passed on with its lines
   JobConsole console;
   ExitCode code = ExitCode::kOk;
   bool failed = false;

@@ -97,6 +97,8 @@ void PassOn(FileJob& job, JobConsole& console) {
   console.out << job.out.str() << std::flush;
   job.err.str("");
   job.out.str("");
+  if (console.report && !job.report_lines.empty()) console.report->Add(job.report_lines);
+  job.report_lines.clear();
   if (!console.out && console.stop_run) {
     console.stop_run(std::string("cannot write the output: ") + std::strerror(errno ? errno : EIO));
   }

@@ -14,6 +14,7 @@
 #include "job/file_steps.h"
 #include "job/planner.h"
 #include "job/run_ledger.h"
+#include "job/run_report.h"
 #include "platform/processors.h"
 
 namespace normalize {
@@ -21,9 +22,12 @@ namespace {
 
 // A notice about an input (an empty folder, a file named twice), said in its place.
 void Say(const RunInput& notice, const Options& options, const JobConsole& console, std::ostream& out,
-         std::ostream& err) {
+         std::ostream& err, std::string& report_lines) {
   err << (console.err_is_terminal ? TerminalSafe(notice.message) : notice.message) << "\n";
-  if (options.json && !notice.reason.empty()) out << AnalysisJsonFailure(notice.name, notice.reason) << "\n";
+  if (notice.reason.empty()) return;
+  const std::string json = AnalysisJsonFailure(notice.name, notice.reason);
+  if (options.json) out << json << "\n";
+  if (console.report) report_lines += console.report->Line(json);
 }
 
 std::vector<std::string> FilesOf(const std::vector<RunInput>& entries) {
@@ -79,7 +83,7 @@ class EachFileRun {
                                          console_, entries_.size() > 1);
     job->threads = threads_;
     if (entry.notice()) {
-      Say(entry, options_, console_, job->console.out, job->console.err);
+      Say(entry, options_, console_, job->console.out, job->console.err, job->report_lines);
       slots_[i].code = entry.code;
     } else {
       slots_[i].code = RunFile(*job, options_, planner_, ledger_, unfinished_);
@@ -128,16 +132,22 @@ ExitCode RunJob(const Options& options, JobConsole& console) {
     for (std::string& name : shown) name = TerminalSafe(name);
   }
   RunLedger ledger(std::move(shown));
-  if (!options.album) return EachFileRun(entries, options, *planner, console, ledger, unfinished).Run(jobs);
+  RunReport report(options, files.size(), console);
+  if (!report.begun()) return ExitCode::kOutput;
+  if (!options.album) {
+    return report.Finish(EachFileRun(entries, options, *planner, console, ledger, unfinished).Run(jobs));
+  }
 
   ExitCode worst = ExitCode::kOk;
   for (const RunInput& entry : entries) {
     if (!entry.notice()) continue;
-    Say(entry, options, console, console.out, console.err);
+    std::string report_lines;
+    Say(entry, options, console, console.out, console.err, report_lines);
+    if (console.report) console.report->Add(report_lines);
     worst = Worse(worst, entry.code);
   }
-  if (files.empty()) return worst;
-  return Worse(worst, RunAlbum(files, options, *planner, jobs, console, ledger, std::move(unfinished)));
+  if (!files.empty()) worst = Worse(worst, RunAlbum(files, options, *planner, jobs, console, ledger, std::move(unfinished)));
+  return report.Finish(worst);
 }
 
 }  // namespace normalize

@@ -9,6 +9,7 @@
 #include "cli/command_line.h"
 #include "failure.h"
 #include "output/atomic_output.h"
+#include "report/report_page.h"
 
 namespace normalize {
 
@@ -27,6 +28,8 @@ struct JobConsole {
   // Ends the run at once, as an interruption does, when its output cannot be
   // written (a full disk, a closed pipe); unset, the run carries on.
   std::function<void(const std::string& why)> stop_run{};
+  // --report: each file's record goes here as its lines are passed on.
+  ReportPage* report = nullptr;
 };
 
 // Returns the exit code; messages go to the console. Throws only what it does

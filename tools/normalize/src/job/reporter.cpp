@@ -70,19 +70,28 @@ void Reporter::AfterMeasuring(const Measured& measured, bool writing) {
   if (measured.peak) WarnNonFinite(*measured.peak);
 }
 
-void Reporter::NotWritten(const Decision& decision) {
-  std::ostream& out = job_.console.out;
+void Reporter::NotWritten(const Decision& decision, bool text) {
   // No reason: the measured figures are the answer (--analyze).
   const bool figures_only = decision.why.empty();
-  if (options_.json) {
-    out << (figures_only ? AnalysisJson(job_.input, *job_.measured.loudness, job_.layout.bext_loudness)
-                         : ResultJson(job_, decision, nullptr, options_.dry_run))
-        << "\n";
-  } else if (!figures_only) {
-    out << OutName(job_.input) << ": " << decision.why << "\n";
-  } else {
-    out << AnalysisText(OutName(job_.input), *job_.measured.loudness, job_.layout.bext_loudness) << "\n";
+  if (Json(figures_only ? AnalysisJson(job_.input, *job_.measured.loudness, job_.layout.bext_loudness)
+                        : ResultJson(job_, decision, nullptr, options_.dry_run)) ||
+      !text) {
+    return;
   }
+  if (!figures_only) {
+    job_.console.out << OutName(job_.input) << ": " << decision.why << "\n";
+  } else {
+    job_.console.out << AnalysisText(OutName(job_.input), *job_.measured.loudness, job_.layout.bext_loudness) << "\n";
+  }
+}
+
+bool Reporter::Json(const std::string& json) {
+  if (ReportPage* page = job_.console.report) {
+    const auto& loudness = job_.measured.loudness;
+    job_.report_lines += page->Line(json, loudness ? &loudness->segment_powers : nullptr);
+  }
+  if (options_.json) job_.console.out << json << "\n";
+  return options_.json;
 }
 
 std::string Reporter::Figures(const WriteResult* result) const {
@@ -118,20 +127,14 @@ void Reporter::Written(const Decision& decision, const WriteResult& result) {
   EndProgress();
   if (!job_.measured.peak && !job_.measured.loudness) WarnNonFinite(result.before);
   WarnLargeGain(decision, &result, true);
-  if (options_.json) {
-    job_.console.out << ResultJson(job_, decision, &result, false) << "\n";
-    return;
-  }
+  if (Json(ResultJson(job_, decision, &result, false))) return;
   job_.console.out << Figures(&result) << ", " << GainText(decision) << ", " << result.clipped << " clipped, "
                    << Describe(job_.layout.format) << ", written to " << OutName(job_.output) << "\n";
 }
 
 void Reporter::WouldWrite(const Decision& decision) {
   WarnLargeGain(decision, nullptr, false);
-  if (options_.json) {
-    job_.console.out << ResultJson(job_, decision, nullptr, true) << "\n";
-    return;
-  }
+  if (Json(ResultJson(job_, decision, nullptr, true))) return;
   // The real run's line, less the clipped count that only writing finds.
   const std::string figures = Figures(nullptr);
   job_.console.out << (figures.empty() ? "" : figures + ", ") << GainText(decision) << ", "
@@ -142,7 +145,7 @@ void Reporter::WouldWrite(const Decision& decision) {
 void Reporter::Failed(const Failure& failure) {
   if (job_.console.show_progress) job_.console.out << "\r" << std::flush;
   job_.console.err << "normalize: " << ErrName() << ": " << failure.what() << "\n";
-  if (options_.json) job_.console.out << AnalysisJsonFailure(job_.input, failure.what()) << "\n";
+  Json(AnalysisJsonFailure(job_.input, failure.what()));
 }
 
 }  // namespace normalize

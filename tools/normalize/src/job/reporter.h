@@ -28,14 +28,18 @@ class Reporter {
   // `writing`: the run means to write a result (it may still leave the file alone).
   void Layout(const WavLayout& layout, bool writing);
   void AfterMeasuring(const Measured& measured, bool writing);
-  // The reason, or for --analyze the figures.
-  void NotWritten(const Decision& decision);
+  // The reason, or for --analyze the figures; `text` false: the JSON line
+  // and the report's record only (an album's line said it for every file).
+  void NotWritten(const Decision& decision, bool text = true);
   void Written(const Decision& decision, const WriteResult& result);
   // What a real run would have written.
   void WouldWrite(const Decision& decision);
   void Failed(const Failure& failure);
 
  private:
+  // The file's JSON object: printed with --json, recorded with --report.
+  // True when printed, which takes the text line's place.
+  bool Json(const std::string& json);
   void Warn(const std::string& warning);
   void WarnNonFinite(const PeakTracker& peak);
   void WarnNonFinite(const LoudnessFigures& figures, bool writing);

@@ -14,6 +14,7 @@ struct Levels {
   std::optional<double> sample_peak_dbfs;
   std::optional<double> true_peak_dbtp;
   std::optional<double> integrated_lufs;
+  std::optional<double> loudness_range_lu;  // a gain leaves it as it is
 };
 
 std::string Figure(std::optional<double> value) { return value ? Fixed(*value, 3) : "null"; }
@@ -21,7 +22,8 @@ std::string Figure(std::optional<double> value) { return value ? Fixed(*value, 3
 std::string Object(const Levels& levels) {
   return "{\"sample_peak_dbfs\":" + Figure(levels.sample_peak_dbfs) +
          ",\"true_peak_dbtp\":" + Figure(levels.true_peak_dbtp) +
-         ",\"integrated_lufs\":" + Figure(levels.integrated_lufs) + "}";
+         ",\"integrated_lufs\":" + Figure(levels.integrated_lufs) +
+         ",\"loudness_range_lu\":" + Figure(levels.loudness_range_lu) + "}";
 }
 
 Levels Before(const FileJob& job, const WriteResult* result) {
@@ -30,6 +32,7 @@ Levels Before(const FileJob& job, const WriteResult* result) {
     levels.sample_peak_dbfs = DecibelsOf(loudness->sample_peak);
     levels.true_peak_dbtp = DecibelsOf(loudness->true_peak);
     levels.integrated_lufs = loudness->integrated_lufs;
+    levels.loudness_range_lu = loudness->loudness_range_lu;
   } else if (job.measured.peak || result) {
     levels.sample_peak_dbfs =
         DecibelsOf(ToPeak(job.measured.peak ? *job.measured.peak : result->before, job.layout.format).magnitude());
@@ -38,7 +41,8 @@ Levels Before(const FileJob& job, const WriteResult* result) {
 }
 
 Levels WrittenLevels(const LoudnessFigures& figures) {
-  return Levels{DecibelsOf(figures.sample_peak), DecibelsOf(figures.true_peak), figures.integrated_lufs};
+  return Levels{DecibelsOf(figures.sample_peak), DecibelsOf(figures.true_peak), figures.integrated_lufs,
+                figures.loudness_range_lu};
 }
 
 // The figures a gain of `db` leads to; integer samples stop at full scale.
@@ -46,7 +50,7 @@ Levels After(const Levels& before, const Decision& decision, const SampleFormat&
   const double db = decision.gain().db;
   const auto moved = [db](std::optional<double> level) { return level ? std::optional<double>(*level + db) : level; };
   Levels after{moved(before.sample_peak_dbfs), moved(before.true_peak_dbtp),
-               decision.result_lufs ? decision.result_lufs : moved(before.integrated_lufs)};
+               decision.result_lufs ? decision.result_lufs : moved(before.integrated_lufs), before.loudness_range_lu};
   if (!format.is_float() && after.sample_peak_dbfs) after.sample_peak_dbfs = std::min(*after.sample_peak_dbfs, 0.0);
   return after;
 }

@@ -121,6 +121,7 @@ LoudnessFigures MeasureLoudnessOf(InputFile& input, const WavLayout& layout, std
   whole.loudness_range_lu = LoudnessMeter::LoudnessRangeOf(segment_powers);
   whole.max_momentary_lufs = LoudnessMeter::MaxLoudnessOf(segment_powers, 4);
   whole.max_short_term_lufs = LoudnessMeter::MaxLoudnessOf(segment_powers, 30);
+  whole.segment_powers = std::move(segment_powers);
   // A finite look: where the short one already overflowed the float range,
   // its bound stands.
   if (ceiling_peak && whole.ceiling_peak <= std::numeric_limits<float>::max()) {

@@ -24,6 +24,7 @@ struct LoudnessFigures {
   double ceiling_peak = 0;  // as CeilingPeakMeter measures it, where asked for; else the true peak
   std::optional<double> integrated_lufs;  // nothing: silent, below the gate or shorter than one block
   std::vector<double> block_powers;       // of the 400 ms gating blocks, which decide the loudness
+  std::vector<double> segment_powers;     // of every 100 ms: the loudness over time (whole files only)
   std::optional<double> loudness_range_lu;
   std::optional<double> max_momentary_lufs;   // of the 400 ms blocks
   std::optional<double> max_short_term_lufs;  // of the 3 s blocks, every 100 ms
