@@ -48,6 +48,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (options.true_peak_dbtp) Check(options.mode == Mode::kLoudness && *options.true_peak_dbtp >= -60);
   if (options.album) Check(!options.analyze && (options.mode == Mode::kPercent || options.mode == Mode::kLoudness));
   if (options.output) Check(options.inputs.size() == 1 && !options.analyze);
-  if (options.json) Check(options.analyze);
+  if (options.analyze) Check(!options.dry_run && !options.output && !options.abort_below_db && !options.album);
   return 0;
 }

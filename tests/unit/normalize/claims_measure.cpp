@@ -103,7 +103,7 @@ Said LineAbout(const std::string& said, const std::string& input, const std::str
     s.after_lufs = JsonValue(l, "integrated_lufs", "after");
     s.after_peak_db = JsonValue(l, "sample_peak_dbfs", "after");
     s.after_true_peak = JsonValue(l, "true_peak_dbtp", "after");
-    s.ceiling_held = l.find("\"held_by_ceiling\":true") != std::string::npos;
+    s.ceiling_held = l.find("\"held_by_ceiling\":true") != std::string::npos || l.find("the ceiling allows") != std::string::npos;
     s.gain_precision_db = 0.0005;
     return s;
   }
@@ -115,7 +115,7 @@ Said LineAbout(const std::string& said, const std::string& input, const std::str
   s.before_peak_db = Match(l, R"(peak (-?\d+\.\d+) dBFS)");
   s.as_written_lufs = Match(l, R"(the file as written: (-?\d+\.\d+) LUFS)");
   s.ceiling_result_lufs = Match(l, R"(the result is (-?\d+\.\d+) LUFS)");
-  s.ceiling_held = l.find("true-peak ceiling") != std::string::npos;
+  s.ceiling_held = l.find("true-peak ceiling") != std::string::npos || l.find("the ceiling allows") != std::string::npos;
   return s;
 }
 

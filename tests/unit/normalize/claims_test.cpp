@@ -33,10 +33,6 @@ struct KnownFault {
 bool Has(const std::string& text, const char* part) { return text.find(part) != std::string::npos; }
 
 const KnownFault kKnownFaults[] = {
-    {"the figures after a write are predicted, not measured",
-     [](const Case&, const std::string& v) { return Has(v, "b: sample peak after") || Has(v, "b: loudness after"); }},
-    {"the dither is seeded by the file's name and size",
-     [](const Case&, const std::string& v) { return Has(v, "twins: "); }},
     {"a gain that moves no sample rewrites the file",
      [](const Case&, const std::string& v) { return Has(v, "with the same bytes") || Has(v, "-m wrote again"); }},
     {"a loudness target beyond what 8 or 12 bits hold is not refused",
@@ -92,7 +88,9 @@ Outcome RunTool(const Case& c, const std::vector<std::string>& inputs, const std
     o.files.push_back(FileRun{audio[i], built[i], ReadBytes(inputs[i]), {}, false, {}});
     stamps.push_back(StampOf(c.run.in_place ? inputs[i] : output));
   }
-  o.code = RunProgram(NORMALIZE_EXECUTABLE, args, &o.said);
+  // QUILBO_CLAIMS_TOOL: another build of the program (a long run on a copy while this one is rebuilt).
+  const char* tool = std::getenv("QUILBO_CLAIMS_TOOL");
+  o.code = RunProgram(tool ? tool : NORMALIZE_EXECUTABLE, args, &o.said);
   for (std::size_t i = 0; i < inputs.size(); ++i) {
     FileRun& r = o.files[i];
     const std::string& target = c.run.in_place ? inputs[i] : output;

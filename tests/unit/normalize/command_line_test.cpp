@@ -68,6 +68,7 @@ TEST(NormalizeCommandLine, RefusesWithAUsageError) {
       {{"-q", "in.wav"}, "unknown option '-q'"},
       {{"-l", "2", "-a", "3", "in.wav"}, "only one of"},
       {{"-b", "64", "-b", "32", "in.wav"}, "twice"},
+      {{"--dither", "none", "--dither=tpdf", "in.wav"}, "--dither given twice"},
       {{"-l", "2"}, "no input file"},
       {{"-l"}, "needs a value"},
       {{"-l", "2", "-o", "o.wav", "a.wav", "b.wav"}, "single input file"},

@@ -56,6 +56,7 @@ struct Reading {
   Options options;
   std::optional<std::string> mode_option;
   std::optional<int> buffer_kb;
+  bool dither_given = false;
 };
 
 void TakeValue(Reading& r, const std::string& option, const std::string& text) {
@@ -83,6 +84,8 @@ void TakeValue(Reading& r, const std::string& option, const std::string& text) {
     options.jobs = Number(option, text);
     CheckRange(option, options.jobs, 1, kMaxJobs);
   } else if (option == "--dither") {
+    if (r.dither_given) Refuse("--dither given twice");
+    r.dither_given = true;
     if (text != "tpdf" && text != "none") Refuse("--dither takes tpdf or none, not '" + text + "'");
     options.dither = text == "tpdf";
   } else if (option == "--report") {

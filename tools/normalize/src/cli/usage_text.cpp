@@ -8,11 +8,11 @@ namespace {
 
 constexpr char kSynopsis[] =
     "Usage: normalize [-l <ratio> | -a <level> | -m <percent>] [-b <size>] [-o <file>]\n"
-    "                 [-x <level>] [--album] [-r] [-j <jobs>] [-n] [--json]\n"
-    "                 <file.wav or folder>...\n"
+    "                 [-x <level>] [--dither <tpdf|none>] [--album] [-r] [-j <jobs>]\n"
+    "                 [-n] [--json] <file.wav or folder>...\n"
     "       normalize --loudness <LUFS> [--true-peak <dBTP>] [-b <size>] [-o <file>]\n"
-    "                 [-x <level>] [--album] [-r] [-j <jobs>] [-n] [--json]\n"
-    "                 <file.wav or folder>...\n"
+    "                 [-x <level>] [--dither <tpdf|none>] [--album] [-r] [-j <jobs>]\n"
+    "                 [-n] [--json] <file.wav or folder>...\n"
     "       normalize --analyze [--json] [-b <size>] [-r] [-j <jobs>]\n"
     "                 <file.wav or folder>...\n";
 

@@ -45,13 +45,22 @@ Levels WrittenLevels(const LoudnessFigures& figures) {
                 figures.loudness_range_lu};
 }
 
-// The figures a gain of `db` leads to; integer samples stop at full scale.
-Levels After(const Levels& before, const Decision& decision, const SampleFormat& format) {
+// The figures a gain of `db` leads to. Where the samples were written, their
+// peak is the one read from them; where some were clipped, the loudness and
+// true peak are no longer known (nothing). A loudness below the -70 LUFS gate
+// does not exist.
+constexpr double kAbsoluteGateLufs = -70;  // BS.1770's
+
+Levels After(const Levels& before, const Decision& decision, const SampleFormat& format, const WriteResult* result) {
   const double db = decision.gain().db;
   const auto moved = [db](std::optional<double> level) { return level ? std::optional<double>(*level + db) : level; };
   Levels after{moved(before.sample_peak_dbfs), moved(before.true_peak_dbtp),
                decision.result_lufs ? decision.result_lufs : moved(before.integrated_lufs), before.loudness_range_lu};
   if (!format.is_float() && after.sample_peak_dbfs) after.sample_peak_dbfs = std::min(*after.sample_peak_dbfs, 0.0);
+  if (after.integrated_lufs && *after.integrated_lufs < kAbsoluteGateLufs) after.integrated_lufs.reset();
+  if (!result) return after;
+  after.sample_peak_dbfs = DecibelsOf(ToPeak(result->after, format).magnitude());
+  if (result->clipped > 0) after.true_peak_dbtp.reset(), after.integrated_lufs.reset();
   return after;
 }
 
@@ -70,7 +79,7 @@ std::string ResultJson(const FileJob& job, const Decision& decision, const Write
   json += ",\"before\":" + Object(before);
   json += ",\"after\":" + Object(!changes                ? before
                                   : job.written_figures ? WrittenLevels(*job.written_figures)
-                                                        : After(before, decision, job.layout.format));
+                                                        : After(before, decision, job.layout.format, result));
   return json + "}";
 }
 

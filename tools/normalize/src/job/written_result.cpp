@@ -1,7 +1,5 @@
 #include "job/written_result.h"
 
-#include <filesystem>
-
 #include "job/decibels.h"
 #include "job/file_job.h"
 #include "loudness/file_measurement.h"
@@ -15,8 +13,7 @@ std::optional<Dither> DitherFor(const FileJob& job, const Options& options, cons
                                 double factor) {
   const WavLayout& layout = job.layout;
   if (!options.dither || !DitherApplies(layout.format, factor)) return std::nullopt;
-  const std::string name = std::filesystem::path(job.input).filename().string();
-  Dither dither(DitherSeed(name, layout.data_chunk().size));
+  Dither dither(DitherSeed(*job.file, layout));
   if (bounds) {
     dither.low = bounds->low;
     dither.high = bounds->high;

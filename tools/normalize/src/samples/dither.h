@@ -3,15 +3,17 @@
 // step, noise of triangular distribution and one step peak is added, so that
 // the rounding error becomes a steady noise independent of the signal instead
 // of distortion that follows it (heard on fades, reverb tails and quiet
-// passages). The noise comes from a generator seeded per file, so that the
-// same input and command always give the same bytes.
+// passages). The noise comes from a generator seeded by the file's audio, so
+// that the same audio and command always give the same bytes, whatever the
+// file is called, and other audio gets other noise.
 #include <cstdint>
 #include <optional>
-#include <string>
 
 #include "wav/wav_format.h"
 
 namespace normalize {
+
+class InputFile;
 
 // Eight xorshift128 generators side by side. Each step gives eight 32-bit
 // words, that is sixteen 16-bit halves in memory order: sample i takes half
@@ -63,7 +65,9 @@ struct Dither {
 // already (a whole-number ratio rounds nothing).
 bool DitherApplies(const SampleFormat& format, double gain);
 
-// A per-file seed from what names the file and its audio, never the time.
-std::uint64_t DitherSeed(const std::string& file_name, std::uint64_t data_bytes);
+// A seed from the audio itself, never its name or the time: a hash of the
+// format, the data chunk's size and its bytes at the start, the middle and
+// the end (so that two takes that both begin in silence still differ).
+std::uint64_t DitherSeed(InputFile& input, const WavLayout& layout);
 
 }  // namespace normalize

@@ -29,9 +29,13 @@ std::optional<GainPlan> PercentGain(int percent, const Peak& peak, const SampleF
 
 bool GainChangesNoSample(const GainPlan& plan, const Peak& peak, const SampleFormat& format) {
   if (plan.factor == 1) return true;
-  if (format.is_float()) return false;
-  const double steps = std::ldexp(peak.magnitude(), static_cast<int>(format.container_bytes * 8) - 1);
-  return steps * std::fabs(plan.factor - 1) < 0.5;
+  const double change = std::fabs(plan.factor - 1);
+  // A float's neighbours lie at least 2^-24 of its magnitude away (a
+  // double's 2^-53): a product nearer than half that rounds back to it.
+  if (format.is_float()) return change < (format.encoding == SampleEncoding::kFloat32 ? 0x1p-25 : 0x1p-54);
+  // In steps of the valid bits: the low bits a shorter format leaves zero are no steps.
+  const double steps = std::ldexp(peak.magnitude(), static_cast<int>(format.valid_bits) - 1);
+  return steps * change < 0.5;
 }
 
 bool BelowThreshold(const GainPlan& plan, int threshold_db) { return plan.db < threshold_db; }

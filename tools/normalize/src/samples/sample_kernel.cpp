@@ -244,6 +244,12 @@ void ApplyGainDithered(const SampleFormat& format, const std::byte* in, std::byt
                        double gain, Dither& dither, PeakTracker& before, std::uint64_t& clipped, SimdLevel simd) {
   if (!DitherApplies(format, gain)) return ApplyGain(format, in, out, samples, gain, before, clipped, simd);
   const IntegerGain k = MakeIntegerGain(format, gain);
+  // A gain that moves not even the loudest sample by half a step rounds
+  // every sample back to itself: noise would be all that changed.
+  if (dither.low && dither.high) {
+    const double loudest = std::max(std::fabs(double(*dither.low)), std::fabs(double(*dither.high))) / k.quantum;
+    if (loudest * std::fabs(gain - 1) < 0.5) return ApplyGain(format, in, out, samples, gain, before, clipped, simd);
+  }
   const DitherBounds bounds = MakeDitherBounds(k, dither);
   switch (format.encoding) {
     case SampleEncoding::kUnsigned8:

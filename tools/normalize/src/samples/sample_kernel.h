@@ -30,8 +30,9 @@ void ScanPeak(const SampleFormat& format, const std::byte* data, std::size_t sam
 void ApplyGain(const SampleFormat& format, const std::byte* in, std::byte* out, std::size_t samples,
                double gain, PeakTracker& before, std::uint64_t& clipped, SimdLevel simd = SimdLevel::kBest);
 
-// ApplyGain with `dither` added before the rounding, where DitherApplies;
-// elsewhere plain ApplyGain. The noise continues from one call to the next,
+// ApplyGain with `dither` added before the rounding, where DitherApplies
+// and the gain moves a sample (the input's extremes, where known, by half a
+// step or more); elsewhere plain ApplyGain. The noise continues from one call to the next,
 // and every `simd` level gives the same result. A dithered sample clamped to
 // the format's range counts as clipped.
 void ApplyGainDithered(const SampleFormat& format, const std::byte* in, std::byte* out, std::size_t samples,

@@ -200,6 +200,10 @@ void StreamProcessor::WriteSamples(ByteSink& out, double gain, Dither* dither, W
           ApplyGain(layout_.format, block, buffer_.get(), size / sample_bytes, gain, result.before,
                     result.clipped);
         }
+        // What was written, for the figures reported and for a result that
+        // changes nothing; the block is still in the cache.
+        normalize::ScanPeak(layout_.format, buffer_.get(), size / sample_bytes, result.after);
+        result.samples_changed = result.samples_changed || std::memcmp(block, buffer_.get(), size) != 0;
       },
       [&](std::size_t size) {
         out.Write(buffer_.get(), size);

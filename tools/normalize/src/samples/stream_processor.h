@@ -23,8 +23,10 @@ using ProgressFn = std::function<void(const char* pass, double done)>;
 
 struct WriteResult {
   PeakTracker before;         // the input's extremes
+  PeakTracker after;          // the written samples' extremes
   std::uint64_t clipped = 0;  // integer samples clamped to their range
   std::uint64_t bytes = 0;    // size of the file written
+  bool samples_changed = false;  // some written sample differs from the input's
 };
 
 class StreamProcessor {
