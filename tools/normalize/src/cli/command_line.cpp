@@ -48,7 +48,7 @@ void CheckRange(const std::string& option, int value, int low, int high) {
 bool TakesValue(const std::string& option) {
   return option == "-l" || option == "-a" || option == "-m" || option == "-b" || option == "-o" || option == "-x" ||
          option == "-j" || option == "--jobs" || option == "--loudness" || option == "--true-peak" || option == "--dither" ||
-         option == "--report";
+         option == "--report" || option == "--output-dir";
 }
 
 // The options as they are read, before they are checked together.
@@ -92,6 +92,10 @@ void TakeValue(Reading& r, const std::string& option, const std::string& text) {
     if (options.report) Refuse("--report given twice");
     if (text.empty()) Refuse("--report needs a file name");
     options.report = text;
+  } else if (option == "--output-dir") {
+    if (options.output_dir) Refuse("--output-dir given twice");
+    if (text.empty()) Refuse("--output-dir needs a folder");
+    options.output_dir = text;
   } else if (option == "-x") {
     if (options.abort_below_db) Refuse("-x given twice");
     options.abort_below_db = Number(option, text);
@@ -116,9 +120,10 @@ Options CheckedTogether(Reading& r) {
   if (options.abort_below_db) CheckRange("-x", *options.abort_below_db, -kMaxLevelDb, kMaxLevelDb);
   if (options.true_peak_dbtp && options.mode != Mode::kLoudness) Refuse("--true-peak needs --loudness");
   if (options.dry_run && options.analyze) Refuse("--analyze writes nothing anyway; it takes no --dry-run");
-  if (options.analyze && (r.mode_option || options.output || options.abort_below_db)) {
-    Refuse("--analyze writes nothing; it takes no -l, -a, -m, --loudness, -o or -x");
+  if (options.analyze && (r.mode_option || options.output || options.output_dir || options.abort_below_db)) {
+    Refuse("--analyze writes nothing; it takes no -l, -a, -m, --loudness, -o, --output-dir or -x");
   }
+  if (options.output && options.output_dir) Refuse("-o names one result and --output-dir a folder of them: give one");
   if (options.album && options.analyze) Refuse("--analyze writes nothing; it takes no --album");
   if (options.album && (options.mode == Mode::kRatio || options.mode == Mode::kLevel)) {
     Refuse("--album needs --loudness or -m: " + *r.mode_option + " already gives every file the same gain");

@@ -28,6 +28,7 @@ struct Options {
   int jobs = 0;            // -j: files worked on at once; 0: one per processor
   bool dither = true;      // --dither tpdf (the default) or none
   std::optional<std::string> report;  // --report: the HTML page of the run
+  std::optional<std::string> output_dir;  // --output-dir: results under this folder, inputs untouched
   std::vector<std::string> inputs;  // as given (patterns and folders not yet expanded)
   std::vector<std::string> arguments;  // the whole command line, as given
 };

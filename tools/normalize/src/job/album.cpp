@@ -11,6 +11,7 @@
 #include "job/decibels.h"
 #include "job/file_job.h"
 #include "job/file_steps.h"
+#include "job/output_dir.h"
 #include "job/reporter.h"
 #include "job/result_json.h"
 #include "platform/capacity.h"
@@ -63,7 +64,7 @@ class AlbumRun {
         // measuring and each track checked again before it is written.
         keep_open_(!options.dry_run && files.size() * 2 + jobs * 4 + 64 <= platform::OpenFileLimit()) {
     for (std::size_t i = 0; i < files.size(); ++i) {
-      files_.push_back(std::make_unique<FileJob>(i, files[i], options.output, console, true));
+      files_.push_back(std::make_unique<FileJob>(i, files[i], OutputOf(options, files[i]), console, true));
       files_.back()->threads = ThreadsPerFile(jobs, files.size());
     }
   }
@@ -141,7 +142,7 @@ class AlbumRun {
     if (console_.report) console_.report->Add(console_.report->Line(AlbumJson(files_.size(), album, options_.dry_run)));
     if (options_.json) {
       console_.out << AlbumJson(files_.size(), album, options_.dry_run) << "\n";
-    } else if (!album.writes(options_.output.has_value())) {
+    } else if (!album.writes(WritesElsewhere(options_))) {
       console_.out << "album: " << (album.figures.empty() ? "" : album.figures + ", ") << album.why << "\n";
     } else {
       console_.out << "album: " << files_.size() << (files_.size() == 1 ? " file, " : " files, ") << album.figures
@@ -150,7 +151,7 @@ class AlbumRun {
                    << (options_.dry_run ? "; dry run, nothing written" : "") << "\n";
     }
     console_.out << std::flush;
-    if (!album.writes(options_.output.has_value())) {
+    if (!album.writes(WritesElsewhere(options_))) {
       worst_ = album.code;
       if (options_.json || console_.report) {
         EachLine([&](FileJob&, Reporter& report) { report.NotWritten(album, false); });

@@ -64,6 +64,7 @@ struct FileJob {
   ExitCode code = ExitCode::kOk;
   bool failed = false;
   bool written = false;
+  bool result_was_there = false;  // --output-dir: the same result was at the target already
 };
 
 }  // namespace normalize

@@ -1,6 +1,7 @@
 #include "job/file_run.h"
 
 #include "job/file_steps.h"
+#include "job/output_dir.h"
 #include "job/reporter.h"
 
 namespace normalize {
@@ -12,7 +13,7 @@ ExitCode RunFile(FileJob& job, const Options& options, const Planner& planner, R
     if (planner.writes()) RefuseUnfinishedAlbum(job, unfinished);
     OpenAndMeasure(job, options, planner, report);
     const Decision decision = planner.Decide({MeasuredFile{job.measured, job.layout}});
-    if (!decision.writes(options.output.has_value())) {
+    if (!decision.writes(WritesElsewhere(options))) {
       report.NotWritten(decision);
       return decision.code;
     }

@@ -4,9 +4,12 @@
 #include <cstring>
 
 #include "job/album_journal.h"
+#include "job/output_dir.h"
 #include "job/target.h"
 #include "job/written_result.h"
 #include "loudness/file_measurement.h"
+#include "output/same_bytes.h"
+#include "platform/paths.h"
 
 namespace normalize {
 namespace {
@@ -77,10 +80,20 @@ WriteResult WriteAndReplace(FileJob& job, const Options& options, const WritePla
   job.written_figures = written.figures;
   if (written.factor != plan.gain.factor) job.written_gain = GainOf(written.factor);
   if (written.figures) RefreshBext(processor, job.layout, *written.figures);
+  if (options.output_dir && !options.output) MakeOutputFolders(job.target);
   AtomicOutputFile output(job.target, job.console.write_hook);
-  const WriteResult result = processor.Write(written.factor, output, written.dither ? &*written.dither : nullptr);
+  // Under --output-dir a rerun finds its results there already.
+  std::optional<SameBytesCheck> same;
+  if (options.output_dir && platform::Inspect(job.target).exists) same.emplace(output, job.target);
+  ByteSink& sink = same ? static_cast<ByteSink&>(*same) : output;
+  const WriteResult result = processor.Write(written.factor, sink, written.dither ? &*written.dither : nullptr);
   // Windows refuses to replace a file that is still open.
   job.file->Close();
+  if (same && same->Same()) {
+    job.result_was_there = true;  // the temporary goes with `output`
+    job.file.reset();
+    return result;
+  }
   output.Commit(
       [&] {
         if (job.console.before_replace) job.console.before_replace(job.input);

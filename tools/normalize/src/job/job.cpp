@@ -13,6 +13,7 @@
 #include "job/file_run.h"
 #include "job/file_steps.h"
 #include "job/planner.h"
+#include "job/output_dir.h"
 #include "job/run_ledger.h"
 #include "job/run_report.h"
 #include "platform/processors.h"
@@ -79,7 +80,8 @@ class EachFileRun {
   void Work(std::size_t i) {
     const RunInput& entry = entries_[i];
     // One file alone speaks straight to the console, with its own progress.
-    auto job = std::make_unique<FileJob>(file_index_[i], entry.notice() ? entry.name : entry.file, options_.output,
+    const std::string& name = entry.notice() ? entry.name : entry.file;
+    auto job = std::make_unique<FileJob>(file_index_[i], name, OutputOf(options_, name),
                                          console_, entries_.size() > 1);
     job->threads = threads_;
     if (entry.notice()) {
@@ -121,6 +123,10 @@ ExitCode RunJob(const Options& options, JobConsole& console) {
   std::vector<std::string> files = FilesOf(entries);
   if (options.output && files.size() > 1) {
     console.err << "normalize: -o takes a single input file; the inputs name " << files.size() << "\n";
+    return ExitCode::kUsage;
+  }
+  if (const std::string problem = OutputDirProblem(options, files); !problem.empty()) {
+    console.err << "normalize: " << problem << "\n";
     return ExitCode::kUsage;
   }
   const unsigned jobs = options.jobs > 0 ? static_cast<unsigned>(options.jobs) : platform::ProcessorCount();

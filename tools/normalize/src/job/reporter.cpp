@@ -125,6 +125,14 @@ void Reporter::WarnLargeGain(const Decision& decision, const WriteResult* result
 
 void Reporter::Written(const Decision& decision, const WriteResult& result) {
   EndProgress();
+  if (job_.result_was_there) {
+    Decision kept = Decision::LeaveAlone(ExitCode::kOk, "its result is in " + OutName(job_.output) +
+                                                            " already; left as it was");
+    kept.plan = decision.plan;
+    kept.already_right = true;
+    NotWritten(kept);
+    return;
+  }
   if (!job_.measured.peak && !job_.measured.loudness) WarnNonFinite(result.before);
   WarnLargeGain(decision, &result, true);
   if (Json(ResultJson(job_, decision, &result, false))) return;

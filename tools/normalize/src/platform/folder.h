@@ -35,6 +35,10 @@ class Folder {
   std::string error_;
 };
 
+// Makes the folder `path` (its parent must exist); true when it is there
+// now, made or not, else false with `error` saying why.
+bool MakeFolder(const std::string& path, std::string& error);
+
 // Whether the system takes `path` as one name (POSIX: shorter than PATH_MAX).
 bool FitsInOnePath(const std::string& path);
 

@@ -84,6 +84,15 @@ bool Folder::List(std::vector<FolderEntry>& entries) {
   return true;
 }
 
+bool MakeFolder(const std::string& path, std::string& error) {
+  if (mkdir(path.c_str(), 0777) == 0) return true;
+  const int made_error = errno;
+  struct stat info {};
+  if (made_error == EEXIST && stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return true;
+  error = std::strerror(made_error);
+  return false;
+}
+
 bool FitsInOnePath(const std::string& path) { return path.size() < PATH_MAX; }
 
 }  // namespace normalize::platform

@@ -62,6 +62,18 @@ bool Folder::List(std::vector<FolderEntry>& entries) {
 }
 
 // The system's own error names a path it cannot take when it is opened.
+bool MakeFolder(const std::string& path, std::string& error) {
+  if (CreateDirectoryA(path.c_str(), nullptr)) return true;
+  const DWORD made_error = GetLastError();
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (made_error == ERROR_ALREADY_EXISTS && attributes != INVALID_FILE_ATTRIBUTES &&
+      (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    return true;
+  }
+  error = SystemMessage(made_error);
+  return false;
+}
+
 bool FitsInOnePath(const std::string&) { return true; }
 
 }  // namespace normalize::platform

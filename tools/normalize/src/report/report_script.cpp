@@ -177,7 +177,7 @@ const char kReportTail[] = R"html(</script>
       c.fillText(String(v), 2, y(v) + 3);
     }
     const tick = [1, 2, 5, 10, 15, 30, 60, 120, 300, 600, 1200, 1800, 3600].find(t => seconds / t <= 6) || 7200;
-    for (let t = 0; t <= seconds; t += tick) {
+    for (let t = 0; t <= seconds && L + (W - L - R) * t / seconds < W - 24; t += tick) {
       const label = Math.floor(t / 60) + ":" + String(Math.round(t % 60)).padStart(2, "0");
       c.fillText(label, L + (W - L - R) * t / seconds, H - 3);
     }
