@@ -1,7 +1,10 @@
 #include "loudness/k_weighting.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
+
+#include "loudness/k_weighting_lanes.h"
 
 #include "samples/simd.h"
 
@@ -98,7 +101,10 @@ KWeightingDesign DesignKWeighting(double sample_rate) {
 }
 
 KWeightingFilter::KWeightingFilter(double sample_rate, unsigned channels, SimdLevel simd)
-    : design_(DesignKWeighting(sample_rate)), states_(channels), simd_(simd) {}
+    : design_(DesignKWeighting(sample_rate)),
+      states_(channels),
+      simd_(simd),
+      settle_frames_(static_cast<std::size_t>(std::lround(kSettleSeconds * sample_rate))) {}
 
 void KWeightingFilter::Process(const float* const* planar, std::size_t offset, std::size_t frames,
                                double* squares) {
@@ -112,6 +118,47 @@ void KWeightingFilter::Process(const float* const* planar, std::size_t offset, s
   }
 #endif
   for (; c < states_.size(); ++c) ProcessScalar(planar[c] + offset, frames, states_[c], squares[c]);
+}
+
+void KWeightingFilter::ProcessInLanes(const float* const* planar, std::size_t offset, std::size_t lane_frames,
+                                      std::size_t chunk, double* squares) {
+  const std::size_t channels = states_.size();
+  const std::size_t chunks = lane_frames / chunk;
+  lane_squares_.resize(2 * 4 * chunks);
+  // Two channels a loop, so that their steps fill each other's waits.
+  for (std::size_t first = 0; first < channels; first += 2) {
+    const std::size_t count = std::min<std::size_t>(2, channels - first);
+    FilterLanes sets[2];
+    for (std::size_t s = 0; s < count; ++s) {
+      const float* samples = planar[first + s] + offset;
+      for (std::size_t k = 1; k < 4; ++k) sets[s].in[k] = samples + k * lane_frames - settle_frames_;
+      // The first lane's state is this filter's; it runs the settling along
+      // with the others on samples it does not keep.
+      sets[s].in[0] = sets[s].in[1];
+    }
+    RunFilterLanes(design_, sets, count, settle_frames_, chunk, nullptr, simd_);
+    for (std::size_t s = 0; s < count; ++s) {
+      const State& carried = states_[first + s];
+      sets[s].in[0] = planar[first + s] + offset;
+      sets[s].x1[0] = carried.shelf_x1;
+      sets[s].x2[0] = carried.shelf_x2;
+      sets[s].u1[0] = carried.shelf_y1;
+      sets[s].u2[0] = carried.shelf_y2;
+      sets[s].y1[0] = carried.pass_y1;
+      sets[s].y2[0] = carried.pass_y2;
+    }
+    RunFilterLanes(design_, sets, count, lane_frames, chunk, lane_squares_.data(), simd_);
+    for (std::size_t s = 0; s < count; ++s) {
+      const FilterLanes& lanes = sets[s];
+      for (std::size_t k = 0; k < 4; ++k) {
+        for (std::size_t j = 0; j < chunks; ++j) {
+          squares[(k * chunks + j) * channels + first + s] = lane_squares_[(s * chunks + j) * 4 + k];
+        }
+      }
+      // The last lane ends where the next call begins.
+      states_[first + s] = State{lanes.x1[3], lanes.x2[3], lanes.u1[3], lanes.u2[3], lanes.y1[3], lanes.y2[3]};
+    }
+  }
 }
 
 // Direct form I: the feedback term of the older output is added first, so

@@ -27,11 +27,28 @@ KWeightingDesign DesignKWeighting(double sample_rate);
 // channel. State carries over from one call to the next.
 class KWeightingFilter {
  public:
+  // The filter's slowest pole (38 Hz) decays by e^-60 in this much: a run
+  // started this early on the samples before a point has the state there
+  // that one run from the file's start would have, to far below rounding.
+  static constexpr double kSettleSeconds = 0.25;
+
   KWeightingFilter(double sample_rate, unsigned channels, SimdLevel simd = SimdLevel::kBest);
+
+  // kSettleSeconds in frames.
+  std::size_t settle_frames() const { return settle_frames_; }
+  // Whether ProcessInLanes may be used (not on the scalar path).
+  bool has_lanes() const { return simd_ != SimdLevel::kScalar; }
 
   // `planar[c]` holds `frames` samples of channel c; `squares[c]` grows by
   // the sum of their filtered squares.
   void Process(const float* const* planar, std::size_t offset, std::size_t frames, double* squares);
+  // The same over 4 * `lane_frames` frames, as four stretches side by side,
+  // each but the first settled on the settle_frames() before it
+  // (`lane_frames`: at least settle_frames(), a multiple of `chunk`).
+  // `squares` gets the sums per chunk: [j * channels + c] for chunk j of
+  // the whole span, channel c.
+  void ProcessInLanes(const float* const* planar, std::size_t offset, std::size_t lane_frames, std::size_t chunk,
+                      double* squares);
 
  private:
   struct State {
@@ -45,6 +62,8 @@ class KWeightingFilter {
   KWeightingDesign design_;
   std::vector<State> states_;
   SimdLevel simd_;
+  std::size_t settle_frames_;
+  std::vector<double> lane_squares_;
 };
 
 }  // namespace normalize

@@ -84,6 +84,12 @@ void LoudnessMeter::Settle(const float* const* planar, std::size_t offset, std::
 
 void LoudnessMeter::Process(const float* const* planar, std::size_t offset, std::size_t frames) {
   while (frames > 0) {
+    if (frames_in_segment_ == 0) {
+      const std::size_t done = ProcessInLanes(planar, offset, frames);
+      offset += done;
+      frames -= done;
+      if (frames == 0) break;
+    }
     const std::size_t take = std::min(frames, segment_frames_ - frames_in_segment_);
     filter_.Process(planar, offset, take, squares_.data());
     offset += take;
@@ -91,6 +97,22 @@ void LoudnessMeter::Process(const float* const* planar, std::size_t offset, std:
     frames_in_segment_ += take;
     if (frames_in_segment_ == segment_frames_) CloseSegment();
   }
+}
+
+std::size_t LoudnessMeter::ProcessInLanes(const float* const* planar, std::size_t offset, std::size_t frames) {
+  const std::size_t lane_frames = frames / 4 / segment_frames_ * segment_frames_;
+  // Shorter stretches would spend more on settling than the lanes save.
+  if (!filter_.has_lanes() || lane_frames == 0 || lane_frames < filter_.settle_frames()) return 0;
+  const std::size_t channels = weights_.size();
+  const std::size_t segments = 4 * lane_frames / segment_frames_;
+  lane_squares_.resize(segments * channels);
+  filter_.ProcessInLanes(planar, offset, lane_frames, segment_frames_, lane_squares_.data());
+  for (std::size_t j = 0; j < segments; ++j) {
+    double power = 0;
+    for (std::size_t c = 0; c < channels; ++c) power += weights_[c] * lane_squares_[j * channels + c];
+    segment_powers_.push_back(power / static_cast<double>(segment_frames_));
+  }
+  return 4 * lane_frames;
 }
 
 void LoudnessMeter::CloseSegment() {

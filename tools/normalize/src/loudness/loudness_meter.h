@@ -54,6 +54,9 @@ class LoudnessMeter {
 
  private:
   void CloseSegment();
+  // Whole segments from the start of one, as many as four equal stretches
+  // side by side hold; gives the frames measured (0: too few for it).
+  std::size_t ProcessInLanes(const float* const* planar, std::size_t offset, std::size_t frames);
 
   KWeightingFilter filter_;
   std::vector<double> weights_;
@@ -61,6 +64,7 @@ class LoudnessMeter {
   std::size_t frames_in_segment_ = 0;
   std::vector<double> squares_;         // per channel, this segment so far
   std::vector<double> settle_squares_;  // thrown away
+  std::vector<double> lane_squares_;    // per segment and channel
   std::vector<double> segment_powers_;  // weighted sum of each 100 ms segment
 };
 
