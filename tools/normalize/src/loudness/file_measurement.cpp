@@ -20,8 +20,6 @@ namespace {
 
 // A part shorter than this is not worth its thread.
 constexpr std::uint64_t kLeastPartSeconds = 5;
-// The K-weighting's slowest pole (38 Hz) decays by e^-60 in this much.
-constexpr double kSettleSeconds = 0.25;
 
 // The block size: a multiple of both the page and the sample size.
 std::size_t BlockBytes(std::size_t buffer_bytes, unsigned sample_bytes) {
@@ -78,12 +76,13 @@ LoudnessFigures MeasureLoudnessOf(InputFile& input, const WavLayout& layout, std
   const auto segment = static_cast<std::uint64_t>(std::max(1L, std::lround(format.sample_rate / 10.0)));
   const std::vector<FilePart> parts =
       SplitIntoParts(frames, kLeastPartSeconds * format.sample_rate, segment, std::max(1u, threads));
-  const auto settle = static_cast<std::uint64_t>(std::lround(kSettleSeconds * format.sample_rate));
+  const auto settle = static_cast<std::uint64_t>(std::lround(KWeightingFilter::kSettleSeconds * format.sample_rate));
 
   SharedInput shared(input, BlockBytes(buffer_bytes, format.container_bytes), frames * format.block_align, progress,
                      "measuring");
-  std::vector<std::unique_ptr<LoudnessAnalyzer>> analyzers(parts.size());
   std::vector<LoudnessFigures> figures(parts.size());
+  std::vector<std::vector<double>> part_powers(parts.size());
+  std::vector<std::vector<Crest>> part_crests(parts.size());
   RunParts(parts.size(), threads, [&](std::size_t i) {
     const FilePart& part = parts[i];
     AnalyzedPart span;
@@ -91,14 +90,18 @@ LoudnessFigures MeasureLoudnessOf(InputFile& input, const WavLayout& layout, std
     span.settle_frames = static_cast<std::size_t>(std::min(part.first, std::max<std::uint64_t>(settle, 64)));
     span.ends_file = part.end == frames;
     span.side_thread = threads > 1 && parts.size() == 1;
-    analyzers[i] = std::make_unique<LoudnessAnalyzer>(format, format.sample_rate, weights, SimdLevel::kBest,
-                                                      ceiling_peak, span);
+    span.frames = part.end - part.first;
+    // Its buffers go as soon as the part is measured.
+    auto analyzer =
+        std::make_unique<LoudnessAnalyzer>(format, format.sample_rate, weights, SimdLevel::kBest, ceiling_peak, span);
     std::vector<std::byte> buffer(shared.block_bytes());
     const std::uint64_t first = part.first - span.settle_frames;
     shared.ForEachBlock(DataStart(layout) + first * format.block_align, (part.end - first) * format.block_align,
                         format.container_bytes, buffer.data(),
-                        [&](const std::byte* block, std::size_t size) { analyzers[i]->Add(block, size); });
-    figures[i] = analyzers[i]->Figures();
+                        [&](const std::byte* block, std::size_t size) { analyzer->Add(block, size); });
+    figures[i] = analyzer->Figures();
+    part_powers[i] = analyzer->segment_powers();
+    part_crests[i] = analyzer->crests();
   });
   shared.CheckNotCutShort();
 
@@ -110,11 +113,8 @@ LoudnessFigures MeasureLoudnessOf(InputFile& input, const WavLayout& layout, std
     whole.true_peak = std::max(whole.true_peak, figures[i].true_peak);
     whole.ceiling_peak = std::max(whole.ceiling_peak, figures[i].ceiling_peak);
     whole.non_finite += figures[i].non_finite;
-    const std::vector<double>& powers = analyzers[i]->segment_powers();
-    segment_powers.insert(segment_powers.end(), powers.begin(), powers.end());
-    const std::vector<Crest> kept = analyzers[i]->crests();
-    crests.insert(crests.end(), kept.begin(), kept.end());
-    analyzers[i].reset();
+    segment_powers.insert(segment_powers.end(), part_powers[i].begin(), part_powers[i].end());
+    crests.insert(crests.end(), part_crests[i].begin(), part_crests[i].end());
   }
   whole.block_powers = LoudnessMeter::BlockPowersOf(segment_powers);
   whole.integrated_lufs = GatedLoudness(whole.block_powers, 0);

@@ -19,10 +19,11 @@ LoudnessAnalyzer::LoudnessAnalyzer(const SampleFormat& format, double sample_rat
       ceiling_(ceiling_peak ? std::optional<CeilingPeakMeter>(
                                   std::in_place, sample_rate, format.channels, simd)
                             : std::nullopt),
-      block_frames_(std::max<std::size_t>(64, kBlockSamples / format.channels)),
+      block_frames_(static_cast<std::size_t>(std::max<std::uint64_t>(
+          64, std::min<std::uint64_t>(kBlockSamples / format.channels, part.settle_frames + part.frames)))),
+      piece_frames_(std::max<std::size_t>(64, kPieceSamples / format.channels)),
       planar_(format.channels, std::vector<float>(kHistory + block_frames_, 0.0f)),
       partial_(format.block_align),
-      block_peaks_(format.channels, 0.0f),
       decoded_peaks_(format.channels, 0.0f),
       part_(part),
       settle_left_(part.settle_frames),
@@ -65,7 +66,6 @@ void LoudnessAnalyzer::DecodeFrames(const std::byte* data, std::size_t frames) {
   DecodePlanar(format_, data, frames, decode_targets_.data(), peaks, non_finite_);
   for (unsigned c = 0; c < channels; ++c) {
     sample_peak_ = std::max(sample_peak_, peaks[c]);
-    block_peaks_[c] = std::max(block_peaks_[c], peaks[c]);
   }
   pending_ += frames;
   if (settle_left_ != 0) {
@@ -89,7 +89,6 @@ void LoudnessAnalyzer::Settle() {
     std::copy(channel.begin() + static_cast<std::ptrdiff_t>(frames),
               channel.begin() + static_cast<std::ptrdiff_t>(frames + kHistory), channel.begin());
   }
-  std::fill(block_peaks_.begin(), block_peaks_.end(), 0.0f);
   settled_non_finite_ = non_finite_;
 }
 
@@ -129,36 +128,30 @@ void LoudnessAnalyzer::Measure() {
     std::copy(channel.begin() + static_cast<std::ptrdiff_t>(frames),
               channel.begin() + static_cast<std::ptrdiff_t>(frames + kHistory), channel.begin());
   }
-  std::fill(block_peaks_.begin(), block_peaks_.end(), 0.0f);
   next_frame_ += static_cast<std::int64_t>(frames);
 }
 
-float LoudnessAnalyzer::LargestOf(unsigned c, std::size_t history) const {
-  float largest = block_peaks_[c];
-  for (std::size_t i = kHistory - history; i < kHistory; ++i) largest = std::max(largest, std::fabs(planar_[c][i]));
-  return largest;
-}
-
-// No point between these samples can beat the peak found so far when their
-// largest magnitude, times the most any phase can add up, does not.
+// The true peak skips, stretch by stretch, what cannot beat its peak so far.
 void LoudnessAnalyzer::MeasureTruePeak(std::size_t frames) {
-  constexpr std::size_t kTrueHistory = TruePeakMeter::kHistory;
   if (shared_true_peak_) return;
   for (unsigned c = 0; c < format_.channels; ++c) {
-    if (LargestOf(c, kTrueHistory) * static_cast<float>(true_peak_.Gain()) > true_peak_.peaks()[c]) {
-      true_peak_.Process(c, planar_[c].data() + (kHistory - kTrueHistory), frames);
-    }
+    true_peak_.Process(c, planar_[c].data() + (kHistory - TruePeakMeter::kHistory), frames);
   }
 }
 
-// A block whose largest magnitude times the short look's gain cannot pass
+// A piece whose largest magnitude times the short look's gain cannot pass
 // the quietest crest kept holds no crest to keep.
 void LoudnessAnalyzer::MeasureCeiling(std::size_t frames) {
   constexpr std::size_t kCeilingHistory = CeilingPeakMeter::kHistory;
   for (unsigned c = 0; ceiling_ && c < format_.channels; ++c) {
-    const float bar = shared_true_peak_ ? std::min(ceiling_->threshold(), ceiling_->peaks()[c]) : ceiling_->threshold();
-    if (LargestOf(c, kCeilingHistory) * static_cast<float>(ceiling_->Gain()) > bar) {
-      ceiling_->Process(c, planar_[c].data() + (kHistory - kCeilingHistory), frames, next_frame_);
+    for (std::size_t done = 0; done < frames; done += piece_frames_) {
+      const std::size_t piece = std::min(piece_frames_, frames - done);
+      const float* samples = planar_[c].data() + (kHistory - kCeilingHistory) + done;
+      const float bar =
+          shared_true_peak_ ? std::min(ceiling_->threshold(), ceiling_->peaks()[c]) : ceiling_->threshold();
+      if (LargestMagnitude(samples, piece + kCeilingHistory) * static_cast<float>(ceiling_->Gain()) > bar) {
+        ceiling_->Process(c, samples, piece, next_frame_ + static_cast<std::int64_t>(done));
+      }
     }
   }
 }

@@ -40,6 +40,9 @@ struct AnalyzedPart {
   // at for peaks, but count towards nothing else.
   std::size_t settle_frames = 0;
   bool ends_file = true;  // the silence after the last frame given is the file's
+  // Frames given from first_frame on, where known: no buffer is made
+  // larger than they need.
+  std::uint64_t frames = UINT64_MAX;
   bool side_thread = true;
 };
 
@@ -62,10 +65,13 @@ class LoudnessAnalyzer final : public FrameSink {
   std::vector<Crest> crests() const { return ceiling_ ? ceiling_->crests() : std::vector<Crest>{}; }
 
  private:
-  // Samples measured at a time, all channels together: 65536 frames of
-  // stereo, fewer of many channels. Large enough that handing the true peak
-  // to the second thread costs little.
-  static constexpr std::size_t kBlockSamples = 131072;
+  // Samples measured at a time, all channels together: 524,288 frames of
+  // stereo (11 s at 48 kHz), fewer of many channels. Large enough that the
+  // K-weighting's four stretches side by side spend little on settling.
+  static constexpr std::size_t kBlockSamples = 1 << 20;
+  // The ceiling looks at a block in pieces of this many samples, each
+  // skipped where it cannot hold a crest to keep.
+  static constexpr std::size_t kPieceSamples = 131072;
   static constexpr std::size_t kHistory = std::max(TruePeakMeter::kHistory, CeilingPeakMeter::kHistory);
   // The settling frames take at least this many from a part's start, so
   // that the part before measures up to its own end.
@@ -78,8 +84,6 @@ class LoudnessAnalyzer final : public FrameSink {
   void Settle();
   void MeasureTruePeak(std::size_t frames);
   void MeasureCeiling(std::size_t frames);
-  // The largest magnitude of channel `c`'s pending frames and the `history` samples before them.
-  float LargestOf(unsigned c, std::size_t history) const;
 
   SampleFormat format_;
   LoudnessMeter loudness_;
@@ -87,6 +91,7 @@ class LoudnessAnalyzer final : public FrameSink {
   std::optional<CeilingPeakMeter> ceiling_;
   bool shared_true_peak_ = false;  // the ceiling meter's short look is the true peak's too
   std::size_t block_frames_;
+  std::size_t piece_frames_;  // of the ceiling's look
   // Per channel: kHistory earlier samples, then up to block_frames_ decoded ones.
   std::vector<std::vector<float>> planar_;
   std::vector<const float*> planar_starts_;
@@ -98,7 +103,6 @@ class LoudnessAnalyzer final : public FrameSink {
   float sample_peak_ = 0;
   std::uint64_t non_finite_ = 0;
   std::size_t pending_ = 0;          // frames decoded, not yet measured
-  std::vector<float> block_peaks_;    // per channel, of the pending frames
   std::vector<float> decoded_peaks_;  // per channel, of the last decoding
   AnalyzedPart part_;
   std::size_t settle_left_ = 0;           // settling frames not yet decoded

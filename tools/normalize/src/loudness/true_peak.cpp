@@ -96,9 +96,36 @@ TruePeakMeter::TruePeakMeter(double sample_rate, unsigned channels, SimdLevel si
   }
 }
 
+float LargestMagnitude(const float* samples, std::size_t count) {
+  float largest = 0;
+  std::size_t i = 0;
+#ifdef NORMALIZE_SSE2
+  const __m128 abs_mask = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
+  __m128 a = _mm_setzero_ps(), b = _mm_setzero_ps();
+  for (; i + 8 <= count; i += 8) {
+    a = _mm_max_ps(a, _mm_and_ps(_mm_loadu_ps(samples + i), abs_mask));
+    b = _mm_max_ps(b, _mm_and_ps(_mm_loadu_ps(samples + i + 4), abs_mask));
+  }
+  float lanes[4];
+  _mm_storeu_ps(lanes, _mm_max_ps(a, b));
+  largest = std::max(std::max(lanes[0], lanes[1]), std::max(lanes[2], lanes[3]));
+#endif
+  for (; i < count; ++i) largest = std::max(largest, std::fabs(samples[i]));
+  return largest;
+}
+
+// No point of a window exceeds its largest magnitude times Gain(); rounded
+// up, so that the skip errs towards looking.
 void TruePeakMeter::Process(unsigned channel, const float* samples, std::size_t frames) {
-  const float peak = simd_ == SimdLevel::kScalar ? ProcessScalar(samples, frames) : ProcessVector(samples, frames);
-  peaks_[channel] = std::max(peaks_[channel], peak);
+  const auto gain = static_cast<float>(gain_ * (1 + 1e-5));
+  float& peak = peaks_[channel];
+  for (std::size_t done = 0; done < frames; done += kStretch) {
+    const std::size_t stretch = std::min(kStretch, frames - done);
+    const float* windows = samples + done;
+    if (!(LargestMagnitude(windows, stretch + kHistory) * gain > peak)) continue;
+    peak = std::max(peak, simd_ == SimdLevel::kScalar ? ProcessScalar(windows, stretch)
+                                                      : ProcessVector(windows, stretch));
+  }
 }
 
 float TruePeakMeter::ProcessScalar(const float* samples, std::size_t frames) const {

@@ -16,6 +16,9 @@ namespace normalize {
 // way from sample taps/2 - 1 to taps/2 of its window. Each sums to 1.
 std::vector<std::vector<double>> InterpolationPhases(unsigned factor, std::size_t taps, double beta);
 
+// The largest magnitude of `count` samples.
+float LargestMagnitude(const float* samples, std::size_t count);
+
 class TruePeakMeter {
  public:
   // Samples each window reaches back (history to keep between calls).
@@ -29,7 +32,9 @@ class TruePeakMeter {
   // `samples` holds kHistory samples of channel `channel` followed by `frames`
   // new ones; every point from the middle of the first window onwards is
   // measured, so the newest kTaps / 2 intervals wait for the next call.
+  // Stretches that cannot beat the channel's peak so far are skipped.
   void Process(unsigned channel, const float* samples, std::size_t frames);
+  static constexpr std::size_t kStretch = 512;
 
   // The largest interpolated magnitude so far, per channel (full scale 1).
   const std::vector<float>& peaks() const { return peaks_; }
