@@ -7,9 +7,12 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <random>
+#include <string>
 #include <vector>
 
 #include "samples/planar_decode.h"
+#include "samples/sample_codec.h"
 #include "samples/sample_kernel.h"
 
 namespace normalize::test {
@@ -79,6 +82,50 @@ TEST(NormalizeSampleCodec, GainPassAndLoudnessDecodeEveryFormatAlike) {
     EXPECT_EQ(peaks[0], std::fabs(*std::max_element(left.begin(), left.end(), [](float a, float b) {
                 return std::fabs(a) < std::fabs(b);
               })));
+  }
+}
+
+// The wide loops (eight frames a time, their 32-byte reads stopping short of
+// the data's end) and what they leave, at every length around their steps
+// and every layout, against the codec sample by sample.
+TEST(NormalizeSampleCodec, LoudnessDecodeOfEveryLengthAndLayoutIsTheCodecs) {
+  std::mt19937 random(3);
+  for (const SampleEncoding encoding : {SampleEncoding::kSigned16, SampleEncoding::kSigned24}) {
+    const unsigned bytes = encoding == SampleEncoding::kSigned16 ? 2 : 3;
+    for (const unsigned channels : {1u, 2u, 3u, 6u}) {
+      for (std::size_t frames = 0; frames < 600; frames += frames < 40 ? 1 : 97) {
+        SCOPED_TRACE(std::to_string(bytes * 8) + " bits, " + std::to_string(channels) + " channels, " +
+                     std::to_string(frames) + " frames");
+        const SampleFormat format{encoding, channels, bytes, bytes * 8, channels * bytes, 48000};
+        // Exactly as long as the frames, so that the sanitizers' builds
+        // catch a read past them.
+        std::vector<std::byte> data(frames * format.block_align);
+        for (std::byte& b : data) b = static_cast<std::byte>(random());
+        // The first sample at negative full scale: the extreme of the shift.
+        if (frames > 0) {
+          std::fill(data.begin(), data.begin() + bytes - 1, std::byte{0});
+          data[bytes - 1] = std::byte{0x80};
+        }
+        std::vector<std::vector<float>> planar(channels, std::vector<float>(frames, -9.0f));
+        std::vector<float*> out;
+        for (auto& channel : planar) out.push_back(channel.data());
+        std::vector<float> peaks(channels, -1.0f);
+        std::uint64_t non_finite = 0;
+        DecodePlanar(format, data.data(), frames, out.data(), peaks.data(), non_finite);
+        for (unsigned c = 0; c < channels; ++c) {
+          float peak = 0;
+          for (std::size_t i = 0; i < frames; ++i) {
+            const std::byte* p = data.data() + i * format.block_align + c * bytes;
+            const float expected =
+                bytes == 2 ? codec::S16::Unit(codec::S16::Load(p)) : codec::S24::Unit(codec::S24::Load(p));
+            ASSERT_EQ(planar[c][i], expected) << "channel " << c << ", frame " << i;
+            peak = std::max(peak, std::fabs(expected));
+          }
+          EXPECT_EQ(peaks[c], peak) << "channel " << c;
+        }
+        EXPECT_EQ(non_finite, 0u);
+      }
+    }
   }
 }
 

@@ -21,10 +21,12 @@ LoudnessAnalyzer::LoudnessAnalyzer(const SampleFormat& format, double sample_rat
                             : std::nullopt),
       block_frames_(static_cast<std::size_t>(std::max<std::uint64_t>(
           64, std::min<std::uint64_t>(kBlockSamples / format.channels, part.settle_frames + part.frames)))),
-      piece_frames_(std::max<std::size_t>(64, kPieceSamples / format.channels)),
+      piece_frames_((std::max<std::size_t>(64, kPieceSamples / format.channels) + kStretch - 1) / kStretch * kStretch),
       planar_(format.channels, std::vector<float>(kHistory + block_frames_, 0.0f)),
       partial_(format.block_align),
       decoded_peaks_(format.channels, 0.0f),
+      stretch_peaks_(format.channels, std::vector<float>((block_frames_ + kStretch - 1) / kStretch, 0.0f)),
+      reach_(stretch_peaks_[0].size()),
       part_(part),
       settle_left_(part.settle_frames),
       next_frame_(part.first_frame - static_cast<std::int64_t>(part.settle_frames)) {
@@ -61,13 +63,20 @@ void LoudnessAnalyzer::Add(const std::byte* data, std::size_t bytes) {
 
 void LoudnessAnalyzer::DecodeFrames(const std::byte* data, std::size_t frames) {
   const unsigned channels = format_.channels;
-  for (unsigned c = 0; c < channels; ++c) decode_targets_[c] = planar_[c].data() + kHistory + pending_;
   float* const peaks = decoded_peaks_.data();
-  DecodePlanar(format_, data, frames, decode_targets_.data(), peaks, non_finite_);
-  for (unsigned c = 0; c < channels; ++c) {
-    sample_peak_ = std::max(sample_peak_, peaks[c]);
+  // A stretch at a time, so that the peaks' skips know each one's largest.
+  for (std::size_t done = 0; done < frames;) {
+    const std::size_t stretch = pending_ / kStretch;
+    const std::size_t take = std::min(frames - done, (stretch + 1) * kStretch - pending_);
+    for (unsigned c = 0; c < channels; ++c) decode_targets_[c] = planar_[c].data() + kHistory + pending_;
+    DecodePlanar(format_, data + done * format_.block_align, take, decode_targets_.data(), peaks, non_finite_);
+    for (unsigned c = 0; c < channels; ++c) {
+      sample_peak_ = std::max(sample_peak_, peaks[c]);
+      stretch_peaks_[c][stretch] = std::max(stretch_peaks_[c][stretch], peaks[c]);
+    }
+    pending_ += take;
+    done += take;
   }
-  pending_ += frames;
   if (settle_left_ != 0) {
     settle_left_ -= frames;
     if (settle_left_ == 0) Settle();
@@ -85,10 +94,7 @@ void LoudnessAnalyzer::Settle() {
   MeasureTruePeak(frames);
   MeasureCeiling(frames);
   next_frame_ += static_cast<std::int64_t>(frames);
-  for (auto& channel : planar_) {
-    std::copy(channel.begin() + static_cast<std::ptrdiff_t>(frames),
-              channel.begin() + static_cast<std::ptrdiff_t>(frames + kHistory), channel.begin());
-  }
+  KeepHistory(frames);
   settled_non_finite_ = non_finite_;
 }
 
@@ -123,34 +129,48 @@ void LoudnessAnalyzer::Measure() {
     ceiling();
     loudness_.Process(planar_starts_.data(), kHistory, frames);
   }
-  // The newest samples become the next windows' history.
-  for (auto& channel : planar_) {
+  KeepHistory(frames);
+  next_frame_ += static_cast<std::int64_t>(frames);
+}
+
+// The newest samples become the next windows' history.
+void LoudnessAnalyzer::KeepHistory(std::size_t frames) {
+  for (unsigned c = 0; c < format_.channels; ++c) {
+    std::vector<float>& channel = planar_[c];
     std::copy(channel.begin() + static_cast<std::ptrdiff_t>(frames),
               channel.begin() + static_cast<std::ptrdiff_t>(frames + kHistory), channel.begin());
+    std::fill(stretch_peaks_[c].begin(), stretch_peaks_[c].end(), 0.0f);
   }
-  next_frame_ += static_cast<std::int64_t>(frames);
+}
+
+// Per stretch of channel `c`'s pending frames, the largest magnitude its
+// windows read: its own samples' and the kHistory before them.
+const float* LoudnessAnalyzer::ReachOf(unsigned c, std::size_t frames) {
+  const std::vector<float>& peaks = stretch_peaks_[c];
+  for (std::size_t j = 0; j * kStretch < frames; ++j) {
+    reach_[j] = std::max(peaks[j], LargestMagnitude(planar_[c].data() + j * kStretch, kHistory));
+  }
+  return reach_.data();
 }
 
 // The true peak skips, stretch by stretch, what cannot beat its peak so far.
 void LoudnessAnalyzer::MeasureTruePeak(std::size_t frames) {
   if (shared_true_peak_) return;
-  for (unsigned c = 0; c < format_.channels; ++c) {
-    true_peak_.Process(c, planar_[c].data() + (kHistory - TruePeakMeter::kHistory), frames);
-  }
+  for (unsigned c = 0; c < format_.channels; ++c) true_peak_.Process(c, planar_[c].data(), frames, ReachOf(c, frames));
 }
 
 // A piece whose largest magnitude times the short look's gain cannot pass
 // the quietest crest kept holds no crest to keep.
 void LoudnessAnalyzer::MeasureCeiling(std::size_t frames) {
-  constexpr std::size_t kCeilingHistory = CeilingPeakMeter::kHistory;
   for (unsigned c = 0; ceiling_ && c < format_.channels; ++c) {
+    const float* reach = ReachOf(c, frames);
     for (std::size_t done = 0; done < frames; done += piece_frames_) {
       const std::size_t piece = std::min(piece_frames_, frames - done);
-      const float* samples = planar_[c].data() + (kHistory - kCeilingHistory) + done;
+      const float largest = *std::max_element(reach + done / kStretch, reach + (done + piece - 1) / kStretch + 1);
       const float bar =
           shared_true_peak_ ? std::min(ceiling_->threshold(), ceiling_->peaks()[c]) : ceiling_->threshold();
-      if (LargestMagnitude(samples, piece + kCeilingHistory) * static_cast<float>(ceiling_->Gain()) > bar) {
-        ceiling_->Process(c, samples, piece, next_frame_ + static_cast<std::int64_t>(done));
+      if (largest * static_cast<float>(ceiling_->Gain()) > bar) {
+        ceiling_->Process(c, planar_[c].data() + done, piece, next_frame_ + static_cast<std::int64_t>(done));
       }
     }
   }

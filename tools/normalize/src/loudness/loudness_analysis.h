@@ -72,7 +72,9 @@ class LoudnessAnalyzer final : public FrameSink {
   // The ceiling looks at a block in pieces of this many samples, each
   // skipped where it cannot hold a crest to keep.
   static constexpr std::size_t kPieceSamples = 131072;
-  static constexpr std::size_t kHistory = std::max(TruePeakMeter::kHistory, CeilingPeakMeter::kHistory);
+  static constexpr std::size_t kHistory = TruePeakMeter::kHistory;
+  static_assert(CeilingPeakMeter::kHistory == kHistory, "both peaks' windows reach back as far");
+  static constexpr std::size_t kStretch = TruePeakMeter::kStretch;
   // The settling frames take at least this many from a part's start, so
   // that the part before measures up to its own end.
   static constexpr std::size_t kLeastSettle = 2 * kHistory;
@@ -84,6 +86,8 @@ class LoudnessAnalyzer final : public FrameSink {
   void Settle();
   void MeasureTruePeak(std::size_t frames);
   void MeasureCeiling(std::size_t frames);
+  void KeepHistory(std::size_t frames);
+  const float* ReachOf(unsigned c, std::size_t frames);
 
   SampleFormat format_;
   LoudnessMeter loudness_;
@@ -104,6 +108,9 @@ class LoudnessAnalyzer final : public FrameSink {
   std::uint64_t non_finite_ = 0;
   std::size_t pending_ = 0;          // frames decoded, not yet measured
   std::vector<float> decoded_peaks_;  // per channel, of the last decoding
+  // Per channel, each pending stretch's largest magnitude.
+  std::vector<std::vector<float>> stretch_peaks_;
+  std::vector<float> reach_;
   AnalyzedPart part_;
   std::size_t settle_left_ = 0;           // settling frames not yet decoded
   std::int64_t next_frame_ = 0;           // of the file, the first of the pending frames

@@ -116,13 +116,14 @@ float LargestMagnitude(const float* samples, std::size_t count) {
 
 // No point of a window exceeds its largest magnitude times Gain(); rounded
 // up, so that the skip errs towards looking.
-void TruePeakMeter::Process(unsigned channel, const float* samples, std::size_t frames) {
+void TruePeakMeter::Process(unsigned channel, const float* samples, std::size_t frames, const float* reach) {
   const auto gain = static_cast<float>(gain_ * (1 + 1e-5));
   float& peak = peaks_[channel];
   for (std::size_t done = 0; done < frames; done += kStretch) {
     const std::size_t stretch = std::min(kStretch, frames - done);
     const float* windows = samples + done;
-    if (!(LargestMagnitude(windows, stretch + kHistory) * gain > peak)) continue;
+    const float largest = reach ? reach[done / kStretch] : LargestMagnitude(windows, stretch + kHistory);
+    if (!(largest * gain > peak)) continue;
     peak = std::max(peak, simd_ == SimdLevel::kScalar ? ProcessScalar(windows, stretch)
                                                       : ProcessVector(windows, stretch));
   }

@@ -32,8 +32,10 @@ class TruePeakMeter {
   // `samples` holds kHistory samples of channel `channel` followed by `frames`
   // new ones; every point from the middle of the first window onwards is
   // measured, so the newest kTaps / 2 intervals wait for the next call.
-  // Stretches that cannot beat the channel's peak so far are skipped.
-  void Process(unsigned channel, const float* samples, std::size_t frames);
+  // Stretches of kStretch windows that cannot beat the channel's peak so
+  // far are skipped: `reach[j]`, where given, is at least the largest
+  // magnitude stretch j's windows read (else it is found here).
+  void Process(unsigned channel, const float* samples, std::size_t frames, const float* reach = nullptr);
   static constexpr std::size_t kStretch = 512;
 
   // The largest interpolated magnitude so far, per channel (full scale 1).
