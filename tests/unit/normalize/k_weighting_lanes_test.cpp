@@ -2,7 +2,8 @@
 // start: every 100 ms power and every figure within 0.001 LU, on materials
 // that test the settling (a DC offset, deep bass, a jump from silence),
 // at the rates around and beyond the usual ones, and at lengths on either
-// side of where the lanes take over and of their segments' borders.
+// side of where two, three and four lanes take over and of their segments'
+// borders.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -71,9 +72,10 @@ TEST(NormalizeKWeightingLanes, FourStretchesMeasureWhatOneRunMeasures) {
     const std::size_t settle = KWeightingFilter(rate, 2).settle_frames();
     // The shortest lane: whole segments, at least the settling.
     const std::size_t least_lane = (settle + segment - 1) / segment * segment;
-    const std::vector<std::size_t> lengths = {4 * least_lane - 1, 4 * least_lane, 4 * least_lane + 1,
-                                              4 * least_lane + 3 * segment + 7, 4 * (least_lane + segment),
-                                              static_cast<std::size_t>(6.1 * rate)};
+    // On either side of where two, three and four stretches begin.
+    const std::vector<std::size_t> lengths = {2 * least_lane - 1, 2 * least_lane,         3 * least_lane + 1,
+                                              4 * least_lane - 1, 4 * least_lane + 1,     4 * least_lane + 3 * segment + 7,
+                                              4 * (least_lane + segment), static_cast<std::size_t>(6.1 * rate)};
     for (const char* kind : {"noise", "dc and a quiet tone", "20 Hz at full scale", "silence, then loud"}) {
       for (const std::size_t frames : lengths) {
         const Planar planar = Material(kind, rate, frames);

@@ -120,8 +120,8 @@ void KWeightingFilter::Process(const float* const* planar, std::size_t offset, s
   for (; c < states_.size(); ++c) ProcessScalar(planar[c] + offset, frames, states_[c], squares[c]);
 }
 
-void KWeightingFilter::ProcessInLanes(const float* const* planar, std::size_t offset, std::size_t lane_frames,
-                                      std::size_t chunk, double* squares) {
+void KWeightingFilter::ProcessInLanes(const float* const* planar, std::size_t offset, std::size_t lanes,
+                                      std::size_t lane_frames, std::size_t chunk, double* squares) {
   const std::size_t channels = states_.size();
   const std::size_t chunks = lane_frames / chunk;
   lane_squares_.resize(2 * 4 * chunks);
@@ -131,7 +131,8 @@ void KWeightingFilter::ProcessInLanes(const float* const* planar, std::size_t of
     FilterLanes sets[2];
     for (std::size_t s = 0; s < count; ++s) {
       const float* samples = planar[first + s] + offset;
-      for (std::size_t k = 1; k < 4; ++k) sets[s].in[k] = samples + k * lane_frames - settle_frames_;
+      // Lanes beyond `lanes` run along on the second's samples, their sums unused.
+      for (std::size_t k = 1; k < 4; ++k) sets[s].in[k] = samples + (k < lanes ? k : 1) * lane_frames - settle_frames_;
       // The first lane's state is this filter's; it runs the settling along
       // with the others on samples it does not keep.
       sets[s].in[0] = sets[s].in[1];
@@ -149,14 +150,15 @@ void KWeightingFilter::ProcessInLanes(const float* const* planar, std::size_t of
     }
     RunFilterLanes(design_, sets, count, lane_frames, chunk, lane_squares_.data(), simd_);
     for (std::size_t s = 0; s < count; ++s) {
-      const FilterLanes& lanes = sets[s];
-      for (std::size_t k = 0; k < 4; ++k) {
+      const FilterLanes& set = sets[s];
+      for (std::size_t k = 0; k < lanes; ++k) {
         for (std::size_t j = 0; j < chunks; ++j) {
           squares[(k * chunks + j) * channels + first + s] = lane_squares_[(s * chunks + j) * 4 + k];
         }
       }
       // The last lane ends where the next call begins.
-      states_[first + s] = State{lanes.x1[3], lanes.x2[3], lanes.u1[3], lanes.u2[3], lanes.y1[3], lanes.y2[3]};
+      const std::size_t k = lanes - 1;
+      states_[first + s] = State{set.x1[k], set.x2[k], set.u1[k], set.u2[k], set.y1[k], set.y2[k]};
     }
   }
 }

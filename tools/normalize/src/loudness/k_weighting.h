@@ -42,13 +42,13 @@ class KWeightingFilter {
   // `planar[c]` holds `frames` samples of channel c; `squares[c]` grows by
   // the sum of their filtered squares.
   void Process(const float* const* planar, std::size_t offset, std::size_t frames, double* squares);
-  // The same over 4 * `lane_frames` frames, as four stretches side by side,
-  // each but the first settled on the settle_frames() before it
-  // (`lane_frames`: at least settle_frames(), a multiple of `chunk`).
-  // `squares` gets the sums per chunk: [j * channels + c] for chunk j of
-  // the whole span, channel c.
-  void ProcessInLanes(const float* const* planar, std::size_t offset, std::size_t lane_frames, std::size_t chunk,
-                      double* squares);
+  // The same over `lanes` * `lane_frames` frames, as `lanes` (2 to 4)
+  // stretches side by side, each but the first settled on the
+  // settle_frames() before it (`lane_frames`: at least settle_frames(), a
+  // multiple of `chunk`). `squares` gets the sums per chunk: [j * channels
+  // + c] for chunk j of the whole span, channel c.
+  void ProcessInLanes(const float* const* planar, std::size_t offset, std::size_t lanes, std::size_t lane_frames,
+                      std::size_t chunk, double* squares);
 
  private:
   struct State {

@@ -100,19 +100,23 @@ void LoudnessMeter::Process(const float* const* planar, std::size_t offset, std:
 }
 
 std::size_t LoudnessMeter::ProcessInLanes(const float* const* planar, std::size_t offset, std::size_t frames) {
-  const std::size_t lane_frames = frames / 4 / segment_frames_ * segment_frames_;
-  // Shorter stretches would spend more on settling than the lanes save.
-  if (!filter_.has_lanes() || lane_frames == 0 || lane_frames < filter_.settle_frames()) return 0;
+  if (!filter_.has_lanes()) return 0;
+  // A stretch settles on the one before it, which must be at least as long;
+  // two stretches side by side already gain (a file of a second has three).
+  const std::size_t least = (filter_.settle_frames() + segment_frames_ - 1) / segment_frames_ * segment_frames_;
+  const std::size_t lanes = std::min<std::size_t>(4, frames / least);
+  if (lanes < 2) return 0;
+  const std::size_t lane_frames = frames / lanes / segment_frames_ * segment_frames_;
   const std::size_t channels = weights_.size();
-  const std::size_t segments = 4 * lane_frames / segment_frames_;
+  const std::size_t segments = lanes * lane_frames / segment_frames_;
   lane_squares_.resize(segments * channels);
-  filter_.ProcessInLanes(planar, offset, lane_frames, segment_frames_, lane_squares_.data());
+  filter_.ProcessInLanes(planar, offset, lanes, lane_frames, segment_frames_, lane_squares_.data());
   for (std::size_t j = 0; j < segments; ++j) {
     double power = 0;
     for (std::size_t c = 0; c < channels; ++c) power += weights_[c] * lane_squares_[j * channels + c];
     segment_powers_.push_back(power / static_cast<double>(segment_frames_));
   }
-  return 4 * lane_frames;
+  return lanes * lane_frames;
 }
 
 void LoudnessMeter::CloseSegment() {

@@ -54,8 +54,8 @@ class LoudnessMeter {
 
  private:
   void CloseSegment();
-  // Whole segments from the start of one, as many as four equal stretches
-  // side by side hold; gives the frames measured (0: too few for it).
+  // Whole segments from the start of one, as many as two to four equal
+  // stretches side by side hold; gives the frames measured (0: too few).
   std::size_t ProcessInLanes(const float* const* planar, std::size_t offset, std::size_t frames);
 
   KWeightingFilter filter_;
