@@ -115,14 +115,21 @@ float LargestMagnitude(const float* samples, std::size_t count) {
 }
 
 // No point of a window exceeds its largest magnitude times Gain(); rounded
-// up, so that the skip errs towards looking.
+// up, so that the skip errs towards looking. Where the stretches' reach is
+// known the loudest goes first: the peak then stands near its final height
+// at once, and most of the others are skipped.
 void TruePeakMeter::Process(unsigned channel, const float* samples, std::size_t frames, const float* reach) {
   const auto gain = static_cast<float>(gain_ * (1 + 1e-5));
   float& peak = peaks_[channel];
-  for (std::size_t done = 0; done < frames; done += kStretch) {
+  const std::size_t stretches = (frames + kStretch - 1) / kStretch;
+  const std::size_t loudest = reach ? static_cast<std::size_t>(std::max_element(reach, reach + stretches) - reach) : 0;
+  for (std::size_t n = 0; n < stretches; ++n) {
+    // The loudest, then the others in order.
+    const std::size_t j = n == 0 ? loudest : n <= loudest ? n - 1 : n;
+    const std::size_t done = j * kStretch;
     const std::size_t stretch = std::min(kStretch, frames - done);
     const float* windows = samples + done;
-    const float largest = reach ? reach[done / kStretch] : LargestMagnitude(windows, stretch + kHistory);
+    const float largest = reach ? reach[j] : LargestMagnitude(windows, stretch + kHistory);
     if (!(largest * gain > peak)) continue;
     peak = std::max(peak, simd_ == SimdLevel::kScalar ? ProcessScalar(windows, stretch)
                                                       : ProcessVector(windows, stretch));
