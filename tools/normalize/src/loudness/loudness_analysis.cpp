@@ -22,7 +22,7 @@ LoudnessAnalyzer::LoudnessAnalyzer(const SampleFormat& format, double sample_rat
       block_frames_(static_cast<std::size_t>(std::max<std::uint64_t>(
           64, std::min<std::uint64_t>(kBlockSamples / format.channels, part.settle_frames + part.frames)))),
       piece_frames_((std::max<std::size_t>(64, kPieceSamples / format.channels) + kStretch - 1) / kStretch * kStretch),
-      planar_(format.channels, std::vector<float>(kHistory + block_frames_, 0.0f)),
+      samples_(format.channels * (kHistory + block_frames_)),
       partial_(format.block_align),
       decoded_peaks_(format.channels, 0.0f),
       stretch_peaks_(format.channels, std::vector<float>((block_frames_ + kStretch - 1) / kStretch, 0.0f)),
@@ -30,8 +30,10 @@ LoudnessAnalyzer::LoudnessAnalyzer(const SampleFormat& format, double sample_rat
       part_(part),
       settle_left_(part.settle_frames),
       next_frame_(part.first_frame - static_cast<std::int64_t>(part.settle_frames)) {
-  for (auto& channel : planar_) {
-    planar_starts_.push_back(channel.data());
+  for (unsigned c = 0; c < format.channels; ++c) {
+    float* const channel = samples_.data() + c * (kHistory + block_frames_);
+    std::fill(channel, channel + kHistory, 0.0f);  // the silence before the file
+    planar_.push_back(channel);
     decode_targets_.push_back(nullptr);
   }
   shared_true_peak_ = ceiling_ && ceiling_->factor() == true_peak_.factor();
@@ -68,7 +70,7 @@ void LoudnessAnalyzer::DecodeFrames(const std::byte* data, std::size_t frames) {
   for (std::size_t done = 0; done < frames;) {
     const std::size_t stretch = pending_ / kStretch;
     const std::size_t take = std::min(frames - done, (stretch + 1) * kStretch - pending_);
-    for (unsigned c = 0; c < channels; ++c) decode_targets_[c] = planar_[c].data() + kHistory + pending_;
+    for (unsigned c = 0; c < channels; ++c) decode_targets_[c] = planar_[c] + kHistory + pending_;
     DecodePlanar(format_, data + done * format_.block_align, take, decode_targets_.data(), peaks, non_finite_);
     for (unsigned c = 0; c < channels; ++c) {
       sample_peak_ = std::max(sample_peak_, peaks[c]);
@@ -89,7 +91,7 @@ void LoudnessAnalyzer::DecodeFrames(const std::byte* data, std::size_t frames) {
 // measuring nothing, the peaks are measured as anywhere.
 void LoudnessAnalyzer::Settle() {
   const std::size_t frames = pending_;
-  loudness_.Settle(planar_starts_.data(), kHistory, frames);
+  loudness_.Settle(planar_.data(), kHistory, frames);
   pending_ = 0;
   MeasureTruePeak(frames);
   MeasureCeiling(frames);
@@ -114,7 +116,7 @@ void LoudnessAnalyzer::Measure() {
     // The task reads this call's locals and the planar buffers: it has to end
     // before they go, also when the loudness filters throw (out of memory).
     try {
-      loudness_.Process(planar_starts_.data(), kHistory, frames);
+      loudness_.Process(planar_.data(), kHistory, frames);
       if (ceiling_) true_peak();
     } catch (...) {
       try {
@@ -127,7 +129,7 @@ void LoudnessAnalyzer::Measure() {
   } else {
     true_peak();
     ceiling();
-    loudness_.Process(planar_starts_.data(), kHistory, frames);
+    loudness_.Process(planar_.data(), kHistory, frames);
   }
   KeepHistory(frames);
   next_frame_ += static_cast<std::int64_t>(frames);
@@ -136,9 +138,8 @@ void LoudnessAnalyzer::Measure() {
 // The newest samples become the next windows' history.
 void LoudnessAnalyzer::KeepHistory(std::size_t frames) {
   for (unsigned c = 0; c < format_.channels; ++c) {
-    std::vector<float>& channel = planar_[c];
-    std::copy(channel.begin() + static_cast<std::ptrdiff_t>(frames),
-              channel.begin() + static_cast<std::ptrdiff_t>(frames + kHistory), channel.begin());
+    float* const channel = planar_[c];
+    std::copy(channel + frames, channel + frames + kHistory, channel);
     std::fill(stretch_peaks_[c].begin(), stretch_peaks_[c].end(), 0.0f);
   }
 }
@@ -148,7 +149,7 @@ void LoudnessAnalyzer::KeepHistory(std::size_t frames) {
 const float* LoudnessAnalyzer::ReachOf(unsigned c, std::size_t frames) {
   const std::vector<float>& peaks = stretch_peaks_[c];
   for (std::size_t j = 0; j * kStretch < frames; ++j) {
-    reach_[j] = std::max(peaks[j], LargestMagnitude(planar_[c].data() + j * kStretch, kHistory));
+    reach_[j] = std::max(peaks[j], LargestMagnitude(planar_[c] + j * kStretch, kHistory));
   }
   return reach_.data();
 }
@@ -156,7 +157,7 @@ const float* LoudnessAnalyzer::ReachOf(unsigned c, std::size_t frames) {
 // The true peak skips, stretch by stretch, what cannot beat its peak so far.
 void LoudnessAnalyzer::MeasureTruePeak(std::size_t frames) {
   if (shared_true_peak_) return;
-  for (unsigned c = 0; c < format_.channels; ++c) true_peak_.Process(c, planar_[c].data(), frames, ReachOf(c, frames));
+  for (unsigned c = 0; c < format_.channels; ++c) true_peak_.Process(c, planar_[c], frames, ReachOf(c, frames));
 }
 
 // A piece whose largest magnitude times the short look's gain cannot pass
@@ -170,7 +171,7 @@ void LoudnessAnalyzer::MeasureCeiling(std::size_t frames) {
       const float bar =
           shared_true_peak_ ? std::min(ceiling_->threshold(), ceiling_->peaks()[c]) : ceiling_->threshold();
       if (largest * static_cast<float>(ceiling_->Gain()) > bar) {
-        ceiling_->Process(c, planar_[c].data() + done, piece, next_frame_ + static_cast<std::int64_t>(done));
+        ceiling_->Process(c, planar_[c] + done, piece, next_frame_ + static_cast<std::int64_t>(done));
       }
     }
   }
@@ -194,7 +195,7 @@ LoudnessFigures LoudnessAnalyzer::Figures(std::size_t range_step) {
   if (ceiling_) {
     if (part_.ends_file) {
       for (unsigned c = 0; c < format_.channels; ++c) {
-        ceiling_->Finish(c, planar_[c].data() + (kHistory - CeilingPeakMeter::kHistory), next_frame_);
+        ceiling_->Finish(c, planar_[c] + (kHistory - CeilingPeakMeter::kHistory), next_frame_);
       }
     }
     double estimate = 0;

@@ -11,6 +11,7 @@
 
 #include "loudness/ceiling_peak.h"
 #include "loudness/loudness_meter.h"
+#include "loudness/sample_pool.h"
 #include "loudness/side_thread.h"
 #include "loudness/true_peak.h"
 #include "samples/frame_sink.h"
@@ -97,8 +98,8 @@ class LoudnessAnalyzer final : public FrameSink {
   std::size_t block_frames_;
   std::size_t piece_frames_;  // of the ceiling's look
   // Per channel: kHistory earlier samples, then up to block_frames_ decoded ones.
-  std::vector<std::vector<float>> planar_;
-  std::vector<const float*> planar_starts_;
+  PooledSamples samples_;
+  std::vector<float*> planar_;  // where each channel's lie in samples_
   std::vector<float*> decode_targets_;  // where each channel's new samples go
   // The start of a frame cut by a block's end. Sized once: Add may read
   // mapped memory and must not allocate while it does.
