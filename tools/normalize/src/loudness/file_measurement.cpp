@@ -94,10 +94,11 @@ LoudnessFigures MeasureLoudnessOf(InputFile& input, const WavLayout& layout, std
     // Its buffers go as soon as the part is measured.
     auto analyzer =
         std::make_unique<LoudnessAnalyzer>(format, format.sample_rate, weights, SimdLevel::kBest, ceiling_peak, span);
-    std::vector<std::byte> buffer(shared.block_bytes());
+    // Left as it is: only input that is read, not mapped, goes through it.
+    const std::unique_ptr<std::byte[]> buffer(new std::byte[shared.block_bytes()]);
     const std::uint64_t first = part.first - span.settle_frames;
     shared.ForEachBlock(DataStart(layout) + first * format.block_align, (part.end - first) * format.block_align,
-                        format.container_bytes, buffer.data(),
+                        format.container_bytes, buffer.get(),
                         [&](const std::byte* block, std::size_t size) { analyzer->Add(block, size); });
     figures[i] = analyzer->Figures();
     part_powers[i] = analyzer->segment_powers();

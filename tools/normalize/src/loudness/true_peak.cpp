@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
+#include <mutex>
 #include <numbers>
+#include <tuple>
 #include <utility>
 
 #include "samples/simd.h"
@@ -61,9 +64,7 @@ __attribute__((target("avx2,fma"))) float ThreePhasesAvx2(const std::array<float
 }
 #endif
 
-}  // namespace
-
-std::vector<std::vector<double>> InterpolationPhases(unsigned factor, std::size_t taps, double beta) {
+std::vector<std::vector<double>> DesignPhases(unsigned factor, std::size_t taps, double beta) {
   std::vector<std::vector<double>> phases;
   for (unsigned p = 1; p < factor; ++p) {
     const double fraction = static_cast<double>(p) / factor;
@@ -78,6 +79,18 @@ std::vector<std::vector<double>> InterpolationPhases(unsigned factor, std::size_
     phases.push_back(std::move(h));
   }
   return phases;
+}
+
+}  // namespace
+
+// The same few designs serve every file: each is made once.
+std::vector<std::vector<double>> InterpolationPhases(unsigned factor, std::size_t taps, double beta) {
+  static std::mutex lock;
+  static std::map<std::tuple<unsigned, std::size_t, double>, std::vector<std::vector<double>>> made;
+  const std::lock_guard<std::mutex> hold(lock);
+  const auto [it, fresh] = made.try_emplace({factor, taps, beta});
+  if (fresh) it->second = DesignPhases(factor, taps, beta);
+  return it->second;
 }
 
 TruePeakMeter::TruePeakMeter(double sample_rate, unsigned channels, SimdLevel simd)
