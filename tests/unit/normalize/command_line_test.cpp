@@ -46,6 +46,9 @@ TEST(NormalizeCommandLine, AcceptsWhatTheFrontEndComposes) {
 }
 
 TEST(NormalizeCommandLine, LongOptionsTakeTheirValueAfterAnEqualsSign) {
+  const Options limited = ParseCommandLine({"--loudness=-14", "--true-peak=-1", "--limit", "--limit-depth", "4.5", "in.wav"});
+  EXPECT_TRUE(limited.limit);
+  EXPECT_EQ(limited.limit_depth_db, 4.5);
   const Options options = ParseCommandLine({"--loudness=-14", "--true-peak=-1.5", "in.wav"});
   EXPECT_EQ(options.mode, Mode::kLoudness);
   EXPECT_EQ(options.loudness_lufs, -14);
@@ -85,6 +88,10 @@ TEST(NormalizeCommandLine, RefusesWithAUsageError) {
       {{"-m=50", "in.wav"}, "not '=50'"},
       {{"-j0", "in.wav"}, "out of range 1..256"},
       {{"-rj4", "in.wav"}, "unknown option '-rj4'"},
+      {{"--limit", "-m", "90", "in.wav"}, "--limit needs --loudness and --true-peak"},
+      {{"--loudness=-14", "--limit", "in.wav"}, "--limit needs --loudness and --true-peak"},
+      {{"--loudness=-14", "--true-peak=-1", "--limit-depth=3", "in.wav"}, "--limit-depth needs --limit"},
+      {{"--loudness=-14", "--true-peak=-1", "--limit", "--limit-depth=21", "in.wav"}, "out of range 0..20"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.message);

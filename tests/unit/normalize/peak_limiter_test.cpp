@@ -191,49 +191,29 @@ TEST(NormalizePeakLimiter, TheGainMovesNoFasterThanTheAttackAndIsTheSameOnEveryC
   EXPECT_LE(fastest, steepest * 1.01);
 }
 
-// The largest peak by the interpolator the limiter reads peaks with.
-double ShortLookPeak(const std::vector<float>& x, double rate) {
-  constexpr std::size_t kHistory = CeilingPeakMeter::kHistory, kChunk = CeilingPeakMeter::kChunk;
-  std::vector<float> padded(kHistory, 0.0f);
-  padded.insert(padded.end(), x.begin(), x.end());
-  padded.resize(padded.size() + kHistory, 0.0f);
-  CeilingPeakMeter look(rate, 1);
-  std::vector<float> estimates(kChunk);
-  float peak = 0;
-  for (std::size_t at = 0; at + kHistory < padded.size(); at += kChunk) {
-    peak = std::max(
-        peak, look.Estimates(padded.data() + at, std::min(kChunk, padded.size() - kHistory - at), estimates.data()));
-  }
-  return peak;
-}
-
-// Its peaks by the interpolator it reads them with, at every rate; and by an
-// ideal reconstruction where the content lies well below Nyquist (above,
-// the interpolator reads low, by up to a few tenths of a dB on a drum's
-// top: the write path measures the result ideally and lowers the threshold
-// by what it finds).
-TEST(NormalizePeakLimiter, HoldsTheThresholdByItsInterpolatorAndTonesByAnIdealReconstruction) {
+// Drum hits and tones, their peaks by an ideal reconstruction: the short
+// look reads a hit's crests low, the close look does not.
+TEST(NormalizePeakLimiter, HoldsTheThresholdByAnIdealReconstruction) {
   struct Case {
     const char* name;
     std::vector<float> x;
     double rate;
-    bool ideal;
   };
   const double threshold = std::pow(10.0, -1.0 / 20);
   const Case cases[] = {
-      {"hits 5.5 dB over", Hits(threshold * 1.88, 2.0, 11), kRate, false},
-      {"hits 3 dB over", Hits(threshold * 1.41, 2.0, 12), kRate, false},
-      {"hits at 96 kHz", Hits(threshold * 1.8, 1.0, 13, 96000), 96000, false},
-      {"3 kHz 5 dB over", Sine(3000, threshold * 1.78, 0.5), kRate, true},
-      {"200 Hz 2 dB over at 44.1 kHz", Sine(200, threshold * 1.26, 0.5, 44100), 44100, true},
+      {"hits 5.5 dB over", Hits(threshold * 1.88, 2.0, 11), kRate},
+      {"hits 3 dB over", Hits(threshold * 1.41, 2.0, 12), kRate},
+      {"hits at 96 kHz", Hits(threshold * 1.8, 1.0, 13, 96000), 96000},
+      {"3 kHz 5 dB over", Sine(3000, threshold * 1.78, 0.5), kRate},
+      {"200 Hz 2 dB over at 44.1 kHz", Sine(200, threshold * 1.26, 0.5, 44100), 44100},
   };
   for (const Case& c : cases) {
     LimiterSettings settings;
     settings.threshold = threshold;
-    const std::vector<float> out = Limit(c.x, 1, settings, 1000, c.rate);
-    EXPECT_LE(ShortLookPeak(out, c.rate), threshold * (1 + 1e-6)) << c.name;
-    // The onset's splash, a few thousandths of a dB.
-    if (c.ideal) EXPECT_LE(Decibels(IdealPeak16x(out)), -1.0 + 0.02) << c.name;
+    // Within a fiftieth of a dB: the attack's slope lies partly within the
+    // close look's reach, which takes the gain as steady. (The write path's
+    // threshold stays a twentieth of a dB under the ceiling.)
+    EXPECT_LE(Decibels(IdealPeak16x(Limit(c.x, 1, settings, 1000, c.rate))), -1.0 + 0.02) << c.name;
   }
 }
 

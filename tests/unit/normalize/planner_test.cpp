@@ -47,14 +47,21 @@ TEST(NormalizePlanner, DecideReturnsTheWritePlanEachModeMeans) {
     std::optional<double> target_lufs;
     bool may_raise;
     std::vector<std::optional<SampleBounds>> bounds;
+    std::optional<LimitPlan> limit = {};
   };
   Case cases[] = {
-      {"a file alone is held to its target as written", LoudnessPlanner(-23, std::nullopt, std::nullopt), {&quiet},
+      {"a file alone is held to its target as written", LoudnessPlanner(-23, std::nullopt, std::nullopt, std::nullopt), {&quiet},
        7, -23.0, true, {SampleBounds{-3277, 3277}}},
-      {"an album keeps its one gain", LoudnessPlanner(-23, std::nullopt, std::nullopt), {&quiet, &loud},
+      {"an album keeps its one gain", LoudnessPlanner(-23, std::nullopt, std::nullopt, std::nullopt), {&quiet, &loud},
        -0.4, std::nullopt, true, {SampleBounds{-3277, 3277}, SampleBounds{-16384, 16384}}},
-      {"a ceiling's hold is never raised", LoudnessPlanner(-10, -3.0, std::nullopt), {&loud}, kHeldDb,
+      {"a ceiling's hold is never raised", LoudnessPlanner(-10, -3.0, std::nullopt, std::nullopt), {&loud}, kHeldDb,
        -20 + kHeldDb, false, {SampleBounds{-16384, 16384}}},
+      {"--limit takes what the target asks", LoudnessPlanner(-10, -3.0, 12.0, std::nullopt), {&loud}, 10, -10.0,
+       true, {SampleBounds{-16384, 16384}}, LimitPlan{-3, 12, kHeldDb + 12}},
+      {"--limit takes no more than its depth", LoudnessPlanner(-10, -3.0, 6.0, std::nullopt), {&loud}, kHeldDb + 6,
+       -10.0, true, {SampleBounds{-16384, 16384}}, LimitPlan{-3, 6, kHeldDb + 6}},
+      {"--limit leaves what stays under the ceiling", LoudnessPlanner(-23, -3.0, 6.0, std::nullopt), {&quiet}, 7,
+       -23.0, true, {SampleBounds{-3277, 3277}}},
       {"-m keeps each file's own extremes", PeakPlanner(50, std::nullopt), {},
        20 * std::log10(16384.0 / 8192), std::nullopt, true, {SampleBounds{-8192, 4000}, SampleBounds{-100, 2000}}},
       {"a fixed gain knows no extremes", FixedGainPlanner(LevelGain(6), std::nullopt), {&quiet},
@@ -62,7 +69,7 @@ TEST(NormalizePlanner, DecideReturnsTheWritePlanEachModeMeans) {
   };
   const Measured peak_a = Peaks(-8192, 4000);
   const Measured peak_b = Peaks(-100, 2000);
-  cases[3].files = {&peak_a, &peak_b};
+  cases[6].files = {&peak_a, &peak_b};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     std::vector<MeasuredFile> files;
@@ -74,9 +81,11 @@ TEST(NormalizePlanner, DecideReturnsTheWritePlanEachModeMeans) {
     if (c.target_lufs) EXPECT_NEAR(*decision.plan->target_lufs, *c.target_lufs, 0.02);
     EXPECT_EQ(decision.plan->may_raise, c.may_raise);
     EXPECT_EQ(decision.plan->bounds, c.bounds);
+    ASSERT_EQ(decision.plan->limit.has_value(), c.limit.has_value());
+    if (c.limit) EXPECT_NEAR(decision.plan->limit->most_db, c.limit->most_db, 1e-9);
   }
   // -x: a gain below the threshold writes nothing, and says so.
-  const Decision held = LoudnessPlanner(-29, std::nullopt, 3)->Decide({{quiet, pcm16}});
+  const Decision held = LoudnessPlanner(-29, std::nullopt, std::nullopt, 3)->Decide({{quiet, pcm16}});
   EXPECT_FALSE(held.plan);
   EXPECT_EQ(held.code, ExitCode::kBelowThreshold);
 }

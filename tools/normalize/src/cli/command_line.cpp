@@ -13,6 +13,7 @@ constexpr int kMinBufferKb = 16;
 constexpr int kMaxBufferKb = 16384;
 constexpr double kQuietestTargetLufs = -70;  // the absolute gate
 constexpr double kLowestCeilingDbtp = -60;
+constexpr double kDeepestLimitDb = 20;
 constexpr int kMaxJobs = 256;
 
 [[noreturn]] void Refuse(const std::string& message) {
@@ -48,7 +49,7 @@ void CheckRange(const std::string& option, int value, int low, int high) {
 bool TakesValue(const std::string& option) {
   return option == "-l" || option == "-a" || option == "-m" || option == "-b" || option == "-o" || option == "-x" ||
          option == "-j" || option == "--jobs" || option == "--loudness" || option == "--true-peak" || option == "--dither" ||
-         option == "--report" || option == "--output-dir";
+         option == "--report" || option == "--output-dir" || option == "--limit-depth";
 }
 
 // The options as they are read, before they are checked together.
@@ -57,6 +58,7 @@ struct Reading {
   std::optional<std::string> mode_option;
   std::optional<int> buffer_kb;
   bool dither_given = false;
+  std::optional<double> limit_depth;
 };
 
 void TakeValue(Reading& r, const std::string& option, const std::string& text) {
@@ -76,6 +78,9 @@ void TakeValue(Reading& r, const std::string& option, const std::string& text) {
   } else if (option == "--true-peak") {
     if (options.true_peak_dbtp) Refuse("--true-peak given twice");
     options.true_peak_dbtp = Decimal(option, text, kLowestCeilingDbtp, 0);
+  } else if (option == "--limit-depth") {
+    if (r.limit_depth) Refuse("--limit-depth given twice");
+    r.limit_depth = Decimal(option, text, 0, kDeepestLimitDb);
   } else if (option == "-b") {
     if (r.buffer_kb) Refuse("-b given twice");
     r.buffer_kb = Number(option, text);
@@ -119,6 +124,12 @@ Options CheckedTogether(Reading& r) {
   }
   if (options.abort_below_db) CheckRange("-x", *options.abort_below_db, -kMaxLevelDb, kMaxLevelDb);
   if (options.true_peak_dbtp && options.mode != Mode::kLoudness) Refuse("--true-peak needs --loudness");
+  if (options.limit && (options.mode != Mode::kLoudness || !options.true_peak_dbtp)) {
+    Refuse("--limit needs --loudness and --true-peak: it limits the peaks the loudness target would push over the "
+           "ceiling");
+  }
+  if (r.limit_depth && !options.limit) Refuse("--limit-depth needs --limit");
+  if (r.limit_depth) options.limit_depth_db = *r.limit_depth;
   if (options.dry_run && options.analyze) Refuse("--analyze writes nothing anyway; it takes no --dry-run");
   if (options.analyze && (r.mode_option || options.output || options.output_dir || options.abort_below_db)) {
     Refuse("--analyze writes nothing; it takes no -l, -a, -m, --loudness, -o, --output-dir or -x");
@@ -159,8 +170,9 @@ Options ParseCommandLine(const std::vector<std::string>& args) {
       continue;
     }
     if (arg == "--analyze" || arg == "--json" || arg == "--album" || arg == "-r" || arg == "--recursive" ||
-        arg == "-n" || arg == "--dry-run") {
+        arg == "-n" || arg == "--dry-run" || arg == "--limit") {
       (arg == "--analyze" ? r.options.analyze
+       : arg == "--limit" ? r.options.limit
        : arg == "--json"  ? r.options.json
        : arg == "--album" ? r.options.album
        : arg == "-n" || arg == "--dry-run" ? r.options.dry_run
@@ -174,7 +186,8 @@ Options ParseCommandLine(const std::vector<std::string>& args) {
     if (!is_long && arg.size() > 2 && TakesValue(arg.substr(0, 2))) value_at = 2;
     const std::string option = arg.substr(0, value_at);
     const bool known = TakesValue(option) || option == "--analyze" || option == "--json" || option == "--help" ||
-                       option == "--album" || option == "--recursive" || option == "--dry-run";
+                       option == "--album" || option == "--recursive" || option == "--dry-run" ||
+                       option == "--limit";
     if (!known) Refuse("unknown option '" + option + "'");
     if (!TakesValue(option)) Refuse("option " + option + " takes no value");
     if (value_at == std::string::npos) {

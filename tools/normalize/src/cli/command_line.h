@@ -17,6 +17,8 @@ struct Options {
   int value = 100;  // the ratio, the level in dB or the percentage
   double loudness_lufs = -23;           // --loudness: the target
   std::optional<double> true_peak_dbtp;  // --true-peak: the ceiling
+  bool limit = false;                    // --limit: peaks over the ceiling limited, not the gain held back
+  double limit_depth_db = 6;             // --limit-depth: the most the limiter takes away
   bool analyze = false;                 // --analyze: measure and write nothing
   bool json = false;                    // --json: each file's line as a JSON object
   bool dry_run = false;                 // -n: measure and plan, write and lock nothing

@@ -13,6 +13,7 @@
 #include "job/job.h"
 #include "job/planner.h"
 #include "platform/file_identity.h"
+#include "samples/limited_gain.h"
 #include "wav/input_file.h"
 #include "wav/wav_format.h"
 
@@ -57,6 +58,7 @@ struct FileJob {
   // where the rounding made it differ from the decision's.
   std::optional<LoudnessFigures> written_figures;
   std::optional<GainPlan> written_gain;
+  std::optional<LimiterReport> limiting;  // what --limit's limiter did, where it ran
   std::ostringstream out;
   std::ostringstream err;
   std::string report_lines;  // --report's record of the file, passed on with its lines

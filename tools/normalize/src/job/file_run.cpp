@@ -18,6 +18,7 @@ ExitCode RunFile(FileJob& job, const Options& options, const Planner& planner, R
       return decision.code;
     }
     if (options.dry_run) {
+      PlanWithoutWriting(job, options, *decision.plan, 0);
       report.WouldWrite(decision);
       return ExitCode::kOk;
     }

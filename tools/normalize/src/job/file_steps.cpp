@@ -86,7 +86,9 @@ WriteResult WriteAndReplace(FileJob& job, const Options& options, const WritePla
   std::optional<SameBytesCheck> same;
   if (options.output_dir && platform::Inspect(job.target).exists) same.emplace(output, job.target);
   ByteSink& sink = same ? static_cast<ByteSink&>(*same) : output;
-  const WriteResult result = processor.Write(written.factor, sink, written.dither ? &*written.dither : nullptr);
+  const WriteResult result = processor.Write(written.factor, sink, written.dither ? &*written.dither : nullptr,
+                                             written.limit ? &*written.limit : nullptr);
+  job.limiting = result.limited;
   // Windows refuses to replace a file that is still open.
   job.file->Close();
   if (same && same->Same()) {
@@ -103,6 +105,16 @@ WriteResult WriteAndReplace(FileJob& job, const Options& options, const WritePla
       steps.in_place);
   job.file.reset();
   return result;
+}
+
+void PlanWithoutWriting(FileJob& job, const Options& options, const WritePlan& plan, std::size_t member) {
+  if (!plan.limit) return;
+  if (!job.file) Reopen(job, options);
+  StreamProcessor processor(*job.file, job.layout, BufferBytes(options));
+  const WrittenResult written = PlanWrittenResult(job, options, processor, plan, member);
+  job.written_figures = written.figures;
+  if (written.factor != plan.gain.factor) job.written_gain = GainOf(written.factor);
+  job.limiting = written.limiting;
 }
 
 void PassOn(FileJob& job, JobConsole& console) {

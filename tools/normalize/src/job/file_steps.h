@@ -41,6 +41,10 @@ struct ReplaceSteps {
 WriteResult WriteAndReplace(FileJob& job, const Options& options, const WritePlan& plan, std::size_t member,
                             ProgressFn progress, const ReplaceSteps& steps = {});
 
+// A dry run's part of what WriteAndReplace does: where the plan limits, the
+// gain solved and the result measured, as the real run would. Throws Failure.
+void PlanWithoutWriting(FileJob& job, const Options& options, const WritePlan& plan, std::size_t member);
+
 // Throws Failure unless `job.input` still names the file that was measured:
 // not replaced, rewritten, cut or deleted since.
 void CheckStillMeasured(const FileJob& job);

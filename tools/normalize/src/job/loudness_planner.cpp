@@ -36,8 +36,9 @@ double CeilingGainDb(double ceiling_dbtp, double peak, const SampleFormat& forma
 
 class LoudnessGainPlanner final : public Planner {
  public:
-  LoudnessGainPlanner(double target_lufs, std::optional<double> ceiling_dbtp, std::optional<int> threshold_db)
-      : Planner(threshold_db), target_lufs_(target_lufs), ceiling_dbtp_(ceiling_dbtp) {}
+  LoudnessGainPlanner(double target_lufs, std::optional<double> ceiling_dbtp, std::optional<double> limit_depth_db,
+                      std::optional<int> threshold_db)
+      : Planner(threshold_db), target_lufs_(target_lufs), ceiling_dbtp_(ceiling_dbtp), limit_depth_db_(limit_depth_db) {}
   Measurement measurement() const override {
     return ceiling_dbtp_ ? Measurement::kLoudnessAndCeilingPeak : Measurement::kLoudness;
   }
@@ -87,12 +88,27 @@ class LoudnessGainPlanner final : public Planner {
                                                 " LUFS as the ceiling allows)"
                                           : ""));
     }
+    if (held && limit_depth_db_) return Limited(plan, files.size(), db, *wanted);
     // A file alone is held to its target as written; an album's tracks keep
     // the one gain, however each one's rounding falls.
     if (files.size() == 1) plan.target_lufs = GatedLoudness(blocks, db);
     Decision decision = Decision::Write(plan);
     decision.result_lufs = GatedLoudness(blocks, db);
     if (held) decision.ceiling = CeilingHold{*ceiling_dbtp_, target_lufs_, *wanted, decision.result_lufs};
+    return decision;
+  }
+
+  // The gain the target asks for, or as much of it as the limiter may meet:
+  // its deepest cut on the loudest peak. The file alone is then solved for
+  // the target as the limited result measures (see the write path).
+  Decision Limited(WritePlan plan, std::size_t members, double held_db, double wanted_db) const {
+    const double db = std::min(wanted_db, held_db + *limit_depth_db_);
+    plan.gain = GainPlan{std::pow(10.0, db / 20), db};
+    plan.may_raise = true;
+    plan.limit = LimitPlan{*ceiling_dbtp_, *limit_depth_db_, held_db + *limit_depth_db_};
+    if (members == 1) plan.target_lufs = target_lufs_;
+    Decision decision = Decision::Write(plan);
+    if (db == wanted_db) decision.result_lufs = target_lufs_;
     return decision;
   }
 
@@ -108,13 +124,14 @@ class LoudnessGainPlanner final : public Planner {
 
   double target_lufs_;
   std::optional<double> ceiling_dbtp_;
+  std::optional<double> limit_depth_db_;
 };
 
 }  // namespace
 
 std::unique_ptr<Planner> LoudnessPlanner(double target_lufs, std::optional<double> ceiling_dbtp,
-                                         std::optional<int> threshold_db) {
-  return std::make_unique<LoudnessGainPlanner>(target_lufs, ceiling_dbtp, threshold_db);
+                                         std::optional<double> limit_depth_db, std::optional<int> threshold_db) {
+  return std::make_unique<LoudnessGainPlanner>(target_lufs, ceiling_dbtp, limit_depth_db, threshold_db);
 }
 
 }  // namespace normalize

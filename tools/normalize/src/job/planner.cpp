@@ -11,7 +11,9 @@ std::unique_ptr<Planner> PlannerFor(const Options& options) {
     case Mode::kLevel: return FixedGainPlanner(LevelGain(options.value), options.abort_below_db);
     case Mode::kPercent: return PeakPlanner(options.value, options.abort_below_db);
     case Mode::kLoudness:
-      return LoudnessPlanner(options.loudness_lufs, options.true_peak_dbtp, options.abort_below_db);
+      return LoudnessPlanner(options.loudness_lufs, options.true_peak_dbtp,
+                             options.limit ? std::optional<double>(options.limit_depth_db) : std::nullopt,
+                             options.abort_below_db);
   }
   return nullptr;
 }

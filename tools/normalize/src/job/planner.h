@@ -108,8 +108,9 @@ class Planner {
 
 std::unique_ptr<Planner> FixedGainPlanner(GainPlan gain, std::optional<int> threshold_db);  // -l, -a
 std::unique_ptr<Planner> PeakPlanner(int percent, std::optional<int> threshold_db);        // -m
+// `limit_depth_db`: --limit's deepest cut, where it is given.
 std::unique_ptr<Planner> LoudnessPlanner(double target_lufs, std::optional<double> ceiling_dbtp,
-                                         std::optional<int> threshold_db);
+                                         std::optional<double> limit_depth_db, std::optional<int> threshold_db);
 std::unique_ptr<Planner> AnalysisPlanner();  // --analyze
 
 // The planner of the mode the options choose: the one place past the command

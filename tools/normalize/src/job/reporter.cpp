@@ -17,6 +17,24 @@ std::string CeilingText(const CeilingHold& hold) {
          (hold.result_lufs ? Decibels(*hold.result_lufs, false) + " LUFS)" : "below the -70 LUFS gate)");
 }
 
+std::string LimitText(const LimitPlan& limit, const std::optional<LimiterReport>& limiting,
+                      std::optional<double> target_lufs, const std::optional<LoudnessFigures>& written) {
+  std::string text;
+  if (!limiting || limiting->frames_limited == 0) {
+    text = ", nothing limited";
+  } else {
+    text = ", limited by up to " + Decibels(-20 * std::log10(limiting->lowest_gain), false) + " dB on " +
+           Fixed(100.0 * static_cast<double>(limiting->frames_limited) / static_cast<double>(limiting->frames), 1) +
+           " % of its length";
+  }
+  if (target_lufs && written && written->integrated_lufs && *written->integrated_lufs < *target_lufs - 0.05) {
+    text += " (" + Decibels(*target_lufs - *written->integrated_lufs, false) + " LU short of " +
+            Decibels(*target_lufs, false) + " LUFS: the target needs more than --limit-depth " +
+            Decibels(limit.depth_db, false) + " dB takes from its peaks)";
+  }
+  return text;
+}
+
 namespace {
 
 // A gain beyond this mostly makes near-silence or noise loud, rarely music.
@@ -108,8 +126,11 @@ std::string Reporter::GainText(const Decision& decision) const {
   const std::string as_written = written && written->integrated_lufs && decision.plan->target_lufs
                                      ? " (the file as written: " + Decibels(*written->integrated_lufs, false) + " LUFS)"
                                      : "";
+  const WritePlan& plan = *decision.plan;
   return "gain " + Decibels(gain.db, true) + " dB" + as_written +
-         (decision.ceiling ? CeilingText(*decision.ceiling) : "") + (gain.factor < 0 ? ", polarity inverted" : "");
+         (decision.ceiling ? CeilingText(*decision.ceiling) : "") +
+         (plan.limit ? LimitText(*plan.limit, job_.limiting, plan.target_lufs, written) : "") +
+         (gain.factor < 0 ? ", polarity inverted" : "");
 }
 
 // -x cannot refuse such a gain: it leaves alone only files whose gain would be

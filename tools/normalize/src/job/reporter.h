@@ -17,6 +17,10 @@ struct FileJob;
 // " (held by the -1.00 dBTP true-peak ceiling; ...)": how the ceiling held the
 // gain back, and where the loudness ends up.
 std::string CeilingText(const CeilingHold& hold);
+// ", limited by up to 2.31 dB on 4.2 % of its length": what --limit's
+// limiter took, and how far short of the target a file that needed more is.
+std::string LimitText(const LimitPlan& limit, const std::optional<LimiterReport>& limiting,
+                      std::optional<double> target_lufs, const std::optional<LoudnessFigures>& written);
 
 class Reporter {
  public:

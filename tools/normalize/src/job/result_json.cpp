@@ -1,6 +1,7 @@
 #include "job/result_json.h"
 
 #include <algorithm>
+#include <cmath>
 #include <optional>
 
 #include "job/analysis_line.h"
@@ -75,6 +76,16 @@ std::string ResultJson(const FileJob& job, const Decision& decision, const Write
   json += ",\"gain_db\":" + (decision.plan ? Fixed(changes ? gain_db : 0, 3) : std::string("null"));
   if (result) json += ",\"clipped\":" + std::to_string(result->clipped);
   if (decision.ceiling) json += ",\"held_by_ceiling\":true";
+  if (decision.plan && decision.plan->limit) {
+    const std::optional<LimiterReport>& limiting = job.limiting;
+    const bool limited = limiting && limiting->frames > 0;
+    json += ",\"limited\":{\"largest_reduction_db\":" +
+            (limiting ? Fixed(limited ? -20 * std::log10(limiting->lowest_gain) : 0.0, 3) : std::string("null")) +
+            ",\"limited_share\":" +
+            (limiting ? Fixed(limited ? static_cast<double>(limiting->frames_limited) / limiting->frames : 0.0, 4)
+                      : std::string("null")) +
+            "}";
+  }
   if (!changes && !decision.why.empty()) json += ",\"reason\":" + JsonString(decision.why);
   json += ",\"before\":" + Object(before);
   json += ",\"after\":" + Object(!changes                ? before

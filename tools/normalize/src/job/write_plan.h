@@ -21,6 +21,16 @@ struct SampleBounds {
   bool operator==(const SampleBounds&) const = default;
 };
 
+// --limit: where the gain pushes peaks over the ceiling, a limiter takes
+// them back to it, never by more than `depth_db`: a gain above `most_db`
+// would need more.
+struct LimitPlan {
+  double ceiling_dbtp = 0;
+  double depth_db = 0;
+  double most_db = 0;
+  bool operator==(const LimitPlan&) const = default;
+};
+
 struct WritePlan {
   GainPlan gain;
   // The loudness the file as written is held to: where the rounding (or the
@@ -30,6 +40,9 @@ struct WritePlan {
   bool may_raise = true;  // false where a true-peak ceiling holds the gain: the correction only lowers it
   // Each member's, in the group's order; nothing: no extremes are known.
   std::vector<std::optional<SampleBounds>> bounds;
+  // With a limiter after the gain; `target_lufs` is then met by the limited
+  // result, the gain being the most it may take.
+  std::optional<LimitPlan> limit;
 
   std::optional<SampleBounds> BoundsOf(std::size_t member) const {
     return member < bounds.size() ? bounds[member] : std::nullopt;

@@ -2,6 +2,7 @@
 
 #include "job/decibels.h"
 #include "job/file_job.h"
+#include "job/limited_result.h"
 #include "loudness/file_measurement.h"
 #include "wav/input_file.h"
 #include "wav/riff.h"
@@ -38,6 +39,21 @@ WrittenResult PlanWrittenResult(const FileJob& job, const Options& options, Stre
   result.dither = DitherFor(job, options, bounds, result.factor);
   const bool check_target = plan.ChecksWrittenLoudness(layout.format);
   const bool bext = layout.bext_loudness && layout.bext_loudness->any();
+  if (plan.limit) {
+    const LimitedResult limited =
+        SolveLimitedResult(processor, layout, plan, LimiterFor(*plan.limit, layout.format),
+                           [&](double factor) { return DitherFor(job, options, bounds, factor); });
+    result.factor = limited.factor;
+    result.dither = DitherFor(job, options, bounds, result.factor);
+    result.limit = limited.settings;
+    result.figures = limited.figures;
+    result.limiting = limited.limiting;
+    if (!result.figures && bext) {
+      processor.MeasureResultOf(result.factor, result.dither, result.limit);
+      result.figures = MeasureLoudnessOf(processor, layout.format);
+    }
+    return result;
+  }
   if (!check_target && !bext) return result;
   result.figures = MeasureResult(processor, layout, result.factor, result.dither);
   if (!check_target) return result;

@@ -8,7 +8,9 @@
 #include "cli/command_line.h"
 #include "job/planner.h"
 #include "loudness/loudness_analysis.h"
+#include "loudness/peak_limiter.h"
 #include "samples/dither.h"
+#include "samples/limited_gain.h"
 #include "samples/stream_processor.h"
 #include "wav/bext_chunk.h"
 #include "wav/wav_format.h"
@@ -21,6 +23,8 @@ struct WrittenResult {
   double factor = 1;              // the gain, corrected where the rounding moved the loudness
   std::optional<Dither> dither;   // as the write pass starts it
   std::optional<LoudnessFigures> figures;  // of the result, where they were needed
+  std::optional<LimiterSettings> limit;    // --limit's limiter after the gain
+  std::optional<LimiterReport> limiting;   // what it did in the result measured
 };
 
 // Member `member` of the group `plan` was made for: its gain, its dither

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "loudness/crest_look.h"
+
 namespace normalize {
 namespace {
 
@@ -14,6 +16,14 @@ constexpr std::int64_t kAfter = CeilingPeakMeter::kTaps / 2;
 // The estimates of a call's first window belong to the interval this many
 // frames before the call's first new frame.
 constexpr std::int64_t kLag = kAfter;
+// The short look reads the crests of content near Nyquist up to about a dB
+// low: a crest it reads within this of the threshold is looked at closely,
+// with a sinc reaching kReach samples to either side.
+constexpr double kNearDb = 1.5;
+constexpr std::int64_t kReach = kFirstReach;
+// A frame counts as limited where its gain is below this (0.1 dB down): the
+// release's last hundredths of a dB are no limiting anyone hears.
+const double kLimitedBelow = std::pow(10.0, -0.1 / 20);
 
 std::size_t FramesOf(double ms, double sample_rate) {
   return static_cast<std::size_t>(std::max(0.0, std::round(ms * sample_rate / 1000)));
@@ -26,10 +36,11 @@ PeakLimiter::PeakLimiter(double sample_rate, unsigned channels, const LimiterSet
       settings_(settings),
       least_gain_(std::pow(10.0, -std::max(0.0, settings.most_reduction_db) / 20)),
       release_step_(1 - std::exp(-1000 / (std::max(1e-3, settings.release_ms) * sample_rate))),
+      near_(settings.threshold * std::pow(10.0, -kNearDb / 20)),
       look_(sample_rate, 1, SimdLevel::kSse2),
-      history_(channels, std::vector<float>(kHistory + CeilingPeakMeter::kChunk, 0.0f)),
-      estimates_(CeilingPeakMeter::kChunk),
-      linked_(CeilingPeakMeter::kChunk) {
+      recent_(channels, std::vector<float>(kReach + kHistory, 0.0f)),
+      short_(channels),
+      estimates_(CeilingPeakMeter::kChunk) {
   const std::size_t attack = std::max<std::size_t>(2, FramesOf(settings.attack_ms, sample_rate));
   attack1_ = attack / 2;
   attack2_ = attack - attack1_ + 1;  // together one attack long: attack1_ + attack2_ - 1
@@ -38,19 +49,21 @@ PeakLimiter::PeakLimiter(double sample_rate, unsigned channels, const LimiterSet
   // interval whose interpolation reaches the frame.
   ahead_ = static_cast<std::int64_t>(attack1_ + attack2_) - 2 + kBefore;
   behind_ = kAfter + static_cast<std::int64_t>(FramesOf(settings.hold_ms, sample_rate));
-  latency_ = static_cast<std::size_t>(ahead_ + kLag);
+  latency_ = static_cast<std::size_t>(ahead_ + kReach - 1);
   // As much silence before the first frame as the latency, so that a peak at
   // the very start is met by a full attack.
-  const std::size_t preroll = latency_;
-  next_need_ = -static_cast<std::int64_t>(preroll) - kLag;
-  next_frame_ = -static_cast<std::int64_t>(preroll);
+  const auto preroll = static_cast<std::int64_t>(latency_);
+  given_ = -preroll;
+  recent_first_ = given_ - kReach - static_cast<std::int64_t>(kHistory);
+  short_first_ = next_need_ = given_ - kLag;
+  next_frame_ = -preroll;
   ring1_.assign(attack1_, kUnity);
   ring2_.assign(attack2_, kUnity * static_cast<std::int64_t>(attack1_));
   sum1_ = kUnity * static_cast<std::int64_t>(attack1_);
   sum2_ = sum1_ * static_cast<std::int64_t>(attack2_);
   full_ = sum2_;
   std::size_t none = 0;
-  Run(nullptr, preroll, nullptr, none);
+  Run(nullptr, latency_, nullptr, none);
 }
 
 std::size_t PeakLimiter::Process(const float* const* planes, std::size_t frames, double* gains) {
@@ -69,30 +82,60 @@ void PeakLimiter::Run(const float* const* planes, std::size_t frames, double* ga
   for (std::size_t done = 0; done < frames;) {
     const std::size_t n = std::min(CeilingPeakMeter::kChunk, frames - done);
     for (unsigned c = 0; c < channels_; ++c) {
-      float* new_samples = history_[c].data() + kHistory;
+      std::vector<float>& recent = recent_[c];
       if (planes) {
-        std::copy(planes[c] + done, planes[c] + done + n, new_samples);
+        recent.insert(recent.end(), planes[c] + done, planes[c] + done + n);
       } else {
-        std::fill(new_samples, new_samples + n, 0.0f);
+        recent.resize(recent.size() + n, 0.0f);
       }
+      // The windows from kHistory samples before the new ones.
+      const auto first = static_cast<std::size_t>(given_ - recent_first_) - kHistory;
+      look_.Estimates(recent.data() + first, n, estimates_.data());
+      short_[c].insert(short_[c].end(), estimates_.begin(), estimates_.begin() + static_cast<std::ptrdiff_t>(n));
     }
-    Detect(n);
-    for (std::size_t i = 0; i < n; ++i) {
-      const double peak = linked_[i];
-      Needed(peak > settings_.threshold ? std::max(settings_.threshold / peak, least_gain_) : 1.0);
+    given_ += static_cast<std::int64_t>(n);
+    done += n;
+    // An interval's need waits for its neighbour's estimate and the close look's reach.
+    const std::int64_t estimated = short_first_ + static_cast<std::int64_t>(short_[0].size());
+    while (next_need_ + kReach <= given_ && next_need_ + 1 < estimated) {
+      Needed(NeedOf(next_need_));
       if (next_need_ - 1 - ahead_ >= next_frame_) Emit(gains, produced);
     }
-    done += n;
+    Forget();
   }
 }
 
-void PeakLimiter::Detect(std::size_t frames) {
-  std::fill(linked_.begin(), linked_.begin() + static_cast<std::ptrdiff_t>(frames), 0.0f);
+double PeakLimiter::NeedOf(std::int64_t interval) {
+  const auto at = static_cast<std::size_t>(interval - short_first_);
+  float linked = 0, next = 0;
   for (unsigned c = 0; c < channels_; ++c) {
-    float* h = history_[c].data();
-    look_.Estimates(h, frames, estimates_.data());
-    for (std::size_t i = 0; i < frames; ++i) linked_[i] = std::max(linked_[i], estimates_[i]);
-    std::copy(h + frames, h + frames + kHistory, h);
+    linked = std::max(linked, short_[c][at]);
+    next = std::max(next, short_[c][at + 1]);
+  }
+  double peak = linked;
+  if (linked > near_ && linked >= last_linked_ && linked >= next) {
+    for (unsigned c = 0; c < channels_; ++c) {
+      if (!(short_[c][at] > near_)) continue;
+      const float* around = recent_[c].data() + (interval - kReach - recent_first_);
+      peak = std::max(peak, CrestPeak(around, kReach));
+    }
+  }
+  last_linked_ = linked;
+  return peak > settings_.threshold ? std::max(settings_.threshold / peak, least_gain_) : 1.0;
+}
+
+// Drops the samples and estimates no look needs any more, now and then.
+void PeakLimiter::Forget() {
+  const std::int64_t keep_from = std::min(given_ - static_cast<std::int64_t>(kHistory), next_need_ - kReach);
+  const auto samples = static_cast<std::size_t>(keep_from - recent_first_);
+  if (samples >= CeilingPeakMeter::kChunk) {
+    for (auto& recent : recent_) recent.erase(recent.begin(), recent.begin() + static_cast<std::ptrdiff_t>(samples));
+    recent_first_ = keep_from;
+  }
+  const auto estimates = static_cast<std::size_t>(next_need_ - short_first_);
+  if (estimates >= CeilingPeakMeter::kChunk) {
+    for (auto& e : short_) e.erase(e.begin(), e.begin() + static_cast<std::ptrdiff_t>(estimates));
+    short_first_ = next_need_;
   }
 }
 
@@ -117,10 +160,8 @@ void PeakLimiter::Emit(double* gains, std::size_t& produced) {
   if (frame < 0) return;  // the silence before the first
   // Exactly 1 where every term is.
   const double gain = static_cast<double>(sum2_) / static_cast<double>(full_);
-  if (gain < 1) {
-    lowest_gain_ = std::min(lowest_gain_, gain);
-    ++frames_limited_;
-  }
+  lowest_gain_ = std::min(lowest_gain_, gain);
+  if (gain < kLimitedBelow) ++frames_limited_;
   gains[produced++] = gain;
 }
 

@@ -2,7 +2,9 @@
 // A look-ahead true-peak limiter: it finds the gain of every frame, which
 // the write path applies. The peak of every interval between two
 // samples is read with the BS.1770 meter's oversampling interpolator (the
-// ceiling meter's short look); where it is over the threshold, the gain that
+// ceiling meter's short look), and where that reads a crest near the
+// threshold, by the ceiling's close look, a sinc over hundreds of samples
+// (the short look reads content near Nyquist low); where it is over the threshold, the gain that
 // brings it there is needed by every sample that interpolator reaches. The
 // gain is the least needed over a window ahead, so that it is reached before
 // the peak: two moving averages over the attack turn each step down into an
@@ -46,7 +48,7 @@ class PeakLimiter {
   std::size_t latency() const { return latency_; }
   // The lowest gain applied to any output frame so far (1: none limited).
   double lowest_gain() const { return lowest_gain_; }
-  // How many output frames had a gain below 1.
+  // How many output frames had a gain more than 0.1 dB below 1.
   std::uint64_t frames_limited() const { return frames_limited_; }
 
  private:
@@ -54,7 +56,8 @@ class PeakLimiter {
 
   // `planes` null: silence.
   void Run(const float* const* planes, std::size_t frames, double* gains, std::size_t& produced);
-  void Detect(std::size_t frames);
+  double NeedOf(std::int64_t interval);
+  void Forget();
   void Needed(double need);
   void Emit(double* gains, std::size_t& produced);
 
@@ -66,9 +69,15 @@ class PeakLimiter {
   std::int64_t ahead_, behind_;    // the window of needs a frame's gain takes the least of
   std::size_t latency_;
 
+  double near_;  // a crest the short look reads above this is looked at closely
   CeilingPeakMeter look_;
-  std::vector<std::vector<float>> history_;  // per channel: kHistory samples, then new ones
-  std::vector<float> estimates_, linked_;
+  // Per channel: the samples from frame recent_first_ on, the short look's
+  // estimates of the intervals from short_first_ on.
+  std::vector<std::vector<float>> recent_, short_;
+  std::int64_t recent_first_, short_first_;
+  std::int64_t given_;     // the frame after the last given
+  float last_linked_ = 0;  // the estimate of the interval before next_need_
+  std::vector<float> estimates_;
 
   std::int64_t next_need_;                             // the interval whose need comes next
   std::deque<std::pair<std::int64_t, double>> least_;  // rising needs, of intervals in order

@@ -100,15 +100,19 @@ void StreamProcessor::Measure(FrameSink& sink) {
   // The result's samples, from the start of the noise; their extremes and
   // clamps are the write's business.
   std::optional<ResultView> view = result_view_;
+  Dither* dither = view && view->dither ? &*view->dither : nullptr;
+  std::optional<LimitedGain> limited;
+  if (view && view->limit) limited.emplace(layout_.format, view->gain, *view->limit, buffer_bytes_);
   PeakTracker before;
   std::uint64_t clipped = 0;
   ForEachSampleBlock(
       data.offset + riff::kChunkHeaderBytes, total,
       [&](const std::byte* block, std::size_t size) {
         if (!view) return sink.Add(block, size);
+        if (limited) return limited->Take(block, size);
         const std::size_t samples = size / layout_.format.container_bytes;
-        if (view->dither) {
-          ApplyGainDithered(layout_.format, block, result_buffer_.get(), samples, view->gain, *view->dither, before,
+        if (dither) {
+          ApplyGainDithered(layout_.format, block, result_buffer_.get(), samples, view->gain, *dither, before,
                             clipped);
         } else {
           ApplyGain(layout_.format, block, result_buffer_.get(), samples, view->gain, before, clipped);
@@ -116,17 +120,24 @@ void StreamProcessor::Measure(FrameSink& sink) {
         sink.Add(result_buffer_.get(), size);
       },
       [&](std::size_t size) {
+        if (limited) {
+          limited_buffer_.resize(limited->room());
+          sink.Add(limited_buffer_.data(),
+                   limited->Give(limited_buffer_.data(), done + size == total, dither, before, clipped));
+        }
         done += size;
         Report("measuring", done, total);
       });
+  if (limited) measured_limiting_ = limited->report();
 }
 
-void StreamProcessor::MeasureResultOf(double gain, std::optional<Dither> dither) {
-  result_view_ = ResultView{gain, std::move(dither)};
+void StreamProcessor::MeasureResultOf(double gain, std::optional<Dither> dither,
+                                      std::optional<LimiterSettings> limit) {
+  result_view_ = ResultView{gain, std::move(dither), limit};
   if (!result_buffer_) result_buffer_.reset(new std::byte[buffer_bytes_]);
 }
 
-WriteResult StreamProcessor::Write(double gain, ByteSink& out, Dither* dither) {
+WriteResult StreamProcessor::Write(double gain, ByteSink& out, Dither* dither, const LimiterSettings* limit) {
   WriteResult result;
   const std::uint64_t riff_total = OutputSize();
   result.bytes = riff_total + layout_.trailing.size;
@@ -136,7 +147,7 @@ WriteResult StreamProcessor::Write(double gain, ByteSink& out, Dither* dither) {
     if (i == layout_.data) {
       const bool in_ds64 = layout_.container == Container::kRf64;
       WriteChunkHeader(out, chunk, in_ds64 ? riff::kSizeInDs64 : static_cast<std::uint32_t>(chunk.size));
-      WriteSamples(out, gain, dither, result);
+      WriteSamples(out, gain, dither, limit, result);
     } else if (layout_.container == Container::kRf64 && i == layout_.ds64) {
       WriteDs64(out, chunk, riff_total);
     } else {
@@ -184,15 +195,19 @@ void StreamProcessor::WriteDs64(ByteSink& out, const Chunk& chunk, std::uint64_t
   CopyBytes(out, chunk.offset + sizeof head, chunk.size - riff::kDs64Fields);
 }
 
-void StreamProcessor::WriteSamples(ByteSink& out, double gain, Dither* dither, WriteResult& result) {
+void StreamProcessor::WriteSamples(ByteSink& out, double gain, Dither* dither, const LimiterSettings* limit,
+                                   WriteResult& result) {
   const Chunk& data = layout_.data_chunk();
   const unsigned sample_bytes = layout_.format.container_bytes;
   const std::uint64_t whole = data.size - data.size % sample_bytes;
   reported_percent_ = -1;
   std::uint64_t done = 0;
+  std::optional<LimitedGain> limited;
+  if (limit) limited.emplace(layout_.format, gain, *limit, buffer_bytes_);
   ForEachSampleBlock(
       data.offset + riff::kChunkHeaderBytes, whole,
       [&](const std::byte* block, std::size_t size) {
+        if (limited) return limited->Take(block, size);
         if (dither) {
           ApplyGainDithered(layout_.format, block, buffer_.get(), size / sample_bytes, gain, *dither, result.before,
                             result.clipped);
@@ -206,10 +221,17 @@ void StreamProcessor::WriteSamples(ByteSink& out, double gain, Dither* dither, W
         result.samples_changed = result.samples_changed || std::memcmp(block, buffer_.get(), size) != 0;
       },
       [&](std::size_t size) {
-        out.Write(buffer_.get(), size);
+        if (limited) {
+          limited_buffer_.resize(limited->room());
+          out.Write(limited_buffer_.data(), limited->Give(limited_buffer_.data(), done + size == whole, dither,
+                                                          result.before, result.clipped));
+        } else {
+          out.Write(buffer_.get(), size);
+        }
         done += size;
         Report("writing", done, whole);
       });
+  if (limited) result.limited = limited->report();
   CopyBytes(out, data.offset + riff::kChunkHeaderBytes + whole, data.size - whole);
 }
 

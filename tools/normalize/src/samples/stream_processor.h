@@ -9,7 +9,9 @@
 #include <optional>
 #include <vector>
 
+#include "loudness/peak_limiter.h"
 #include "samples/frame_sink.h"
+#include "samples/limited_gain.h"
 #include "samples/sample_kernel.h"
 #include "wav/wav_format.h"
 
@@ -27,6 +29,7 @@ struct WriteResult {
   std::uint64_t clipped = 0;  // integer samples clamped to their range
   std::uint64_t bytes = 0;    // size of the file written
   bool samples_changed = false;  // some written sample differs from the input's
+  std::optional<LimiterReport> limited;  // what the limiter did, where there was one
 };
 
 class StreamProcessor {
@@ -38,15 +41,17 @@ class StreamProcessor {
   // A read-only pass that feeds every whole frame of the data chunk to `sink`.
   void Measure(FrameSink& sink);
   // From now on Measure feeds what Write would put in the data chunk with
-  // `gain` and `dither` (the noise from the file's start each time): the
-  // result can be measured before it is written.
-  void MeasureResultOf(double gain, std::optional<Dither> dither);
+  // `gain`, `dither` (the noise from the file's start each time) and
+  // `limit`: the result can be measured before it is written.
+  void MeasureResultOf(double gain, std::optional<Dither> dither, std::optional<LimiterSettings> limit = {});
+  // What the limiter did in the last Measure of a result with one.
+  const std::optional<LimiterReport>& measured_limiting() const { return measured_limiting_; }
   // Bytes of a chunk other than the data that the result gets in place of
   // the input's (as many as there are), at `offset` in the input.
   void Replace(std::uint64_t offset, std::vector<unsigned char> bytes);
   // Writes the result; with `dither`, the gain pass adds it where it applies
-  // (see ApplyGainDithered).
-  WriteResult Write(double gain, ByteSink& out, Dither* dither = nullptr);
+  // (see ApplyGainDithered); with `limit`, the limiter follows the gain.
+  WriteResult Write(double gain, ByteSink& out, Dither* dither = nullptr, const LimiterSettings* limit = nullptr);
 
  private:
   // The size of the RIFF: the top and every chunk, without trailing bytes.
@@ -54,7 +59,7 @@ class StreamProcessor {
   void WriteTop(ByteSink& out, std::uint64_t total);
   void WriteChunkHeader(ByteSink& out, const Chunk& chunk, std::uint32_t size_field);
   void WriteDs64(ByteSink& out, const Chunk& chunk, std::uint64_t total);
-  void WriteSamples(ByteSink& out, double gain, Dither* dither, WriteResult& result);
+  void WriteSamples(ByteSink& out, double gain, Dither* dither, const LimiterSettings* limit, WriteResult& result);
   void CopyBytes(ByteSink& out, std::uint64_t offset, std::uint64_t count);
   // CopyBytes with the replaced bytes in the range.
   void CopyReplacing(ByteSink& out, std::uint64_t offset, std::uint64_t count);
@@ -80,9 +85,12 @@ class StreamProcessor {
   struct ResultView {
     double gain;
     std::optional<Dither> dither;
+    std::optional<LimiterSettings> limit;
   };
   std::optional<ResultView> result_view_;
   std::unique_ptr<std::byte[]> result_buffer_;
+  std::vector<std::byte> limited_buffer_;
+  std::optional<LimiterReport> measured_limiting_;
 };
 
 }  // namespace normalize

@@ -1,0 +1,87 @@
+#include "samples/limited_gain.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "samples/planar_decode.h"
+#include "samples/sample_kernel.h"
+
+namespace normalize {
+namespace {
+
+LimiterSettings OfInput(LimiterSettings settings, double gain) {
+  settings.threshold /= std::fabs(gain);
+  return settings;
+}
+
+}  // namespace
+
+LimitedGain::LimitedGain(const SampleFormat& format, double gain, LimiterSettings settings,
+                         std::size_t block_bytes)
+    : format_(format),
+      gain_(gain),
+      limiter_(format.sample_rate, format.channels, OfInput(settings, gain)),
+      planes_(format.channels) {
+  const std::size_t most_frames = block_bytes / format.block_align + 1;
+  held_.reserve(block_bytes + (limiter_.latency() + 1) * format.block_align);
+  for (auto& plane : planes_) plane.resize(most_frames);
+  gains_.resize(most_frames + limiter_.latency());
+}
+
+void LimitedGain::Take(const std::byte* in, std::size_t bytes) { held_.insert(held_.end(), in, in + bytes); }
+
+std::size_t LimitedGain::Give(std::byte* out, bool last, Dither* dither, PeakTracker& before,
+                              std::uint64_t& clipped) {
+  const std::size_t whole = held_.size() / format_.block_align;
+  const std::size_t fresh = whole - fed_frames_;
+  std::vector<float*> targets;
+  for (auto& plane : planes_) targets.push_back(plane.data());
+  std::vector<float> peaks(format_.channels);
+  std::uint64_t non_finite = 0;
+  DecodePlanar(format_, held_.data() + fed_frames_ * format_.block_align, fresh, targets.data(), peaks.data(),
+               non_finite);
+  const std::vector<const float*> planes(targets.begin(), targets.end());
+  std::size_t ready = limiter_.Process(planes.data(), fresh, gains_.data());
+  if (last) ready += limiter_.Finish(gains_.data() + ready);
+  fed_frames_ = whole - ready;
+  Amplify(ready, gains_.data(), out, dither, before, clipped);
+  if (!last) return ready * format_.block_align;
+  // Samples of a frame cut short: the gain alone.
+  const std::size_t rest = held_.size();
+  std::byte* tail = out + ready * format_.block_align;
+  if (dither) {
+    ApplyGainDithered(format_, held_.data(), tail, rest / format_.container_bytes, gain_, *dither, before, clipped);
+  } else {
+    ApplyGain(format_, held_.data(), tail, rest / format_.container_bytes, gain_, before, clipped);
+  }
+  held_.clear();
+  return ready * format_.block_align + rest;
+}
+
+// The frames at held_'s start, in runs of one gain: a stretch the limiter
+// leaves alone goes through the gain pass in one call.
+void LimitedGain::Amplify(std::size_t frames, const double* gains, std::byte* out, Dither* dither,
+                          PeakTracker& before, std::uint64_t& clipped) {
+  const std::size_t block = format_.block_align;
+  for (std::size_t i = 0; i < frames;) {
+    std::size_t end = i + 1;
+    while (end < frames && gains[end] == gains[i]) ++end;
+    const double gain = gain_ * gains[i];
+    const std::size_t samples = (end - i) * format_.channels;
+    if (dither) {
+      ApplyGainDithered(format_, held_.data() + i * block, out + i * block, samples, gain, *dither, before, clipped);
+    } else {
+      ApplyGain(format_, held_.data() + i * block, out + i * block, samples, gain, before, clipped);
+    }
+    i = end;
+  }
+  held_.erase(held_.begin(), held_.begin() + static_cast<std::ptrdiff_t>(frames * block));
+  frames_ += frames;
+}
+
+LimiterReport LimitedGain::report() const {
+  return LimiterReport{limiter_.lowest_gain(), limiter_.frames_limited(), frames_};
+}
+
+}  // namespace normalize

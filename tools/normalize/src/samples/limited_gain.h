@@ -1,0 +1,56 @@
+#pragma once
+// The gain pass with the true-peak limiter after the gain: each block's
+// frames are decoded for the limiter, which gives every frame its own gain a
+// latency later; the gain times that is then applied by the gain pass itself
+// (rounding, dither, clamping), so that frames the limiter leaves alone get
+// the very bytes a run without it gives them.
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "loudness/peak_limiter.h"
+#include "samples/dither.h"
+#include "samples/peak.h"
+#include "wav/wav_format.h"
+
+namespace normalize {
+
+// How much the limiter took away.
+struct LimiterReport {
+  double lowest_gain = 1;          // of any frame
+  std::uint64_t frames_limited = 0;
+  std::uint64_t frames = 0;
+};
+
+class LimitedGain {
+ public:
+  // `settings.threshold` is of the result: the peaks of the input times
+  // `gain` are held to it. Blocks of at most `block_bytes`.
+  LimitedGain(const SampleFormat& format, double gain, LimiterSettings settings, std::size_t block_bytes);
+
+  // Copies a block of whole samples, and nothing else: safe where the block
+  // is mapped memory.
+  void Take(const std::byte* in, std::size_t bytes);
+  // Writes to `out` the samples taken whose gain is known and gives how many
+  // bytes that is; `last`: all of them, the gain alone on a frame the data
+  // chunk's end cuts short. `out` has room for room().
+  std::size_t Give(std::byte* out, bool last, Dither* dither, PeakTracker& before, std::uint64_t& clipped);
+  std::size_t room() const { return held_.capacity(); }
+
+  LimiterReport report() const;
+
+ private:
+  void Amplify(std::size_t frames, const double* gains, std::byte* out, Dither* dither, PeakTracker& before,
+               std::uint64_t& clipped);
+
+  SampleFormat format_;
+  double gain_;
+  PeakLimiter limiter_;
+  std::vector<std::byte> held_;  // bytes given whose gains are not known yet
+  std::size_t fed_frames_ = 0;   // of held_'s frames, those the limiter has
+  std::vector<std::vector<float>> planes_;
+  std::vector<double> gains_;
+  std::uint64_t frames_ = 0;
+};
+
+}  // namespace normalize
