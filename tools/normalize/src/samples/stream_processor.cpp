@@ -222,9 +222,13 @@ void StreamProcessor::WriteSamples(ByteSink& out, double gain, Dither* dither, c
       },
       [&](std::size_t size) {
         if (limited) {
+          // The limiter only runs where peaks are over a ceiling: the result differs.
           limited_buffer_.resize(limited->room());
-          out.Write(limited_buffer_.data(), limited->Give(limited_buffer_.data(), done + size == whole, dither,
-                                                          result.before, result.clipped));
+          const std::size_t given = limited->Give(limited_buffer_.data(), done + size == whole, dither, result.before,
+                                                  result.clipped);
+          normalize::ScanPeak(layout_.format, limited_buffer_.data(), given / sample_bytes, result.after);
+          result.samples_changed = true;
+          out.Write(limited_buffer_.data(), given);
         } else {
           out.Write(buffer_.get(), size);
         }
