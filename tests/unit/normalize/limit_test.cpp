@@ -150,5 +150,24 @@ TEST(NormalizeLimit, ASteadyToneIsLimitedByTheDepthAndLandsShortSayingBy) {
   EXPECT_NE(json.out.find("\"limited\":{\"largest_reduction_db\":3."), std::string::npos) << json.out;
 }
 
+// --album: one gain, solved for the album's loudness with each track
+// limited on its own, and the album's line naming the tracks limited.
+TEST(NormalizeLimit, AnAlbumGetsOneGainAndEachTrackItsOwnLimiting) {
+  ScratchDir dir;
+  double dark = 0;
+  const std::string drums =
+      WriteMono16(dir / "drums.wav", 44100, 6, [&](double t, double noise) { return Drums(t, noise, dark); });
+  const std::string music = WriteMono16(dir / "music.wav", 44100, 6, Music);
+  const RunResult run = RunTool({"--album", "--loudness", "-16", "--true-peak", "-1", "--limit", drums, music});
+  ASSERT_EQ(run.code, ExitCode::kOk) << run.err;
+  EXPECT_NE(run.out.find("for every file, limited: " + drums + " (up to"), std::string::npos) << run.out;
+  EXPECT_EQ(run.out.find("LU short"), std::string::npos) << run.out;
+  for (const std::string& track : {drums, music}) EXPECT_LE(IdealPeakDb(track), -1) << track;
+  // The album's blocks gated together: the tracks one after the other.
+  const std::string whole = dir / "whole.wav";
+  Sox({drums, music, whole});
+  EXPECT_NEAR(Libebur128(whole, 1, 44100).integrated_lufs, -16, 0.1) << run.out;
+}
+
 }  // namespace
 }  // namespace normalize::test

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "job/analysis_line.h"
+#include "job/limited_result.h"
 #include "job/batch.h"
 #include "job/decibels.h"
 #include "job/file_job.h"
@@ -38,11 +39,12 @@ std::string Names(const Jobs& jobs, bool written) {
 std::string Mebibytes(std::uint64_t bytes) { return Fixed(static_cast<double>(bytes) / (1 << 20), 1) + " MiB"; }
 
 // The album's line as one JSON object, beside the files' own.
-std::string AlbumJson(std::size_t files, const Decision& decision, bool dry_run) {
+std::string AlbumJson(std::size_t files, const Decision& decision, bool dry_run, const std::string& limited = "") {
   std::string json = "{\"album\":true,\"files\":" + std::to_string(files);
   json += ",\"gain_db\":" + (decision.plan ? Fixed(decision.gain().db, 3) : std::string("null"));
   if (dry_run) json += ",\"dry_run\":true";
   if (decision.ceiling) json += ",\"held_by_ceiling\":true";
+  json += limited;
   if (!decision.why.empty()) json += ",\"reason\":" + JsonString(decision.why);
   return json + "}";
 }
@@ -138,16 +140,19 @@ class AlbumRun {
   std::optional<WritePlan> Decide() {
     std::vector<MeasuredFile> measured;
     for (const auto& job : files_) measured.push_back({job->measured, job->layout});
-    const Decision album = planner_.Decide(measured);
-    if (console_.report) console_.report->Add(console_.report->Line(AlbumJson(files_.size(), album, options_.dry_run)));
+    Decision album = planner_.Decide(measured);
+    // --limit: the gain solved before the line tells it and the journal keeps it.
+    const auto limited_lufs = album.plan && album.plan->limit ? LimitAlbum(files_, options_, *album.plan) : 0;
+    if (console_.report) console_.report->Add(console_.report->Line(AlbumJson(files_.size(), album, options_.dry_run, AlbumLimitJson(album, files_))));
     if (options_.json) {
-      console_.out << AlbumJson(files_.size(), album, options_.dry_run) << "\n";
+      console_.out << AlbumJson(files_.size(), album, options_.dry_run, AlbumLimitJson(album, files_)) << "\n";
     } else if (!album.writes(WritesElsewhere(options_))) {
       console_.out << "album: " << (album.figures.empty() ? "" : album.figures + ", ") << album.why << "\n";
     } else {
       console_.out << "album: " << files_.size() << (files_.size() == 1 ? " file, " : " files, ") << album.figures
                    << ", gain " << Decibels(album.gain().db, true) << " dB for every file"
                    << (album.ceiling ? CeilingText(*album.ceiling) : "")
+                   << (album.plan->limit ? AlbumLimitText(files_, *album.plan, limited_lufs) : "")
                    << (options_.dry_run ? "; dry run, nothing written" : "") << "\n";
     }
     console_.out << std::flush;

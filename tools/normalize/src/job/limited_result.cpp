@@ -3,7 +3,13 @@
 #include <algorithm>
 #include <cmath>
 
+#include "job/analysis_line.h"
+#include "job/decibels.h"
+#include "job/file_job.h"
+#include "job/file_steps.h"
+#include "job/written_result.h"
 #include "loudness/file_measurement.h"
+#include "loudness/loudness_meter.h"
 
 namespace normalize {
 namespace {
@@ -15,12 +21,7 @@ constexpr int kMostPasses = 6;
 // crests with a sinc of 256 samples, not an infinite one.
 constexpr double kMarginDb = 0.05;
 
-struct Trial {
-  double db;
-  LoudnessFigures figures;
-  std::optional<LimiterReport> limiting;
-  double lufs() const { return figures.integrated_lufs.value_or(-70); }
-};
+constexpr double kGateLufs = -70;  // what a result below the gate counts as
 
 }  // namespace
 
@@ -35,6 +36,24 @@ LimiterSettings LimiterFor(const LimitPlan& limit, const SampleFormat& format) {
   return settings;
 }
 
+double SolveForLoudness(const std::function<double(double db)>& lufs_at, double start_db, double most_db,
+                        double target_lufs) {
+  double db = start_db, lufs = lufs_at(db);
+  std::optional<std::pair<double, double>> before;
+  for (int pass = 1; pass < kMostPasses; ++pass) {
+    const double miss = target_lufs - lufs;
+    if (std::fabs(miss) <= kCloseEnoughLu || (miss > 0 && db >= most_db)) break;
+    double next = db + miss;
+    if (before && before->second != lufs) next = db + miss * (db - before->first) / (lufs - before->second);
+    next = std::min(next, most_db);
+    if (next == db) break;
+    before = {db, lufs};
+    db = next;
+    lufs = lufs_at(db);
+  }
+  return db;
+}
+
 LimitedResult SolveLimitedResult(StreamProcessor& processor, const WavLayout& layout, const WritePlan& plan,
                                  const LimiterSettings& settings,
                                  const std::function<std::optional<Dither>(double factor)>& dither_for) {
@@ -42,33 +61,77 @@ LimitedResult SolveLimitedResult(StreamProcessor& processor, const WavLayout& la
   result.settings = settings;
   result.factor = plan.gain.factor;
   if (!plan.target_lufs) return result;
-  const double target = *plan.target_lufs;
-  const double most_db = plan.limit->most_db;
-  const auto measure = [&](double db) {
+  // The last pass measured the gain chosen: its figures are the result's.
+  const auto lufs_at = [&](double db) {
     const double factor = std::pow(10.0, db / 20);
     processor.MeasureResultOf(factor, dither_for(factor), settings);
-    return Trial{db, MeasureLoudnessOf(processor, layout.format), processor.measured_limiting()};
+    result.factor = factor;
+    result.figures = MeasureLoudnessOf(processor, layout.format);
+    result.limiting = processor.measured_limiting();
+    return result.figures->integrated_lufs.value_or(kGateLufs);
   };
-  // The loudness rises with the gain, dB for dB where nothing is limited and
-  // ever less as more is: a secant's steps, the first as if it were dB for dB.
-  std::optional<Trial> before;
-  Trial trial = measure(plan.gain.db);
-  for (int pass = 1; pass < kMostPasses; ++pass) {
-    const double miss = target - trial.lufs();
-    if (std::fabs(miss) <= kCloseEnoughLu || (miss > 0 && trial.db >= most_db)) break;
-    double next = trial.db + miss;
-    if (before && before->lufs() != trial.lufs()) {
-      next = trial.db + miss * (trial.db - before->db) / (trial.lufs() - before->lufs());
-    }
-    next = std::min(next, most_db);
-    if (next == trial.db) break;
-    before = trial;
-    trial = measure(next);
-  }
-  result.factor = std::pow(10.0, trial.db / 20);
-  result.figures = trial.figures;
-  result.limiting = trial.limiting;
+  SolveForLoudness(lufs_at, plan.gain.db, plan.limit->most_db, *plan.target_lufs);
   return result;
+}
+
+double LimitAlbum(const std::vector<std::unique_ptr<FileJob>>& tracks, const Options& options, WritePlan& plan) {
+  std::vector<std::unique_ptr<StreamProcessor>> processors;
+  double album_lufs = kGateLufs;
+  for (const auto& track : tracks) {
+    if (!track->file) Reopen(*track, options);
+    processors.push_back(std::make_unique<StreamProcessor>(*track->file, track->layout,
+                                                           static_cast<std::size_t>(options.buffer_kb) * 1024));
+  }
+  const auto lufs_at = [&](double db) {
+    const double factor = std::pow(10.0, db / 20);
+    std::vector<double> blocks;
+    for (std::size_t i = 0; i < tracks.size(); ++i) {
+      FileJob& track = *tracks[i];
+      processors[i]->MeasureResultOf(factor, DitherOf(track, options, plan, i, factor),
+                                     LimiterFor(*plan.limit, track.layout.format));
+      const LoudnessFigures figures = MeasureLoudnessOf(*processors[i], track.layout.format);
+      blocks.insert(blocks.end(), figures.block_powers.begin(), figures.block_powers.end());
+      track.limiting = processors[i]->measured_limiting();
+    }
+    album_lufs = GatedLoudness(blocks, 0).value_or(kGateLufs);
+    return album_lufs;
+  };
+  plan.gain = GainOf(std::pow(10.0, SolveForLoudness(lufs_at, plan.gain.db, plan.limit->most_db,
+                                                     plan.limit->target_lufs) / 20));
+  return album_lufs;
+}
+
+namespace {
+
+bool Limited(const FileJob& track) { return track.limiting && track.limiting->frames_limited > 0; }
+
+}  // namespace
+
+std::string AlbumLimitText(const std::vector<std::unique_ptr<FileJob>>& tracks, const WritePlan& plan,
+                           double album_lufs) {
+  std::string names;
+  for (const auto& track : tracks) {
+    if (!Limited(*track)) continue;
+    names += (names.empty() ? ", limited: " : ", ") + track->input + " (up to " +
+             Decibels(-20 * std::log10(track->limiting->lowest_gain), false) + " dB)";
+  }
+  if (names.empty()) names = ", nothing limited";
+  const double target = plan.limit->target_lufs;
+  if (album_lufs < target - 0.05) {
+    names += " (" + Decibels(target - album_lufs, false) + " LU short of " + Decibels(target, false) +
+             " LUFS: the target needs more than --limit-depth " + Decibels(plan.limit->depth_db, false) +
+             " dB takes from its peaks)";
+  }
+  return names;
+}
+
+std::string AlbumLimitJson(const Decision& album, const std::vector<std::unique_ptr<FileJob>>& tracks) {
+  if (!album.plan || !album.plan->limit) return "";
+  std::string names;
+  for (const auto& track : tracks) {
+    if (Limited(*track)) names += (names.empty() ? "" : ",") + JsonString(track->input);
+  }
+  return ",\"limited_files\":[" + names + "]";
 }
 
 }  // namespace normalize

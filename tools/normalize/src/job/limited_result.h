@@ -5,7 +5,10 @@
 // the gain is found by measuring the result (a few read-only passes), never
 // above the most the limiter's depth allows.
 #include <functional>
+#include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "job/write_plan.h"
 #include "loudness/loudness_analysis.h"
@@ -33,5 +36,28 @@ LimiterSettings LimiterFor(const LimitPlan& limit, const SampleFormat& format);
 LimitedResult SolveLimitedResult(StreamProcessor& processor, const WavLayout& layout, const WritePlan& plan,
                                  const LimiterSettings& settings,
                                  const std::function<std::optional<Dither>(double factor)>& dither_for);
+
+// The gain in dB, from `start_db` and at most `most_db`, at which
+// `lufs_at(db)` (the limited result's loudness; -70 below the gate) is
+// `target_lufs`: a secant's steps, the first as if it rose dB for dB.
+double SolveForLoudness(const std::function<double(double db)>& lufs_at, double start_db, double most_db,
+                        double target_lufs);
+
+struct FileJob;
+struct Options;
+// --album --limit: the album's one gain (in `plan`) solved so that its
+// tracks, each limited on its own, measure its target together (their
+// blocks gated as one); each track's `limiting` as that gain gives it.
+// Gives the album's loudness at that gain. Throws Failure.
+double LimitAlbum(const std::vector<std::unique_ptr<FileJob>>& tracks, const Options& options, WritePlan& plan);
+
+// The album line's ", limited: a.wav (up to 3.20 dB), c.wav (up to 0.41 dB)"
+// or ", nothing limited" (and how far short of the target the album lands
+// where it needed more), and its JSON's ",\"limited_files\":[...]" (empty
+// where the album's plan does not limit).
+struct Decision;
+std::string AlbumLimitText(const std::vector<std::unique_ptr<FileJob>>& tracks, const WritePlan& plan,
+                           double album_lufs);
+std::string AlbumLimitJson(const Decision& album, const std::vector<std::unique_ptr<FileJob>>& tracks);
 
 }  // namespace normalize

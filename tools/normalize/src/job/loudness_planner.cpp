@@ -105,7 +105,7 @@ class LoudnessGainPlanner final : public Planner {
     const double db = std::min(wanted_db, held_db + *limit_depth_db_);
     plan.gain = GainPlan{std::pow(10.0, db / 20), db};
     plan.may_raise = true;
-    plan.limit = LimitPlan{*ceiling_dbtp_, *limit_depth_db_, held_db + *limit_depth_db_};
+    plan.limit = LimitPlan{*ceiling_dbtp_, *limit_depth_db_, held_db + *limit_depth_db_, target_lufs_};
     if (members == 1) plan.target_lufs = target_lufs_;
     Decision decision = Decision::Write(plan);
     if (db == wanted_db) decision.result_lufs = target_lufs_;

@@ -28,6 +28,7 @@ struct LimitPlan {
   double ceiling_dbtp = 0;
   double depth_db = 0;
   double most_db = 0;
+  double target_lufs = 0;  // what the limited result (of the file, or the album) is solved for
   bool operator==(const LimitPlan&) const = default;
 };
 

@@ -65,6 +65,11 @@ WrittenResult PlanWrittenResult(const FileJob& job, const Options& options, Stre
   return result;
 }
 
+std::optional<Dither> DitherOf(const FileJob& job, const Options& options, const WritePlan& plan, std::size_t member,
+                               double factor) {
+  return DitherFor(job, options, plan.BoundsOf(member), factor);
+}
+
 BextLoudness BextFiguresOf(const LoudnessFigures& figures) {
   BextLoudness bext;
   bext.values[kBextIntegrated] = figures.integrated_lufs;

@@ -35,6 +35,10 @@ struct WrittenResult {
 WrittenResult PlanWrittenResult(const FileJob& job, const Options& options, StreamProcessor& processor,
                                 const WritePlan& plan, std::size_t member);
 
+// The dither member `member` of `plan`'s group gets at `factor`, where any.
+std::optional<Dither> DitherOf(const FileJob& job, const Options& options, const WritePlan& plan, std::size_t member,
+                               double factor);
+
 // The result's figures in the bext fields' terms.
 BextLoudness BextFiguresOf(const LoudnessFigures& figures);
 
