@@ -9,6 +9,7 @@
 #include <commctrl.h>
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <optional>
@@ -176,6 +177,12 @@ std::optional<DWORD> RunAndWait(const std::string& commandLine, Ms timeout = Ms(
 void WaitForToolRun();
 // The largest sample magnitude of a 16-bit PCM WAV file, or -1 if it is none.
 int PeakOf16BitWav(const std::string& path);
+// WAV files to work on: `value` in `bytes` bytes, little-endian; the 44-byte
+// header of 16-bit PCM at 44.1 kHz; a mono file of it whose samples swing
+// between -peak and +peak every 50 frames.
+void PutLe(std::string& out, std::uint32_t value, int bytes);
+std::string Pcm16Header(int channels, std::uint32_t data_bytes);
+std::string SquareWave16(int peak, int frames);
 
 // ---- The program under test -----------------------------------------------
 
