@@ -149,7 +149,7 @@ TEST(About, TheToolAndTheProgramGiveOneVersion) {
                              reinterpret_cast<void**>(&version), &length));
 
   const std::string output = ScratchDir() + "version.txt";
-  ASSERT_EQ(RunAndWait("cmd /c \"\"" + BinDir() + "normalize.exe\" --version > \"" + output + "\"\""), 0u);
+  ASSERT_EQ(RunLogged("\"" + BinDir() + "normalize.exe\" --version", output), 0u);
   std::ifstream file(output, std::ios::binary);
   std::stringstream said;
   said << file.rdbuf();

@@ -226,28 +226,7 @@ TEST(RealTool, InterruptedOrKilledRunsLeaveNoTemporary) {
 
 // RunTool with the tool's output (both streams) written to the file `output`.
 DWORD RunToolLogged(const std::string& arguments, const std::string& output, DWORD flags = DETACHED_PROCESS) {
-  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  const HANDLE file = CreateFileA(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  EXPECT_NE(file, INVALID_HANDLE_VALUE) << output << ": error " << GetLastError();
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdOutput = file;
-  startup.hStdError = file;
-  PROCESS_INFORMATION process{};
-  std::string command = ToolCommand(arguments);
-  DWORD code = 999;
-  if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, flags, nullptr, nullptr, &startup,
-                     &process)) {
-    WaitForSingleObject(process.hProcess, 60000);
-    GetExitCodeProcess(process.hProcess, &code);
-    if (code == STILL_ACTIVE) TerminateProcess(process.hProcess, 1);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-  }
-  CloseHandle(file);
-  return code;
+  return RunLogged(ToolCommand(arguments), output, flags);
 }
 
 // The first screenful of the console the driver is attached to.

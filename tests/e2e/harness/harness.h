@@ -172,6 +172,9 @@ std::vector<Launch> WaitForLaunches(std::size_t count, const std::string& dir = 
 // start for it. Its
 // exit code; nullopt when it did not start or end within `timeout`.
 std::optional<DWORD> RunAndWait(const std::string& commandLine, Ms timeout = Ms(60000));
+// Runs `commandLine` (60 s at most) with both its streams written to the file
+// `output`: its exit code (999 when it could not start).
+DWORD RunLogged(const std::string& commandLine, const std::string& output, DWORD flags = DETACHED_PROCESS);
 // Waits for a normalize.exe to start and then to end. Reading a file while the
 // tool replaces it could make the replacement fail: look only afterwards.
 void WaitForToolRun();

@@ -109,6 +109,31 @@ std::optional<DWORD> RunAndWait(const std::string& commandLine, Ms timeout) {
   return code;
 }
 
+DWORD RunLogged(const std::string& commandLine, const std::string& output, DWORD flags) {
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  const HANDLE file = CreateFileA(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  EXPECT_NE(file, INVALID_HANDLE_VALUE) << output << ": error " << GetLastError();
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = file;
+  startup.hStdError = file;
+  PROCESS_INFORMATION process{};
+  std::string command = commandLine;
+  DWORD code = 999;
+  if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, flags, nullptr, nullptr, &startup,
+                     &process)) {
+    WaitForSingleObject(process.hProcess, 60000);
+    GetExitCodeProcess(process.hProcess, &code);
+    if (code == STILL_ACTIVE) TerminateProcess(process.hProcess, 1);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+  }
+  CloseHandle(file);
+  return code;
+}
+
 void WaitForToolRun() {
   EXPECT_TRUE(WaitUntil([] { return ProcessNamedRuns("normalize.exe"); }, Ms(10000))) << "the tool did not start";
   EXPECT_TRUE(WaitUntil([] { return !ProcessNamedRuns("normalize.exe"); }, Ms(30000))) << "the tool did not end";
