@@ -190,14 +190,18 @@ TEST(Package, UninstallRemovesTheFoldersAndTheMenuEntryTheInstallMade) {
   ASSERT_TRUE(FileExists(installDir + "\\Quilbo.exe"));
   const std::string menuEntry = WineMenuEntry();
   // Wine's menu builder makes it on its own, after the install has ended.
-  if (!menuEntry.empty()) EXPECT_TRUE(WaitUntil([&] { return FileExists(menuEntry); })) << menuEntry;
+  if (!menuEntry.empty()) {
+    EXPECT_TRUE(WaitUntil([&] { return FileExists(menuEntry); })) << menuEntry;
+  }
 
   // A second install over it: the folders are still the first install's.
   ASSERT_EQ(RunAndWait("\"" + setup + "\" /S"), 0u);
   ASSERT_EQ(RunAndWait(UninstallValue("QuietUninstallString")), 0u);
   EXPECT_FALSE(FileExists(before + "My Apps")) << "left: " << ::testing::PrintToString(FilesIn(before));
   EXPECT_TRUE(FileExists(before));
-  if (!menuEntry.empty()) EXPECT_FALSE(FileExists(menuEntry)) << menuEntry;
+  if (!menuEntry.empty()) {
+    EXPECT_FALSE(FileExists(menuEntry)) << menuEntry;
+  }
 
   // A folder holding something of the user's stays, and so does everything above it.
   ASSERT_EQ(RunAndWait("\"" + setup + "\" /S /D=" + installDir), 0u);

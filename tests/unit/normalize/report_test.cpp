@@ -165,7 +165,9 @@ TEST(NormalizeReport, TheHistoryIsThinnedToItsPointsKeepingTheLoudest) {
     for (std::size_t i = 0; i < kept; ++i) loudest = std::max(loudest, DecodeHistoryPoint(history.momentary, i));
     EXPECT_NEAR(loudest, -10, 0.0125);
     // No short-term figure before its 3 s window is full.
-    if (history.step_seconds < 3) EXPECT_EQ(DecodeHistoryPoint(history.short_term, 0), -INFINITY);
+    if (history.step_seconds < 3) {
+      EXPECT_EQ(DecodeHistoryPoint(history.short_term, 0), -INFINITY);
+    }
     EXPECT_NEAR(DecodeHistoryPoint(history.short_term, kept - 1), -30, 0.0125);
   }
   EXPECT_EQ(HistoryPointsFor(10), 3000u);
