@@ -94,6 +94,7 @@ TEST(NormalizeReport, TheRenderedPageHoldsEveryFileWithTheJsonFiguresAndItsGraph
       {{"--loudness", "-20", "--true-peak", "-1"}, false},
       {{"--album", "--loudness", "-18"}, true},
       {{"-n", "--loudness", "-23"}, false},
+      {{"--loudness", "-9", "--true-peak", "-1", "--limit"}, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.mode[0]);
@@ -140,6 +141,7 @@ TEST(NormalizeReport, TheRenderedPageHoldsEveryFileWithTheJsonFiguresAndItsGraph
         EXPECT_EQ(row.Cell("la"), JsonFigure(json, "integrated_lufs", "after"));
         EXPECT_EQ(row.Cell("ta"), JsonFigure(json, "true_peak_dbtp", "after"));
         EXPECT_EQ(row.Cell("pa"), JsonFigure(json, "sample_peak_dbfs", "after"));
+        EXPECT_EQ(row.Cell("lim"), JsonFigure(json, "largest_reduction_db", "limited"));
       }
       // Drawn: the curves' points, and ink on the canvas.
       EXPECT_GT(row.Drawn("points"), 40);

@@ -52,7 +52,7 @@ canvas { display: block; }
 <th data-k="lb">Loudness<br><small>before, LUFS</small></th><th data-k="la">Loudness<br><small>after, LUFS</small></th>
 <th data-k="tb">True peak<br><small>before, dBTP</small></th><th data-k="ta">True peak<br><small>after, dBTP</small></th>
 <th data-k="pb">Sample peak<br><small>before, dBFS</small></th><th data-k="pa">Sample peak<br><small>after, dBFS</small></th>
-<th data-k="range">Range<br><small>LU</small></th><th class="graph">Loudness over time<br><small>LUFS, minutes:seconds</small></th>
+<th data-k="range">Range<br><small>LU</small></th><th data-k="lim">Limited<br><small>at most, dB</small></th><th class="graph">Loudness over time<br><small>LUFS, minutes:seconds</small></th>
 </tr></thead>
 </table>
 <div id="more"></div>

@@ -34,8 +34,11 @@ const char kReportTail[] = R"html(</script>
       lb: before.integrated_lufs, la: analyze ? null : after.integrated_lufs,
       tb: before.true_peak_dbtp, ta: analyze ? null : after.true_peak_dbtp,
       pb: before.sample_peak_dbfs, pa: analyze ? null : after.sample_peak_dbfs,
-      range: before.loudness_range_lu === undefined ? null : before.loudness_range_lu };
-    const holds = (j.held_by_ceiling ? ", held by the ceiling" : "") + (j.limited ? ", limited" : "");
+      range: before.loudness_range_lu === undefined ? null : before.loudness_range_lu,
+      lim: j.limited ? j.limited.largest_reduction_db : null };
+    const limited = j.limited && j.limited.largest_reduction_db > 0;
+    const holds = (j.held_by_ceiling ? ", held by the ceiling" : "") + (limited ? ", limited by up to " +
+      fig(j.limited.largest_reduction_db) + " dB on " + (100 * j.limited.limited_share).toFixed(2) + " % of its length" : "");
     if (j.error) { e.result = "failed: " + j.error; e.cls = "failed"; }
     else if (analyze) e.result = "measured";
     else if (j.written) e.result = "written" + holds;
@@ -73,7 +76,7 @@ const char kReportTail[] = R"html(</script>
         const tr = body.insertRow();
         tr.className = "album";
         const th = document.createElement("th");
-        th.colSpan = 11;
+        th.colSpan = 12;
         th.textContent = "Album of " + g.head.files + " files: gain " + fig(g.head.gain_db) + " dB" +
           (g.head.held_by_ceiling ? ", held by the ceiling" : "") + (g.head.reason ? "; " + g.head.reason : "") +
           (g.head.dry_run ? " (dry run)" : "");
@@ -108,7 +111,7 @@ const char kReportTail[] = R"html(</script>
     tr.dataset.file = e.name;
     cell(tr, e.name, "name", "name");
     cell(tr, e.result, "result", "result");
-    for (const k of ["gain", "lb", "la", "tb", "ta", "pb", "pa", "range"]) cell(tr, fig(e[k]), "n", k);
+    for (const k of ["gain", "lb", "la", "tb", "ta", "pb", "pa", "range", "lim"]) cell(tr, fig(e[k]), "n", k);
     const td = cell(tr, "", "graph");
     if (e.rec.s) {
       const canvas = document.createElement("canvas");
