@@ -63,6 +63,14 @@ TEST(NormalizeRealMaterial, LoudnessLandsOnTheTargetAndTheCeilingHoldsBetweenSam
     const RunResult run = RunTool({"--loudness", "-3", "--true-peak", "-1", "-o", out, in});
     EXPECT_NE(run.out.find("held by the -1.00 dBTP true-peak ceiling"), std::string::npos) << run.out << run.err;
     EXPECT_LE(IdealPeakDb(out), -1 + 0.1) << in;
+    // --limit: the target met (or the shortfall said) and the ceiling held.
+    const RunResult limited = RunTool({"--loudness", "-9", "--true-peak", "-1", "--limit", "-o", out, in});
+    ASSERT_EQ(limited.code, ExitCode::kOk) << limited.err;
+    std::smatch shortfall;
+    const bool short_of = std::regex_search(limited.out, shortfall, std::regex("([0-9.]+) LU short of"));
+    EXPECT_NEAR(Libebur128(out, 1, in == laser ? 11025 : 44100).integrated_lufs,
+                -9 - (short_of ? std::stod(shortfall[1]) : 0), 0.1) << limited.out;
+    EXPECT_LE(IdealPeakDb(out), -1) << limited.out;
   }
 }
 

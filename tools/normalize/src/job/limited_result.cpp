@@ -14,12 +14,14 @@
 namespace normalize {
 namespace {
 
-// A limited result this near the target is where it should be.
-constexpr double kCloseEnoughLu = 0.01;
+// A limited result this near the target is where it should be: each pass
+// more is a read of the whole file with the limiter, for a few hundredths.
+constexpr double kCloseEnoughLu = 0.03;
 constexpr int kMostPasses = 6;
 // The limiter's threshold below the ceiling: its close look reconstructs
 // crests with a sinc of 256 samples, not an infinite one.
-constexpr double kMarginDb = 0.05;
+constexpr double kMarginDb = 0.15;
+constexpr double kUnrankedDb = 1;
 
 constexpr double kGateLufs = -70;  // what a result below the gate counts as
 
@@ -32,7 +34,10 @@ LimiterSettings LimiterFor(const LimitPlan& limit, const SampleFormat& format) {
   const double reserve =
       format.is_float() ? ceiling * 1e-6 : std::ldexp(1.0, 1 - static_cast<int>(format.valid_bits));
   settings.threshold = (ceiling - reserve) * std::pow(10.0, -kMarginDb / 20);
-  settings.most_reduction_db = limit.depth_db + kMarginDb;
+  // The gain's cap keeps the loudest peak the measuring pass found within the
+  // depth; a crest it ranked lower but louder in truth (content near Nyquist)
+  // may take up to this much more, so that the ceiling still holds.
+  settings.most_reduction_db = limit.depth_db + kMarginDb + kUnrankedDb;
   return settings;
 }
 

@@ -31,7 +31,7 @@ struct LimitedResult {
 LimiterSettings LimiterFor(const LimitPlan& limit, const SampleFormat& format);
 
 // The gain for member `plan` is made for: where the plan has a target, the
-// one whose limited result measures it (within a hundredth of a LU, or the
+// one whose limited result measures it (within 0.03 LU, or the
 // most the plan allows); `dither_for` gives the dither a gain gets.
 LimitedResult SolveLimitedResult(StreamProcessor& processor, const WavLayout& layout, const WritePlan& plan,
                                  const LimiterSettings& settings,

@@ -19,7 +19,7 @@ constexpr std::int64_t kLag = kAfter;
 // The short look reads the crests of content near Nyquist up to about a dB
 // low: a crest it reads within this of the threshold is looked at closely,
 // with a sinc reaching kReach samples to either side.
-constexpr double kNearDb = 1.5;
+constexpr double kNearDb = 3;
 constexpr std::int64_t kReach = kFirstReach;
 // A frame counts as limited where its gain is below this (0.1 dB down): the
 // release's last hundredths of a dB are no limiting anyone hears.

@@ -69,10 +69,14 @@ void LimitedGain::Amplify(std::size_t frames, const double* gains, std::byte* ou
     while (end < frames && gains[end] == gains[i]) ++end;
     const double gain = gain_ * gains[i];
     const std::size_t samples = (end - i) * format_.channels;
+    // Where the gain moves from frame to frame, the vector loops' set-up is
+    // all they would do: one sample at a time gives the same bytes sooner.
+    const SimdLevel simd = samples < 64 ? SimdLevel::kScalar : SimdLevel::kBest;
     if (dither) {
-      ApplyGainDithered(format_, held_.data() + i * block, out + i * block, samples, gain, *dither, before, clipped);
+      ApplyGainDithered(format_, held_.data() + i * block, out + i * block, samples, gain, *dither, before, clipped,
+                        simd);
     } else {
-      ApplyGain(format_, held_.data() + i * block, out + i * block, samples, gain, before, clipped);
+      ApplyGain(format_, held_.data() + i * block, out + i * block, samples, gain, before, clipped, simd);
     }
     i = end;
   }
