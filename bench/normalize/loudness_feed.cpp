@@ -26,8 +26,9 @@ int Feed(const std::string& mode, const std::string& path) {
   const normalize::WavLayout layout = normalize::ReadWavLayout(input);
   const normalize::SampleFormat& format = layout.format;
   const normalize::Chunk& data = layout.data_chunk();
-  if (mode == "ebur128" && format.encoding != normalize::SampleEncoding::kSigned16) {
-    std::fprintf(stderr, "loudness_feed: ebur128 mode takes 16-bit files only\n");
+  const bool wide = format.encoding == normalize::SampleEncoding::kSigned24;
+  if (mode == "ebur128" && format.encoding != normalize::SampleEncoding::kSigned16 && !wide) {
+    std::fprintf(stderr, "loudness_feed: ebur128 mode takes 16- and 24-bit files only\n");
     return 2;
   }
   // The sample rate, from the fmt chunk.
@@ -48,11 +49,21 @@ int Feed(const std::string& mode, const std::string& path) {
   const auto start = std::chrono::steady_clock::now();
   const std::size_t block = (1 << 20) / format.block_align * format.block_align;
   std::vector<std::byte> buffer(block);
+  std::vector<int> words;
   const std::uint64_t total = data.size - data.size % format.block_align;
   for (std::uint64_t done = 0; done < total;) {
     const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(block, total - done));
     input.ReadExactAt(data.offset + 8 + done, buffer.data(), size);
-    if (state) {
+    if (state && wide) {
+      // 24-bit samples at the top of 32-bit ones, as the library takes them.
+      words.resize(size / 3);
+      for (std::size_t i = 0; i < words.size(); ++i) {
+        const auto* p = reinterpret_cast<const unsigned char*>(buffer.data()) + 3 * i;
+        words[i] = static_cast<int>(static_cast<unsigned>(p[0]) << 8 | static_cast<unsigned>(p[1]) << 16 |
+                                    static_cast<unsigned>(p[2]) << 24);
+      }
+      ebur128_add_frames_int(state, words.data(), size / format.block_align);
+    } else if (state) {
       ebur128_add_frames_short(state, reinterpret_cast<const short*>(buffer.data()), size / format.block_align);
     }
     if (analyzer) analyzer->Add(buffer.data(), size);
