@@ -66,19 +66,14 @@ load() { cut -d' ' -f1-3 /proc/loadavg; }
 # synth <file> <rate> <bits> <channels> <seconds>: pink noise whose level
 # swings over some 20 dB every 10 s, so that the gates have work to do.
 synth() { sox -q -V1 -D -n -r "$2" -b "$3" -c "$4" "$1" synth "$5" pinknoise tremolo 0.1 90 gain -14; }
-# copies <model> <count> <folder>: by doubling one stream and splitting it.
+# copies <model> <count> <folder>: the same bytes under <count> names, written
+# by one process.
 copies() {
-  local model=$1 count=$2 folder=$3 size have=1
-  size=$(stat -c %s "$model")
-  mkdir -p "$folder"
-  cp "$model" "$work/stream"
-  while ((have < count)); do
-    cat "$work/stream" "$work/stream" >"$work/stream.next"
-    mv "$work/stream.next" "$work/stream"
-    have=$((have * 2))
-  done
-  head -c $((size * count)) "$work/stream" | (cd "$folder" && split -b "$size" -a 6 -d --additional-suffix=.wav - f)
-  rm -f "$work/stream"
+  mkdir -p "$3"
+  python3 -c 'import sys
+data = open(sys.argv[1], "rb").read()
+for i in range(int(sys.argv[2])):
+    open("%s/f%06d.wav" % (sys.argv[3], i), "wb").write(data)' "$@"
 }
 ffmpeg_each() {
   for f in "$@"; do ffmpeg -nostats -hide_banner -i "$f" -af ebur128=peak=true -f null - 2>/dev/null; done

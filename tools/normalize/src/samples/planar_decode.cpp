@@ -124,6 +124,12 @@ __attribute__((target("avx2"))) inline float Largest(__m256 v) {
   return largest;
 }
 
+// Eight samples of one channel stored at `to`, their largest magnitude kept.
+__attribute__((target("avx2"))) inline void Store8(__m256 v, float* to, __m256& largest) {
+  _mm256_storeu_ps(to, v);
+  largest = _mm256_max_ps(largest, Magnitude(v));
+}
+
 // Eight 24-bit samples of `p` (24 bytes, read as 32) in the top of eight
 // 32-bit lanes, times `scale`.
 __attribute__((target("avx2"))) inline __m256 Load24(const std::byte* p, __m256 scale) {
@@ -153,8 +159,7 @@ __attribute__((target("avx2"))) std::size_t Deinterleave24Avx2(const std::byte* 
   if (channels == 1) {
     for (; i + 11 <= frames; i += 8) {
       const __m256 v = Load24(data + 3 * i, scale);
-      _mm256_storeu_ps(out[0] + i, v);
-      first = _mm256_max_ps(first, Magnitude(v));
+      Store8(v, out[0] + i, first);
     }
   } else {
     for (; i + 10 <= frames; i += 8) {
@@ -162,10 +167,8 @@ __attribute__((target("avx2"))) std::size_t Deinterleave24Avx2(const std::byte* 
       const __m256 b = Load24(data + 6 * i + 24, scale);  // L4 R4 L5 R5 | L6 R6 L7 R7
       const __m256 left = InOrder(_mm256_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0)));
       const __m256 right = InOrder(_mm256_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1)));
-      _mm256_storeu_ps(out[0] + i, left);
-      _mm256_storeu_ps(out[1] + i, right);
-      first = _mm256_max_ps(first, Magnitude(left));
-      second = _mm256_max_ps(second, Magnitude(right));
+      Store8(left, out[0] + i, first);
+      Store8(right, out[1] + i, second);
     }
     peaks[1] = Largest(second);
   }
@@ -184,18 +187,15 @@ __attribute__((target("avx2"))) std::size_t Deinterleave16Avx2(const std::byte* 
     for (; i + 8 <= frames; i += 8) {
       const __m128i raw = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 2 * i));
       const __m256 v = _mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_cvtepi16_epi32(raw)), scale);
-      _mm256_storeu_ps(out[0] + i, v);
-      first = _mm256_max_ps(first, Magnitude(v));
+      Store8(v, out[0] + i, first);
     }
   } else {
     for (; i + 8 <= frames; i += 8) {
       const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + 4 * i));
       const __m256 left = _mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_srai_epi32(_mm256_slli_epi32(v, 16), 16)), scale);
       const __m256 right = _mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_srai_epi32(v, 16)), scale);
-      _mm256_storeu_ps(out[0] + i, left);
-      _mm256_storeu_ps(out[1] + i, right);
-      first = _mm256_max_ps(first, Magnitude(left));
-      second = _mm256_max_ps(second, Magnitude(right));
+      Store8(left, out[0] + i, first);
+      Store8(right, out[1] + i, second);
     }
     peaks[1] = Largest(second);
   }
