@@ -149,6 +149,21 @@ TEST(NormalizeReport, TheRenderedPageHoldsEveryFileWithTheJsonFiguresAndItsGraph
     }
     EXPECT_EQ(files, c.album ? 2u : 3u) << out;
     EXPECT_NE(rendered.find("data-rows=\"" + std::to_string(files) + "\""), std::string::npos);
+
+    // Two clicks on a column's head, as a reader sorts it: loudest first.
+    Bytes clicked = ReadBytes(page);
+    const std::string click = "<script>for (const i of [1, 2]) document.querySelector('th[data-k=lb]').click();</script>";
+    clicked.insert(clicked.end(), click.begin(), click.end());
+    WriteBytes(page, clicked);
+    const std::string sorted = RenderedPage(dir, page);
+    std::vector<double> order;
+    const std::string cell = "class=\"n\" data-k=\"lb\">";
+    for (std::size_t at = 0; (at = sorted.find(cell, at)) != std::string::npos; ++at) {
+      const std::string text = sorted.substr(at + cell.size(), sorted.find('<', at) - at - cell.size());
+      if (!text.empty()) order.push_back(std::stod(text));
+    }
+    EXPECT_EQ(order.size(), 2u);
+    EXPECT_TRUE(std::is_sorted(order.rbegin(), order.rend())) << ::testing::PrintToString(order);
   }
 }
 
