@@ -26,7 +26,11 @@ FILETIME Written(const std::string& path) {
   return data.ftLastWriteTime;
 }
 
-std::optional<DWORD> Tool(const std::string& args) { return RunAndWait("\"" + BinDir() + "normalize.exe\" " + args); }
+std::optional<DWORD> Tool(const std::string& args) {
+  std::string command = "\"";  // one append at a time: GCC 12 warns wrongly of "\"" + a temporary string
+  command += BinDir() + "normalize.exe\" " + args;
+  return RunAndWait(command);
+}
 
 TEST(ToolLibrary, OutputDirMirrorsTheLibraryKeepsTheOriginalsAndReportsIt) {
   const std::string lib = ScratchDir("lib");
