@@ -65,7 +65,8 @@ std::uint64_t Frames(Rng& rng, const Format& f) {
   return std::max<std::uint64_t>(1, static_cast<std::uint64_t>(seconds * f.rate));
 }
 
-// Rounds to what the format holds, clamping integers to their range.
+}  // namespace
+
 double Held(const Format& f, double fraction) {
   if (f.is_float()) {
     return f.container_bits == 32 ? static_cast<double>(static_cast<float>(fraction)) : fraction;
@@ -73,6 +74,8 @@ double Held(const Format& f, double fraction) {
   const double fs = f.full_scale();
   return std::clamp(std::nearbyint(fraction * fs), -fs, fs - 1);
 }
+
+namespace {
 
 Audio MakeAudio(Rng& rng, const Format& f, std::uint64_t frames) {
   static const Content kContents[] = {

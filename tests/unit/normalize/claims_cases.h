@@ -79,6 +79,8 @@ struct Case {
 };
 
 Case Generate(std::uint64_t seed);
+// Rounds a fraction of full scale to what the format holds (integers clamped).
+double Held(const Format& f, double fraction);
 // Other audio of the same format and length (a twin's), from `seed`.
 Audio OtherAudio(const Case& c, std::uint64_t seed);
 std::string Describe(const Case& c);

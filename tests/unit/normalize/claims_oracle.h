@@ -58,6 +58,10 @@ struct FileRun {
 std::vector<std::string> CheckRun(const Case& c, const std::vector<FileRun>& files, int exit_code,
                                   const std::string& said);
 
+// Runs the real program as `c` says on its files (and again, where it asks
+// for a rerun or twins) and checks every property; returns the violations.
+std::vector<std::string> RunCase(const Case& c);
+
 // The exit code of a target beyond what a file's format can hold.
 constexpr int kBeyondFormatCode = 12;
 

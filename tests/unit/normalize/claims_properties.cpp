@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <regex>
 
 #include "claims_oracle.h"
 
@@ -88,14 +89,23 @@ double DitherFloorLufs(const Format& f) {
   return -0.691 + 10 * std::log10(weights * 2.4 * 0.25 / (f.full_scale() * f.full_scale()));
 }
 
-// Whether a fixed gain, or -m's, would leave an integer file silent or
-// constant that was neither, rounding without dither.
-bool WouldFlatten(const Case& c, const std::vector<Figures>& before) {
+std::optional<double> Named(const std::string& said, const char* pattern, int group = 1) {
+  std::smatch match;
+  if (!std::regex_search(said, match, std::regex(pattern))) return std::nullopt;
+  return std::stod(match[group]);
+}
+
+// Whether a fixed gain, -m's or the one a refusal names would leave an
+// integer file silent or constant that was neither, rounding without dither.
+bool WouldFlatten(const Case& c, const std::vector<Figures>& before, const std::string& said) {
   const Format& f = c.format;
-  if (f.is_float() || c.run.mode == Mode::kLoudness) return false;
+  if (f.is_float()) return false;
   double loudest = 0;
   for (const Figures& b : before) loudest = std::max(loudest, b.sample_peak);
-  const double g = AskedGain(c.run).value_or(c.run.value / 100 / loudest);
+  const std::optional<double> named = Named(said, R"(a gain of ([-+]\d+\.\d+) dB (would round|rounds) every sample)");
+  if (c.run.mode == Mode::kLoudness && !named) return false;
+  // The gain named is rounded to hundredths of a dB.
+  const double g = named ? std::pow(10.0, (*named - 0.005) / 20) : AskedGain(c.run).value_or(c.run.value / 100 / loudest);
   for (const Audio& a : c.files) {
     std::vector<double> out(a.samples.size());
     for (std::size_t i = 0; i < out.size(); ++i) {
@@ -135,7 +145,8 @@ struct Checker {
   Figures Samples(const FileRun& r, const std::vector<double>& out, const Figures& before, const Figures& after) {
     const std::vector<double>& in = r.audio->samples;
     if (!Silent(in) && Silent(out)) Fail('c', "silent result");
-    if (!Constant(in) && Constant(out)) Fail('c', "constant result (" + Text(out.front()) + ")");
+    // Constant at a rail is clipping, which (a) holds to the count.
+    if (!Constant(in) && Constant(out) && !AtLimit(f, out.front())) Fail('c', "constant result (" + Text(out.front()) + ")");
     const std::optional<double> promised = c.run.mode == Mode::kPercent ? PercentGain(c) : AskedGain(c.run);
     const Said& s = r.said;
     Near('b', "sample peak before (dBFS)", s.before_peak_db, Db(before.sample_peak), s.gain_precision_db + 1e-9);
@@ -239,9 +250,21 @@ std::vector<std::string> CheckRun(const Case& c, const std::vector<FileRun>& fil
   if (exit_code != 0) {
     if (any_written) check.Fail('d', "exit code " + std::to_string(exit_code) + " with a file written");
     const bool beyond_floor = run.mode == Mode::kLoudness && !f.is_float() && run.value < DitherFloorLufs(f) + 6;
+    // Steps so coarse that the loudness jumps across the target, both sides named.
+    const std::optional<double> below = Named(said, R"(measure (-?\d+\.\d+) or (-?\d+\.\d+) LUFS at the nearest)", 1);
+    const std::optional<double> above = Named(said, R"(measure (-?\d+\.\d+) or (-?\d+\.\d+) LUFS at the nearest)", 2);
+    // Reaching the target would take samples past full scale.
+    bool needs_clipping = false;
+    for (const Figures& b : before) {
+      needs_clipping = needs_clipping || b.sample_peak * std::pow(10.0, (run.value - b.integrated_lufs) / 20) > 1;
+    }
+    const bool near_steps = run.value < -6.0206 * (f.valid_bits - 1) + 50;
+    const bool jumps = run.mode == Mode::kLoudness && !f.is_float() && near_steps && below && above &&
+                       *below < run.value - 0.1 && *above > run.value + 0.1;
     const bool expected = (exit_code == 11 && run.mode == Mode::kLoudness && all_quiet) ||
                           (exit_code == 7 && run.mode == Mode::kPercent && all_silent) ||
-                          (exit_code == kBeyondFormatCode && (beyond_floor || WouldFlatten(c, before)));
+                          (exit_code == kBeyondFormatCode && (beyond_floor || jumps || (needs_clipping && run.mode == Mode::kLoudness) ||
+                                                WouldFlatten(c, before, said)));
     if (!expected) check.Fail('d', "exit code " + std::to_string(exit_code) + ": " + said.substr(0, 300));
     return found;
   }

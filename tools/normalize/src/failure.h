@@ -19,6 +19,7 @@ enum class ExitCode : int {
   kInterrupted = 9,   // Ctrl-C, a closed console, a termination signal; temporary removed
   kBusy = 10,         // another run holds the input; nothing written
   kBelowGate = 11,    // --loudness/--analyze: silent or below the absolute gate; nothing written
+  kBeyondFormat = 12,  // the result would be silent, or miss the target: the format cannot hold it; nothing written
 };
 
 class Failure : public std::runtime_error {

@@ -222,7 +222,7 @@ class AlbumRun {
                              [&] { ledger_.Written(job.index, plan.gain.db); }};
     const Decision decision = Decision::Write(plan);
     const WriteResult result = WriteAndReplace(job, options_, plan, track, {}, steps);
-    job.written = true;
+    job.written = !job.unchanged;
     report.Written(decision, result);  // the album's line told of the ceiling
   }
 

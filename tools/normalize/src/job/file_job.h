@@ -67,6 +67,8 @@ struct FileJob {
   bool failed = false;
   bool written = false;
   bool result_was_there = false;  // --output-dir: the same result was at the target already
+  // The result changed no sample (nor a bext field): the file was left as it was.
+  bool unchanged = false;
 };
 
 }  // namespace normalize

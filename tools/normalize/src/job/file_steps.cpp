@@ -1,9 +1,11 @@
 #include "job/file_steps.h"
 
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 
 #include "job/album_journal.h"
+#include "job/decibels.h"
 #include "job/output_dir.h"
 #include "job/target.h"
 #include "job/written_result.h"
@@ -35,6 +37,21 @@ Measured Measure(Measurement measurement, FileJob& job, const Options& options, 
 
 std::unique_ptr<InputFile> Open(const FileJob& job, const Options& options) {
   return std::make_unique<InputFile>(job.input, job.console.map_input, !options.dry_run);
+}
+
+// A result silent where the input was not, from a gain no measurement
+// foretold (-a, -l), is not put in place.
+void RefuseSilenced(const FileJob& job, const WriteResult& result, double factor) {
+  const SampleFormat& format = job.layout.format;
+  const bool silent = result.after.min == 0 && result.after.max == 0;
+  if (format.is_float() || !silent || (result.before.min == 0 && result.before.max == 0)) return;
+  const double peak = ToPeak(result.before, format).magnitude();
+  throw Failure(ExitCode::kBeyondFormat, "a gain of " + Decibels(GainOf(factor).db, true) +
+                                             " dB rounds every sample of a file peaking at " +
+                                             Decibels(20 * std::log10(peak), false) + " dBFS to silence in " +
+                                             Describe(format) + " (the quietest gain that keeps it is " +
+                                             Decibels(QuietestKeepingDb(peak, format), true) +
+                                             " dB); file left untouched");
 }
 
 }  // namespace
@@ -79,7 +96,7 @@ WriteResult WriteAndReplace(FileJob& job, const Options& options, const WritePla
   WrittenResult written = PlanWrittenResult(job, options, processor, plan, member);
   job.written_figures = written.figures;
   if (written.factor != plan.gain.factor) job.written_gain = GainOf(written.factor);
-  if (written.figures) RefreshBext(processor, job.layout, *written.figures);
+  const bool bext_changes = written.figures && RefreshBext(processor, job.layout, *written.figures);
   if (options.output_dir && !options.output) MakeOutputFolders(job.target);
   AtomicOutputFile output(job.target, job.console.write_hook);
   // Under --output-dir a rerun finds its results there already.
@@ -89,10 +106,14 @@ WriteResult WriteAndReplace(FileJob& job, const Options& options, const WritePla
   const WriteResult result = processor.Write(written.factor, sink, written.dither ? &*written.dither : nullptr,
                                              written.limit ? &*written.limit : nullptr);
   job.limiting = result.limited;
+  RefuseSilenced(job, result, written.factor);
   // Windows refuses to replace a file that is still open.
   job.file->Close();
-  if (same && same->Same()) {
-    job.result_was_there = true;  // the temporary goes with `output`
+  const bool unchanged_in_place = !result.samples_changed && !bext_changes && job.output == job.input;
+  if ((same && same->Same()) || unchanged_in_place) {
+    // Nothing to put in place: the file stays as it was, its time too (the temporary goes with `output`).
+    job.result_was_there = same && same->Same();
+    job.unchanged = unchanged_in_place;
     job.file.reset();
     return result;
   }
@@ -108,7 +129,7 @@ WriteResult WriteAndReplace(FileJob& job, const Options& options, const WritePla
 }
 
 void PlanWithoutWriting(FileJob& job, const Options& options, const WritePlan& plan, std::size_t member) {
-  if (!plan.limit) return;
+  if (!plan.limit && !plan.ChecksWrittenLoudness(job.layout.format)) return;
   if (!job.file) Reopen(job, options);
   StreamProcessor processor(*job.file, job.layout, BufferBytes(options));
   const WrittenResult written = PlanWrittenResult(job, options, processor, plan, member);

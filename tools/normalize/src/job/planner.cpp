@@ -1,5 +1,7 @@
 #include "job/planner.h"
 
+#include <cmath>
+
 #include "job/decibels.h"
 
 namespace normalize {
@@ -18,10 +20,38 @@ std::unique_ptr<Planner> PlannerFor(const Options& options) {
   return nullptr;
 }
 
+namespace {
+
+// A gain under which a file's loudest sample rounds to nothing would leave
+// it silent: refused, naming the quietest gain that keeps it.
+std::optional<Decision> RefusedAsSilencing(const Decision& decision, const std::vector<MeasuredFile>& files) {
+  if (!decision.plan || decision.already_right) return std::nullopt;
+  for (const MeasuredFile& file : files) {
+    const SampleFormat& format = file.layout.format;
+    const double peak = file.measured.loudness ? file.measured.loudness->sample_peak
+                        : file.measured.peak    ? ToPeak(*file.measured.peak, format).magnitude()
+                                                : 0;
+    if (!GainSilences(decision.gain(), peak, format)) continue;
+    Decision refused = Decision::LeaveAlone(
+        ExitCode::kBeyondFormat, "a gain of " + Decibels(decision.gain().db, true) + " dB would round every sample of " +
+                                     (files.size() == 1 ? "the file" : "a file") + " peaking at " +
+                                     Decibels(20 * std::log10(peak), false) + " dBFS to silence in " + Describe(format) +
+                                     " (the quietest gain that keeps it is " +
+                                     Decibels(QuietestKeepingDb(peak, format), true) + " dB); " +
+                                     (files.size() == 1 ? "file left untouched" : "nothing written"));
+    refused.figures = decision.figures;
+    return refused;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
 // -x: a decision to write is turned into leaving the files alone when its
 // gain is below the threshold.
 Decision Planner::Decide(const std::vector<MeasuredFile>& files) const {
   Decision decision = Plan(files);
+  if (std::optional<Decision> refused = RefusedAsSilencing(decision, files)) return *refused;
   if (!decision.plan || decision.already_right || !threshold_db_ || !BelowThreshold(decision.gain(), *threshold_db_)) {
     return decision;
   }

@@ -156,6 +156,15 @@ void Reporter::Written(const Decision& decision, const WriteResult& result) {
   }
   if (!job_.measured.peak && !job_.measured.loudness) WarnNonFinite(result.before);
   WarnLargeGain(decision, &result, true);
+  if (job_.unchanged) {
+    Decision kept = decision;
+    kept.already_right = true;
+    kept.why = "the gain changes no sample; left as it was";
+    if (Json(ResultJson(job_, kept, nullptr, false))) return;
+    job_.console.out << OutName(job_.input) << ": " << Figures(&result) << ", " << GainText(decision) << ": "
+                     << kept.why << "\n";
+    return;
+  }
   if (Json(ResultJson(job_, decision, &result, false))) return;
   job_.console.out << Figures(&result) << ", " << GainText(decision) << ", " << result.clipped << " clipped, "
                    << Describe(job_.layout.format) << ", written to " << OutName(job_.output) << "\n";

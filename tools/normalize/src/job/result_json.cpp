@@ -51,6 +51,7 @@ Levels WrittenLevels(const LoudnessFigures& figures) {
 // true peak are no longer known (nothing). A loudness below the -70 LUFS gate
 // does not exist.
 constexpr double kAbsoluteGateLufs = -70;  // BS.1770's
+constexpr double kPredictableAboveStepDb = 40;
 
 Levels After(const Levels& before, const Decision& decision, const SampleFormat& format, const WriteResult* result) {
   const double db = decision.gain().db;
@@ -59,6 +60,13 @@ Levels After(const Levels& before, const Decision& decision, const SampleFormat&
                decision.result_lufs ? decision.result_lufs : moved(before.integrated_lufs), before.loudness_range_lu};
   if (!format.is_float() && after.sample_peak_dbfs) after.sample_peak_dbfs = std::min(*after.sample_peak_dbfs, 0.0);
   if (after.integrated_lufs && *after.integrated_lufs < kAbsoluteGateLufs) after.integrated_lufs.reset();
+  // Near the steps, the rounding and the dither move a level a prediction
+  // cannot follow: only a measurement of the file as written would know it.
+  const auto near_steps = [&format](const std::optional<double>& level) {
+    return level && !format.is_float() && *level < -6.0206 * (format.valid_bits - 1) + kPredictableAboveStepDb;
+  };
+  if (near_steps(after.integrated_lufs)) after.integrated_lufs.reset();
+  if (near_steps(after.true_peak_dbtp)) after.true_peak_dbtp.reset();
   if (!result) return after;
   after.sample_peak_dbfs = DecibelsOf(ToPeak(result->after, format).magnitude());
   if (result->clipped > 0) after.true_peak_dbtp.reset(), after.integrated_lufs.reset();

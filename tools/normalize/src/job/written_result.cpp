@@ -3,12 +3,17 @@
 #include "job/decibels.h"
 #include "job/file_job.h"
 #include "job/limited_result.h"
+#include "job/written_loudness.h"
 #include "loudness/file_measurement.h"
 #include "wav/input_file.h"
 #include "wav/riff.h"
 
 namespace normalize {
 namespace {
+
+// Measuring passes over the file as written, after the first: enough for the
+// noise-aware correction to settle on any material measured here.
+constexpr int kMostCorrections = 5;
 
 std::optional<Dither> DitherFor(const FileJob& job, const Options& options, const std::optional<SampleBounds>& bounds,
                                 double factor) {
@@ -57,11 +62,23 @@ WrittenResult PlanWrittenResult(const FileJob& job, const Options& options, Stre
   if (!check_target && !bext) return result;
   result.figures = MeasureResult(processor, layout, result.factor, result.dither);
   if (!check_target) return result;
-  if (const std::optional<double> corrected = plan.Corrected(result.factor, result.figures->integrated_lufs)) {
-    result.factor = *corrected;
+  // The file as written, corrected toward the target a few times at most.
+  WrittenLoudness held(*plan.target_lufs, plan.may_raise);
+  for (int tries = 0; tries < kMostCorrections; ++tries) {
+    const std::optional<double> next = held.Next(result.factor, result.figures->integrated_lufs);
+    if (!next) break;
+    result.factor = *next;
     result.dither = DitherFor(job, options, bounds, result.factor);
     result.figures = MeasureResult(processor, layout, result.factor, result.dither);
   }
+  held.Next(result.factor, result.figures->integrated_lufs);
+  if (const std::optional<double> nearest = held.Nearest(); nearest && *nearest != result.factor) {
+    result.factor = *nearest;
+    result.dither = DitherFor(job, options, bounds, result.factor);
+    result.figures = MeasureResult(processor, layout, result.factor, result.dither);
+    held.Next(result.factor, result.figures->integrated_lufs);
+  }
+  held.CheckMet(layout.format);
   return result;
 }
 
@@ -80,11 +97,12 @@ BextLoudness BextFiguresOf(const LoudnessFigures& figures) {
   return bext;
 }
 
-void RefreshBext(StreamProcessor& processor, const WavLayout& layout, const LoudnessFigures& result) {
-  if (!layout.bext || !layout.bext_loudness || !layout.bext_loudness->any()) return;
+bool RefreshBext(StreamProcessor& processor, const WavLayout& layout, const LoudnessFigures& result) {
+  if (!layout.bext || !layout.bext_loudness || !layout.bext_loudness->any()) return false;
   const auto bytes = EncodeBextLoudness(Refreshed(*layout.bext_loudness, BextFiguresOf(result)));
   const std::uint64_t at = layout.chunks[*layout.bext].offset + riff::kChunkHeaderBytes + bext::kLoudnessOffset;
   processor.Replace(at, std::vector<unsigned char>(bytes.begin(), bytes.end()));
+  return bytes != EncodeBextLoudness(*layout.bext_loudness);
 }
 
 }  // namespace normalize

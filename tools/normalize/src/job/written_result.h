@@ -43,7 +43,7 @@ std::optional<Dither> DitherOf(const FileJob& job, const Options& options, const
 BextLoudness BextFiguresOf(const LoudnessFigures& figures);
 
 // Has the writing `processor` put the result's figures into every set loudness
-// field of the file's bext chunk.
-void RefreshBext(StreamProcessor& processor, const WavLayout& layout, const LoudnessFigures& result);
+// field of the file's bext chunk; whether that changes a byte.
+bool RefreshBext(StreamProcessor& processor, const WavLayout& layout, const LoudnessFigures& result);
 
 }  // namespace normalize

@@ -30,12 +30,23 @@ std::optional<GainPlan> PercentGain(int percent, const Peak& peak, const SampleF
 bool GainChangesNoSample(const GainPlan& plan, const Peak& peak, const SampleFormat& format) {
   if (plan.factor == 1) return true;
   const double change = std::fabs(plan.factor - 1);
-  // A float's neighbours lie at least 2^-24 of its magnitude away (a
-  // double's 2^-53): a product nearer than half that rounds back to it.
-  if (format.is_float()) return change < (format.encoding == SampleEncoding::kFloat32 ? 0x1p-25 : 0x1p-54);
+  // Floats: a gain within a few of the format's last bits of 1 is where the
+  // rounding of a percentage (seldom a float exactly) and of its gain leaves
+  // a file already at it; it would move samples by those bits only, so a
+  // second run of the same command leaves the file as it is.
+  if (format.is_float()) return change <= (format.encoding == SampleEncoding::kFloat32 ? 0x1p-22 : 0x1p-51);
   // In steps of the valid bits: the low bits a shorter format leaves zero are no steps.
   const double steps = std::ldexp(peak.magnitude(), static_cast<int>(format.valid_bits) - 1);
   return steps * change < 0.5;
+}
+
+bool GainSilences(const GainPlan& plan, double peak, const SampleFormat& format) {
+  if (format.is_float() || !(peak > 0)) return false;
+  return std::ldexp(peak, static_cast<int>(format.valid_bits) - 1) * std::fabs(plan.factor) < 0.5;
+}
+
+double QuietestKeepingDb(double peak, const SampleFormat& format) {
+  return 20 * std::log10(0.5 / std::ldexp(peak, static_cast<int>(format.valid_bits) - 1));
 }
 
 bool BelowThreshold(const GainPlan& plan, int threshold_db) { return plan.db < threshold_db; }

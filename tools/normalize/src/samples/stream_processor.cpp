@@ -204,21 +204,25 @@ void StreamProcessor::WriteSamples(ByteSink& out, double gain, Dither* dither, c
   std::uint64_t done = 0;
   std::optional<LimitedGain> limited;
   if (limit) limited.emplace(layout_.format, gain, *limit, buffer_bytes_);
+  // Where the block was read into buffer_ (not mapped), the result goes to a
+  // buffer of its own, so that the two can be compared.
+  if (!result_buffer_) result_buffer_.reset(new std::byte[buffer_bytes_]);
+  std::byte* written = nullptr;
   ForEachSampleBlock(
       data.offset + riff::kChunkHeaderBytes, whole,
       [&](const std::byte* block, std::size_t size) {
         if (limited) return limited->Take(block, size);
+        written = block == buffer_.get() ? result_buffer_.get() : buffer_.get();
         if (dither) {
-          ApplyGainDithered(layout_.format, block, buffer_.get(), size / sample_bytes, gain, *dither, result.before,
+          ApplyGainDithered(layout_.format, block, written, size / sample_bytes, gain, *dither, result.before,
                             result.clipped);
         } else {
-          ApplyGain(layout_.format, block, buffer_.get(), size / sample_bytes, gain, result.before,
-                    result.clipped);
+          ApplyGain(layout_.format, block, written, size / sample_bytes, gain, result.before, result.clipped);
         }
         // What was written, for the figures reported and for a result that
         // changes nothing; the block is still in the cache.
-        normalize::ScanPeak(layout_.format, buffer_.get(), size / sample_bytes, result.after);
-        result.samples_changed = result.samples_changed || std::memcmp(block, buffer_.get(), size) != 0;
+        normalize::ScanPeak(layout_.format, written, size / sample_bytes, result.after);
+        result.samples_changed = result.samples_changed || std::memcmp(block, written, size) != 0;
       },
       [&](std::size_t size) {
         if (limited) {
@@ -230,7 +234,7 @@ void StreamProcessor::WriteSamples(ByteSink& out, double gain, Dither* dither, c
           result.samples_changed = true;
           out.Write(limited_buffer_.data(), given);
         } else {
-          out.Write(buffer_.get(), size);
+          out.Write(written, size);
         }
         done += size;
         Report("writing", done, whole);
