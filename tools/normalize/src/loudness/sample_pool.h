@@ -1,5 +1,5 @@
 #pragma once
-// Sample buffers that each thread keeps from one file to the next: a
+// Sample buffers kept from one file to the next for the next analyzer: a
 // library of short files then costs no fresh pages per file (and none of
 // their faults, zeroing and return to the system), which for a file of a
 // second cost as much as measuring it.
