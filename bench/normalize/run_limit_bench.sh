@@ -9,8 +9,8 @@
 #   bench/normalize/run_limit_bench.sh <normalize> [seconds] [work folder] [pairs]
 #
 # Materials (44.1 kHz, 16-bit stereo, sox): a drum loop (pink-noise hits every
-# half second over a 55 Hz bass), plucked chords, pink noise with one loud
-# burst a second, speech-like bursts. Paths must not hold spaces.
+# half second over a 55 Hz bass), plucked chords, quiet pink noise with one
+# loud burst a second, speech-like syllables with a sharp onset. Paths must not hold spaces.
 set -euo pipefail
 
 cpu_of() {  # cpu_of <command...>: user + system seconds of one run
@@ -36,14 +36,16 @@ make_material() {
       sox -q -m "$work/limit-bench-hits.wav" "$work/limit-bench-bass.wav" "$in"
       rm -f "$work/limit-bench-hits.wav" ;;
     chords)
-      sox -q -n -r 44100 -c 2 -b 16 "$part" synth 0.5 pluck 220 pluck 277 pluck 330 gain -6
+      sox -q -n -r 44100 -c 2 -b 16 "$part" synth 0.5 pluck 220 pluck 277 pluck 330 gain -16
       sox -q "$part" "$in" repeat "$repeats" ;;
     bursts)
-      sox -q -n -r 44100 -c 2 -b 16 "$part" synth 1 pinknoise gain -24 synth 0.02 pinknoise gain 18 \
-        fade 0 1 0.95
-      sox -q "$part" "$in" repeat $((seconds - 1)) ;;
+      sox -q -n -r 44100 -c 2 -b 16 "$part" synth 0.02 pinknoise gain -3 pad 0 0.98
+      sox -q -n -r 44100 -c 2 -b 16 "$work/limit-bench-bass.wav" synth 1 pinknoise gain -30
+      sox -q -m "$part" "$work/limit-bench-bass.wav" "$work/limit-bench-hits.wav"
+      sox -q "$work/limit-bench-hits.wav" "$in" repeat $((seconds - 1))
+      rm -f "$work/limit-bench-hits.wav" ;;
     speech)
-      sox -q -n -r 44100 -c 2 -b 16 "$part" synth 0.3 sawtooth 140 sine amod 4 gain -8 pad 0 0.2
+      sox -q -n -r 44100 -c 2 -b 16 "$part" synth 0.3 sawtooth 140 gain -24 fade 0.005 0.3 0.1 pad 0 0.2
       sox -q "$part" "$in" repeat $((seconds * 2 - 1)) ;;
   esac
 }

@@ -332,6 +332,15 @@ TEST(RealTool, LoudnessOnEveryFileAWildcardNames) {
     EXPECT_NEAR(std::stod(line.substr(at + 18)), -23.0, 0.1) << line;
   }
   EXPECT_EQ(files, 2) << lines;
+  // --limit: a target that pushes the peaks past the ceiling limits them.
+  EXPECT_EQ(RunToolLogged("--loudness -3 --true-peak -1 --limit \"" + dir + "*.wav\"", log + "4.log"), 0u)
+      << ReadAll(log + "4.log");
+  EXPECT_NE(ReadAll(log + "4.log").find("limited by up to"), std::string::npos) << ReadAll(log + "4.log");
+  EXPECT_EQ(RunToolLogged("--analyze --json \"" + dir + "loud tone.wav\"", log + "5.log"), 0u);
+  const std::string limited = ReadAll(log + "5.log");
+  const auto peak = limited.find("\"true_peak_dbtp\":");
+  ASSERT_NE(peak, std::string::npos) << limited;
+  EXPECT_LE(std::stod(limited.substr(peak + 17)), -1.0) << limited;
   // Nothing matches: an input error, said as such.
   EXPECT_EQ(RunToolLogged("--analyze \"" + dir + "*.flac\"", log + "3.log"), 2u);
   EXPECT_NE(ReadAll(log + "3.log").find("no file matches"), std::string::npos) << ReadAll(log + "3.log");
