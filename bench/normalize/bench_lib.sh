@@ -53,3 +53,14 @@ print_medians() {
 
 ratio() { awk -v a="${median[$1]}" -v b="${median[$2]}" 'BEGIN { printf "%.2f", a / b }'; }
 check() { awk -v r="$1" -v limit="$2" -v dir="$3" 'BEGIN { ok = dir == "<=" ? r <= limit : r >= limit; print ok ? "ok" : "MISSED" }'; }
+
+# cpu_of <command...>: the user + system seconds of one run (its own rusage).
+cpu_of() {
+  python3 -c '
+import os, subprocess, sys
+child = subprocess.Popen(sys.argv[1:], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+_, _, used = os.wait4(child.pid, 0)
+print("%.4f" % (used.ru_utime + used.ru_stime))' "$@"
+}
+# median_of <numbers...>
+median_of() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }

@@ -20,14 +20,8 @@
 # Paths must not hold spaces.
 set -euo pipefail
 
-cpu_of() {  # cpu_of <command...>: user + system seconds of one run
-  python3 -c '
-import os, subprocess, sys
-child = subprocess.Popen(sys.argv[1:], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-_, _, used = os.wait4(child.pid, 0)
-print("%.4f" % (used.ru_utime + used.ru_stime))' "$@"
-}
-median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+# shellcheck source=bench_lib.sh
+source "$(dirname "$0")/bench_lib.sh"
 
 ceiling() {
   local tool=$1 seconds=${2:-60} pairs=${4:-5}
@@ -64,8 +58,8 @@ ceiling() {
           tp+=("$a") plain+=("$b")
           ratios+=("$(awk -v a="$a" -v b="$b" 'BEGIN { printf "%.3f", (b > 0 ? a / b : 0) }')")
         done
-        printf '%-20s %6s %4s  %9s  %9s  %9s\n' "${entry%%|*}" "$rate" "$bits" "$(median "${ratios[@]}")" \
-          "$(median "${tp[@]}")" "$(median "${plain[@]}")"
+        printf '%-20s %6s %4s  %9s  %9s  %9s\n' "${entry%%|*}" "$rate" "$bits" "$(median_of "${ratios[@]}")" \
+          "$(median_of "${tp[@]}")" "$(median_of "${plain[@]}")"
       done
     done
   done
@@ -101,7 +95,7 @@ analyze() {
   declare -A med
   for i in "${!labels[@]}"; do
     # shellcheck disable=SC2086
-    med[$i]=$(median ${times[$i]})
+    med[$i]=$(median_of ${times[$i]})
     printf '  %-16s %7.3f s   (runs: %s)\n' "${labels[$i]}" "${med[$i]}" "${times[$i]% }"
   done
   awk -v a="${med[1]}" -v b="${med[0]}" 'BEGIN { printf "  --analyze / cat       %.2f (target <= 4)\n", a / b }'
@@ -123,7 +117,7 @@ analyze() {
       t_ff+=("$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", b - a }')")
     fi
   done
-  per_hour() { awk -v t="$(median "$@")" 'BEGIN { printf "%.2f s (%.3f s per 10 min)", t * 6, t }'; }
+  per_hour() { awk -v t="$(median_of "$@")" 'BEGIN { printf "%.2f s (%.3f s per 10 min)", t * 6, t }'; }
   echo "  normalize --analyze       $(per_hour "${t_ours[@]}")"
   echo "  normalize --analyze -j 1  $(per_hour "${t_ours1[@]}")"
   echo "  libebur128 I+TP           $(per_hour "${t_lib[@]}")"

@@ -13,14 +13,8 @@
 # loud burst a second, speech-like syllables with a sharp onset. Paths must not hold spaces.
 set -euo pipefail
 
-cpu_of() {  # cpu_of <command...>: user + system seconds of one run
-  python3 -c '
-import os, subprocess, sys
-child = subprocess.Popen(sys.argv[1:], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-_, _, used = os.wait4(child.pid, 0)
-print("%.4f" % (used.ru_utime + used.ru_stime))' "$@"
-}
-median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+# shellcheck source=bench_lib.sh
+source "$(dirname "$0")/bench_lib.sh"
 
 tool=$1 seconds=${2:-60} work=${3:-/tmp} pairs=${4:-5}
 in="$work/limit-bench-in.wav" out="$work/limit-bench-out.wav" part="$work/limit-bench-part.wav"
@@ -62,8 +56,8 @@ for material in drums chords bursts speech; do
     limited+=("$a") plain+=("$b")
     ratios+=("$(python3 -c "print('%.2f' % ($a / $b))")")
   done
-  printf '%-8s %7s %10s %10s\n' "$material" "$(median "${ratios[@]}")" "$(median "${limited[@]}")" \
-    "$(median "${plain[@]}")"
+  printf '%-8s %7s %10s %10s\n' "$material" "$(median_of "${ratios[@]}")" "$(median_of "${limited[@]}")" \
+    "$(median_of "${plain[@]}")"
   echo "  with:    $("$tool" --loudness -14 --true-peak -1 --limit -o "$out" "$in" | cut -d, -f3-5)"
   echo "  without: $("$tool" --loudness -14 --true-peak -1 -o "$out" "$in" | cut -d, -f3-4)"
 done
