@@ -18,21 +18,6 @@
 namespace normalize::test {
 namespace {
 
-// Mono 16-bit PCM of `shape(t, noise)` at full scale 1.
-std::string WriteMono16(const std::string& path, unsigned rate, double seconds,
-                        const std::function<double(double, double)>& shape) {
-  std::mt19937 random(5);
-  std::normal_distribution<double> noise(0, 0.5);
-  Bytes data;
-  for (std::size_t i = 0; i < static_cast<std::size_t>(seconds * rate); ++i) {
-    const long v = std::lround(shape(static_cast<double>(i) / rate, noise(random)) * 32768);
-    const Bytes le = Le16(static_cast<std::uint16_t>(std::clamp(v, -32768L, 32767L)));
-    data.insert(data.end(), le.begin(), le.end());
-  }
-  WriteBytes(path, BuildRiff({{"fmt ", PcmFmt(1, 1, 16, 0, rate)}, {"data", data}}));
-  return path;
-}
-
 constexpr double kPi = std::numbers::pi;
 
 struct Material {
@@ -46,7 +31,7 @@ double Drums(double t, double noise, double& dark) {
   dark = 0.6 * dark + 0.8 * noise;
   const double beat = std::fmod(t, 0.5), snare = std::fmod(t + 0.25, 0.5);
   const double kick = std::exp(-beat / 0.06) * std::sin(2 * kPi * (50 + 80 * std::exp(-beat / 0.02)) * beat);
-  return 0.15 * std::sin(2 * kPi * 55 * t) + 0.45 * kick + 0.3 * std::exp(-snare / 0.05) * dark;
+  return 0.15 * std::sin(2 * kPi * 55 * t) + 0.45 * kick + 0.2 * std::exp(-snare / 0.05) * dark;
 }
 
 // Chords of three voices with their overtones, struck on each beat.
@@ -100,7 +85,7 @@ TEST(NormalizeLimit, MaterialsMeetTheTargetAndTheCeilingAndSaySo) {
   int on_target = 0, limited = 0;
   const std::string out = dir / "out.wav", plain = dir / "plain.wav";
   for (const Material& m : materials) {
-    const std::string in = WriteMono16(dir / (std::string(m.name) + ".wav"), m.rate, 6, m.shape);
+    const std::string in = WriteSound(dir / (std::string(m.name) + ".wav"), m.rate, 16, 6, m.shape);
     for (const Target& target : {Target{"-14", "-1"}, Target{"-16", "-1"}, Target{"-10", "-2"}}) {
       SCOPED_TRACE(std::string(m.name) + " at " + target.lufs + " LUFS, " + target.dbtp + " dBTP");
       const std::vector<std::string> args = {"--loudness", target.lufs, "--true-peak", target.dbtp, "-o"};
@@ -121,8 +106,9 @@ TEST(NormalizeLimit, MaterialsMeetTheTargetAndTheCeilingAndSaySo) {
       }
       ++limited;
       EXPECT_GT(reduction, 0) << run.out;
-      // The depth, and the threshold's margin under the ceiling.
-      EXPECT_LE(reduction, 6.2) << run.out;
+      // The depth, the threshold's margin under the ceiling, and at most 1 dB
+      // more on a crest the measuring pass ranked low.
+      EXPECT_LE(reduction, 7.15) << run.out;
       if (!std::isnan(shortfall)) EXPECT_NEAR(reduction, 6.1, 0.15) << run.out;
       const RunResult dry = RunTool(Args(Args({"-n"}, with_limit), {out, in}));
       EXPECT_EQ(Number(dry.out, "limited by up to ([0-9.]+) dB"), reduction) << dry.out;
@@ -138,7 +124,7 @@ TEST(NormalizeLimit, ASteadyToneIsLimitedByTheDepthAndLandsShortSayingBy) {
   // A steady tone gives up no loudness to limiting but all of it: limited
   // by the depth, short of the target by the rest, and said.
   const std::string tone =
-      WriteMono16(dir / "tone.wav", 48000, 3, [](double t, double) { return 0.5 * std::sin(2 * kPi * 1000 * t); });
+      WriteSound(dir / "tone.wav", 48000, 16, 3, [](double t, double) { return 0.5 * std::sin(2 * kPi * 1000 * t); });
   const RunResult shortfall =
       RunTool({"--loudness", "-3", "--true-peak", "-1", "--limit", "--limit-depth", "3", "-o", limited, tone});
   ASSERT_EQ(shortfall.code, ExitCode::kOk) << shortfall.err;
@@ -157,8 +143,8 @@ TEST(NormalizeLimit, AnAlbumGetsOneGainAndEachTrackItsOwnLimiting) {
   ScratchDir dir;
   double dark = 0;
   const std::string drums =
-      WriteMono16(dir / "drums.wav", 44100, 6, [&](double t, double noise) { return Drums(t, noise, dark); });
-  const std::string music = WriteMono16(dir / "music.wav", 44100, 6, Music);
+      WriteSound(dir / "drums.wav", 44100, 16, 6, [&](double t, double noise) { return Drums(t, noise, dark); });
+  const std::string music = WriteSound(dir / "music.wav", 44100, 16, 6, Music);
   const RunResult run = RunTool({"--album", "--loudness", "-16", "--true-peak", "-1", "--limit", drums, music});
   ASSERT_EQ(run.code, ExitCode::kOk) << run.err;
   EXPECT_NE(run.out.find("for every file, limited: " + drums + " (up to"), std::string::npos) << run.out;

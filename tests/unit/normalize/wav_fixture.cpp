@@ -13,6 +13,7 @@
 #include <fstream>
 #include <iterator>
 #include <numbers>
+#include <random>
 #include <sstream>
 #include <thread>
 
@@ -257,6 +258,23 @@ std::int16_t FirstSample(const std::string& path) {
     return bytes;
   }();
   return head.size() < 46 ? 0 : static_cast<std::int16_t>(head[44] | head[45] << 8);
+}
+
+// Mono PCM, 8 or 16 bits, of `shape(t, noise)` at full scale 1.
+std::string WriteSound(const std::string& path, unsigned rate, unsigned bits, double seconds,
+                       const std::function<double(double, double)>& shape) {
+  std::mt19937 random(1);
+  std::normal_distribution<double> noise(0, 0.5);
+  Bytes data;
+  for (std::size_t i = 0; i < static_cast<std::size_t>(seconds * rate); ++i) {
+    const double v = shape(static_cast<double>(i) / rate, noise(random));
+    const long scaled = std::lround(v * (bits == 8 ? 128 : 32768));
+    const Bytes le = bits == 8 ? Bytes{static_cast<unsigned char>(std::clamp(scaled + 128, 0L, 255L))}
+                               : Le16(static_cast<std::uint16_t>(std::clamp(scaled, -32768L, 32767L)));
+    data.insert(data.end(), le.begin(), le.end());
+  }
+  WriteBytes(path, BuildRiff({{"fmt ", PcmFmt(1, 1, bits, 0, rate)}, {"data", data}}));
+  return path;
 }
 
 }  // namespace normalize::test

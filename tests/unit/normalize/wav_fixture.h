@@ -50,6 +50,11 @@ OracleFigures Libebur128(const std::string& path, unsigned channels, unsigned ra
 // side, at the 400 intervals loudest by a 4x look with 64 taps.
 double IdealPeakDb(const std::string& path);
 
+// Mono PCM, 8 or 16 bits, of `shape(t, noise)` at full scale 1 (noise:
+// seeded Gaussian, sigma 0.5), `seconds` long at `rate`.
+std::string WriteSound(const std::string& path, unsigned rate, unsigned bits, double seconds,
+                       const std::function<double(double, double)>& shape);
+
 // A RIFF chunk for hand-built files; `size_field` overrides the real size.
 struct RawChunk {
   std::string id;
