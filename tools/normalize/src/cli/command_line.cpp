@@ -169,6 +169,11 @@ Options ParseCommandLine(const std::vector<std::string>& args) {
       r.options.inputs.push_back(arg);
       continue;
     }
+    if (arg == "--album=folder") {
+      r.options.album = r.options.album_per_folder = true;
+      continue;
+    }
+    if (arg.rfind("--album=", 0) == 0) Refuse("--album takes no value but 'folder' (--album=folder: each folder an album)");
     if (arg == "--analyze" || arg == "--json" || arg == "--album" || arg == "-r" || arg == "--recursive" ||
         arg == "-n" || arg == "--dry-run" || arg == "--limit") {
       (arg == "--analyze" ? r.options.analyze

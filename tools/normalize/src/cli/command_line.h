@@ -26,6 +26,7 @@ struct Options {
   std::optional<std::string> output;
   std::optional<int> abort_below_db;
   bool album = false;      // --album: every file named is one album, one gain for all
+  bool album_per_folder = false;  // --album=folder: the files of each folder are an album
   bool recursive = false;  // -r: folders' subfolders too
   int jobs = 0;            // -j: files worked on at once; 0: one per processor
   bool dither = true;      // --dither tpdf (the default) or none

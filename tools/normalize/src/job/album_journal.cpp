@@ -4,11 +4,14 @@
 #include <cerrno>
 #include <cinttypes>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <unordered_set>
 
 #include "failure.h"
+#include "job/group.h"
 #include "output/atomic_output.h"
 #include "platform/file_io.h"
 #include "platform/paths.h"
@@ -18,7 +21,7 @@ namespace {
 
 constexpr char kPrefix[] = ".normalize-album-";
 constexpr char kSuffix[] = ".journal";
-constexpr char kHeading[] = "normalize album journal 1";
+constexpr char kHeading[] = "normalize album journal 2";
 
 std::string FolderOf(const std::string& path) {
   const auto cut = path.find_last_of(platform::kPathSeparators);
@@ -32,19 +35,11 @@ bool IsJournalName(const std::string& name) {
          name.compare(name.size() - suffix, suffix, kSuffix) == 0;
 }
 
-// A name on one line: backslashes and line ends escaped.
-std::string Escaped(const std::string& name) {
+// A text on one line: backslashes and line ends escaped.
+std::string Escaped(const std::string& text) {
   std::string out;
-  for (const char c : name) {
-    if (c == '\\') {
-      out += "\\\\";
-    } else if (c == '\n') {
-      out += "\\n";
-    } else if (c == '\r') {
-      out += "\\r";
-    } else {
-      out += c;
-    }
+  for (const char c : text) {
+    out += c == '\\' ? "\\\\" : c == '\n' ? "\\n" : c == '\r' ? "\\r" : std::string(1, c);
   }
   return out;
 }
@@ -62,16 +57,41 @@ std::string Unescaped(const std::string& text) {
   return out;
 }
 
-std::string Hex(std::uint64_t value) {
-  char text[17];
-  std::snprintf(text, sizeof text, "%016" PRIx64, value);
-  return text;
-}
-
 std::string Number(double value) {
   char text[40];
   std::snprintf(text, sizeof text, "%.17g", value);
   return text;
+}
+
+std::string Maybe(const std::optional<double>& value) { return value ? Number(*value) : "-"; }
+
+// One word of a line; false at its end or on a malformed number.
+struct Words {
+  std::istringstream in;
+  bool Read(double& value) { return static_cast<bool>(in >> value); }
+  bool Read(std::optional<double>& value) {
+    std::string word;
+    if (!(in >> word)) return false;
+    if (word == "-") {
+      value.reset();
+      return true;
+    }
+    std::istringstream number(word);
+    double read = 0;
+    if (!(number >> read) || !number.eof()) return false;
+    value = read;
+    return true;
+  }
+  std::string Rest() {
+    std::string rest;
+    if (in.get() != ' ') return rest;
+    std::getline(in, rest);
+    return Unescaped(rest);
+  }
+};
+
+std::string Bound(const std::optional<SampleBounds>& bounds, bool high) {
+  return bounds ? std::to_string(high ? bounds->high : bounds->low) : "-";
 }
 
 }  // namespace
@@ -84,67 +104,129 @@ std::string AlbumJournal::PathFor(const std::vector<Track>& tracks) {
   for (const std::string& file : files) {
     for (const char c : file + '\n') hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
   }
-  return FolderOf(tracks.front().name) + kPrefix + Hex(hash) + kSuffix;
+  char hex[17];
+  std::snprintf(hex, sizeof hex, "%016" PRIx64, hash);
+  return FolderOf(tracks.front().name) + kPrefix + hex + kSuffix;
 }
 
-std::optional<AlbumJournal> AlbumJournal::Read(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+void AlbumJournal::Parse(const std::string& text) {
+  std::istringstream lines(text);
   std::string line;
-  if (!std::getline(in, line) || line != kHeading) return std::nullopt;
-  AlbumJournal journal;
-  journal.path_ = path;
-  bool has_gain = false;
-  while (std::getline(in, line)) {
-    std::istringstream words(line);
+  const auto unreadable = [&](const std::string& why) {
+    state_ = State::kUnreadable;
+    why_ = why;
+  };
+  if (!std::getline(lines, line) || line != kHeading) return unreadable(text.empty() ? "it is empty" : "it is not a journal this version writes");
+  Decision& decision = album_.decision;
+  WritePlan plan;
+  bool whole = false;
+  for (std::size_t at = lines.tellg(); std::getline(lines, line); at = lines.tellg()) {
+    // A line cut short by a power failure is one whose rename never came.
+    const bool cut = lines.eof() && text.back() != '\n';
+    Words words{std::istringstream(line)};
     std::string kind;
-    words >> kind;
-    if (kind == "gain") {
-      has_gain = static_cast<bool>(words >> journal.plan_.gain.factor >> journal.plan_.gain.db);
+    words.in >> kind;
+    bool read = true;
+    if (kind == "end") {
+      whole = true;
+    } else if (whole && kind == "result") {
+      std::size_t index = 0;
+      std::string identity;
+      const auto result = words.in >> index >> identity ? platform::FileIdentity::FromText(identity) : std::nullopt;
+      read = result && index < tracks_.size();
+      if (read) tracks_[index].result = result;
+    } else if (whole) {
+      read = false;
+    } else if (kind == "command" || kind == "meaning" || kind == "figures") {
+      (kind == "command" ? album_.command : kind == "meaning" ? album_.meaning : decision.figures) = words.Rest();
+    } else if (kind == "plan") {
+      double may_raise = 0;
+      read = words.Read(plan.gain.factor) && words.Read(plan.gain.db) && words.Read(plan.target_lufs) &&
+             words.Read(may_raise);
+      plan.may_raise = may_raise != 0;
+    } else if (kind == "levels") {
+      Levels& levels = decision.levels;
+      read = words.Read(levels.sample_peak_dbfs) && words.Read(levels.true_peak_dbtp) &&
+             words.Read(levels.integrated_lufs);
+    } else if (kind == "limit") {
+      LimitPlan limit;
+      read = words.Read(limit.ceiling_dbtp) && words.Read(limit.depth_db) && words.Read(limit.most_db) &&
+             words.Read(limit.target_lufs);
+      plan.limit = limit;
+    } else if (kind == "ceiling") {
+      CeilingHold hold;
+      read = words.Read(hold.ceiling_dbtp) && words.Read(hold.target_lufs) && words.Read(hold.wanted_db) &&
+             words.Read(hold.result_lufs);
+      decision.ceiling = hold;
     } else if (kind == "track") {
       std::string identity;
-      words >> identity;
+      std::optional<double> low, high;
+      words.in >> identity;
       const auto measured = platform::FileIdentity::FromText(identity);
-      if (!measured || words.get() != ' ') return std::nullopt;
-      std::string name;
-      std::getline(words, name);
-      journal.tracks_.push_back(Track{Unescaped(name), *measured, ""});
-    } else if (kind == "bounds") {
-      std::size_t index = 0;
-      SampleBounds bounds;
-      if (!(words >> index >> bounds.low >> bounds.high) || index >= journal.tracks_.size()) return std::nullopt;
-      journal.plan_.bounds.resize(journal.tracks_.size());
-      journal.plan_.bounds[index] = bounds;
-    } else if (kind == "result") {
-      std::size_t index = 0;
-      std::string result;
-      // A line cut short by a power failure is one whose rename never came.
-      if (words >> index >> result && index < journal.tracks_.size()) journal.tracks_[index].result = result;
+      read = measured && words.Read(low) && words.Read(high) && low.has_value() == high.has_value();
+      if (read) {
+        tracks_.push_back(Track{words.Rest(), *measured, std::nullopt});
+        plan.bounds.push_back(low ? std::optional<SampleBounds>(SampleBounds{static_cast<std::int32_t>(*low),
+                                                                             static_cast<std::int32_t>(*high)})
+                                  : std::nullopt);
+      }
+    } else {
+      read = false;
     }
+    if (!read && !cut) return unreadable("line " + std::to_string(at) + " cannot be read");
   }
-  if (!has_gain || journal.tracks_.empty()) return std::nullopt;
+  if (!whole || tracks_.empty() || album_.meaning.empty() || !(plan.gain.factor != 0)) {
+    return unreadable("it is cut short");
+  }
+  decision.plan = plan;
+  state_ = State::kStopped;
+}
+
+AlbumJournal AlbumJournal::Read(const std::string& path) {
+  AlbumJournal journal;
+  journal.path_ = path;
+  errno = 0;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    journal.why_ = std::string("it cannot be opened: ") + std::strerror(errno ? errno : EIO);
+    return journal;
+  }
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  journal.Parse(text);
   return journal;
 }
 
-AlbumJournal AlbumJournal::Begin(const std::string& path, const WritePlan& plan, std::vector<Track> tracks) {
+AlbumJournal AlbumJournal::Begin(const std::string& path, Album album, std::vector<Track> tracks) {
   AlbumJournal journal;
   journal.path_ = path;
-  journal.plan_ = plan;
+  journal.state_ = State::kStopped;
+  journal.album_ = std::move(album);
   journal.tracks_ = std::move(tracks);
-  std::string text = std::string(kHeading) + "\ngain " + Number(plan.gain.factor) + " " + Number(plan.gain.db) + "\n";
-  for (const Track& track : journal.tracks_) {
-    text += "track " + track.measured.Text() + " " + Escaped(track.name) + "\n";
+  const Decision& decision = journal.album_.decision;
+  const WritePlan& plan = *decision.plan;
+  std::string text = std::string(kHeading) + "\ncommand " + Escaped(journal.album_.command) + "\nmeaning " +
+                     Escaped(journal.album_.meaning) + "\nplan " + Number(plan.gain.factor) + " " +
+                     Number(plan.gain.db) + " " + Maybe(plan.target_lufs) + " " + (plan.may_raise ? "1" : "0") +
+                     "\nfigures " + Escaped(decision.figures) + "\nlevels " + Maybe(decision.levels.sample_peak_dbfs) +
+                     " " + Maybe(decision.levels.true_peak_dbtp) + " " + Maybe(decision.levels.integrated_lufs) + "\n";
+  if (const auto& limit = plan.limit) {
+    text += "limit " + Number(limit->ceiling_dbtp) + " " + Number(limit->depth_db) + " " + Number(limit->most_db) + " " +
+            Number(limit->target_lufs) + "\n";
+  }
+  if (const auto& hold = decision.ceiling) {
+    text += "ceiling " + Number(hold->ceiling_dbtp) + " " + Number(hold->target_lufs) + " " + Number(hold->wanted_db) +
+            " " + Maybe(hold->result_lufs) + "\n";
   }
   for (std::size_t i = 0; i < journal.tracks_.size(); ++i) {
-    if (const auto bounds = plan.BoundsOf(i)) {
-      text += "bounds " + std::to_string(i) + " " + std::to_string(bounds->low) + " " + std::to_string(bounds->high) + "\n";
-    }
+    const Track& track = journal.tracks_[i];
+    text += "track " + track.measured.Text() + " " + Bound(plan.BoundsOf(i), false) + " " +
+            Bound(plan.BoundsOf(i), true) + " " + Escaped(track.name) + "\n";
   }
+  text += "end\n";
   // Whole or not at all, and durable with its folder entry before any track is touched.
-  {
-    AtomicOutputFile out(path);
-    out.Write(text.data(), text.size());
-    out.Commit();
-  }
+  AtomicOutputFile out(path);
+  out.Write(text.data(), text.size());
+  out.Commit();
   return journal;
 }
 
@@ -154,15 +236,19 @@ void AlbumJournal::Append(const std::string& line) {
   const std::lock_guard<std::mutex> held(*lock_);
   errno = 0;
   if (!file_) file_.reset(std::fopen(path_.c_str(), "ab"));
-  if (!file_ || std::fwrite(line.data(), 1, line.size(), file_.get()) != line.size() || !platform::SyncToDisk(file_.get())) {
+  if (!file_ || std::fwrite(line.data(), 1, line.size(), file_.get()) != line.size() ||
+      !platform::SyncToDisk(file_.get())) {
     throw Failure(ExitCode::kOutput, "cannot write the album's journal '" + path_ + "': " + std::strerror(errno));
   }
 }
 
-void AlbumJournal::Committing(std::size_t index, const std::string& result) {
-  Append("result " + std::to_string(index) + " " + result + "\n");
+void AlbumJournal::Committing(std::size_t index, const platform::FileIdentity& result) {
+  // The result's time may still change as it is put in place: its file and size say which it is.
+  platform::FileIdentity kept = result;
+  kept.modified = 0;
+  Append("result " + std::to_string(index) + " " + kept.Text() + "\n");
   const std::lock_guard<std::mutex> held(*lock_);
-  tracks_[index].result = result;
+  tracks_[index].result = kept;
 }
 
 void AlbumJournal::Finish() {
@@ -170,16 +256,19 @@ void AlbumJournal::Finish() {
   std::remove(path_.c_str());
 }
 
+bool AlbumJournal::IsResult(std::size_t index, const std::optional<platform::FileIdentity>& now) const {
+  const auto& result = tracks_[index].result;
+  return now && result && now->file == result->file && now->size == result->size;
+}
+
 std::optional<std::size_t> AlbumJournal::TrackOf(const std::string& name,
                                                   const std::optional<platform::FileIdentity>& now) const {
+  const std::filesystem::path named = std::filesystem::path(name).lexically_normal();
   for (std::size_t i = 0; i < tracks_.size(); ++i) {
-    if (tracks_[i].name == name) return i;
+    if (std::filesystem::path(tracks_[i].name).lexically_normal() == named) return i;
   }
-  if (!now) return std::nullopt;
   for (std::size_t i = 0; i < tracks_.size(); ++i) {
-    if (tracks_[i].measured.file == now->file || (!tracks_[i].result.empty() && tracks_[i].result == now->file)) {
-      return i;
-    }
+    if ((now && *now == tracks_[i].measured) || IsResult(i, now)) return i;
   }
   return std::nullopt;
 }
@@ -192,8 +281,7 @@ std::vector<AlbumJournal> UnfinishedAlbumsBeside(const std::vector<std::string>&
     const auto names = platform::NamesIn(folder.empty() ? "." : folder);
     if (!names) continue;  // an unreadable folder is the walk's to report
     for (const std::string& name : *names) {
-      if (!IsJournalName(name)) continue;
-      if (auto journal = AlbumJournal::Read(folder + name)) journals.push_back(std::move(*journal));
+      if (IsJournalName(name)) journals.push_back(AlbumJournal::Read(folder + name));
     }
   }
   return journals;

@@ -20,6 +20,15 @@ std::string PeakText(const Peak& peak);
 // "loudness -23.00 LUFS, true peak -1.20 dBTP"
 std::string LoudnessText(const LoudnessFigures& figures);
 
+// What was measured of a file, or of an album's files together, as its
+// lines name it.
+struct Levels {
+  std::optional<double> sample_peak_dbfs;
+  std::optional<double> true_peak_dbtp;
+  std::optional<double> integrated_lufs;
+  std::optional<double> loudness_range_lu;  // a gain leaves it as it is
+};
+
 // `value` with `decimals` decimals, as printf's "%.*f" writes it, but never "-0.0".
 std::string Fixed(double value, int decimals);
 

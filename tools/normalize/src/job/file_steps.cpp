@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstring>
 
-#include "job/album_journal.h"
 #include "job/decibels.h"
 #include "job/output_dir.h"
 #include "job/target.h"
@@ -59,12 +58,16 @@ void RefuseSilenced(const FileJob& job, const WriteResult& result, double factor
 void OpenAndMeasure(FileJob& job, const Options& options, const Planner& planner, Reporter& report) {
   const bool writes = planner.writes();
   if (writes) job.target = ReplaceableTarget(job.output);
-  job.file = Open(job, options);
-  job.identity = job.file->identity();
+  if (!job.file) OpenLocked(job, options);
   job.layout = ReadWavLayout(*job.file);
   report.Layout(job.layout, writes);
   job.measured = Measure(planner.measurement(), job, options, report.Progress());
   report.AfterMeasuring(job.measured, writes);
+}
+
+void OpenLocked(FileJob& job, const Options& options) {
+  job.file = Open(job, options);
+  job.identity = job.file->identity();
 }
 
 void Reopen(FileJob& job, const Options& options) {
@@ -121,7 +124,10 @@ WriteResult WriteAndReplace(FileJob& job, const Options& options, const WritePla
       [&] {
         if (job.console.before_replace) job.console.before_replace(job.input);
         CheckStillMeasured(job);
-        if (steps.before) steps.before(output.file_id());
+        if (!steps.before) return;
+        const auto result = output.identity();
+        if (!result) throw Failure(ExitCode::kOutput, "cannot tell the result's file apart; nothing written");
+        steps.before(*result);
       },
       steps.in_place);
   job.file.reset();
@@ -140,25 +146,15 @@ void PlanWithoutWriting(FileJob& job, const Options& options, const WritePlan& p
 
 void PassOn(FileJob& job, JobConsole& console) {
   console.err << job.err.str();
+  // What the output's failure says is its own errno, not an earlier call's.
+  errno = 0;
   console.out << job.out.str() << std::flush;
+  const int error = errno ? errno : EIO;
   job.err.str("");
   job.out.str("");
   if (console.report && !job.report_lines.empty()) console.report->Add(job.report_lines);
   job.report_lines.clear();
-  if (!console.out && console.stop_run) {
-    console.stop_run(std::string("cannot write the output: ") + std::strerror(errno ? errno : EIO));
-  }
-}
-
-void RefuseUnfinishedAlbum(const FileJob& job, const std::vector<AlbumJournal>& unfinished) {
-  if (unfinished.empty()) return;
-  const std::optional<platform::FileIdentity> now = platform::IdentityOf(job.input);
-  for (const AlbumJournal& journal : unfinished) {
-    if (!journal.TrackOf(job.input, now)) continue;
-    throw Failure(ExitCode::kBusy, "a track of an album that was stopped part way (journal '" + journal.path() +
-                                       "'); run that album's command again to finish it, or remove the journal to "
-                                       "give it up; nothing written");
-  }
+  if (!console.out && console.stop_run) console.stop_run(std::string("cannot write the output: ") + std::strerror(error));
 }
 
 }  // namespace normalize

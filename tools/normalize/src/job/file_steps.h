@@ -18,6 +18,10 @@ namespace normalize {
 // planner's measurement, telling `report`. Throws Failure.
 void OpenAndMeasure(FileJob& job, const Options& options, const Planner& planner, Reporter& report);
 
+// Opens (and locks, unless this is a dry run) the input, ahead of
+// OpenAndMeasure. Throws Failure.
+void OpenLocked(FileJob& job, const Options& options);
+
 // Opens (and locks) the input again to write it, provided its name still
 // leads to the file measured as `job.identity`; reads its layout where it has
 // none yet (an album finished by a rerun), checking the target. Throws Failure.
@@ -25,9 +29,9 @@ void Reopen(FileJob& job, const Options& options);
 
 // What happens around the moment a result replaces its target.
 struct ReplaceSteps {
-  // Just before: given the result's file (see AtomicOutputFile::file_id);
+  // Just before: given the result's file (see AtomicOutputFile::identity);
   // throwing Failure leaves the target as it is.
-  std::function<void(const std::string& result_id)> before;
+  std::function<void(const platform::FileIdentity& result)> before;
   // The moment it is in place.
   std::function<void()> in_place;
 };
@@ -53,9 +57,5 @@ void CheckStillMeasured(const FileJob& job);
 // the run's order. Output that cannot be written ends the run (see
 // JobConsole::stop_run).
 void PassOn(FileJob& job, JobConsole& console);
-
-// Throws Failure (busy) when `job.input` is a track of an unfinished album.
-class AlbumJournal;
-void RefuseUnfinishedAlbum(const FileJob& job, const std::vector<AlbumJournal>& unfinished);
 
 }  // namespace normalize

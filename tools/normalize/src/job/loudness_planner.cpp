@@ -44,19 +44,26 @@ class LoudnessGainPlanner final : public Planner {
   }
 
  protected:
+  std::string ModeMeaning() const override {
+    return "--loudness " + Fixed(target_lufs_, 4) + (ceiling_dbtp_ ? " --true-peak " + Fixed(*ceiling_dbtp_, 4) : "") +
+           (limit_depth_db_ ? " --limit-depth " + Fixed(*limit_depth_db_, 4) : "");
+  }
   Decision Plan(const std::vector<MeasuredFile>& files) const override {
     // The album's loudness gates the 400 ms blocks of all its files together
     // (none spans two files).
     std::vector<double> blocks;
     LoudnessFigures whole;
+    double sample_peak = 0;
     for (const MeasuredFile& file : files) {
       const LoudnessFigures& figures = *file.measured.loudness;
       blocks.insert(blocks.end(), figures.block_powers.begin(), figures.block_powers.end());
       whole.true_peak = std::max(whole.true_peak, figures.true_peak);
+      sample_peak = std::max(sample_peak, figures.sample_peak);
     }
     whole.integrated_lufs = files.size() == 1 ? files[0].measured.loudness->integrated_lufs : GatedLoudness(blocks, 0);
     Decision decision = Choose(files, blocks);
     decision.figures = LoudnessText(whole);
+    decision.levels = {DecibelsOf(sample_peak), DecibelsOf(whole.true_peak), whole.integrated_lufs, std::nullopt};
     return decision;
   }
 

@@ -24,6 +24,7 @@ class PeakGain final : public Planner {
   Measurement measurement() const override { return Measurement::kPeak; }
 
  protected:
+  std::string ModeMeaning() const override { return "-m " + std::to_string(percent_); }
   Decision Plan(const std::vector<MeasuredFile>& files) const override {
     std::optional<GainPlan> lowest;
     Peak loudest;
@@ -41,6 +42,7 @@ class PeakGain final : public Planner {
     }
     Decision decision = Choose(files, lowest, loudest, changes_a_sample);
     decision.figures = "peak " + PeakText(loudest);
+    decision.levels.sample_peak_dbfs = DecibelsOf(loudest.magnitude());
     return decision;
   }
 

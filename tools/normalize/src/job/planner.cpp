@@ -59,7 +59,12 @@ Decision Planner::Decide(const std::vector<MeasuredFile>& files) const {
                                        "gain " + Decibels(decision.gain().db, true) + " dB is below -x " +
                                            std::to_string(*threshold_db_) + " dB; " + LeftAlone(files));
   held.figures = decision.figures;
+  held.levels = decision.levels;
   return held;
+}
+
+std::string Planner::Meaning() const {
+  return ModeMeaning() + (threshold_db_ ? " -x " + std::to_string(*threshold_db_) : "");
 }
 
 }  // namespace normalize

@@ -13,6 +13,7 @@
 #include "cli/command_line.h"
 #include "failure.h"
 #include "loudness/loudness_analysis.h"
+#include "job/decibels.h"
 #include "job/write_plan.h"
 #include "samples/gain_plan.h"
 #include "samples/peak.h"
@@ -59,6 +60,7 @@ struct Decision {
   // What was measured, for the line: "loudness ... LUFS, true peak ... dBTP"
   // or "peak ... dBFS"; empty where nothing was.
   std::string figures;
+  Levels levels;  // the same, as figures (an album's: of its files together)
   std::optional<double> result_lufs;  // the loudness the gain leads to, where it is known
   std::optional<CeilingHold> ceiling;
 
@@ -94,9 +96,13 @@ class Planner {
 
   // The one gain for `files` (one file, or an album), with -x applied.
   Decision Decide(const std::vector<MeasuredFile>& files) const;
+  // What a gain of this planner's means, as the options that chose it: an
+  // album stopped part way is finished only by a run that means the same.
+  std::string Meaning() const;
 
  protected:
   virtual Decision Plan(const std::vector<MeasuredFile>& files) const = 0;
+  virtual std::string ModeMeaning() const = 0;
   // What a decision to leave `files` alone says it did.
   static const char* LeftAlone(const std::vector<MeasuredFile>& files) {
     return files.size() == 1 ? "file left untouched" : "nothing written";

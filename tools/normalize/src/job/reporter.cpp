@@ -6,6 +6,7 @@
 #include "job/analysis_line.h"
 #include "job/decibels.h"
 #include "job/file_job.h"
+#include "job/output_dir.h"
 #include "job/result_json.h"
 
 namespace normalize {
@@ -33,6 +34,32 @@ std::string LimitText(const LimitPlan& limit, const std::optional<LimiterReport>
             Decibels(limit.depth_db, false) + " dB takes from its peaks)";
   }
   return text;
+}
+
+std::string GroupLine(const Options& options, std::size_t files, const Decision& decision, bool json,
+                      const std::string& limited, const std::string& finishing) {
+  const bool writes = decision.writes(WritesElsewhere(options));
+  if (json) {
+    const Levels& levels = decision.levels;
+    const auto figure = [](std::optional<double> value) { return value ? Fixed(*value, 3) : std::string("null"); };
+    std::string line = "{\"album\":true,\"files\":" + std::to_string(files) +
+                       ",\"gain_db\":" + (decision.plan ? Fixed(decision.gain().db, 3) : std::string("null")) +
+                       ",\"sample_peak_dbfs\":" + figure(levels.sample_peak_dbfs) +
+                       ",\"true_peak_dbtp\":" + figure(levels.true_peak_dbtp) +
+                       ",\"integrated_lufs\":" + figure(levels.integrated_lufs);
+    if (options.dry_run) line += ",\"dry_run\":true";
+    if (decision.ceiling) line += ",\"held_by_ceiling\":true";
+    line += limited;
+    if (!finishing.empty()) line += ",\"finishing\":" + JsonString(finishing);
+    if (!decision.why.empty()) line += ",\"reason\":" + JsonString(decision.why);
+    return line + "}";
+  }
+  const std::string figures = decision.figures.empty() ? "" : decision.figures + ", ";
+  if (!writes) return "album: " + figures + decision.why;
+  return "album: " + std::to_string(files) + (files == 1 ? " file, " : " files, ") + figures + "gain " +
+         Decibels(decision.gain().db, true) + " dB for every file" +
+         (decision.ceiling ? CeilingText(*decision.ceiling) : "") + limited +
+         (options.dry_run ? "; dry run, nothing written" : "");
 }
 
 namespace {

@@ -22,6 +22,14 @@ std::string CeilingText(const CeilingHold& hold);
 std::string LimitText(const LimitPlan& limit, const std::optional<LimiterReport>& limiting,
                       std::optional<double> target_lufs, const std::optional<LoudnessFigures>& written);
 
+// An album's own line, before its files': what was measured of them together
+// and the one gain, or why they are left as they are; as text or JSON.
+// `finishing`: the journal of the album a rerun finishes, if it is one.
+// `json`: the JSON object, which --report records, whether or not --json prints it.
+// `limited`: --limit's part of the line, as text or JSON (see AlbumLimitText).
+std::string GroupLine(const Options& options, std::size_t files, const Decision& decision, bool json,
+                      const std::string& limited = "", const std::string& finishing = "");
+
 class Reporter {
  public:
   Reporter(const Options& options, FileJob& job) : options_(options), job_(job) {}

@@ -11,13 +11,6 @@
 namespace normalize {
 namespace {
 
-struct Levels {
-  std::optional<double> sample_peak_dbfs;
-  std::optional<double> true_peak_dbtp;
-  std::optional<double> integrated_lufs;
-  std::optional<double> loudness_range_lu;  // a gain leaves it as it is
-};
-
 std::string Figure(std::optional<double> value) { return value ? Fixed(*value, 3) : "null"; }
 
 std::string Object(const Levels& levels) {

@@ -58,11 +58,12 @@ std::string RunLedger::DoneSoFar() const {
   std::string written;
   std::string untouched;
   std::size_t untouched_count = 0;
+  // Every file written is named, also where its own line went to a stream the
+  // user may not see (a file, a pipe that closed).
   for (std::size_t i = 0; i < names_.size(); ++i) {
-    if (passed_on_[i]) continue;
     if (states_[i] == State::kWritten) {
       written += "normalize: " + names_[i] + ": written with gain " + Decibels(gains_[i], true) + " dB\n";
-    } else {
+    } else if (!passed_on_[i]) {
       untouched += (untouched_count++ ? ", " : "") + names_[i];
     }
   }

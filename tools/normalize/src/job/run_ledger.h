@@ -26,8 +26,8 @@ class RunLedger {
   // Said last, e.g. how to finish an album that was stopped part way.
   void SetClosingNote(std::string note);
 
-  // The lines for the standard error: the files written and the files left as
-  // they were, of those not yet passed on.
+  // The lines for the standard error: every file written, with its gain, and
+  // the files left as they were of those not yet passed on.
   std::string DoneSoFar() const;
 
  private:

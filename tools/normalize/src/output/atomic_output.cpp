@@ -117,10 +117,7 @@ void AtomicOutputFile::Write(const void* data, std::size_t size) {
   }
 }
 
-std::string AtomicOutputFile::file_id() const {
-  const auto identity = platform::IdentityOf(file_.get());
-  return identity ? identity->file : std::string();
-}
+std::optional<platform::FileIdentity> AtomicOutputFile::identity() const { return platform::IdentityOf(file_.get()); }
 
 void AtomicOutputFile::Commit(const std::function<void()>& still_wanted, const std::function<void()>& in_place) {
   errno = 0;

@@ -8,8 +8,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <memory>
 #include <string>
+
+#include "platform/file_identity.h"
 
 namespace normalize {
 
@@ -37,9 +40,9 @@ class AtomicOutputFile : public ByteSink {
   // end the process.
   void Commit(const std::function<void()>& still_wanted = {}, const std::function<void()>& in_place = {});
 
-  // The result's file: the same before and after Commit (the content written
-  // so far; its time may still change).
-  std::string file_id() const;
+  // The result's file and size: the same before and after Commit (its time
+  // may still change). Nothing where the system cannot say.
+  std::optional<platform::FileIdentity> identity() const;
 
   const std::string& temp_path() const { return temp_path_; }
 

@@ -1,0 +1,223 @@
+// What only an album does on the group's road: its journal found, taken or
+// refused; its members locked in one order; every folder made ready for the
+// results before the first is written; the journal kept while it is written;
+// and a rerun finishing one that was stopped part way.
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <map>
+
+#include "job/decibels.h"
+#include "job/file_steps.h"
+#include "job/group_run.h"
+#include "job/output_dir.h"
+#include "output/atomic_output.h"
+#include "platform/capacity.h"
+
+namespace normalize {
+namespace {
+
+constexpr char kGiveUp[] = "or remove the journal to give the album up";
+
+std::string Mebibytes(std::uint64_t bytes) { return Fixed(static_cast<double>(bytes) / (1 << 20), 1) + " MiB"; }
+
+std::string Command(const Options& options) {
+  std::string command = "normalize";
+  for (const std::string& argument : options.arguments) command += " " + argument;
+  return command;
+}
+
+}  // namespace
+
+void GroupRun::Refuse(const std::string& why) {
+  if (!album_) return EachMember([&](FileJob&, Reporter&, std::size_t) { throw Failure(ExitCode::kBusy, why); });
+  run_.console.err << "normalize: album: " << why << "\n";
+  worst_ = ExitCode::kBusy;
+}
+
+// An album is in progress while its run holds its tracks locked.
+bool GroupRun::InProgress(const AlbumJournal& journal) const {
+  for (const AlbumJournal::Track& track : journal.tracks()) {
+    try {
+      InputFile(track.name, false, true);
+    } catch (const Failure& failure) {
+      if (failure.code() == ExitCode::kBusy) return true;
+    }
+  }
+  return false;
+}
+
+std::optional<AlbumJournal> GroupRun::TakeJournal() {
+  if (!run_.planner.writes()) return std::nullopt;
+  for (AlbumJournal& journal : run_.journals) {
+    if (journal.state() == AlbumJournal::State::kUnreadable) {
+      const std::string folder = FolderKey(journal.path());
+      if (std::none_of(members_.begin(), members_.end(), [&](const auto& job) { return FolderKey(job->input) == folder; })) {
+        continue;
+      }
+      Refuse("nothing written: the album journal '" + journal.path() + "' beside it cannot be read (" +
+             journal.unreadable_because() + "); it may belong to an album that was stopped part way, so nothing "
+             "beside it is written until it is removed (remove it only if no album there is unfinished)");
+      return std::nullopt;
+    }
+    std::vector<bool> covered(journal.tracks().size(), false);
+    std::size_t matched = 0;
+    for (const auto& job : members_) {
+      const auto track = journal.TrackOf(job->input, platform::IdentityOf(job->input));
+      if (track && !covered[*track]) {
+        covered[*track] = true;
+        ++matched;
+      }
+    }
+    if (matched == 0) continue;
+    const std::string named = "(journal '" + journal.path() + "', begun by '" + journal.album().command + "')";
+    if (InProgress(journal)) {
+      Refuse(std::string(album_ ? "nothing written: it shares tracks with" : "a track of") +
+             " an album in progress: another normalize run is writing it now " + named + "; nothing written");
+      return std::nullopt;
+    }
+    const bool same = album_ && matched == members_.size() && matched == journal.tracks().size();
+    if (same && journal.album().meaning == Meaning()) return std::move(journal);
+    Refuse(std::string(same ? "nothing written: this album was stopped part way by a command that means another gain "
+                       : album_ ? "nothing written: it shares tracks with an album that was stopped part way "
+                                : "a track of an album that was stopped part way ") +
+           named + "; run that command again to finish it, " + kGiveUp);
+    return std::nullopt;
+  }
+  return std::nullopt;
+}
+
+// Of two runs of one album started together, the one that locks the first
+// track in this order goes ahead; the other is refused at once, having
+// measured nothing.
+bool GroupRun::LockInOrder() {
+  if (!album_ || !keep_open_ || options_.dry_run) return true;
+  std::vector<std::pair<std::string, FileJob*>> order;
+  for (const auto& job : members_) {
+    const auto identity = platform::IdentityOf(job->input);
+    order.emplace_back(identity ? identity->file : job->input, job.get());
+  }
+  std::sort(order.begin(), order.end());
+  for (const auto& [key, job] : order) {
+    try {
+      OpenLocked(*job, options_);
+    } catch (const Failure& failure) {
+      if (failure.code() != ExitCode::kBusy) continue;  // measuring says why
+      run_.console.err << "normalize: album: nothing written: " << job->input << ": " << failure.what() << "\n";
+      worst_ = ExitCode::kBusy;
+      return false;
+    }
+  }
+  return true;
+}
+
+// Room on every disk for the results being written at once, and in every
+// folder a temporary made and removed: a folder that takes no result stops
+// the album before anything is written.
+bool GroupRun::ReadyToWrite() {
+  std::map<std::string, std::pair<std::uint64_t, std::uint64_t>> needs;  // folder: largest, files
+  for (const auto& job : members_) {
+    auto& [largest, files] = needs[FolderKey(job->target)];
+    if (files++ > 0) continue;
+    try {
+      if (options_.output_dir && !options_.output) MakeOutputFolders(job->target);
+      AtomicOutputFile probe(job->target);
+    } catch (const Failure& failure) {
+      run_.console.err << "normalize: album: nothing written: " << failure.what() << "\n";
+      worst_ = ExitCode::kOutput;
+      return false;
+    }
+    largest = std::max(largest, job->identity.size + (64 << 10));
+  }
+  for (const auto& [folder, need] : needs) {
+    const std::uint64_t wanted = need.first * std::min<std::uint64_t>(run_.jobs, need.second) + (1 << 20);
+    const std::optional<std::uint64_t> free = platform::FreeBytes(folder + "/");
+    if (!free || *free >= wanted) continue;
+    run_.console.err << "normalize: album: nothing written: the disk of '" << folder << "' has " << Mebibytes(*free)
+                     << " free, and writing the album needs up to " << Mebibytes(wanted) << " at once\n";
+    worst_ = ExitCode::kOutput;
+    return false;
+  }
+  return true;
+}
+
+// A member that cannot be written stops those not yet begun; those in flight
+// finish, so that each ends written whole or untouched, and the journal lets a
+// rerun finish the album.
+void GroupRun::WriteAlbum(const Decision& album, const Decision& each) {
+  std::vector<AlbumJournal::Track> tracks;
+  for (const auto& job : members_) tracks.push_back({job->input, job->identity, std::nullopt});
+  const std::string path = AlbumJournal::PathFor(tracks);
+  std::optional<AlbumJournal> journal;
+  try {
+    journal = AlbumJournal::Begin(path, {Command(options_), Meaning(), album}, std::move(tracks));
+  } catch (const Failure& failure) {
+    run_.console.err << "normalize: album: nothing written: " << failure.what() << "\n";
+    worst_ = Worse(worst_, failure.code());
+    return;
+  }
+  const std::string rerun = "the album is unfinished: run the same command again to finish it with the same gain "
+                            "(journal '" + path + "')";
+  run_.ledger.SetClosingNote(rerun);
+  EachMember([&](FileJob& job, Reporter& report, std::size_t member) {
+    if (!failed_) Write(job, report, each, member, &*journal);
+  }, true);
+  if (!failed_) {
+    journal->Finish();
+    run_.ledger.SetClosingNote("");
+    return EndOutput();
+  }
+  std::string written, left;
+  for (const auto& job : members_) {
+    std::string& names = job->written ? written : left;
+    names += (names.empty() ? "" : ", ") + job->input;
+  }
+  run_.console.err << "normalize: album: written with gain " << Decibels(each.gain().db, true) << " dB: "
+                   << (written.empty() ? "none" : written) << "; left as they were: " << (left.empty() ? "none" : left)
+                   << "; " << rerun << "\n";
+  EndOutput();
+}
+
+// A rerun of an album that was stopped part way: the tracks not yet written
+// are measured and written as the first run planned them, with its line;
+// those written keep theirs.
+ExitCode GroupRun::Finish(AlbumJournal& journal) {
+  const Decision& album = journal.album().decision;
+  const Decision each = Decision::Write(*album.plan);
+  run_.console.err << "normalize: album: finishing the album that was stopped part way (journal '" << journal.path()
+                   << "') with the plan of its first run\n";
+  SayGroupLine(album);
+  run_.ledger.SetClosingNote("the album is still unfinished: run the same command again to finish it (journal '" +
+                             journal.path() + "')");
+  EachMember([&](FileJob& job, Reporter& report, std::size_t) {
+    if (failed_) return;
+    const auto now = platform::IdentityOf(job.input);
+    const std::size_t track = *journal.TrackOf(job.input, now);
+    if (journal.IsResult(track, now)) {
+      return report.NotWritten(Decision::LeaveAlone(
+          ExitCode::kOk, "already written with the album's gain by the run that was stopped; left as it is"));
+    }
+    const std::string changed = "changed since the album that was stopped part way measured it; left as it is (" +
+                                std::string(kGiveUp) + ")";
+    if (!now || *now != journal.tracks()[track].measured) throw Failure(ExitCode::kInput, changed);
+    OpenAndMeasure(job, options_, run_.planner, report);
+    if (job.identity != journal.tracks()[track].measured) throw Failure(ExitCode::kInput, changed);
+    if (options_.dry_run) return report.WouldWrite(each);
+    Write(job, report, each, track, &journal);
+  }, true);
+  if (!failed_ && !options_.dry_run) {
+    journal.Finish();
+    run_.ledger.SetClosingNote("");
+  }
+  EndOutput();
+  return worst_;
+}
+
+void GroupRun::EndOutput() {
+  if (output_error_.empty()) return;
+  worst_ = Worse(worst_, ExitCode::kOutput);
+  if (to_ && to_->stop_run) return to_->stop_run(output_error_);
+  run_.console.err << "normalize: " << output_error_ << "\n";
+}
+
+}  // namespace normalize
