@@ -123,7 +123,7 @@ TEST(NormalizeLibraryScale, AnAlbumStoppedPartWayIsFinishedByARerunWithTheFirstG
 
   run = RunTool(album);
   ASSERT_EQ(run.code, ExitCode::kOk) << run.err;
-  EXPECT_TRUE(Contains(run.out, "finishing the album")) << run.out;
+  EXPECT_TRUE(Contains(run.err, "finishing the album")) << run.err;
   EXPECT_EQ(Journals(dir), 0u);
   // Every track now differs from its original by the one gain: the first two
   // were not written twice.

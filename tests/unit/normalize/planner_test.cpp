@@ -78,7 +78,9 @@ TEST(NormalizePlanner, DecideReturnsTheWritePlanEachModeMeans) {
     ASSERT_TRUE(decision.plan);
     EXPECT_NEAR(decision.gain().db, c.gain_db, 0.02);
     EXPECT_EQ(decision.plan->target_lufs.has_value(), c.target_lufs.has_value());
-    if (c.target_lufs) EXPECT_NEAR(*decision.plan->target_lufs, *c.target_lufs, 0.02);
+    if (c.target_lufs) {
+      EXPECT_NEAR(*decision.plan->target_lufs, *c.target_lufs, 0.02);
+    }
     EXPECT_EQ(decision.plan->may_raise, c.may_raise);
     EXPECT_EQ(decision.plan->bounds, c.bounds);
     ASSERT_EQ(decision.plan->limit.has_value(), c.limit.has_value());
