@@ -159,7 +159,8 @@ struct Checker {
       Near('b', "loudness under the ceiling (LUFS)", s.ceiling_result_lufs, after.integrated_lufs, 0.055);
     }
     const bool peaky = r.audio->content == Content::kNearNyquist || r.audio->content == Content::kLoneNegativeFullScale;
-    if (!peaky) Near('b', "true peak after (dBTP)", s.after_true_peak, after.true_peak_db, 1.0);
+    // From 96 kHz both meters oversample 2x at most, with filters that differ most there.
+    if (!peaky) Near('b', "true peak after (dBTP)", s.after_true_peak, after.true_peak_db, f.rate < 96000 ? 1.0 : 2.0);
     if (Silent(in)) return after;
     // Dithered: integers of 16 valid bits or fewer at a gain that is no whole number.
     const bool whole = promised && *promised == std::trunc(*promised);
@@ -242,7 +243,8 @@ std::vector<std::string> CheckRun(const Case& c, const std::vector<FileRun>& fil
     if (r.built.bext_loudness && r.replaced) {
       const auto at = *r.built.bext_loudness;
       const auto field = static_cast<std::int16_t>(r.result[at] | r.result[at + 1] << 8);
-      if (std::fabs(after.back().integrated_lufs) < 327) {  // what the field holds
+      // 0x7FFF: not set (a result below the gate has no loudness; a field unset stays so).
+      if (field != 0x7FFF && std::fabs(after.back().integrated_lufs) < 327) {
         check.Near('b', "bext loudness (LUFS)", field / 100.0, after.back().integrated_lufs, 0.06);
       }
     }
@@ -270,7 +272,7 @@ std::vector<std::string> CheckRun(const Case& c, const std::vector<FileRun>& fil
   }
   if (!any_written || unchanged_samples) {
     if (run.mode == Mode::kLoudness && left_alone && !held && files.size() == 1 && c.files[0].content != Content::kDc) {
-      check.Near('d', "left alone, target (LUFS)", run.value, before[0].integrated_lufs, 0.08);
+      check.Near('d', "left alone, target (LUFS)", run.value, before[0].integrated_lufs, 0.1);
     }
     return found;
   }

@@ -36,6 +36,8 @@ constexpr std::uint64_t kFoundSeeds[] = {
     3679979189905690, 3648913585708606, 3648913585709142,  // -m twice on floats
     364133752398140,  364133752398156,  364133752400312,   // -m twice on fewer valid bits than the container
     364133752400320,  364133752401076,                     // a float beyond the bext field; a held target
+    2508523341547884,                                      // a bext field a result below the gate left unset
+    2508523341553348, 4248640768888502,                    // 12 bits at 96 kHz: meters apart; 8 bits left alone
     364133752398484,  364133752399184,  1758691007059666,  // 16-bit targets whose steps jump across them
     1758691007059770, 1758691007057814,
 };
