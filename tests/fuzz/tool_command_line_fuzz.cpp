@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(failure.code() == ExitCode::kUsage);
     return 0;
   }
-  if (options.help) return 0;
+  if (options.help || options.version) return 0;  // nothing else is read
   Check(!options.inputs.empty());
   for (const std::string& input : options.inputs) Check(!input.empty());
   Check(Within(options.buffer_kb, 16, 16384));
