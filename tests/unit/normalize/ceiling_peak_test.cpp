@@ -10,8 +10,8 @@
 #include <random>
 #include <vector>
 
-#include "loudness/ceiling_peak.h"
-#include "loudness/crest_look.h"
+#include "samples/ceiling_peak.h"
+#include "samples/crest_look.h"
 
 namespace normalize::test {
 namespace {

@@ -3,7 +3,7 @@
 // never moves faster than the attack, the channels share it, the result
 // holds the threshold by an ideal reconstruction, and the bytes do not depend
 // on how the input is cut into blocks.
-#include "loudness/peak_limiter.h"
+#include "samples/peak_limiter.h"
 
 #include <gtest/gtest.h>
 

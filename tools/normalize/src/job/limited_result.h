@@ -12,9 +12,9 @@
 
 #include "job/write_plan.h"
 #include "loudness/loudness_analysis.h"
-#include "loudness/peak_limiter.h"
 #include "samples/dither.h"
 #include "samples/limited_gain.h"
+#include "samples/peak_limiter.h"
 #include "samples/stream_processor.h"
 #include "wav/wav_format.h"
 

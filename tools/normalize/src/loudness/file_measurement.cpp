@@ -8,8 +8,8 @@
 
 #include "failure.h"
 #include "loudness/channel_weights.h"
-#include "loudness/crest_look.h"
 #include "loudness/loudness_meter.h"
+#include "samples/crest_look.h"
 #include "samples/file_parts.h"
 #include "samples/planar_decode.h"
 #include "samples/sample_kernel.h"

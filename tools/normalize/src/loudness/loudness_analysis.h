@@ -9,12 +9,12 @@
 #include <optional>
 #include <vector>
 
-#include "loudness/ceiling_peak.h"
 #include "loudness/loudness_meter.h"
 #include "loudness/sample_pool.h"
 #include "loudness/side_thread.h"
-#include "loudness/true_peak.h"
+#include "samples/ceiling_peak.h"
 #include "samples/frame_sink.h"
+#include "samples/true_peak.h"
 #include "wav/wav_format.h"
 
 namespace normalize {

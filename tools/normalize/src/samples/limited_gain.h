@@ -8,9 +8,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "loudness/peak_limiter.h"
 #include "samples/dither.h"
 #include "samples/peak.h"
+#include "samples/peak_limiter.h"
 #include "wav/wav_format.h"
 
 namespace normalize {

@@ -9,9 +9,9 @@
 #include <optional>
 #include <vector>
 
-#include "loudness/peak_limiter.h"
 #include "samples/frame_sink.h"
 #include "samples/limited_gain.h"
+#include "samples/peak_limiter.h"
 #include "samples/sample_kernel.h"
 #include "wav/wav_format.h"
 

@@ -8,7 +8,7 @@
 #include <functional>
 #include <vector>
 
-#include "loudness/ceiling_peak.h"
+#include "samples/ceiling_peak.h"
 
 namespace normalize {
 

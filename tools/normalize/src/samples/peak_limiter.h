@@ -21,7 +21,7 @@
 #include <deque>
 #include <vector>
 
-#include "loudness/ceiling_peak.h"
+#include "samples/ceiling_peak.h"
 
 namespace normalize {
 

@@ -1,9 +1,9 @@
-#include "loudness/peak_limiter.h"
+#include "samples/peak_limiter.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "loudness/crest_look.h"
+#include "samples/crest_look.h"
 
 namespace normalize {
 namespace {

@@ -1,4 +1,4 @@
-#include "loudness/true_peak.h"
+#include "samples/true_peak.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "loudness/crest_look.h"
+#include "samples/crest_look.h"
 
 #include <algorithm>
 #include <cmath>

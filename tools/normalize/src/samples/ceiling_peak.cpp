@@ -1,9 +1,9 @@
-#include "loudness/ceiling_peak.h"
+#include "samples/ceiling_peak.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "loudness/true_peak.h"
+#include "samples/true_peak.h"
 
 namespace normalize {
 namespace {
