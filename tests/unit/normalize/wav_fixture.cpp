@@ -54,7 +54,8 @@ void WriteBytes(const std::string& path, const Bytes& bytes) {
 }
 
 void Sox(const std::vector<std::string>& args) {
-  std::vector<std::string> all = {"-q", "-D"};
+  // -R: the same noise on every run, so that no case depends on the draw.
+  std::vector<std::string> all = {"-q", "-D", "-R"};
   all.insert(all.end(), args.begin(), args.end());
   std::string said;
   std::string words;
