@@ -87,7 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::ostringstream said;
     JobConsole console{said, said};
     const int code = static_cast<int>(RunJob(ParseCommandLine(args), console));
-    Check(code >= 0 && code <= 11 && code != static_cast<int>(ExitCode::kUsage) &&
+    Check(code >= 0 && code <= static_cast<int>(ExitCode::kBeyondFormat) && code != static_cast<int>(ExitCode::kUsage) &&
           code != static_cast<int>(ExitCode::kInternal) && code != static_cast<int>(ExitCode::kInterrupted));
     Check(Read(in) == original);
     if (args[0] == "--analyze" || code != 0) continue;

@@ -27,9 +27,14 @@ std::optional<double> WritePlan::Corrected(double factor, std::optional<double> 
   return factor * std::pow(10.0, (*target_lufs - *written_lufs) / 20);
 }
 
-SampleBounds BoundsOfPeak(const PeakTracker& peak) {
-  return {static_cast<std::int32_t>(peak.min), static_cast<std::int32_t>(peak.max)};
+// A float file's peak may lie far outside any container (or be NaN); its
+// bounds are never dithered against, but the cast must stay defined.
+static std::int32_t ClampedToInt32(double value) {
+  if (!(value == value)) return 0;
+  return static_cast<std::int32_t>(std::clamp(value, -2147483648.0, 2147483647.0));
 }
+
+SampleBounds BoundsOfPeak(const PeakTracker& peak) { return {ClampedToInt32(peak.min), ClampedToInt32(peak.max)}; }
 
 SampleBounds BoundsOfMagnitude(double sample_peak, const SampleFormat& format) {
   const double full_scale = std::ldexp(1.0, 8 * static_cast<int>(format.container_bytes) - 1);
