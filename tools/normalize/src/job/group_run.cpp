@@ -125,7 +125,7 @@ void GroupRun::EachMember(const Step& step, bool writing) {
     if (to_) {
       // An album that has begun writing finishes whatever becomes of its output.
       JobConsole to = *to_;
-      if (writing && album_) {
+      if (writing && album_ && to.stop_run) {  // an output that leads nowhere is no failure
         to.stop_run = [&](const std::string& why) {
           if (output_error_.empty()) output_error_ = why;
         };
