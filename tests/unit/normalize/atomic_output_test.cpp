@@ -49,22 +49,24 @@ TEST(NormalizeAtomicOutput, FailuresLeaveTheOriginalAndNoTemporary) {
 }
 
 TEST(NormalizeAtomicOutput, InputCutShortMeanwhileFailsCleanly) {
-  // 64044 bytes, read in blocks of 16 KiB after a lead-in to the first page.
+  // 4480044 bytes, large enough to be mapped, read in blocks of
+  // 16 KiB after a lead-in to the first page.
+  constexpr std::uintmax_t kSize = 4480044;
   const struct {
     const char* name;
     std::uint64_t cut_after;  // bytes written when another program cuts the input
     std::uintmax_t cut_to;
   } cases[] = {
       {"pages of the next block gone", 30000, 20000},
-      {"cut inside the last page", 50000, 64000},
+      {"cut inside the last page", kSize - 14044, kSize - 44},
   };
   for (const auto& c : cases) {
     for (const bool map : {true, false}) {
       SCOPED_TRACE(std::string(c.name) + (map ? ", mapped" : ", read"));
       ScratchDir dir;
       const std::string in = dir / "in.wav";
-      Sox({"-n", "-r", "8000", "-c", "2", "-b", "16", in, "synth", "2", "sine", "300", "gain", "-10"});
-      ASSERT_EQ(std::filesystem::file_size(in), 64044u);
+      Sox({"-n", "-r", "8000", "-c", "2", "-b", "16", in, "synth", "140", "sine", "300", "gain", "-10"});
+      ASSERT_EQ(std::filesystem::file_size(in), kSize);
       bool cut = false;
       const WriteHook hook = [&](std::uint64_t written, std::size_t size) {
         if (!cut && written + size > c.cut_after) std::filesystem::resize_file(in, c.cut_to);

@@ -58,7 +58,11 @@ void OnBusError(int, siginfo_t*, void*) {
 
 const std::byte* MapForReading(std::FILE* file, std::uint64_t size) {
   // A 32-bit address space has no room for a large file; reading serves there.
-  if (sizeof(void*) < 8 || size == 0 || size > SIZE_MAX / 2) return nullptr;
+  // A small file is read too: mapping and unmapping take the process's memory
+  // map for writing and interrupt every other core to flush its view of it,
+  // which for a library of short files costs more than copying them.
+  constexpr std::uint64_t kSmallestMapped = 4u << 20;
+  if (sizeof(void*) < 8 || size < kSmallestMapped || size > SIZE_MAX / 2) return nullptr;
   void* data = mmap(nullptr, static_cast<std::size_t>(size), PROT_READ, MAP_SHARED, fileno(file), 0);
   if (data == MAP_FAILED) return nullptr;
   madvise(data, static_cast<std::size_t>(size), MADV_SEQUENTIAL);
