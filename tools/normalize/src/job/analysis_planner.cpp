@@ -10,6 +10,7 @@ class Analysis final : public Planner {
   bool writes() const override { return false; }
 
  protected:
+  const char* ModeName() const override { return "analyze"; }
   std::string ModeMeaning() const override { return "--analyze"; }
   Decision Plan(const std::vector<MeasuredFile>& files) const override {
     return Decision::LeaveAlone(files[0].measured.loudness->integrated_lufs ? ExitCode::kOk : ExitCode::kBelowGate);

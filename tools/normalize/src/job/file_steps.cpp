@@ -8,7 +8,6 @@
 #include "job/output_dir.h"
 #include "job/target.h"
 #include "job/written_result.h"
-#include "loudness/file_measurement.h"
 #include "output/same_bytes.h"
 #include "platform/paths.h"
 
@@ -20,19 +19,6 @@ constexpr char kReplaced[] =
     "was written";
 
 std::size_t BufferBytes(const Options& options) { return static_cast<std::size_t>(options.buffer_kb) * 1024; }
-
-Measured Measure(Measurement measurement, FileJob& job, const Options& options, const ProgressFn& progress) {
-  switch (measurement) {
-    case Measurement::kNothing: return {};
-    case Measurement::kPeak:
-      return Measured{ScanPeakOf(*job.file, job.layout, BufferBytes(options), job.threads, progress), std::nullopt};
-    case Measurement::kLoudness:
-    case Measurement::kLoudnessAndCeilingPeak:
-      return Measured{std::nullopt, MeasureLoudnessOf(*job.file, job.layout, BufferBytes(options), job.threads,
-                                                      measurement == Measurement::kLoudnessAndCeilingPeak, progress)};
-  }
-  return {};
-}
 
 std::unique_ptr<InputFile> Open(const FileJob& job, const Options& options) {
   return std::make_unique<InputFile>(job.input, job.console.map_input, !options.dry_run);
@@ -61,7 +47,7 @@ void OpenAndMeasure(FileJob& job, const Options& options, const Planner& planner
   if (!job.file) OpenLocked(job, options);
   job.layout = ReadWavLayout(*job.file);
   report.Layout(job.layout, writes);
-  job.measured = Measure(planner.measurement(), job, options, report.Progress());
+  job.measured = planner.Measure(*job.file, job.layout, BufferBytes(options), job.threads, report.Progress());
   report.AfterMeasuring(job.measured, writes);
 }
 

@@ -11,6 +11,7 @@ class FixedGain final : public Planner {
   Measurement measurement() const override { return Measurement::kNothing; }
 
  protected:
+  const char* ModeName() const override { return "gain"; }
   std::string ModeMeaning() const override { return "gain " + Fixed(gain_.factor, 17); }
   Decision Plan(const std::vector<MeasuredFile>&) const override {
     // -l 1 and -a 0 change no sample.

@@ -92,7 +92,7 @@ ExitCode RunJob(const Options& options, JobConsole& console) {
     for (std::string& name : shown) name = TerminalSafe(name);
   }
   RunLedger ledger(std::move(shown));
-  RunReport report(options, files.size(), console);
+  RunReport report(options, *planner, files.size(), console);
   if (!report.begun()) return ExitCode::kOutput;
   const RunContext run{options, *planner, console, ledger, journals, jobs, ThreadsPerFile(jobs, files.size()),
                        options.album || entries.size() > 1};

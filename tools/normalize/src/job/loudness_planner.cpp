@@ -44,6 +44,8 @@ class LoudnessGainPlanner final : public Planner {
   }
 
  protected:
+  const char* ModeName() const override { return "loudness"; }
+  std::optional<double> TargetLufs() const override { return target_lufs_; }
   std::string ModeMeaning() const override {
     return "--loudness " + Fixed(target_lufs_, 4) + (ceiling_dbtp_ ? " --true-peak " + Fixed(*ceiling_dbtp_, 4) : "") +
            (limit_depth_db_ ? " --limit-depth " + Fixed(*limit_depth_db_, 4) : "");

@@ -24,6 +24,7 @@ class PeakGain final : public Planner {
   Measurement measurement() const override { return Measurement::kPeak; }
 
  protected:
+  const char* ModeName() const override { return "peak"; }
   std::string ModeMeaning() const override { return "-m " + std::to_string(percent_); }
   Decision Plan(const std::vector<MeasuredFile>& files) const override {
     std::optional<GainPlan> lowest;

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "job/decibels.h"
+#include "loudness/file_measurement.h"
 
 namespace normalize {
 
@@ -61,6 +62,19 @@ Decision Planner::Decide(const std::vector<MeasuredFile>& files) const {
   held.figures = decision.figures;
   held.levels = decision.levels;
   return held;
+}
+
+Measured Planner::Measure(InputFile& input, const WavLayout& layout, std::size_t buffer_bytes, unsigned threads,
+                          const ProgressFn& progress) const {
+  switch (measurement()) {
+    case Measurement::kNothing: return {};
+    case Measurement::kPeak: return Measured{ScanPeakOf(input, layout, buffer_bytes, threads, progress), std::nullopt};
+    case Measurement::kLoudness:
+    case Measurement::kLoudnessAndCeilingPeak:
+      return Measured{std::nullopt, MeasureLoudnessOf(input, layout, buffer_bytes, threads,
+                                                      measurement() == Measurement::kLoudnessAndCeilingPeak, progress)};
+  }
+  return {};
 }
 
 std::string Planner::Meaning() const {

@@ -17,6 +17,8 @@
 #include "job/write_plan.h"
 #include "samples/gain_plan.h"
 #include "samples/peak.h"
+#include "samples/stream_processor.h"
+#include "wav/input_file.h"
 #include "wav/wav_format.h"
 
 namespace normalize {
@@ -93,6 +95,14 @@ class Planner {
   virtual Measurement measurement() const = 0;
   // False for a mode that only measures: no target is checked or written.
   virtual bool writes() const { return true; }
+  // The mode as a report names it ("analyze", "gain", "peak", "loudness"),
+  // and the loudness it aims at, where it aims at one.
+  virtual const char* ModeName() const = 0;
+  virtual std::optional<double> TargetLufs() const { return std::nullopt; }
+
+  // This planner's read-only pass over `input`, on up to `threads` threads.
+  Measured Measure(InputFile& input, const WavLayout& layout, std::size_t buffer_bytes, unsigned threads,
+                   const ProgressFn& progress) const;
 
   // The one gain for `files` (one file, or an album), with -x applied.
   Decision Decide(const std::vector<MeasuredFile>& files) const;

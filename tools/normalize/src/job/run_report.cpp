@@ -11,34 +11,23 @@ namespace {
 
 std::string Number(const std::optional<double>& value) { return value ? Fixed(*value, 3) : "null"; }
 
-std::string ModeOf(const Options& options) {
-  if (options.analyze) return "analyze";
-  switch (options.mode) {
-    case Mode::kLoudness: return "loudness";
-    case Mode::kPercent: return "peak";
-    case Mode::kRatio:
-    case Mode::kLevel: break;
-  }
-  return "gain";
-}
-
 // What the page says of the run as a whole.
-std::string RunJson(const Options& options) {
+std::string RunJson(const Options& options, const Planner& planner) {
   std::string command;
   for (const std::string& argument : options.arguments) command += (command.empty() ? "" : " ") + argument;
-  const bool loudness = !options.analyze && options.mode == Mode::kLoudness;
-  return "{\"command\":" + JsonString(command) + ",\"mode\":\"" + ModeOf(options) + "\",\"target_lufs\":" +
-         Number(loudness ? std::optional<double>(options.loudness_lufs) : std::nullopt) +
+  return "{\"command\":" + JsonString(command) + ",\"mode\":\"" + planner.ModeName() + "\",\"target_lufs\":" +
+         Number(planner.TargetLufs()) +
          ",\"ceiling_dbtp\":" + Number(options.true_peak_dbtp) + ",\"dry_run\":" + (options.dry_run ? "true" : "false") +
          "}";
 }
 
 }  // namespace
 
-RunReport::RunReport(const Options& options, std::size_t files, JobConsole& console) : console_(console) {
+RunReport::RunReport(const Options& options, const Planner& planner, std::size_t files, JobConsole& console)
+    : console_(console) {
   if (!options.report) return;
   try {
-    page_.emplace(*options.report, RunJson(options), files);
+    page_.emplace(*options.report, RunJson(options, planner), files);
     console.report = &*page_;
   } catch (const Failure& failure) {
     console.err << "normalize: " << failure.what() << "\n";

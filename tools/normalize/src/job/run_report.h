@@ -7,6 +7,7 @@
 
 #include "cli/command_line.h"
 #include "job/job.h"
+#include "job/planner.h"
 #include "report/report_page.h"
 
 namespace normalize {
@@ -15,7 +16,7 @@ class RunReport {
  public:
   // Without --report, does nothing. Says on the error stream when the page
   // cannot be begun (then begun() is false).
-  RunReport(const Options& options, std::size_t files, JobConsole& console);
+  RunReport(const Options& options, const Planner& planner, std::size_t files, JobConsole& console);
   ~RunReport();
   RunReport(const RunReport&) = delete;
   RunReport& operator=(const RunReport&) = delete;
