@@ -16,7 +16,7 @@
 
 #include "cli/command_line.h"
 #include "cli/input_folders.h"
-#include "job/analysis_line.h"
+#include "cli/json_writer.h"
 #include "program_run.h"
 #include "wav_fixture.h"
 

@@ -1,5 +1,6 @@
 #include "cli/number_text.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <limits>
 #include <string>
@@ -40,6 +41,14 @@ std::optional<double> DecimalNumber(std::string_view text) {
   // Only a sign, digits and a point are left, which strtod reads the same in
   // the "C" locale the tool runs in, correctly rounded.
   return std::strtod(std::string(text).c_str(), nullptr);
+}
+
+std::string Fixed(double value, int decimals) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.*f", decimals, value);
+  // What rounds to zero is "0.000": "-0.000" would read as a figure below zero.
+  if (text[0] == '-' && std::string(text + 1).find_first_not_of("0.") == std::string::npos) return text + 1;
+  return text;
 }
 
 }  // namespace normalize

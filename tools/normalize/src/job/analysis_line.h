@@ -20,9 +20,4 @@ std::string AnalysisJson(const std::string& file, const LoudnessFigures& figures
 // The line of a file that could not be measured: its figures null, and why.
 std::string AnalysisJsonFailure(const std::string& file, const std::string& error);
 
-// A JSON string literal: quotes, backslashes and control characters escaped;
-// always valid UTF-8: a byte that is not part of a UTF-8 character (a Latin-1
-// name, say) becomes U+FFFD.
-std::string JsonString(const std::string& text);
-
 }  // namespace normalize

@@ -29,12 +29,4 @@ std::string LoudnessText(const LoudnessFigures& figures) {
          (true_peak ? Decibels(*true_peak, false) : "-inf") + " dBTP";
 }
 
-std::string Fixed(double value, int decimals) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%.*f", decimals, value);
-  // What rounds to zero is "0.000": "-0.000" would read as a figure below zero.
-  if (text[0] == '-' && std::string(text + 1).find_first_not_of("0.") == std::string::npos) return text + 1;
-  return text;
-}
-
 }  // namespace normalize

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "cli/number_text.h"
 #include "loudness/loudness_analysis.h"
 #include "samples/peak.h"
 
@@ -28,8 +29,5 @@ struct Levels {
   std::optional<double> integrated_lufs;
   std::optional<double> loudness_range_lu;  // a gain leaves it as it is
 };
-
-// `value` with `decimals` decimals, as printf's "%.*f" writes it, but never "-0.0".
-std::string Fixed(double value, int decimals);
 
 }  // namespace normalize

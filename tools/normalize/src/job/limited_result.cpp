@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "job/analysis_line.h"
+#include "cli/json_writer.h"
 #include "job/decibels.h"
 #include "job/file_job.h"
 #include "job/file_steps.h"
@@ -132,11 +132,11 @@ std::string AlbumLimitText(const std::vector<std::unique_ptr<FileJob>>& tracks, 
 
 std::string AlbumLimitJson(const Decision& album, const std::vector<std::unique_ptr<FileJob>>& tracks) {
   if (!album.plan || !album.plan->limit) return "";
-  std::string names;
+  std::vector<std::string> names;
   for (const auto& track : tracks) {
-    if (Limited(*track)) names += (names.empty() ? "" : ",") + JsonString(track->input);
+    if (Limited(*track)) names.push_back(track->input);
   }
-  return ",\"limited_files\":[" + names + "]";
+  return JsonStrings(names);
 }
 
 }  // namespace normalize

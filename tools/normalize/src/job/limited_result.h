@@ -53,8 +53,8 @@ double LimitAlbum(const std::vector<std::unique_ptr<FileJob>>& tracks, const Opt
 
 // The album line's ", limited: a.wav (up to 3.20 dB), c.wav (up to 0.41 dB)"
 // or ", nothing limited" (and how far short of the target the album lands
-// where it needed more), and its JSON's ",\"limited_files\":[...]" (empty
-// where the album's plan does not limit).
+// where it needed more), and its JSON's "limited_files" array (empty where
+// the album's plan does not limit).
 struct Decision;
 std::string AlbumLimitText(const std::vector<std::unique_ptr<FileJob>>& tracks, const WritePlan& plan,
                            double album_lufs);

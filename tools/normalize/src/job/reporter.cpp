@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "cli/json_writer.h"
 #include "cli/terminal_text.h"
 #include "job/analysis_line.h"
 #include "job/decibels.h"
@@ -41,18 +42,19 @@ std::string GroupLine(const Options& options, std::size_t files, const Decision&
   const bool writes = decision.writes(WritesElsewhere(options));
   if (json) {
     const Levels& levels = decision.levels;
-    const auto figure = [](std::optional<double> value) { return value ? Fixed(*value, 3) : std::string("null"); };
-    std::string line = "{\"album\":true,\"files\":" + std::to_string(files) +
-                       ",\"gain_db\":" + (decision.plan ? Fixed(decision.gain().db, 3) : std::string("null")) +
-                       ",\"sample_peak_dbfs\":" + figure(levels.sample_peak_dbfs) +
-                       ",\"true_peak_dbtp\":" + figure(levels.true_peak_dbtp) +
-                       ",\"integrated_lufs\":" + figure(levels.integrated_lufs);
-    if (options.dry_run) line += ",\"dry_run\":true";
-    if (decision.ceiling) line += ",\"held_by_ceiling\":true";
-    line += limited;
-    if (!finishing.empty()) line += ",\"finishing\":" + JsonString(finishing);
-    if (!decision.why.empty()) line += ",\"reason\":" + JsonString(decision.why);
-    return line + "}";
+    JsonObject line;
+    line.Bool("album", true)
+        .Count("files", files)
+        .Number("gain_db", decision.plan ? std::optional<double>(decision.gain().db) : std::nullopt)
+        .Number("sample_peak_dbfs", levels.sample_peak_dbfs)
+        .Number("true_peak_dbtp", levels.true_peak_dbtp)
+        .Number("integrated_lufs", levels.integrated_lufs);
+    if (options.dry_run) line.Bool("dry_run", true);
+    if (decision.ceiling) line.Bool("held_by_ceiling", true);
+    if (!limited.empty()) line.Raw("limited_files", limited);
+    if (!finishing.empty()) line.String("finishing", finishing);
+    if (!decision.why.empty()) line.String("reason", decision.why);
+    return line.Text();
   }
   const std::string figures = decision.figures.empty() ? "" : decision.figures + ", ";
   if (!writes) return "album: " + figures + decision.why;

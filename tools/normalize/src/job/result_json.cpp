@@ -4,20 +4,20 @@
 #include <cmath>
 #include <optional>
 
-#include "job/analysis_line.h"
+#include "cli/json_writer.h"
 #include "job/decibels.h"
 #include "job/file_job.h"
 
 namespace normalize {
 namespace {
 
-std::string Figure(std::optional<double> value) { return value ? Fixed(*value, 3) : "null"; }
-
-std::string Object(const Levels& levels) {
-  return "{\"sample_peak_dbfs\":" + Figure(levels.sample_peak_dbfs) +
-         ",\"true_peak_dbtp\":" + Figure(levels.true_peak_dbtp) +
-         ",\"integrated_lufs\":" + Figure(levels.integrated_lufs) +
-         ",\"loudness_range_lu\":" + Figure(levels.loudness_range_lu) + "}";
+JsonObject LevelsJson(const Levels& levels) {
+  JsonObject json;
+  json.Number("sample_peak_dbfs", levels.sample_peak_dbfs)
+      .Number("true_peak_dbtp", levels.true_peak_dbtp)
+      .Number("integrated_lufs", levels.integrated_lufs)
+      .Number("loudness_range_lu", levels.loudness_range_lu);
+  return json;
 }
 
 Levels Before(const FileJob& job, const WriteResult* result) {
@@ -71,28 +71,30 @@ Levels After(const Levels& before, const Decision& decision, const SampleFormat&
 std::string ResultJson(const FileJob& job, const Decision& decision, const WriteResult* result, bool dry_run) {
   const Levels before = Before(job, result);
   const bool changes = decision.plan && (result || !decision.already_right);
-  std::string json = "{\"file\":" + JsonString(job.input) + ",\"written\":" + (result ? "true" : "false");
-  if (dry_run) json += ",\"dry_run\":true";
+  JsonObject json;
+  json.String("file", job.input).Bool("written", result != nullptr);
+  if (dry_run) json.Bool("dry_run", true);
   const double gain_db = job.written_gain ? job.written_gain->db : decision.plan ? decision.gain().db : 0;
-  json += ",\"gain_db\":" + (decision.plan ? Fixed(changes ? gain_db : 0, 3) : std::string("null"));
-  if (result) json += ",\"clipped\":" + std::to_string(result->clipped);
-  if (decision.ceiling) json += ",\"held_by_ceiling\":true";
+  json.Number("gain_db", decision.plan ? std::optional<double>(changes ? gain_db : 0) : std::nullopt);
+  if (result) json.Count("clipped", result->clipped);
+  if (decision.ceiling) json.Bool("held_by_ceiling", true);
   if (decision.plan && decision.plan->limit) {
     const std::optional<LimiterReport>& limiting = job.limiting;
     const bool limited = limiting && limiting->frames > 0;
-    json += ",\"limited\":{\"largest_reduction_db\":" +
-            (limiting ? Fixed(limited ? -20 * std::log10(limiting->lowest_gain) : 0.0, 3) : std::string("null")) +
-            ",\"limited_share\":" +
-            (limiting ? Fixed(limited ? static_cast<double>(limiting->frames_limited) / limiting->frames : 0.0, 4)
-                      : std::string("null")) +
-            "}";
+    std::optional<double> reduction_db;
+    std::optional<double> share;
+    if (limiting) {
+      reduction_db = limited ? -20 * std::log10(limiting->lowest_gain) : 0.0;
+      share = limited ? static_cast<double>(limiting->frames_limited) / limiting->frames : 0.0;
+    }
+    json.Object("limited", JsonObject().Number("largest_reduction_db", reduction_db).Number("limited_share", share, 4));
   }
-  if (!changes && !decision.why.empty()) json += ",\"reason\":" + JsonString(decision.why);
-  json += ",\"before\":" + Object(before);
-  json += ",\"after\":" + Object(!changes                ? before
+  if (!changes && !decision.why.empty()) json.String("reason", decision.why);
+  json.Object("before", LevelsJson(before));
+  json.Object("after", LevelsJson(!changes                ? before
                                   : job.written_figures ? WrittenLevels(*job.written_figures)
-                                                        : After(before, decision, job.layout.format, result));
-  return json + "}";
+                                                        : After(before, decision, job.layout.format, result)));
+  return json.Text();
 }
 
 }  // namespace normalize

@@ -2,23 +2,23 @@
 
 #include <string>
 
-#include "job/analysis_line.h"
+#include "cli/json_writer.h"
 #include "job/batch.h"
-#include "job/decibels.h"
 
 namespace normalize {
 namespace {
-
-std::string Number(const std::optional<double>& value) { return value ? Fixed(*value, 3) : "null"; }
 
 // What the page says of the run as a whole.
 std::string RunJson(const Options& options, const Planner& planner) {
   std::string command;
   for (const std::string& argument : options.arguments) command += (command.empty() ? "" : " ") + argument;
-  return "{\"command\":" + JsonString(command) + ",\"mode\":\"" + planner.ModeName() + "\",\"target_lufs\":" +
-         Number(planner.TargetLufs()) +
-         ",\"ceiling_dbtp\":" + Number(options.true_peak_dbtp) + ",\"dry_run\":" + (options.dry_run ? "true" : "false") +
-         "}";
+  return JsonObject()
+      .String("command", command)
+      .String("mode", planner.ModeName())
+      .Number("target_lufs", planner.TargetLufs())
+      .Number("ceiling_dbtp", options.true_peak_dbtp)
+      .Bool("dry_run", options.dry_run)
+      .Text();
 }
 
 }  // namespace

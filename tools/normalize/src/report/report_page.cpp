@@ -1,7 +1,6 @@
 #include "report/report_page.h"
 
-#include <cstdio>
-
+#include "cli/json_writer.h"
 #include "failure.h"
 #include "report/loudness_history.h"
 #include "report/report_assets.h"
@@ -34,15 +33,13 @@ ReportPage::ReportPage(const std::string& path, const std::string& run_json, std
 }
 
 std::string ReportPage::Line(const std::string& json, const std::vector<double>* segment_powers) const {
-  std::string line = "{\"j\":" + json;
+  JsonObject line;
+  line.Raw("j", json);
   if (segment_powers && !segment_powers->empty()) {
     const LoudnessHistory history = HistoryOf(*segment_powers, points_);
-    char step[32];
-    std::snprintf(step, sizeof step, "%.4f", history.step_seconds);
-    line += std::string(",\"step\":") + step + ",\"s\":\"" + history.short_term + "\",\"m\":\"" +
-            history.momentary + "\"";
+    line.Number("step", history.step_seconds, 4).String("s", history.short_term).String("m", history.momentary);
   }
-  return ScriptSafe(line + "}\n");
+  return ScriptSafe(line.Text() + "\n");
 }
 
 void ReportPage::Add(const std::string& lines) { Write(lines); }
