@@ -90,6 +90,16 @@ TEST(NormalizePlanner, DecideReturnsTheWritePlanEachModeMeans) {
   const Decision held = LoudnessPlanner(-29, std::nullopt, std::nullopt, 3)->Decide({{quiet, pcm16}});
   EXPECT_FALSE(held.plan);
   EXPECT_EQ(held.code, ExitCode::kBelowThreshold);
+  // A gain that rounds an 8-bit album to silence is refused; what was measured
+  // is still told, the same in the text and in the JSON's figures.
+  const Measured faint = Loudness(-40, 0.015);
+  const Decision refused = LoudnessPlanner(-69, std::nullopt, std::nullopt, std::nullopt)->Decide(
+      {{faint, Pcm(8)}, {faint, Pcm(8)}});
+  EXPECT_EQ(refused.code, ExitCode::kBeyondFormat);
+  for (const Decision* decision : {&held, &refused}) {
+    EXPECT_EQ(decision->figures, FiguresText(decision->levels));
+    EXPECT_TRUE(decision->levels.integrated_lufs);
+  }
 }
 
 TEST(NormalizePlanner, TheWritePlansCorrectionAndBounds) {

@@ -23,10 +23,12 @@ std::string PeakText(const Peak& peak) {
   return magnitude > 0 ? Decibels(20 * std::log10(magnitude), false) + " dBFS" : "silence";
 }
 
-std::string LoudnessText(const LoudnessFigures& figures) {
-  const auto true_peak = DecibelsOf(figures.true_peak);
-  return "loudness " + Decibels(figures.integrated_lufs.value_or(-HUGE_VAL), false) + " LUFS, true peak " +
-         (true_peak ? Decibels(*true_peak, false) : "-inf") + " dBTP";
+std::string FiguresText(const Levels& levels) {
+  if (!levels.loudness_measured) {
+    return "peak " + (levels.sample_peak_dbfs ? Decibels(*levels.sample_peak_dbfs, false) + " dBFS" : "silence");
+  }
+  return "loudness " + Decibels(levels.integrated_lufs.value_or(-HUGE_VAL), false) + " LUFS, true peak " +
+         (levels.true_peak_dbtp ? Decibels(*levels.true_peak_dbtp, false) : "-inf") + " dBTP";
 }
 
 }  // namespace normalize

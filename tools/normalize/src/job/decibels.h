@@ -18,9 +18,6 @@ std::string Decibels(double db, bool sign);
 // "-6.02 dBFS", or "silence".
 std::string PeakText(const Peak& peak);
 
-// "loudness -23.00 LUFS, true peak -1.20 dBTP"
-std::string LoudnessText(const LoudnessFigures& figures);
-
 // What was measured of a file, or of an album's files together, as its
 // lines name it.
 struct Levels {
@@ -28,6 +25,12 @@ struct Levels {
   std::optional<double> true_peak_dbtp;
   std::optional<double> integrated_lufs;
   std::optional<double> loudness_range_lu;  // a gain leaves it as it is
+  bool loudness_measured = false;  // else the sample peak alone was
 };
+
+// What was measured, as every line says it: "loudness -23.00 LUFS, true peak
+// -1.20 dBTP" where the loudness was measured, else "peak -6.02 dBFS" (or
+// "peak silence").
+std::string FiguresText(const Levels& levels);
 
 }  // namespace normalize

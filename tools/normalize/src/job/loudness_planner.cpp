@@ -64,8 +64,8 @@ class LoudnessGainPlanner final : public Planner {
     }
     whole.integrated_lufs = files.size() == 1 ? files[0].measured.loudness->integrated_lufs : GatedLoudness(blocks, 0);
     Decision decision = Choose(files, blocks);
-    decision.figures = LoudnessText(whole);
-    decision.levels = {DecibelsOf(sample_peak), DecibelsOf(whole.true_peak), whole.integrated_lufs, std::nullopt};
+    decision.levels = {DecibelsOf(sample_peak), DecibelsOf(whole.true_peak), whole.integrated_lufs, std::nullopt, true};
+    decision.figures = FiguresText(decision.levels);
     return decision;
   }
 

@@ -42,8 +42,8 @@ class PeakGain final : public Planner {
       if (lowest && !GainChangesNoSample(*lowest, peak, file.layout.format)) changes_a_sample = true;
     }
     Decision decision = Choose(files, lowest, loudest, changes_a_sample);
-    decision.figures = "peak " + PeakText(loudest);
     decision.levels.sample_peak_dbfs = DecibelsOf(loudest.magnitude());
+    decision.figures = FiguresText(decision.levels);
     return decision;
   }
 

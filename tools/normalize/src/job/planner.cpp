@@ -41,6 +41,7 @@ std::optional<Decision> RefusedAsSilencing(const Decision& decision, const std::
                                      Decibels(QuietestKeepingDb(peak, format), true) + " dB); " +
                                      (files.size() == 1 ? "file left untouched" : "nothing written"));
     refused.figures = decision.figures;
+    refused.levels = decision.levels;
     return refused;
   }
   return std::nullopt;

@@ -143,10 +143,8 @@ bool Reporter::Json(const std::string& json) {
 
 std::string Reporter::Figures(const WriteResult* result) const {
   const Measured& measured = job_.measured;
-  if (measured.loudness) return LoudnessText(*measured.loudness);
-  if (measured.peak) return "peak " + PeakText(ToPeak(*measured.peak, job_.layout.format));
   // Where no scan came first, the write pass found the peak.
-  return result ? "peak " + PeakText(ToPeak(result->before, job_.layout.format)) : "";
+  return measured.loudness || measured.peak || result ? FiguresText(MeasuredLevels(job_, result)) : "";
 }
 
 std::string Reporter::GainText(const Decision& decision) const {

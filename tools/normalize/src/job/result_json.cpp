@@ -20,23 +20,9 @@ JsonObject LevelsJson(const Levels& levels) {
   return json;
 }
 
-Levels Before(const FileJob& job, const WriteResult* result) {
-  Levels levels;
-  if (const auto& loudness = job.measured.loudness) {
-    levels.sample_peak_dbfs = DecibelsOf(loudness->sample_peak);
-    levels.true_peak_dbtp = DecibelsOf(loudness->true_peak);
-    levels.integrated_lufs = loudness->integrated_lufs;
-    levels.loudness_range_lu = loudness->loudness_range_lu;
-  } else if (job.measured.peak || result) {
-    levels.sample_peak_dbfs =
-        DecibelsOf(ToPeak(job.measured.peak ? *job.measured.peak : result->before, job.layout.format).magnitude());
-  }
-  return levels;
-}
-
 Levels WrittenLevels(const LoudnessFigures& figures) {
   return Levels{DecibelsOf(figures.sample_peak), DecibelsOf(figures.true_peak), figures.integrated_lufs,
-                figures.loudness_range_lu};
+                figures.loudness_range_lu, true};
 }
 
 // The figures a gain of `db` leads to. Where the samples were written, their
@@ -68,8 +54,23 @@ Levels After(const Levels& before, const Decision& decision, const SampleFormat&
 
 }  // namespace
 
+Levels MeasuredLevels(const FileJob& job, const WriteResult* result) {
+  Levels levels;
+  if (const auto& loudness = job.measured.loudness) {
+    levels.sample_peak_dbfs = DecibelsOf(loudness->sample_peak);
+    levels.true_peak_dbtp = DecibelsOf(loudness->true_peak);
+    levels.integrated_lufs = loudness->integrated_lufs;
+    levels.loudness_range_lu = loudness->loudness_range_lu;
+    levels.loudness_measured = true;
+  } else if (job.measured.peak || result) {
+    levels.sample_peak_dbfs =
+        DecibelsOf(ToPeak(job.measured.peak ? *job.measured.peak : result->before, job.layout.format).magnitude());
+  }
+  return levels;
+}
+
 std::string ResultJson(const FileJob& job, const Decision& decision, const WriteResult* result, bool dry_run) {
-  const Levels before = Before(job, result);
+  const Levels before = MeasuredLevels(job, result);
   const bool changes = decision.plan && (result || !decision.already_right);
   JsonObject json;
   json.String("file", job.input).Bool("written", result != nullptr);

@@ -16,4 +16,8 @@ struct FileJob;
 // is what a real run would apply.
 std::string ResultJson(const FileJob& job, const Decision& decision, const WriteResult* result, bool dry_run);
 
+// The file's own levels as measured, or as the write pass found them where
+// nothing was measured before it (-l, -a).
+Levels MeasuredLevels(const FileJob& job, const WriteResult* result);
+
 }  // namespace normalize
