@@ -21,8 +21,9 @@ constexpr double kRate = 48000;
 
 // `in` (interleaved) times the limiter's gains, given `block` frames at a time.
 std::vector<float> Limit(const std::vector<float>& in, unsigned channels, const LimiterSettings& settings,
-                         std::size_t block = 1000, double rate = kRate, PeakLimiter* keep = nullptr) {
-  PeakLimiter limiter(rate, channels, settings);
+                         std::size_t block = 1000, double rate = kRate, PeakLimiter* keep = nullptr,
+                         PeakReading* reading = nullptr, const PeakReading* from = nullptr) {
+  PeakLimiter limiter(rate, channels, settings, reading, from);
   const std::size_t frames = in.size() / channels;
   std::vector<std::vector<float>> planes(channels, std::vector<float>(frames));
   for (std::size_t i = 0; i < in.size(); ++i) planes[i % channels][i / channels] = in[i];
@@ -153,6 +154,29 @@ TEST(NormalizePeakLimiter, WhatStaysUnderTheThresholdPassesUnchangedAndTheBlocks
   for (const std::size_t block : {1, 333, 4096, 5000}) {
     EXPECT_EQ(std::memcmp(Limit(loud, 1, settings, block).data(), whole.data(), whole.size() * sizeof(float)), 0)
         << "blocks of " << block;
+  }
+}
+
+// A reading kept at one threshold gives every pass at that threshold or a
+// higher one the very gains it would read for itself, a pass below it reads
+// for itself, and the pass that keeps it limits as one that does not.
+TEST(NormalizePeakLimiter, AReadingKeptOnceGivesTheGainsOfReadingAgain) {
+  std::vector<float> in(2 * 48000);
+  const std::vector<float> left = Hits(1.6, 1.0, 5), right = Sine(6000, 0.7, 1.0);
+  for (std::size_t i = 0; i < left.size(); ++i) in[2 * i] = left[i], in[2 * i + 1] = right[i];
+  LimiterSettings settings;
+  settings.threshold = 0.6;
+  PeakReading reading;
+  reading.floor = PeakLimiter::NearOf(settings.threshold);
+  const std::vector<float> kept = Limit(in, 2, settings, 777, kRate, nullptr, &reading);
+  ASSERT_TRUE(reading.complete);
+  EXPECT_EQ(kept, Limit(in, 2, settings));
+  for (const double threshold : {0.5, 0.6, 0.75, 0.9, 1.2}) {
+    settings.threshold = threshold;
+    PeakLimiter used(kRate, 2, settings);
+    EXPECT_EQ(Limit(in, 2, settings, 1000, kRate, &used, nullptr, &reading), Limit(in, 2, settings))
+        << "threshold " << threshold;
+    EXPECT_EQ(used.reads_samples(), threshold < 0.6) << "threshold " << threshold;
   }
 }
 

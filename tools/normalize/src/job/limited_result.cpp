@@ -25,6 +25,19 @@ constexpr double kUnrankedDb = 1;
 
 constexpr double kGateLufs = -70;  // what a result below the gate counts as
 
+// The figures of the limited result: as written where the format's steps are
+// coarse enough to move them (then with `dither`), else of the signal before
+// rounding, which spares each pass the gain pass's rounding frame by frame.
+LoudnessFigures MeasureLimited(StreamProcessor& processor, const SampleFormat& format, double factor,
+                               const LimiterSettings& settings, std::optional<Dither> dither, bool as_written) {
+  if (as_written) {
+    processor.MeasureResultOf(factor, std::move(dither), settings);
+    return MeasureLoudnessOf(processor, format);
+  }
+  processor.MeasureLimitedSignalOf(factor, settings);
+  return MeasureLoudnessOf(processor, LimitedSignalFormat(format));
+}
+
 }  // namespace
 
 LimiterSettings LimiterFor(const LimitPlan& limit, const SampleFormat& format) {
@@ -66,12 +79,15 @@ LimitedResult SolveLimitedResult(StreamProcessor& processor, const WavLayout& la
   result.settings = settings;
   result.factor = plan.gain.factor;
   if (!plan.target_lufs) return result;
+  // What the limiter reads of the file is the same at every gain: read once.
+  processor.KeepLimiterReading(std::pow(10.0, plan.limit->most_db / 20));
   // The last pass measured the gain chosen: its figures are the result's.
+  const bool as_written = plan.ChecksWrittenLoudness(layout.format);
   const auto lufs_at = [&](double db) {
     const double factor = std::pow(10.0, db / 20);
-    processor.MeasureResultOf(factor, dither_for(factor), settings);
     result.factor = factor;
-    result.figures = MeasureLoudnessOf(processor, layout.format);
+    result.figures = MeasureLimited(processor, layout.format, factor, settings,
+                                    as_written ? dither_for(factor) : std::nullopt, as_written);
     result.limiting = processor.measured_limiting();
     return result.figures->integrated_lufs.value_or(kGateLufs);
   };
@@ -86,15 +102,17 @@ double LimitAlbum(const std::vector<std::unique_ptr<FileJob>>& tracks, const Opt
     if (!track->file) Reopen(*track, options);
     processors.push_back(std::make_unique<StreamProcessor>(*track->file, track->layout,
                                                            static_cast<std::size_t>(options.buffer_kb) * 1024));
+    processors.back()->KeepLimiterReading(std::pow(10.0, plan.limit->most_db / 20));
   }
   const auto lufs_at = [&](double db) {
     const double factor = std::pow(10.0, db / 20);
     std::vector<double> blocks;
     for (std::size_t i = 0; i < tracks.size(); ++i) {
       FileJob& track = *tracks[i];
-      processors[i]->MeasureResultOf(factor, DitherOf(track, options, plan, i, factor),
-                                     LimiterFor(*plan.limit, track.layout.format));
-      const LoudnessFigures figures = MeasureLoudnessOf(*processors[i], track.layout.format);
+      const bool as_written = plan.ChecksWrittenLoudness(track.layout.format);
+      const LoudnessFigures figures =
+          MeasureLimited(*processors[i], track.layout.format, factor, LimiterFor(*plan.limit, track.layout.format),
+                         as_written ? DitherOf(track, options, plan, i, factor) : std::nullopt, as_written);
       blocks.insert(blocks.end(), figures.block_powers.begin(), figures.block_powers.end());
       track.limiting = processors[i]->measured_limiting();
     }

@@ -17,12 +17,22 @@ LimiterSettings OfInput(LimiterSettings settings, double gain) {
 
 }  // namespace
 
+SampleFormat LimitedSignalFormat(const SampleFormat& format) {
+  SampleFormat signal = format;
+  signal.encoding = SampleEncoding::kFloat32;
+  signal.container_bytes = 4;
+  signal.valid_bits = 32;
+  signal.block_align = 4 * format.channels;
+  return signal;
+}
+
 LimitedGain::LimitedGain(const SampleFormat& format, double gain, LimiterSettings settings,
-                         std::size_t block_bytes)
+                         std::size_t block_bytes, PeakReading* keep, const PeakReading* from)
     : format_(format),
       gain_(gain),
-      limiter_(format.sample_rate, format.channels, OfInput(settings, gain)),
-      planes_(format.channels) {
+      limiter_(format.sample_rate, format.channels, OfInput(settings, gain), keep, from),
+      planes_(format.channels),
+      signal_(format.channels) {
   const std::size_t most_frames = block_bytes / format.block_align + 1;
   held_.reserve(block_bytes + (limiter_.latency() + 1) * format.block_align);
   for (auto& plane : planes_) plane.resize(most_frames);
@@ -31,20 +41,51 @@ LimitedGain::LimitedGain(const SampleFormat& format, double gain, LimiterSetting
 
 void LimitedGain::Take(const std::byte* in, std::size_t bytes) { held_.insert(held_.end(), in, in + bytes); }
 
-std::size_t LimitedGain::Give(std::byte* out, bool last, Dither* dither, PeakTracker& before,
-                              std::uint64_t& clipped) {
+// Decodes the frames taken since the last call for the limiter and gives how
+// many of the held frames have their gain in gains_.
+std::size_t LimitedGain::Ready(bool last) {
   const std::size_t whole = held_.size() / format_.block_align;
   const std::size_t fresh = whole - fed_frames_;
   std::vector<float*> targets;
   for (auto& plane : planes_) targets.push_back(plane.data());
-  std::vector<float> peaks(format_.channels);
-  std::uint64_t non_finite = 0;
-  DecodePlanar(format_, held_.data() + fed_frames_ * format_.block_align, fresh, targets.data(), peaks.data(),
-               non_finite);
+  if (limiter_.reads_samples()) {
+    std::vector<float> peaks(format_.channels);
+    std::uint64_t non_finite = 0;
+    DecodePlanar(format_, held_.data() + fed_frames_ * format_.block_align, fresh, targets.data(), peaks.data(),
+                 non_finite);
+  }
   const std::vector<const float*> planes(targets.begin(), targets.end());
   std::size_t ready = limiter_.Process(planes.data(), fresh, gains_.data());
   if (last) ready += limiter_.Finish(gains_.data() + ready);
   fed_frames_ = whole - ready;
+  return ready;
+}
+
+std::size_t LimitedGain::GiveSignal(std::vector<float>& out, bool last) {
+  const std::size_t ready = Ready(last);
+  const unsigned channels = format_.channels;
+  std::vector<float*> targets;
+  for (auto& plane : signal_) {
+    plane.resize(std::max<std::size_t>(ready, 1));
+    targets.push_back(plane.data());
+  }
+  std::vector<float> peaks(channels);
+  std::uint64_t non_finite = 0;
+  DecodePlanar(format_, held_.data(), ready, targets.data(), peaks.data(), non_finite);
+  out.resize(ready * channels);
+  for (std::size_t f = 0; f < ready; ++f) {
+    const double gain = gain_ * gains_[f];
+    for (unsigned c = 0; c < channels; ++c) out[f * channels + c] = static_cast<float>(targets[c][f] * gain);
+  }
+  held_.erase(held_.begin(), held_.begin() + static_cast<std::ptrdiff_t>(ready * format_.block_align));
+  frames_ += ready;
+  if (last) held_.clear();  // a frame the data chunk's end cuts short carries no loudness
+  return ready;
+}
+
+std::size_t LimitedGain::Give(std::byte* out, bool last, Dither* dither, PeakTracker& before,
+                              std::uint64_t& clipped) {
+  const std::size_t ready = Ready(last);
   Amplify(ready, gains_.data(), out, dither, before, clipped);
   if (!last) return ready * format_.block_align;
   // Samples of a frame cut short: the gain alone.

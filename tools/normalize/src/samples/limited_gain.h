@@ -22,11 +22,18 @@ struct LimiterReport {
   std::uint64_t frames = 0;
 };
 
+// The format of LimitedGain::GiveSignal's frames: 32-bit float, the channels
+// and rate of `format`.
+SampleFormat LimitedSignalFormat(const SampleFormat& format);
+
 class LimitedGain {
  public:
   // `settings.threshold` is of the result: the peaks of the input times
-  // `gain` are held to it. Blocks of at most `block_bytes`.
-  LimitedGain(const SampleFormat& format, double gain, LimiterSettings settings, std::size_t block_bytes);
+  // `gain` are held to it. Blocks of at most `block_bytes`. The limiter
+  // keeps its reading of the input in `keep`, or takes it from `from` (see
+  // PeakLimiter).
+  LimitedGain(const SampleFormat& format, double gain, LimiterSettings settings, std::size_t block_bytes,
+              PeakReading* keep = nullptr, const PeakReading* from = nullptr);
 
   // Copies a block of whole samples, and nothing else: safe where the block
   // is mapped memory.
@@ -36,10 +43,14 @@ class LimitedGain {
   // chunk's end cuts short. `out` has room for room().
   std::size_t Give(std::byte* out, bool last, Dither* dither, PeakTracker& before, std::uint64_t& clipped);
   std::size_t room() const { return held_.capacity(); }
+  // Give's frames as the limited signal before rounding, interleaved
+  // (LimitedSignalFormat), in place of the bytes written; gives the frames.
+  std::size_t GiveSignal(std::vector<float>& out, bool last);
 
   LimiterReport report() const;
 
  private:
+  std::size_t Ready(bool last);
   void Amplify(std::size_t frames, const double* gains, std::byte* out, Dither* dither, PeakTracker& before,
                std::uint64_t& clipped);
 
@@ -50,6 +61,7 @@ class LimitedGain {
   std::size_t fed_frames_ = 0;   // of held_'s frames, those the limiter has
   std::vector<std::vector<float>> planes_;
   std::vector<double> gains_;
+  std::vector<std::vector<float>> signal_;  // the frames GiveSignal decodes again
   std::uint64_t frames_ = 0;
 };
 

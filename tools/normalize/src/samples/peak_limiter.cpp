@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "samples/crest_look.h"
+#include "samples/true_peak.h"
 
 namespace normalize {
 namespace {
@@ -21,6 +22,9 @@ constexpr std::int64_t kLag = kAfter;
 // with a sinc reaching kReach samples to either side.
 constexpr double kNearDb = 3;
 constexpr std::int64_t kReach = kFirstReach;
+// The short look reads the windows in pieces of this many, each left
+// unread where its samples cannot reach the close look's bar.
+constexpr std::size_t kPiece = 256;
 // A frame counts as limited where its gain is below this (0.1 dB down): the
 // release's last hundredths of a dB are no limiting anyone hears.
 const double kLimitedBelow = std::pow(10.0, -0.1 / 20);
@@ -31,16 +35,25 @@ std::size_t FramesOf(double ms, double sample_rate) {
 
 }  // namespace
 
-PeakLimiter::PeakLimiter(double sample_rate, unsigned channels, const LimiterSettings& settings)
+double PeakLimiter::NearOf(double threshold) { return threshold * std::pow(10.0, -kNearDb / 20); }
+
+PeakLimiter::PeakLimiter(double sample_rate, unsigned channels, const LimiterSettings& settings, PeakReading* keep,
+                         const PeakReading* from)
     : channels_(channels),
       settings_(settings),
       least_gain_(std::pow(10.0, -std::max(0.0, settings.most_reduction_db) / 20)),
       release_step_(1 - std::exp(-1000 / (std::max(1e-3, settings.release_ms) * sample_rate))),
-      near_(settings.threshold * std::pow(10.0, -kNearDb / 20)),
+      near_(NearOf(settings.threshold)),
       look_(sample_rate, 1, SimdLevel::kSse2),
+      // Rounded up, so that the skip errs towards reading.
+      reach_gain_(static_cast<float>(look_.Gain() * (1 + 1e-5))),
       recent_(channels, std::vector<float>(kReach + kHistory, 0.0f)),
       short_(channels),
-      estimates_(CeilingPeakMeter::kChunk) {
+      estimates_(CeilingPeakMeter::kChunk),
+      keep_(keep),
+      from_(from && from->complete && near_ >= from->floor ? from : nullptr),
+      bar_(keep ? std::min(near_, keep->floor) : near_) {
+  if (from_) keep_ = nullptr;
   const std::size_t attack = std::max<std::size_t>(2, FramesOf(settings.attack_ms, sample_rate));
   attack1_ = attack / 2;
   attack2_ = attack - attack1_ + 1;  // together one attack long: attack1_ + attack2_ - 1
@@ -75,10 +88,20 @@ std::size_t PeakLimiter::Process(const float* const* planes, std::size_t frames,
 std::size_t PeakLimiter::Finish(double* gains) {
   std::size_t produced = 0;
   Run(nullptr, latency_, gains, produced);
+  if (keep_) keep_->complete = true;
   return produced;
 }
 
 void PeakLimiter::Run(const float* const* planes, std::size_t frames, double* gains, std::size_t& produced) {
+  if (from_) {
+    // The needs are known: each waits only as long as when they are read.
+    given_ += static_cast<std::int64_t>(frames);
+    while (next_need_ + kReach <= given_) {
+      Needed(NeedAt(KeptPeak(next_need_)));
+      if (next_need_ - 1 - ahead_ >= next_frame_) Emit(gains, produced);
+    }
+    return;
+  }
   for (std::size_t done = 0; done < frames;) {
     const std::size_t n = std::min(CeilingPeakMeter::kChunk, frames - done);
     for (unsigned c = 0; c < channels_; ++c) {
@@ -90,7 +113,7 @@ void PeakLimiter::Run(const float* const* planes, std::size_t frames, double* ga
       }
       // The windows from kHistory samples before the new ones.
       const auto first = static_cast<std::size_t>(given_ - recent_first_) - kHistory;
-      look_.Estimates(recent.data() + first, n, estimates_.data());
+      EstimatesNear(recent.data() + first, n, estimates_.data());
       short_[c].insert(short_[c].end(), estimates_.begin(), estimates_.begin() + static_cast<std::ptrdiff_t>(n));
     }
     given_ += static_cast<std::int64_t>(n);
@@ -105,6 +128,21 @@ void PeakLimiter::Run(const float* const* planes, std::size_t frames, double* ga
   }
 }
 
+// A piece of windows whose samples cannot reach near_ gets zeros: NeedOf
+// leaves such an interval alone whatever it reads, and a zero beside a crest
+// over near_ makes that crest no less a local maximum. On most material only
+// the loud passages are read.
+void PeakLimiter::EstimatesNear(const float* samples, std::size_t n, float* out) {
+  for (std::size_t at = 0; at < n; at += kPiece) {
+    const std::size_t count = std::min(kPiece, n - at);
+    if (LargestMagnitude(samples + at, count + kHistory) * reach_gain_ > bar_) {
+      look_.Estimates(samples + at, count, out + at);
+    } else {
+      std::fill(out + at, out + at + count, 0.0f);
+    }
+  }
+}
+
 double PeakLimiter::NeedOf(std::int64_t interval) {
   const auto at = static_cast<std::size_t>(interval - short_first_);
   float linked = 0, next = 0;
@@ -112,16 +150,63 @@ double PeakLimiter::NeedOf(std::int64_t interval) {
     linked = std::max(linked, short_[c][at]);
     next = std::max(next, short_[c][at + 1]);
   }
+  const bool local_max = linked >= last_linked_ && linked >= next;
+  last_linked_ = linked;
+  if (keep_ && linked > keep_->floor) return NeedAt(Keep(interval, linked, local_max));
   double peak = linked;
-  if (linked > near_ && linked >= last_linked_ && linked >= next) {
+  if (linked > near_ && local_max) {
     for (unsigned c = 0; c < channels_; ++c) {
       if (!(short_[c][at] > near_)) continue;
       const float* around = recent_[c].data() + (interval - kReach - recent_first_);
       peak = std::max(peak, CrestPeak(around, kReach));
     }
   }
-  last_linked_ = linked;
+  return NeedAt(peak);
+}
+
+double PeakLimiter::NeedAt(double peak) const {
   return peak > settings_.threshold ? std::max(settings_.threshold / peak, least_gain_) : 1.0;
+}
+
+// Keeps an interval over the reading's floor, its channels looked at closely
+// where it is a local maximum; gives its peak as this limiter reads it.
+double PeakLimiter::Keep(std::int64_t interval, float linked, bool local_max) {
+  PeakReading& reading = *keep_;
+  std::int32_t crests = -1;
+  if (local_max) {
+    crests = static_cast<std::int32_t>(reading.crests.size());
+    const auto at = static_cast<std::size_t>(interval - short_first_);
+    for (unsigned c = 0; c < channels_; ++c) {
+      const float* around = recent_[c].data() + (interval - kReach - recent_first_);
+      reading.crests.push_back(short_[c][at]);
+      reading.crests.push_back(short_[c][at] > reading.floor ? CrestPeak(around, kReach) : 0.0);
+    }
+  }
+  reading.kept.push_back(PeakReading::Kept{interval, linked, crests});
+  const double peak = KeptPeak(interval);
+  if (reading.kept.size() > PeakReading::kMostKept) {
+    // Too much to keep: the passes after this one read for themselves.
+    reading = PeakReading{};
+    keep_ = nullptr;
+    bar_ = near_;
+  }
+  return peak;
+}
+
+// The peak of an interval as a limiter with bar near_ reads it, from what
+// was kept (the close look's pairs wherever it reads one closely).
+double PeakLimiter::KeptPeak(std::int64_t interval) {
+  const PeakReading& reading = from_ ? *from_ : *keep_;
+  while (from_at_ < reading.kept.size() && reading.kept[from_at_].interval < interval) ++from_at_;
+  if (from_at_ == reading.kept.size() || reading.kept[from_at_].interval != interval) return 0;
+  const PeakReading::Kept& kept = reading.kept[from_at_];
+  double peak = kept.linked;
+  if (kept.crests < 0 || !(kept.linked > near_)) return peak;
+  for (unsigned c = 0; c < channels_; ++c) {
+    const double* pair = reading.crests.data() + kept.crests + 2 * c;
+    if (pair[0] > near_) peak = std::max(peak, pair[1]);
+  }
+  return peak;
 }
 
 // Drops the samples and estimates no look needs any more, now and then.

@@ -33,9 +33,38 @@ struct LimiterSettings {
   double most_reduction_db = 6;  // never a deeper cut than this, whatever a peak needs
 };
 
+// What the limiter's two looks read of a file, which is the same at any gain:
+// every interval whose short look reads above `floor`, and at each local
+// maximum of those the close look per channel. Kept by one pass, it spares
+// the passes after it (at thresholds whose close-look bar is no lower) all
+// reading of samples.
+struct PeakReading {
+  struct Kept {
+    std::int64_t interval;
+    float linked;         // the short look's largest over the channels
+    std::int32_t crests;  // at a local maximum: where its channels' pairs start in `crests`; else -1
+  };
+  double floor = 0;
+  std::vector<Kept> kept;  // in order of interval
+  // Per channel: the short look's estimate, and the close look's peak where
+  // that is over the floor (else 0).
+  std::vector<double> crests;
+  bool complete = false;  // the whole file was read, and no more than kMostKept kept
+  static constexpr std::size_t kMostKept = std::size_t{1} << 21;
+};
+
 class PeakLimiter {
  public:
-  PeakLimiter(double sample_rate, unsigned channels, const LimiterSettings& settings);
+  // Either keeps what it reads in `keep`, or reads nothing and takes it from
+  // `from` where that is complete and was kept for this threshold or a
+  // lower one (see NearOf).
+  PeakLimiter(double sample_rate, unsigned channels, const LimiterSettings& settings, PeakReading* keep = nullptr,
+              const PeakReading* from = nullptr);
+
+  // The bar over which the short look's crests are looked at closely, for a threshold.
+  static double NearOf(double threshold);
+  // False where the limiter takes its reading from an earlier pass.
+  bool reads_samples() const { return from_ == nullptr; }
 
   // Takes `frames` frames, one plane per channel; writes to `gains` the gain
   // of each frame that is ready (from latency() frames back on) and gives
@@ -56,7 +85,11 @@ class PeakLimiter {
 
   // `planes` null: silence.
   void Run(const float* const* planes, std::size_t frames, double* gains, std::size_t& produced);
+  void EstimatesNear(const float* samples, std::size_t n, float* out);
   double NeedOf(std::int64_t interval);
+  double Keep(std::int64_t interval, float linked, bool local_max);
+  double KeptPeak(std::int64_t interval);
+  double NeedAt(double peak) const;
   void Forget();
   void Needed(double need);
   void Emit(double* gains, std::size_t& produced);
@@ -71,6 +104,7 @@ class PeakLimiter {
 
   double near_;  // a crest the short look reads above this is looked at closely
   CeilingPeakMeter look_;
+  float reach_gain_;  // no window's estimate exceeds its largest sample times this
   // Per channel: the samples from frame recent_first_ on, the short look's
   // estimates of the intervals from short_first_ on.
   std::vector<std::vector<float>> recent_, short_;
@@ -78,6 +112,10 @@ class PeakLimiter {
   std::int64_t given_;     // the frame after the last given
   float last_linked_ = 0;  // the estimate of the interval before next_need_
   std::vector<float> estimates_;
+  PeakReading* keep_;
+  const PeakReading* from_;
+  double bar_;                  // where the short look reads nothing lower, zeros
+  std::size_t from_at_ = 0;     // in from_->kept, the next interval's place
 
   std::int64_t next_need_;                             // the interval whose need comes next
   std::deque<std::pair<std::int64_t, double>> least_;  // rising needs, of intervals in order

@@ -1,6 +1,7 @@
 #include "samples/stream_processor.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "output/atomic_output.h"
@@ -102,7 +103,7 @@ void StreamProcessor::Measure(FrameSink& sink) {
   std::optional<ResultView> view = result_view_;
   Dither* dither = view && view->dither ? &*view->dither : nullptr;
   std::optional<LimitedGain> limited;
-  if (view && view->limit) limited.emplace(layout_.format, view->gain, *view->limit, buffer_bytes_);
+  if (view && view->limit) limited.emplace(LimitedGainOf(view->gain, *view->limit));
   PeakTracker before;
   std::uint64_t clipped = 0;
   ForEachSampleBlock(
@@ -120,7 +121,11 @@ void StreamProcessor::Measure(FrameSink& sink) {
         sink.Add(result_buffer_.get(), size);
       },
       [&](std::size_t size) {
-        if (limited) {
+        if (limited && view->signal) {
+          const std::size_t frames = limited->GiveSignal(signal_buffer_, done + size == total);
+          sink.Add(reinterpret_cast<const std::byte*>(signal_buffer_.data()),
+                   frames * layout_.format.channels * sizeof(float));
+        } else if (limited) {
           limited_buffer_.resize(limited->room());
           sink.Add(limited_buffer_.data(),
                    limited->Give(limited_buffer_.data(), done + size == total, dither, before, clipped));
@@ -133,8 +138,26 @@ void StreamProcessor::Measure(FrameSink& sink) {
 
 void StreamProcessor::MeasureResultOf(double gain, std::optional<Dither> dither,
                                       std::optional<LimiterSettings> limit) {
-  result_view_ = ResultView{gain, std::move(dither), limit};
+  result_view_ = ResultView{gain, std::move(dither), limit, false};
   if (!result_buffer_) result_buffer_.reset(new std::byte[buffer_bytes_]);
+}
+
+void StreamProcessor::MeasureLimitedSignalOf(double gain, const LimiterSettings& limit) {
+  result_view_ = ResultView{gain, std::nullopt, limit, true};
+}
+
+void StreamProcessor::KeepLimiterReading(double most_gain) {
+  most_kept_gain_ = std::fabs(most_gain);
+  reading_.reset();
+}
+
+LimitedGain StreamProcessor::LimitedGainOf(double gain, const LimiterSettings& limit) {
+  if (most_kept_gain_ == 0) return LimitedGain(layout_.format, gain, limit, buffer_bytes_);
+  if (reading_) return LimitedGain(layout_.format, gain, limit, buffer_bytes_, nullptr, &*reading_);
+  // The lowest bar any pass after this one looks closely over.
+  reading_.emplace();
+  reading_->floor = PeakLimiter::NearOf(limit.threshold / most_kept_gain_);
+  return LimitedGain(layout_.format, gain, limit, buffer_bytes_, &*reading_);
 }
 
 WriteResult StreamProcessor::Write(double gain, ByteSink& out, Dither* dither, const LimiterSettings* limit) {
@@ -203,7 +226,7 @@ void StreamProcessor::WriteSamples(ByteSink& out, double gain, Dither* dither, c
   reported_percent_ = -1;
   std::uint64_t done = 0;
   std::optional<LimitedGain> limited;
-  if (limit) limited.emplace(layout_.format, gain, *limit, buffer_bytes_);
+  if (limit) limited.emplace(LimitedGainOf(gain, *limit));
   // Where the block was read into buffer_ (not mapped), the result goes to a
   // buffer of its own, so that the two can be compared.
   if (!result_buffer_) result_buffer_.reset(new std::byte[buffer_bytes_]);

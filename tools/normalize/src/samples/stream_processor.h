@@ -44,6 +44,14 @@ class StreamProcessor {
   // `gain`, `dither` (the noise from the file's start each time) and
   // `limit`: the result can be measured before it is written.
   void MeasureResultOf(double gain, std::optional<Dither> dither, std::optional<LimiterSettings> limit = {});
+  // From now on Measure feeds the result of `gain` and `limit` before
+  // rounding and dither, as LimitedSignalFormat frames: where the format's
+  // steps are fine, what those move is far below what a figure shows.
+  void MeasureLimitedSignalOf(double gain, const LimiterSettings& limit);
+  // From now on the limiter's reading of the input (see PeakReading) is kept
+  // by the next pass with a limiter, for the passes after it whose gain is at
+  // most `most_gain`: they read no samples for it.
+  void KeepLimiterReading(double most_gain);
   // What the limiter did in the last Measure of a result with one.
   const std::optional<LimiterReport>& measured_limiting() const { return measured_limiting_; }
   // Bytes of a chunk other than the data that the result gets in place of
@@ -86,11 +94,17 @@ class StreamProcessor {
     double gain;
     std::optional<Dither> dither;
     std::optional<LimiterSettings> limit;
+    bool signal = false;  // the limited signal before rounding
   };
   std::optional<ResultView> result_view_;
   std::unique_ptr<std::byte[]> result_buffer_;
   std::vector<std::byte> limited_buffer_;
+  std::vector<float> signal_buffer_;
   std::optional<LimiterReport> measured_limiting_;
+  double most_kept_gain_ = 0;  // 0: the limiter's reading is not kept
+  std::optional<PeakReading> reading_;
+  // A limiter for a pass with `gain`, keeping or taking the reading.
+  LimitedGain LimitedGainOf(double gain, const LimiterSettings& limit);
 };
 
 }  // namespace normalize
