@@ -70,6 +70,11 @@ PeakLimiter::PeakLimiter(double sample_rate, unsigned channels, const LimiterSet
   recent_first_ = given_ - kReach - static_cast<std::int64_t>(kHistory);
   short_first_ = next_need_ = given_ - kLag;
   next_frame_ = -preroll;
+  // The needs of a frame's window and of those waiting for its gain.
+  std::size_t ring = 1;
+  while (ring < static_cast<std::size_t>(ahead_ + behind_) + 4) ring *= 2;
+  least_.resize(ring);
+  least_mask_ = ring - 1;
   ring1_.assign(attack1_, kUnity);
   ring2_.assign(attack2_, kUnity * static_cast<std::int64_t>(attack1_));
   sum1_ = kUnity * static_cast<std::int64_t>(attack1_);
@@ -96,10 +101,7 @@ void PeakLimiter::Run(const float* const* planes, std::size_t frames, double* ga
   if (from_) {
     // The needs are known: each waits only as long as when they are read.
     given_ += static_cast<std::int64_t>(frames);
-    while (next_need_ + kReach <= given_) {
-      Needed(NeedAt(KeptPeak(next_need_)));
-      if (next_need_ - 1 - ahead_ >= next_frame_) Emit(gains, produced);
-    }
+    Shape(given_ - kReach + 1, [this](std::int64_t interval) { return NeedAt(KeptPeak(interval)); }, gains, produced);
     return;
   }
   for (std::size_t done = 0; done < frames;) {
@@ -120,10 +122,8 @@ void PeakLimiter::Run(const float* const* planes, std::size_t frames, double* ga
     done += n;
     // An interval's need waits for its neighbour's estimate and the close look's reach.
     const std::int64_t estimated = short_first_ + static_cast<std::int64_t>(short_[0].size());
-    while (next_need_ + kReach <= given_ && next_need_ + 1 < estimated) {
-      Needed(NeedOf(next_need_));
-      if (next_need_ - 1 - ahead_ >= next_frame_) Emit(gains, produced);
-    }
+    Shape(std::min(given_ - kReach + 1, estimated - 1), [this](std::int64_t interval) { return NeedOf(interval); },
+          gains, produced);
     Forget();
   }
 }
@@ -224,30 +224,47 @@ void PeakLimiter::Forget() {
   }
 }
 
-void PeakLimiter::Needed(double need) {
-  while (!least_.empty() && least_.back().second >= need) least_.pop_back();
-  least_.emplace_back(next_need_++, need);
-}
-
-void PeakLimiter::Emit(double* gains, std::size_t& produced) {
-  const std::int64_t frame = next_frame_++;
-  while (least_.front().first < frame - behind_) least_.pop_front();
-  released_ = std::min(least_.front().second, released_ + (1 - released_) * release_step_);
-  // Rounded down, so that no average rises above what any of its terms needs.
-  const auto step = static_cast<std::int64_t>(std::floor(released_ * static_cast<double>(kUnity)));
-  sum1_ += step - ring1_[at1_];
-  ring1_[at1_] = step;
-  at1_ = at1_ + 1 == attack1_ ? 0 : at1_ + 1;
-  sum2_ += sum1_ - ring2_[at2_];
-  ring2_[at2_] = sum1_;
-  at2_ = at2_ + 1 == attack2_ ? 0 : at2_ + 1;
-
-  if (frame < 0) return;  // the silence before the first
-  // Exactly 1 where every term is.
-  const double gain = static_cast<double>(sum2_) / static_cast<double>(full_);
-  lowest_gain_ = std::min(lowest_gain_, gain);
-  if (gain < kLimitedBelow) ++frames_limited_;
-  gains[produced++] = gain;
+// Takes the needs of the intervals before `end` in order, each into the
+// window of needs, and gives the gain of every frame whose window is whole:
+// the least need in its window, released, then the two averages. The state
+// runs in locals, so that the loop keeps it in registers.
+template <typename NeedOfInterval>
+void PeakLimiter::Shape(std::int64_t end, NeedOfInterval need_of, double* gains, std::size_t& produced) {
+  std::int64_t interval = next_need_, frame = next_frame_, sum1 = sum1_, sum2 = sum2_;
+  std::size_t first = least_first_, last = least_end_, at1 = at1_, at2 = at2_, out = produced;
+  double released = released_, lowest = lowest_gain_;
+  std::uint64_t limited = frames_limited_;
+  std::pair<std::int64_t, double>* const least = least_.data();
+  std::int64_t* const ring1 = ring1_.data();
+  std::int64_t* const ring2 = ring2_.data();
+  const double full = static_cast<double>(full_);
+  for (; interval < end; ++interval) {
+    // Rising needs: a need hides every one before it that is no lower.
+    const double need = need_of(interval);
+    while (last != first && least[(last - 1) & least_mask_].second >= need) --last;
+    least[last++ & least_mask_] = {interval, need};
+    if (interval - ahead_ < frame) continue;
+    while (least[first & least_mask_].first < frame - behind_) ++first;
+    released = std::min(least[first & least_mask_].second, released + (1 - released) * release_step_);
+    // Rounded down (the gain is never negative), so that no average rises
+    // above what any of its terms needs.
+    const auto step = static_cast<std::int64_t>(released * static_cast<double>(kUnity));
+    sum1 += step - ring1[at1];
+    ring1[at1] = step;
+    at1 = at1 + 1 == attack1_ ? 0 : at1 + 1;
+    sum2 += sum1 - ring2[at2];
+    ring2[at2] = sum1;
+    at2 = at2 + 1 == attack2_ ? 0 : at2 + 1;
+    if (frame++ < 0) continue;  // the silence before the first
+    // Exactly 1 where every term is.
+    const double gain = static_cast<double>(sum2) / full;
+    lowest = std::min(lowest, gain);
+    limited += gain < kLimitedBelow;
+    gains[out++] = gain;
+  }
+  next_need_ = interval, next_frame_ = frame, sum1_ = sum1, sum2_ = sum2;
+  least_first_ = first, least_end_ = last, at1_ = at1, at2_ = at2, produced = out;
+  released_ = released, lowest_gain_ = lowest, frames_limited_ = limited;
 }
 
 }  // namespace normalize

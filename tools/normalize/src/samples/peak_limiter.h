@@ -18,7 +18,6 @@
 // sample passes through unchanged.
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <vector>
 
 #include "samples/ceiling_peak.h"
@@ -91,8 +90,8 @@ class PeakLimiter {
   double KeptPeak(std::int64_t interval);
   double NeedAt(double peak) const;
   void Forget();
-  void Needed(double need);
-  void Emit(double* gains, std::size_t& produced);
+  template <typename NeedOfInterval>
+  void Shape(std::int64_t end, NeedOfInterval need_of, double* gains, std::size_t& produced);
 
   unsigned channels_;
   LimiterSettings settings_;
@@ -118,7 +117,10 @@ class PeakLimiter {
   std::size_t from_at_ = 0;     // in from_->kept, the next interval's place
 
   std::int64_t next_need_;                             // the interval whose need comes next
-  std::deque<std::pair<std::int64_t, double>> least_;  // rising needs, of intervals in order
+  // Rising needs, of intervals in order: a ring of a power of two entries,
+  // [least_first_, least_end_) counted without wrapping.
+  std::vector<std::pair<std::int64_t, double>> least_;
+  std::size_t least_mask_ = 0, least_first_ = 0, least_end_ = 0;
   std::int64_t next_frame_ = 0;                        // the frame whose gain comes next
   double released_ = 1;
   std::vector<std::int64_t> ring1_, ring2_;
