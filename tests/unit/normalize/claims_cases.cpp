@@ -156,6 +156,7 @@ std::vector<std::string> Run::Arguments() const {
   static const char* const kOptions[] = {"-l", "-a", "-m", "--loudness"};
   std::vector<std::string> args = {kOptions[static_cast<int>(mode)], Number(value)};
   if (ceiling_dbtp) args.insert(args.end(), {"--true-peak", Number(*ceiling_dbtp)});
+  if (limit) args.push_back("--limit");
   if (album) args.push_back("--album");
   if (!dither) args.insert(args.end(), {"--dither", "none"});
   if (json) args.push_back("--json");
@@ -179,6 +180,8 @@ Case Generate(std::uint64_t seed) {
   }
   c.list_chunk = rng.Chance(0.25);
   c.bext = rng.Chance(0.15);
+  // Drawn last, so that a seed kept before --limit was drawn gives the case it gave.
+  c.run.limit = c.run.ceiling_dbtp && rng.Chance(0.4);
   return c;
 }
 

@@ -59,6 +59,7 @@ struct Run {
   Mode mode = Mode::kPercent;
   double value = 100;  // the ratio, the level, the percentage or the target
   std::optional<double> ceiling_dbtp;
+  bool limit = false;  // --limit, with a ceiling
   bool album = false;
   bool in_place = true;
   bool dither = true;

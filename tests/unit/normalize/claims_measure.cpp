@@ -83,7 +83,10 @@ Said LineAbout(const std::string& said, const std::string& input, const std::str
   Said s;
   std::istringstream lines(said);
   for (std::string line; std::getline(lines, line);) {
-    if (line.rfind("normalize: warning:", 0) == 0 || line.rfind("{\"album\"", 0) == 0) continue;
+    // The album's line names the tracks it limited.
+    if (line.rfind("normalize: warning:", 0) == 0 || line.rfind("{\"album\"", 0) == 0 || line.rfind("album:", 0) == 0) {
+      continue;
+    }
     const bool about = json ? line.find("\"file\":\"" + input + "\"") != std::string::npos
                             : line.find(input) != std::string::npos || line.find(output) != std::string::npos;
     if (about) {

@@ -41,6 +41,12 @@ constexpr std::uint64_t kFoundSeeds[] = {
     364133752398484,  364133752399184,  1758691007059666,  // 16-bit targets whose steps jump across them
     1758691007059770, 1758691007057814,
 };
+// Found since --limit is drawn, which they keep.
+constexpr std::uint64_t kFoundLimitSeeds[] = {
+    3357269576780383, 3682853612530125,  // an album's limited track: its figures after were foretold, not measured
+    3523377979102903, 3523377979106287,  // the sample peak after, from the measuring rather than the samples written
+    772249796745901,  3646104822283791,  // the album's line names the tracks it limited
+};
 
 Format MakeFormat(Encoding encoding, unsigned container, unsigned valid, unsigned channels, unsigned rate) {
   return Format{encoding, container, valid, channels, rate, container != valid || channels > 2, false};
@@ -106,7 +112,12 @@ std::vector<Case> AuditCases() {
 TEST(Claims, TheAuditsCasesAndTheSeedsFoundKeepTheirWord) {
   int failures = 0;
   for (const Case& c : AuditCases()) Hold(c, failures);
-  for (const std::uint64_t seed : kFoundSeeds) Hold(Generate(seed), failures);
+  for (const std::uint64_t seed : kFoundSeeds) {
+    Case c = Generate(seed);
+    c.run.limit = false;  // as the seed was found
+    Hold(c, failures);
+  }
+  for (const std::uint64_t seed : kFoundLimitSeeds) Hold(Generate(seed), failures);
 }
 
 class Claims : public testing::TestWithParam<int> {};

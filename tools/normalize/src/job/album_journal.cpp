@@ -135,10 +135,18 @@ void AlbumJournal::Parse(const std::string& text) {
       const auto result = words.in >> index >> identity ? platform::FileIdentity::FromText(identity) : std::nullopt;
       read = result && index < tracks_.size();
       if (read) tracks_[index].result = result;
+    } else if (whole && kind == "said") {
+      std::size_t index = 0;
+      int json = 0;
+      read = words.in >> index >> json && index < tracks_.size() && tracks_[index].result;
+      if (read) tracks_[index].said = words.Rest();
+      if (read) tracks_[index].said_json = json != 0;
     } else if (whole) {
       read = false;
     } else if (kind == "command" || kind == "meaning" || kind == "figures") {
       (kind == "command" ? album_.command : kind == "meaning" ? album_.meaning : decision.figures) = words.Rest();
+    } else if (kind == "limited" || kind == "limited_json") {
+      (kind == "limited" ? album_.limited_text : album_.limited_json) = words.Rest();
     } else if (kind == "plan") {
       double may_raise = 0;
       read = words.Read(plan.gain.factor) && words.Read(plan.gain.db) && words.Read(plan.target_lufs) &&
@@ -165,7 +173,7 @@ void AlbumJournal::Parse(const std::string& text) {
       const auto measured = platform::FileIdentity::FromText(identity);
       read = measured && words.Read(low) && words.Read(high) && low.has_value() == high.has_value();
       if (read) {
-        tracks_.push_back(Track{words.Rest(), *measured, std::nullopt});
+        tracks_.push_back(Track{words.Rest(), *measured, std::nullopt, std::nullopt, false});
         plan.bounds.push_back(low ? std::optional<SampleBounds>(SampleBounds{static_cast<std::int32_t>(*low),
                                                                              static_cast<std::int32_t>(*high)})
                                   : std::nullopt);
@@ -213,6 +221,8 @@ AlbumJournal AlbumJournal::Begin(const std::string& path, Album album, std::vect
     text += "limit " + Number(limit->ceiling_dbtp) + " " + Number(limit->depth_db) + " " + Number(limit->most_db) + " " +
             Number(limit->target_lufs) + "\n";
   }
+  if (!journal.album_.limited_text.empty()) text += "limited " + Escaped(journal.album_.limited_text) + "\n";
+  if (!journal.album_.limited_json.empty()) text += "limited_json " + Escaped(journal.album_.limited_json) + "\n";
   if (const auto& hold = decision.ceiling) {
     text += "ceiling " + Number(hold->ceiling_dbtp) + " " + Number(hold->target_lufs) + " " + Number(hold->wanted_db) +
             " " + Maybe(hold->result_lufs) + "\n";
@@ -249,6 +259,17 @@ void AlbumJournal::Committing(std::size_t index, const platform::FileIdentity& r
   Append("result " + std::to_string(index) + " " + kept.Text() + "\n");
   const std::lock_guard<std::mutex> held(*lock_);
   tracks_[index].result = kept;
+}
+
+void AlbumJournal::Said(std::size_t index, bool json, const std::string& text) {
+  try {
+    Append("said " + std::to_string(index) + (json ? " 1 " : " 0 ") + Escaped(text) + "\n");
+  } catch (const Failure&) {
+    return;
+  }
+  const std::lock_guard<std::mutex> held(*lock_);
+  tracks_[index].said = text;
+  tracks_[index].said_json = json;
 }
 
 void AlbumJournal::Finish() {

@@ -29,12 +29,18 @@ class AlbumJournal {
     std::string name;                 // as the run that began the album named it
     platform::FileIdentity measured;  // the track as it was measured
     std::optional<platform::FileIdentity> result;  // once it is about to be put in place (file and size)
+    // What the run that wrote it said of it, once said, and whether as JSON.
+    std::optional<std::string> said;
+    bool said_json = false;
   };
   // What the run that began the album meant and chose.
   struct Album {
     std::string command;  // as it was typed, for the messages
     std::string meaning;  // what a rerun must mean too (Planner::Meaning)
     Decision decision;    // its plan and its line
+    // What its line said of the limiting (--limit), as text and as JSON.
+    std::string limited_text;
+    std::string limited_json;
   };
 
   // Where the journal of an album of these tracks lives.
@@ -51,6 +57,10 @@ class AlbumJournal {
   // Track `index`'s result, `result`, is about to be put in place. Durable
   // when it returns. Throws Failure (output).
   void Committing(std::size_t index, const platform::FileIdentity& result);
+  // What the run said of track `index` once it was in place, so that a rerun
+  // finishing the album says it again. Best kept: a journal that cannot
+  // take it costs only the line.
+  void Said(std::size_t index, bool json, const std::string& text);
   // The album is whole: the journal is removed.
   void Finish();
 

@@ -146,11 +146,12 @@ bool GroupRun::ReadyToWrite() {
 // rerun finish the album.
 void GroupRun::WriteAlbum(const Decision& album, const Decision& each) {
   std::vector<AlbumJournal::Track> tracks;
-  for (const auto& job : members_) tracks.push_back({job->input, job->identity, std::nullopt});
+  for (const auto& job : members_) tracks.push_back({job->input, job->identity, std::nullopt, std::nullopt, false});
   const std::string path = AlbumJournal::PathFor(tracks);
   std::optional<AlbumJournal> journal;
   try {
-    journal = AlbumJournal::Begin(path, {Command(options_), Meaning(), album}, std::move(tracks));
+    journal = AlbumJournal::Begin(path, {Command(options_), Meaning(), album, limited_text_, limited_json_},
+                                   std::move(tracks));
   } catch (const Failure& failure) {
     run_.console.err << "normalize: album: nothing written: " << failure.what() << "\n";
     worst_ = Worse(worst_, failure.code());
@@ -186,7 +187,7 @@ ExitCode GroupRun::Finish(AlbumJournal& journal) {
   const Decision each = Decision::Write(*album.plan);
   run_.console.err << "normalize: album: finishing the album that was stopped part way (journal '" << journal.path()
                    << "') with the plan of its first run\n";
-  SayGroupLine(album);
+  SayGroupLine(album, journal.album().limited_text, journal.album().limited_json);
   run_.ledger.SetClosingNote("the album is still unfinished: run the same command again to finish it (journal '" +
                              journal.path() + "')");
   EachMember([&](FileJob& job, Reporter& report, std::size_t) {
@@ -194,8 +195,12 @@ ExitCode GroupRun::Finish(AlbumJournal& journal) {
     const auto now = platform::IdentityOf(job.input);
     const std::size_t track = *journal.TrackOf(job.input, now);
     if (journal.IsResult(track, now)) {
-      return report.NotWritten(Decision::LeaveAlone(
+      report.NotWritten(Decision::LeaveAlone(
           ExitCode::kOk, "already written with the album's gain by the run that was stopped; left as it is"));
+      // Said as the run that wrote it said it, where it got that far.
+      const AlbumJournal::Track& written = journal.tracks()[track];
+      if (written.said && written.said_json == options_.json) job.out.str(*written.said);
+      return;
     }
     const std::string changed = "changed since the album that was stopped part way measured it; left as it is (" +
                                 std::string(kGiveUp) + ")";

@@ -41,8 +41,9 @@ ExitCode GroupRun::Run() {
     // --limit: the album's gain solved before its line tells it and the journal keeps it.
     const bool limits = decision.plan && decision.plan->limit;
     const double limited_lufs = limits ? LimitAlbum(members_, options_, *decision.plan) : 0;
-    SayGroupLine(decision, limits ? AlbumLimitText(members_, *decision.plan, limited_lufs) : "",
-                 AlbumLimitJson(decision, members_));
+    if (limits) limited_text_ = AlbumLimitText(members_, *decision.plan, limited_lufs);
+    limited_json_ = AlbumLimitJson(decision, members_);
+    SayGroupLine(decision, limited_text_, limited_json_);
   }
   if (!decision.writes(WritesElsewhere(options_))) {
     // An album's line said it for every file, but for the JSON lines and the report.
@@ -93,6 +94,7 @@ void GroupRun::Write(FileJob& job, Reporter& report, const Decision& each, std::
   const WriteResult result = WriteAndReplace(job, options_, *each.plan, track, report.Progress(), steps);
   job.written = !job.unchanged;
   report.Written(each, result);
+  if (journal) journal->Said(track, options_.json, job.out.str());
 }
 
 void GroupRun::SayGroupLine(const Decision& decision, const std::string& limited_text,

@@ -86,6 +86,7 @@ class GroupRun {
   ExitCode worst_ = ExitCode::kOk;
   std::atomic<bool> failed_{false};  // a member could not be worked on
   std::string output_error_;         // why the output could not be written while the album was
+  std::string limited_text_, limited_json_;  // what an album's line said of its limiting
 };
 
 }  // namespace normalize

@@ -20,8 +20,11 @@ JsonObject LevelsJson(const Levels& levels) {
   return json;
 }
 
-Levels WrittenLevels(const LoudnessFigures& figures) {
-  return Levels{DecibelsOf(figures.sample_peak), DecibelsOf(figures.true_peak), figures.integrated_lufs,
+// The file as written was measured; its sample peak is the one the writing
+// read from the samples it wrote, where it wrote them.
+Levels WrittenLevels(const LoudnessFigures& figures, const SampleFormat& format, const WriteResult* result) {
+  const double sample_peak = result ? ToPeak(result->after, format).magnitude() : figures.sample_peak;
+  return Levels{DecibelsOf(sample_peak), DecibelsOf(figures.true_peak), figures.integrated_lufs,
                 figures.loudness_range_lu, true};
 }
 
@@ -93,7 +96,7 @@ std::string ResultJson(const FileJob& job, const Decision& decision, const Write
   if (!changes && !decision.why.empty()) json.String("reason", decision.why);
   json.Object("before", LevelsJson(before));
   json.Object("after", LevelsJson(!changes                ? before
-                                  : job.written_figures ? WrittenLevels(*job.written_figures)
+                                  : job.written_figures ? WrittenLevels(*job.written_figures, job.layout.format, result)
                                                         : After(before, decision, job.layout.format, result)));
   return json.Text();
 }

@@ -53,7 +53,9 @@ WrittenResult PlanWrittenResult(const FileJob& job, const Options& options, Stre
     result.limit = limited.settings;
     result.figures = limited.figures;
     result.limiting = limited.limiting;
-    if (!result.figures && bext) {
+    // What limiting takes away no gain foretells: an album's track (whose
+    // gain was not solved here) is measured as written too.
+    if (!result.figures) {
       processor.MeasureResultOf(result.factor, result.dither, result.limit);
       result.figures = MeasureLoudnessOf(processor, layout.format);
     }
