@@ -33,39 +33,6 @@ double FullScale(const SampleFormat& format) {
   return format.is_float() ? 1.0 : static_cast<double>(std::uint64_t{1} << (ContainerBits(format) - 1));
 }
 
-// NaN and infinities are not audio: they are counted and left out.
-template <typename Codec>
-void ScanFloats(const std::byte* data, std::size_t samples, PeakTracker& peak) {
-  double lo = peak.min;
-  double hi = peak.max;
-  std::uint64_t non_finite = 0;
-  for (std::size_t i = 0; i < samples; ++i) {
-    const double v = Codec::Load(data + i * Codec::kBytes);
-    if (!std::isfinite(v)) {
-      ++non_finite;
-      continue;
-    }
-    lo = v < lo ? v : lo;
-    hi = v > hi ? v : hi;
-  }
-  peak.min = lo;
-  peak.max = hi;
-  peak.non_finite += non_finite;
-}
-
-template <typename Codec>
-void Scan(const std::byte* data, std::size_t samples, PeakTracker& peak) {
-  typename Codec::Value lo = static_cast<typename Codec::Value>(peak.min);
-  typename Codec::Value hi = static_cast<typename Codec::Value>(peak.max);
-  for (std::size_t i = 0; i < samples; ++i) {
-    const auto v = Codec::Load(data + i * Codec::kBytes);
-    lo = v < lo ? v : lo;
-    hi = v > hi ? v : hi;
-  }
-  peak.min = static_cast<double>(lo);
-  peak.max = static_cast<double>(hi);
-}
-
 // Integer samples are scaled in units of the valid bits: `quantum` is the
 // container's value of one such unit, so low bits a shorter format leaves zero
 // stay zero.
@@ -160,17 +127,6 @@ struct Sse2Lanes {
     r1 = RoundedProducts<guard>(_mm_srai_epi32(_mm_unpackhi_epi16(s, s), 16), gain);
   }
 };
-
-// Returns how many samples it did.
-std::size_t ScanS16Sse2(const std::byte* data, std::size_t samples, PeakTracker& peak) {
-  std::int16_t low = static_cast<std::int16_t>(peak.min);
-  std::int16_t high = static_cast<std::int16_t>(peak.max);
-  const std::size_t whole = samples - samples % 8;
-  ExtremesS16(data, whole, low, high);
-  peak.min = low;
-  peak.max = high;
-  return whole;
-}
 #endif
 
 template <typename Codec>
@@ -299,25 +255,6 @@ double PositiveCeiling(const SampleFormat& format) {
   if (format.is_float()) return std::numeric_limits<double>::infinity();
   const IntegerGain k = MakeIntegerGain(format, 1.0);
   return k.highest * k.quantum / FullScale(format);
-}
-
-void ScanPeak(const SampleFormat& format, const std::byte* data, std::size_t samples,
-              PeakTracker& peak) {
-  switch (format.encoding) {
-    case SampleEncoding::kUnsigned8: return Scan<U8>(data, samples, peak);
-    case SampleEncoding::kSigned16: {
-#ifdef NORMALIZE_SSE2
-      const std::size_t done = ScanS16Sse2(data, samples, peak);
-      data += 2 * done;
-      samples -= done;
-#endif
-      return Scan<S16>(data, samples, peak);
-    }
-    case SampleEncoding::kSigned24: return Scan<S24>(data, samples, peak);
-    case SampleEncoding::kSigned32: return Scan<S32>(data, samples, peak);
-    case SampleEncoding::kFloat32: return ScanFloats<F32>(data, samples, peak);
-    case SampleEncoding::kFloat64: return ScanFloats<F64>(data, samples, peak);
-  }
 }
 
 void ApplyGain(const SampleFormat& format, const std::byte* in, std::byte* out, std::size_t samples,
