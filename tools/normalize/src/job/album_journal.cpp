@@ -12,6 +12,7 @@
 
 #include "failure.h"
 #include "job/group.h"
+#include "job/journal_text.h"
 #include "output/atomic_output.h"
 #include "platform/file_io.h"
 #include "platform/paths.h"
@@ -22,6 +23,11 @@ namespace {
 constexpr char kPrefix[] = ".normalize-album-";
 constexpr char kSuffix[] = ".journal";
 constexpr char kHeading[] = "normalize album journal 2";
+
+using journal::Escaped;
+using journal::Maybe;
+using journal::Number;
+using journal::Words;
 
 std::string FolderOf(const std::string& path) {
   const auto cut = path.find_last_of(platform::kPathSeparators);
@@ -34,61 +40,6 @@ bool IsJournalName(const std::string& name) {
   return name.size() > prefix + suffix && name.compare(0, prefix, kPrefix) == 0 &&
          name.compare(name.size() - suffix, suffix, kSuffix) == 0;
 }
-
-// A text on one line: backslashes and line ends escaped.
-std::string Escaped(const std::string& text) {
-  std::string out;
-  for (const char c : text) {
-    out += c == '\\' ? "\\\\" : c == '\n' ? "\\n" : c == '\r' ? "\\r" : std::string(1, c);
-  }
-  return out;
-}
-
-std::string Unescaped(const std::string& text) {
-  std::string out;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '\\' || i + 1 == text.size()) {
-      out += text[i];
-      continue;
-    }
-    const char next = text[++i];
-    out += next == 'n' ? '\n' : next == 'r' ? '\r' : next;
-  }
-  return out;
-}
-
-std::string Number(double value) {
-  char text[40];
-  std::snprintf(text, sizeof text, "%.17g", value);
-  return text;
-}
-
-std::string Maybe(const std::optional<double>& value) { return value ? Number(*value) : "-"; }
-
-// One word of a line; false at its end or on a malformed number.
-struct Words {
-  std::istringstream in;
-  bool Read(double& value) { return static_cast<bool>(in >> value); }
-  bool Read(std::optional<double>& value) {
-    std::string word;
-    if (!(in >> word)) return false;
-    if (word == "-") {
-      value.reset();
-      return true;
-    }
-    std::istringstream number(word);
-    double read = 0;
-    if (!(number >> read) || !number.eof()) return false;
-    value = read;
-    return true;
-  }
-  std::string Rest() {
-    std::string rest;
-    if (in.get() != ' ') return rest;
-    std::getline(in, rest);
-    return Unescaped(rest);
-  }
-};
 
 std::string Bound(const std::optional<SampleBounds>& bounds, bool high) {
   return bounds ? std::to_string(high ? bounds->high : bounds->low) : "-";
