@@ -3,23 +3,15 @@
 // results before the first is written; the journal kept while it is written;
 // and a rerun finishing one that was stopped part way.
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <map>
 
 #include "job/decibels.h"
 #include "job/file_steps.h"
 #include "job/group_run.h"
-#include "job/output_dir.h"
-#include "output/atomic_output.h"
-#include "platform/capacity.h"
+#include "job/journal_call.h"
+#include "job/write_room.h"
 
 namespace normalize {
 namespace {
-
-constexpr char kGiveUp[] = "or remove the journal to give the album up";
-
-std::string Mebibytes(std::uint64_t bytes) { return Fixed(static_cast<double>(bytes) / (1 << 20), 1) + " MiB"; }
 
 std::string Command(const Options& options) {
   std::string command = "normalize";
@@ -35,56 +27,14 @@ void GroupRun::Refuse(const std::string& why) {
   worst_ = ExitCode::kBusy;
 }
 
-// An album is in progress while its run holds its tracks locked.
-bool GroupRun::InProgress(const AlbumJournal& journal) const {
-  for (const AlbumJournal::Track& track : journal.tracks()) {
-    try {
-      InputFile(track.name, false, true);
-    } catch (const Failure& failure) {
-      if (failure.code() == ExitCode::kBusy) return true;
-    }
-  }
-  return false;
-}
-
 std::optional<AlbumJournal> GroupRun::TakeJournal() {
   if (!run_.planner.writes()) return std::nullopt;
-  for (AlbumJournal& journal : run_.journals) {
-    if (journal.state() == AlbumJournal::State::kUnreadable) {
-      const std::string folder = FolderKey(journal.path());
-      if (std::none_of(members_.begin(), members_.end(), [&](const auto& job) { return FolderKey(job->input) == folder; })) {
-        continue;
-      }
-      Refuse("nothing written: the album journal '" + journal.path() + "' beside it cannot be read (" +
-             journal.unreadable_because() + "); it may belong to an album that was stopped part way, so nothing "
-             "beside it is written until it is removed (remove it only if no album there is unfinished)");
-      return std::nullopt;
-    }
-    std::vector<bool> covered(journal.tracks().size(), false);
-    std::size_t matched = 0;
-    for (const auto& job : members_) {
-      const auto track = journal.TrackOf(job->input, platform::IdentityOf(job->input));
-      if (track && !covered[*track]) {
-        covered[*track] = true;
-        ++matched;
-      }
-    }
-    if (matched == 0) continue;
-    const std::string named = "(journal '" + journal.path() + "', begun by '" + journal.album().command + "')";
-    if (InProgress(journal)) {
-      Refuse(std::string(album_ ? "nothing written: it shares tracks with" : "a track of") +
-             " an album in progress: another normalize run is writing it now " + named + "; nothing written");
-      return std::nullopt;
-    }
-    const bool same = album_ && matched == members_.size() && matched == journal.tracks().size();
-    if (same && journal.album().meaning == Meaning()) return std::move(journal);
-    Refuse(std::string(same ? "nothing written: this album was stopped part way by a command that means another gain "
-                       : album_ ? "nothing written: it shares tracks with an album that was stopped part way "
-                                : "a track of an album that was stopped part way ") +
-           named + "; run that command again to finish it, " + kGiveUp);
-    return std::nullopt;
-  }
-  return std::nullopt;
+  std::vector<std::string> names;
+  for (const auto& job : members_) names.push_back(job->input);
+  const JournalCall call = CallOnJournals(run_.journals, names, album_, Meaning());
+  if (call.refused) Refuse(*call.refused);
+  if (!call.finish) return std::nullopt;
+  return std::move(*call.finish);
 }
 
 // Of two runs of one album started together, the one that locks the first
@@ -111,34 +61,15 @@ bool GroupRun::LockInOrder() {
   return true;
 }
 
-// Room on every disk for the results being written at once, and in every
-// folder a temporary made and removed: a folder that takes no result stops
-// the album before anything is written.
+// Every folder made ready and the room found before the first result is written.
 bool GroupRun::ReadyToWrite() {
-  std::map<std::string, std::pair<std::uint64_t, std::uint64_t>> needs;  // folder: largest, files
-  for (const auto& job : members_) {
-    auto& [largest, files] = needs[FolderKey(job->target)];
-    if (files++ > 0) continue;
-    try {
-      if (options_.output_dir && !options_.output) MakeOutputFolders(job->target);
-      AtomicOutputFile probe(job->target);
-    } catch (const Failure& failure) {
-      run_.console.err << "normalize: album: nothing written: " << failure.what() << "\n";
-      worst_ = ExitCode::kOutput;
-      return false;
-    }
-    largest = std::max(largest, job->identity.size + (64 << 10));
-  }
-  for (const auto& [folder, need] : needs) {
-    const std::uint64_t wanted = need.first * std::min<std::uint64_t>(run_.jobs, need.second) + (1 << 20);
-    const std::optional<std::uint64_t> free = platform::FreeBytes(folder + "/");
-    if (!free || *free >= wanted) continue;
-    run_.console.err << "normalize: album: nothing written: the disk of '" << folder << "' has " << Mebibytes(*free)
-                     << " free, and writing the album needs up to " << Mebibytes(wanted) << " at once\n";
-    worst_ = ExitCode::kOutput;
-    return false;
-  }
-  return true;
+  std::vector<PlannedResult> results;
+  for (const auto& job : members_) results.push_back({job->target, job->identity.size});
+  const auto why = WhyResultsCannotBeWritten(results, options_.output_dir && !options_.output, run_.jobs);
+  if (!why) return true;
+  run_.console.err << "normalize: album: nothing written: " << *why << "\n";
+  worst_ = ExitCode::kOutput;
+  return false;
 }
 
 // A member that cannot be written stops those not yet begun; those in flight
@@ -203,7 +134,7 @@ ExitCode GroupRun::Finish(AlbumJournal& journal) {
       return;
     }
     const std::string changed = "changed since the album that was stopped part way measured it; left as it is (" +
-                                std::string(kGiveUp) + ")";
+                                std::string(kGiveUpJournal) + ")";
     if (!now || *now != journal.tracks()[track].measured) throw Failure(ExitCode::kInput, changed);
     OpenAndMeasure(job, options_, run_.planner, report);
     if (job.identity != journal.tracks()[track].measured) throw Failure(ExitCode::kInput, changed);

@@ -67,7 +67,6 @@ class GroupRun {
 
   // An album's own (group_album.cpp).
   std::optional<AlbumJournal> TakeJournal();
-  bool InProgress(const AlbumJournal& journal) const;
   void Refuse(const std::string& why);
   bool LockInOrder();
   bool ReadyToWrite();
