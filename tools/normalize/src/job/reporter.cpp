@@ -38,7 +38,7 @@ std::string LimitText(const LimitPlan& limit, const std::optional<LimiterReport>
 }
 
 std::string GroupLine(const Options& options, std::size_t files, const Decision& decision, bool json,
-                      const std::string& limited, const std::string& finishing) {
+                      const std::string& limited) {
   const bool writes = decision.writes(WritesElsewhere(options));
   if (json) {
     const Levels& levels = decision.levels;
@@ -52,7 +52,6 @@ std::string GroupLine(const Options& options, std::size_t files, const Decision&
     if (options.dry_run) line.Bool("dry_run", true);
     if (decision.ceiling) line.Bool("held_by_ceiling", true);
     if (!limited.empty()) line.Raw("limited_files", limited);
-    if (!finishing.empty()) line.String("finishing", finishing);
     if (!decision.why.empty()) line.String("reason", decision.why);
     return line.Text();
   }

@@ -24,12 +24,11 @@ std::string LimitText(const LimitPlan& limit, const std::optional<LimiterReport>
 
 // An album's own line, before its files': what was measured of them together
 // and the one gain, or why they are left as they are; as text or JSON.
-// `finishing`: the journal of the album a rerun finishes, if it is one.
 // `json`: the JSON object, which --report records, whether or not --json prints it.
 // `limited`: --limit's part of the line: its text, or with `json` the
 // "limited_files" array (see AlbumLimitText, AlbumLimitJson).
 std::string GroupLine(const Options& options, std::size_t files, const Decision& decision, bool json,
-                      const std::string& limited = "", const std::string& finishing = "");
+                      const std::string& limited = "");
 
 class Reporter {
  public:
