@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <random>
 #include <vector>
 
+#include "samples/frame_gain.h"
 #include "samples/sample_kernel.h"
 
 namespace normalize::test {
@@ -85,6 +87,63 @@ TEST(NormalizeDither, EveryPathAndBlockGivesTheSameBoundedResult) {
     }
     EXPECT_TRUE(!c.extremes || std::fabs(c.gain) > 1 || whole.clipped == 0) << whole.clipped;
     EXPECT_GT(noisy, c.in.size() / 10);
+  }
+}
+
+// The limiter's gain per frame: each frame the bytes, extremes, clamps and
+// noise of one call at its gain, whatever the gain (whole numbers, near 1,
+// beyond the range) and the format.
+TEST(NormalizeDither, AGainPerFrameGivesEachFrameTheBytesOfOneCallAtItsGain) {
+  const SampleFormat s16_stereo{SampleEncoding::kSigned16, 2, 2, 16, 4};
+  const SampleFormat s12{SampleEncoding::kSigned16, 1, 2, 12, 2};
+  const double odd[] = {2, -1, 1 + 1e-7, 1, 300, 0.5};
+  std::mt19937 random(3);
+  for (const SampleFormat& format : {s16_stereo, s12, kU8}) {
+    for (const int extremes : {0, 1, 2}) {  // none, known, no dither at all
+      std::vector<std::uint8_t> in(4000 * format.block_align);
+      for (auto& b : in) b = static_cast<std::uint8_t>(random());
+      for (std::size_t i = 0, k = 0; i < in.size(); i += 13 * format.container_bytes, ++k) {  // full scale, often
+        const std::uint8_t top = k % 2 ? 0x80 : 0x7F, rest = k % 2 ? 0x00 : 0xFF;
+        if (format.container_bytes == 1) in[i] = rest;
+        else in[i] = rest, in[i + 1] = top;
+      }
+      const std::size_t frames = in.size() / format.block_align;
+      std::vector<double> gains(frames);
+      for (std::size_t f = 0; f < frames; ++f) {
+        gains[f] = f % 50 < 6 ? odd[f % 50] : std::uniform_real_distribution<double>(-3, 3)(random);
+      }
+      Dither one(7), each(7);
+      if (extremes == 1) {  // the data's own, as a loudness run knows them
+        std::int32_t low = 0, high = 0;
+        for (std::size_t i = 0; i < in.size(); i += format.container_bytes) {
+          const std::int32_t v = format.container_bytes == 1 ? in[i] - 128 : std::int16_t(in[i] | in[i + 1] << 8);
+          low = std::min(low, v), high = std::max(high, v);
+        }
+        one.low = each.low = low, one.high = each.high = high;
+      }
+      std::vector<std::uint8_t> got(in.size()), want(in.size());
+      PeakTracker got_before, want_before;
+      std::uint64_t got_clipped = 0, want_clipped = 0;
+      const auto* from = reinterpret_cast<const std::byte*>(in.data());
+      ApplyFrameGains(format, from, reinterpret_cast<std::byte*>(got.data()), frames, gains.data(),
+                      extremes == 2 ? nullptr : &one, got_before, got_clipped);
+      for (std::size_t f = 0; f < frames; ++f) {
+        const std::size_t at = f * format.block_align;
+        auto* to = reinterpret_cast<std::byte*>(want.data() + at);
+        if (extremes == 2) {
+          ApplyGain(format, from + at, to, format.channels, gains[f], want_before, want_clipped);
+        } else {
+          ApplyGainDithered(format, from + at, to, format.channels, gains[f], each, want_before, want_clipped);
+        }
+      }
+      SCOPED_TRACE(testing::Message() << format.valid_bits << " bits, " << format.channels << " channels, " << extremes);
+      EXPECT_EQ(got, want);
+      EXPECT_EQ(got_clipped, want_clipped);
+      EXPECT_GT(got_clipped, 0u);
+      EXPECT_EQ(got_before.min, want_before.min);
+      EXPECT_EQ(got_before.max, want_before.max);
+      EXPECT_EQ(one.noise.Next(), each.noise.Next());
+    }
   }
 }
 

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "samples/frame_gain.h"
 #include "samples/planar_decode.h"
 #include "samples/sample_kernel.h"
 
@@ -101,24 +102,42 @@ std::size_t LimitedGain::Give(std::byte* out, bool last, Dither* dither, PeakTra
 }
 
 // The frames at held_'s start, in runs of one gain: a stretch the limiter
-// leaves alone goes through the gain pass in one call.
+// leaves alone goes through the gain pass in one call, and where the gain
+// moves from frame to frame, ApplyFrameGains gives each frame the bytes one
+// call at its gain would (the vector loops' set-up would be all they did).
 void LimitedGain::Amplify(std::size_t frames, const double* gains, std::byte* out, Dither* dither,
                           PeakTracker& before, std::uint64_t& clipped) {
   const std::size_t block = format_.block_align;
-  for (std::size_t i = 0; i < frames;) {
+  const auto run_end = [&](std::size_t i) {
     std::size_t end = i + 1;
     while (end < frames && gains[end] == gains[i]) ++end;
-    const double gain = gain_ * gains[i];
-    const std::size_t samples = (end - i) * format_.channels;
-    // Where the gain moves from frame to frame, the vector loops' set-up is
-    // all they would do: one sample at a time gives the same bytes sooner.
-    const SimdLevel simd = samples < 64 ? SimdLevel::kScalar : SimdLevel::kBest;
-    if (dither) {
-      ApplyGainDithered(format_, held_.data() + i * block, out + i * block, samples, gain, *dither, before, clipped,
-                        simd);
-    } else {
-      ApplyGain(format_, held_.data() + i * block, out + i * block, samples, gain, before, clipped, simd);
+    return end;
+  };
+  const auto long_run = [&](std::size_t i, std::size_t end) { return (end - i) * format_.channels >= 64; };
+  for (std::size_t i = 0; i < frames;) {
+    std::size_t end = run_end(i);
+    if (long_run(i, end)) {
+      const double gain = gain_ * gains[i];
+      const std::size_t samples = (end - i) * format_.channels;
+      if (dither) {
+        ApplyGainDithered(format_, held_.data() + i * block, out + i * block, samples, gain, *dither, before,
+                          clipped);
+      } else {
+        ApplyGain(format_, held_.data() + i * block, out + i * block, samples, gain, before, clipped);
+      }
+      i = end;
+      continue;
     }
+    // With the short runs after it, up to the next long one.
+    while (end < frames) {
+      const std::size_t next = run_end(end);
+      if (long_run(end, next)) break;
+      end = next;
+    }
+    frame_gains_.resize(end - i);
+    for (std::size_t f = i; f < end; ++f) frame_gains_[f - i] = gain_ * gains[f];
+    ApplyFrameGains(format_, held_.data() + i * block, out + i * block, end - i, frame_gains_.data(), dither, before,
+                    clipped);
     i = end;
   }
   held_.erase(held_.begin(), held_.begin() + static_cast<std::ptrdiff_t>(frames * block));

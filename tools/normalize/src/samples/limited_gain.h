@@ -61,6 +61,7 @@ class LimitedGain {
   std::size_t fed_frames_ = 0;   // of held_'s frames, those the limiter has
   std::vector<std::vector<float>> planes_;
   std::vector<double> gains_;
+  std::vector<double> frame_gains_;  // the whole gain of each frame where it moves
   std::vector<std::vector<float>> signal_;  // the frames GiveSignal decodes again
   std::uint64_t frames_ = 0;
 };
