@@ -136,4 +136,19 @@ void InOrder(std::size_t count, unsigned jobs, const std::function<void(std::siz
   run.RethrowFailure();
 }
 
+void InOrderShown(std::size_t count, unsigned jobs, BatchProgress& progress,
+                  const std::function<const std::string&(std::size_t)>& name,
+                  const std::function<void(std::size_t)>& work, const std::function<void(std::size_t)>& then) {
+  if (count > 0) progress.Show(0, count, name(0));
+  InOrder(
+      count, jobs, work,
+      [&](std::size_t i) {
+        progress.Erase();
+        then(i);
+        if (i + 1 < count) progress.Show(i + 1, count, name(i + 1));
+      },
+      [&](std::size_t done, std::size_t next) { progress.Show(done, count, name(next)); });
+  progress.Erase();
+}
+
 }  // namespace normalize

@@ -40,6 +40,12 @@ class BatchProgress {
   std::size_t drawn_ = 0;
 };
 
+// InOrder with `progress` kept on the error stream: erased before each
+// then(i), and naming (name(i)) the file awaited next.
+void InOrderShown(std::size_t count, unsigned jobs, BatchProgress& progress,
+                  const std::function<const std::string&(std::size_t)>& name,
+                  const std::function<void(std::size_t)>& work, const std::function<void(std::size_t)>& then);
+
 // Of two exit codes, the one a run of several files reports: failures
 // outrank files left alone, which outrank success; of two alike, the higher.
 ExitCode Worse(ExitCode a, ExitCode b);

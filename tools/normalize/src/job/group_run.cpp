@@ -123,7 +123,6 @@ void GroupRun::EachMember(const Step& step, bool writing) {
     }
   };
   const auto then = [&](std::size_t i) {
-    progress_.Erase();
     if (to_) {
       // An album that has begun writing finishes whatever becomes of its output.
       JobConsole to = *to_;
@@ -141,11 +140,9 @@ void GroupRun::EachMember(const Step& step, bool writing) {
     work(0);
     return then(0);
   }
-  progress_.Show(0, members_.size(), members_.front()->input);
-  InOrder(members_.size(), run_.jobs, work, then, [&](std::size_t done, std::size_t next) {
-    progress_.Show(done, members_.size(), members_[next]->input);
-  });
-  progress_.Erase();
+  InOrderShown(
+      members_.size(), run_.jobs, progress_, [&](std::size_t i) -> const std::string& { return members_[i]->input; },
+      work, then);
 }
 
 void GroupRun::EachLine(const std::function<void(Reporter&)>& say) {

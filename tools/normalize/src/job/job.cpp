@@ -39,10 +39,9 @@ ExitCode EachAlone(const std::vector<RunInput>& entries, const RunContext& run) 
     return entries[i].notice() ? entries[i].name : entries[i].file;
   };
   BatchProgress progress(run.console.err, run.console.show_batch_progress && entries.size() > 1);
-  if (!entries.empty()) progress.Show(0, entries.size(), name(0));
   ExitCode worst = ExitCode::kOk;
-  InOrder(
-      entries.size(), run.jobs,
+  InOrderShown(
+      entries.size(), run.jobs, progress, name,
       [&](std::size_t i) {
         if (!entries[i].notice()) {
           GroupRun alone({Member{file_of[i], entries[i].file}}, run, false, nullptr);
@@ -55,14 +54,11 @@ ExitCode EachAlone(const std::vector<RunInput>& entries, const RunContext& run) 
         codes[i] = entries[i].code;
       },
       [&](std::size_t i) {
-        progress.Erase();
         PassOn(*held[i], run.console);
         if (file_of[i] != SIZE_MAX) run.ledger.PassedOn(file_of[i]);
         worst = Worse(worst, codes[i]);
         held[i].reset();
-        if (i + 1 < entries.size()) progress.Show(i + 1, entries.size(), name(i + 1));
-      },
-      [&](std::size_t done, std::size_t next) { progress.Show(done, entries.size(), name(next)); });
+      });
   return worst;
 }
 
