@@ -47,6 +47,8 @@ ExitCode EachAlone(const std::vector<RunInput>& entries, const RunContext& run) 
           GroupRun alone({Member{file_of[i], entries[i].file}}, run, false, nullptr);
           codes[i] = alone.Run();
           held[i] = std::move(alone.members().front());
+          // Its lines may wait for a slower file's; its input need not.
+          held[i]->file.reset();
           return;
         }
         held[i] = std::make_unique<FileJob>(i, entries[i].name, std::nullopt, run.console, true);
