@@ -381,6 +381,11 @@ TEST(RealTool, FoldersAndSeveralFilesAtOnce) {
       << ReadAll(log + "1.log");
   EXPECT_EQ(RunToolLogged("--album -m 100 \"" + named + "\"", log + "2.log"), 0u) << ReadAll(log + "2.log");
   EXPECT_NE(ReadAll(log + "2.log").find("album: 2 files"), std::string::npos) << ReadAll(log + "2.log");
+  // Each folder an album of its own: the two files here, the one in sub.
+  EXPECT_EQ(RunToolLogged("--album=folder -r -m 90 \"" + named + "\"", log + "3.log"), 0u) << ReadAll(log + "3.log");
+  const std::string per_folder = ReadAll(log + "3.log");
+  EXPECT_NE(per_folder.find("album: 2 files"), std::string::npos) << per_folder;
+  EXPECT_NE(per_folder.find("album: 1 file,"), std::string::npos) << per_folder;
 
   const std::string folder = ScratchDir("batch");
   const std::string first = LargeWav(folder, "first.wav"), second = LargeWav(folder, "second.wav");
