@@ -9,13 +9,6 @@
 namespace normalize {
 namespace {
 
-using codec::F32;
-using codec::F64;
-using codec::S16;
-using codec::S24;
-using codec::S32;
-using codec::U8;
-
 // NaN and infinities are not audio: they are counted and left out.
 template <typename Codec>
 void ScanFloats(const std::byte* data, std::size_t samples, PeakTracker& peak) {
@@ -67,19 +60,19 @@ std::size_t ScanS16Sse2(const std::byte* data, std::size_t samples, PeakTracker&
 void ScanPeak(const SampleFormat& format, const std::byte* data, std::size_t samples,
               PeakTracker& peak) {
   switch (format.encoding) {
-    case SampleEncoding::kUnsigned8: return Scan<U8>(data, samples, peak);
+    case SampleEncoding::kUnsigned8: return Scan<codec::U8>(data, samples, peak);
     case SampleEncoding::kSigned16: {
 #ifdef NORMALIZE_SSE2
       const std::size_t done = ScanS16Sse2(data, samples, peak);
       data += 2 * done;
       samples -= done;
 #endif
-      return Scan<S16>(data, samples, peak);
+      return Scan<codec::S16>(data, samples, peak);
     }
-    case SampleEncoding::kSigned24: return Scan<S24>(data, samples, peak);
-    case SampleEncoding::kSigned32: return Scan<S32>(data, samples, peak);
-    case SampleEncoding::kFloat32: return ScanFloats<F32>(data, samples, peak);
-    case SampleEncoding::kFloat64: return ScanFloats<F64>(data, samples, peak);
+    case SampleEncoding::kSigned24: return Scan<codec::S24>(data, samples, peak);
+    case SampleEncoding::kSigned32: return Scan<codec::S32>(data, samples, peak);
+    case SampleEncoding::kFloat32: return ScanFloats<codec::F32>(data, samples, peak);
+    case SampleEncoding::kFloat64: return ScanFloats<codec::F64>(data, samples, peak);
   }
 }
 
