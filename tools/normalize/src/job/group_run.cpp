@@ -47,7 +47,7 @@ ExitCode GroupRun::Run() {
   }
   if (!decision.writes(WritesElsewhere(options_))) {
     // An album's line said it for every file, but for the JSON lines and the report.
-    EachLine([&](Reporter& report) { report.NotWritten(decision, !album_); });
+    EachMember([&](FileJob&, Reporter& report, std::size_t) { report.NotWritten(decision, !album_); });
     return Worse(worst_, decision.code);
   }
   // An album's members: its line told of the ceiling.
@@ -143,14 +143,6 @@ void GroupRun::EachMember(const Step& step, bool writing) {
   InOrderShown(
       members_.size(), run_.jobs, progress_, [&](std::size_t i) -> const std::string& { return members_[i]->input; },
       work, then);
-}
-
-void GroupRun::EachLine(const std::function<void(Reporter&)>& say) {
-  for (const auto& job : members_) {
-    Reporter report(options_, *job);
-    say(report);
-    if (to_) PassOn(*job, *to_);
-  }
 }
 
 std::string GroupRun::Meaning() const {

@@ -61,8 +61,6 @@ class GroupRun {
   // steps not yet begun can see it. `writing`: the lines name each member's
   // result, and output that cannot be written no longer stops the group.
   void EachMember(const Step& step, bool writing = false);
-  // A line of each member's, in order, on this thread.
-  void EachLine(const std::function<void(Reporter&)>& say);
   std::string Meaning() const;
 
   // An album's own (group_album.cpp).
