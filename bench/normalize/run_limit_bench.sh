@@ -44,6 +44,9 @@ make_material() {
   esac
 }
 
+# The same noise on every run (-R), so that every run measures the same material.
+sox() { command sox -R "$@"; }
+
 echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
 printf '%-8s %7s %10s %10s\n' material ratio "limit cpu" "plain cpu"
 for material in drums chords bursts speech; do
