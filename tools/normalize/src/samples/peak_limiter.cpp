@@ -101,7 +101,16 @@ void PeakLimiter::Run(const float* const* planes, std::size_t frames, double* ga
   if (from_) {
     // The needs are known: each waits only as long as when they are read.
     given_ += static_cast<std::int64_t>(frames);
-    Shape(given_ - kReach + 1, [this](std::int64_t interval) { return NeedAt(KeptPeak(interval)); }, gains, produced);
+    const PeakReading::Kept* const kept = from_->kept.data();
+    const std::size_t count = from_->kept.size();
+    Shape(
+        given_ - kReach + 1,
+        [&](std::int64_t interval) {
+          // Most intervals were not kept: nothing to limit there.
+          if (from_at_ == count || kept[from_at_].interval != interval) return 1.0;
+          return NeedAt(KeptPeak(interval));
+        },
+        gains, produced);
     return;
   }
   for (std::size_t done = 0; done < frames;) {
@@ -199,7 +208,7 @@ double PeakLimiter::KeptPeak(std::int64_t interval) {
   const PeakReading& reading = from_ ? *from_ : *keep_;
   while (from_at_ < reading.kept.size() && reading.kept[from_at_].interval < interval) ++from_at_;
   if (from_at_ == reading.kept.size() || reading.kept[from_at_].interval != interval) return 0;
-  const PeakReading::Kept& kept = reading.kept[from_at_];
+  const PeakReading::Kept& kept = reading.kept[from_at_++];  // each interval is asked for once
   double peak = kept.linked;
   if (kept.crests < 0 || !(kept.linked > near_)) return peak;
   for (unsigned c = 0; c < channels_; ++c) {
@@ -237,29 +246,32 @@ void PeakLimiter::Shape(std::int64_t end, NeedOfInterval need_of, double* gains,
   std::pair<std::int64_t, double>* const least = least_.data();
   std::int64_t* const ring1 = ring1_.data();
   std::int64_t* const ring2 = ring2_.data();
-  const double full = static_cast<double>(full_);
+  // The settings too, as locals: the gains written cannot be taken to change them.
+  const double full = static_cast<double>(full_), release_step = release_step_, limited_below = kLimitedBelow;
+  const std::int64_t ahead = ahead_, behind = behind_;
+  const std::size_t mask = least_mask_, attack1 = attack1_, attack2 = attack2_;
   for (; interval < end; ++interval) {
     // Rising needs: a need hides every one before it that is no lower.
     const double need = need_of(interval);
-    while (last != first && least[(last - 1) & least_mask_].second >= need) --last;
-    least[last++ & least_mask_] = {interval, need};
-    if (interval - ahead_ < frame) continue;
-    while (least[first & least_mask_].first < frame - behind_) ++first;
-    released = std::min(least[first & least_mask_].second, released + (1 - released) * release_step_);
+    while (last != first && least[(last - 1) & mask].second >= need) --last;
+    least[last++ & mask] = {interval, need};
+    if (interval - ahead < frame) continue;
+    while (least[first & mask].first < frame - behind) ++first;
+    released = std::min(least[first & mask].second, released + (1 - released) * release_step);
     // Rounded down (the gain is never negative), so that no average rises
     // above what any of its terms needs.
     const auto step = static_cast<std::int64_t>(released * static_cast<double>(kUnity));
     sum1 += step - ring1[at1];
     ring1[at1] = step;
-    at1 = at1 + 1 == attack1_ ? 0 : at1 + 1;
+    at1 = at1 + 1 == attack1 ? 0 : at1 + 1;
     sum2 += sum1 - ring2[at2];
     ring2[at2] = sum1;
-    at2 = at2 + 1 == attack2_ ? 0 : at2 + 1;
+    at2 = at2 + 1 == attack2 ? 0 : at2 + 1;
     if (frame++ < 0) continue;  // the silence before the first
     // Exactly 1 where every term is.
     const double gain = static_cast<double>(sum2) / full;
     lowest = std::min(lowest, gain);
-    limited += gain < kLimitedBelow;
+    limited += gain < limited_below;
     gains[out++] = gain;
   }
   next_need_ = interval, next_frame_ = frame, sum1_ = sum1, sum2_ = sum2;
