@@ -27,10 +27,11 @@ KWeightingDesign DesignKWeighting(double sample_rate);
 // channel. State carries over from one call to the next.
 class KWeightingFilter {
  public:
-  // The filter's slowest pole (38 Hz) decays by e^-60 in this much: a run
-  // started this early on the samples before a point has the state there
-  // that one run from the file's start would have, to far below rounding.
-  static constexpr double kSettleSeconds = 0.25;
+  // The filter's slowest pole (38 Hz) decays by e^-36 (2e-16) in this much:
+  // a run started this early on the samples before a point has the state
+  // there that one run from the file's start would have, to a double's
+  // rounding.
+  static constexpr double kSettleSeconds = 0.15;
 
   KWeightingFilter(double sample_rate, unsigned channels, SimdLevel simd = SimdLevel::kBest);
 
