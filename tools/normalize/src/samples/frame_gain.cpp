@@ -10,6 +10,16 @@
 namespace normalize {
 namespace {
 
+// Rounds to the nearest integer, ties to even, as lrint does in the default
+// rounding, without a call where the conversion instruction does it.
+std::int32_t RoundedToInt(float p) {
+#ifdef NORMALIZE_SSE2
+  return _mm_cvtss_si32(_mm_set_ss(p));
+#else
+  return static_cast<std::int32_t>(std::lrint(p));
+#endif
+}
+
 // Rounds to the nearest integer, ties to even, as nearbyint does, for
 // magnitudes below 2^51, in plain arithmetic that needs no call.
 double Nearest(double x) {
@@ -68,7 +78,7 @@ class S16Frames {
       hi = std::max(hi, v);
       const std::int32_t n = NoiseFor(v, noise.Next(), b);
       const float p = std::clamp(static_cast<float>(v) * b.scaled_factor, -kGuard, kGuard);
-      std::int32_t r = (static_cast<std::int32_t>(std::lrint(p)) + n + 128) >> 8;
+      std::int32_t r = (RoundedToInt(p) + n + 128) >> 8;
       if (b.count) clamps += r < b.lowest || r > b.highest;
       r = std::clamp(std::clamp(r, b.lowest, b.highest), b.low, b.high);
       const auto written = static_cast<std::int16_t>(r * quantum_);
