@@ -1,8 +1,9 @@
 // A file measured in parts on several threads gives the figures of one pass:
 // the peaks exactly, the loudness and its range within 0.001 LU, on the
 // cases where a part's filters could start wrong (a loud hit at the file's
-// start, a silence across a part's border), at the lowest and highest rates,
-// with one and six channels, mapped and read.
+// start, a silence across a part's border, loud samples where a part's
+// settling begins after silence that is not the file's), at the lowest and
+// highest rates, with one and six channels, mapped and read.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -39,7 +40,7 @@ std::string WriteWav(const ScratchDir& dir, unsigned rate, unsigned channels, st
 }
 
 TEST(NormalizeFileMeasurement, PartsOnThreadsGiveTheOnePassFigures) {
-  enum class Kind { kHitAtStart, kGapAtBorders, kNoise, kToneAndNoise };
+  enum class Kind { kHitAtStart, kGapAtBorders, kNoise, kToneAndNoise, kLoudEverywhere };
   struct Case {
     const char* name;
     unsigned rate, channels;
@@ -51,6 +52,7 @@ TEST(NormalizeFileMeasurement, PartsOnThreadsGiveTheOnePassFigures) {
       {"silence across every border, 48 kHz, 6 channels", 48000, 6, Kind::kGapAtBorders, true},
       {"noise, 8 kHz mono, read", 8000, 1, Kind::kNoise, false},
       {"tone and noise, 192 kHz mono", 192000, 1, Kind::kToneAndNoise, true},
+      {"faded in, then loud and steady, 48 kHz stereo", 48000, 2, Kind::kLoudEverywhere, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -74,6 +76,7 @@ TEST(NormalizeFileMeasurement, PartsOnThreadsGiveTheOnePassFigures) {
         case Kind::kGapAtBorders: return near_border(n) ? 0.0 : level * noise(random);
         case Kind::kNoise: return level * noise(random);
         case Kind::kToneAndNoise: return level * (0.3 * std::sin(2 * std::numbers::pi * 997 * t) + noise(random));
+        case Kind::kLoudEverywhere: return std::min(1.0, t) * (0.85 + 0.05 * std::sin(2 * std::numbers::pi * 20 * t));
       }
       return 0.0;
     });

@@ -88,13 +88,14 @@ void LoudnessAnalyzer::DecodeFrames(const std::byte* data, std::size_t frames) {
 }
 
 // The settling frames end a block of their own: the filters run over them
-// measuring nothing, the peaks are measured as anywhere.
+// measuring nothing. Their samples count towards the sample peak, but no
+// interpolation is looked at: the part before measures them, and here the
+// history before them is silence the file does not have, whose step into
+// the samples would ring as a peak that is not there.
 void LoudnessAnalyzer::Settle() {
   const std::size_t frames = pending_;
   loudness_.Settle(planar_.data(), kHistory, frames);
   pending_ = 0;
-  MeasureTruePeak(frames);
-  MeasureCeiling(frames);
   next_frame_ += static_cast<std::int64_t>(frames);
   KeepHistory(frames);
   settled_non_finite_ = non_finite_;

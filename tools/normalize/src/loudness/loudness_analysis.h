@@ -37,8 +37,8 @@ struct LoudnessFigures {
 // where there are two cores.
 struct AnalyzedPart {
   std::int64_t first_frame = 0;  // of the file, the first frame measured
-  // Frames given before first_frame: they settle the filters and are looked
-  // at for peaks, but count towards nothing else.
+  // Frames given before first_frame: they settle the filters and count
+  // towards the sample peak, but towards nothing else.
   std::size_t settle_frames = 0;
   bool ends_file = true;  // the silence after the last frame given is the file's
   // Frames given from first_frame on, where known: no buffer is made
