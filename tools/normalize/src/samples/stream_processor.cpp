@@ -1,7 +1,6 @@
 #include "samples/stream_processor.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 
 #include "output/atomic_output.h"
@@ -140,15 +139,6 @@ void StreamProcessor::MeasureResultOf(double gain, std::optional<Dither> dither,
                                       std::optional<LimiterSettings> limit) {
   result_view_ = ResultView{gain, std::move(dither), limit, false};
   if (!result_buffer_) result_buffer_.reset(new std::byte[buffer_bytes_]);
-}
-
-void StreamProcessor::MeasureLimitedSignalOf(double gain, const LimiterSettings& limit) {
-  result_view_ = ResultView{gain, std::nullopt, limit, true};
-}
-
-void StreamProcessor::KeepLimiterReading(double most_gain) {
-  most_kept_gain_ = std::fabs(most_gain);
-  reading_.reset();
 }
 
 LimitedGain StreamProcessor::LimitedGainOf(double gain, const LimiterSettings& limit) {

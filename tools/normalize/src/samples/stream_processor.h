@@ -47,11 +47,16 @@ class StreamProcessor {
   // From now on Measure feeds the result of `gain` and `limit` before
   // rounding and dither, as LimitedSignalFormat frames: where the format's
   // steps are fine, what those move is far below what a figure shows.
-  void MeasureLimitedSignalOf(double gain, const LimiterSettings& limit);
+  void MeasureLimitedSignalOf(double gain, const LimiterSettings& limit) {
+    result_view_ = ResultView{gain, std::nullopt, limit, true};
+  }
   // From now on the limiter's reading of the input (see PeakReading) is kept
   // by the next pass with a limiter, for the passes after it whose gain is at
   // most `most_gain`: they read no samples for it.
-  void KeepLimiterReading(double most_gain);
+  void KeepLimiterReading(double most_gain) {
+    most_kept_gain_ = most_gain < 0 ? -most_gain : most_gain;
+    reading_.reset();
+  }
   // What the limiter did in the last Measure of a result with one.
   const std::optional<LimiterReport>& measured_limiting() const { return measured_limiting_; }
   // Bytes of a chunk other than the data that the result gets in place of
