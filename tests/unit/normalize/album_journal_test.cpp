@@ -96,7 +96,9 @@ TEST(NormalizeAlbumJournal, ARerunThatMeansAnotherThingOrAJournalThatCannotBeRea
     const RunResult run = RunTool(With(c.rerun, c.rerun[0] == "-m" ? std::vector<std::string>{files[2]} : files));
     EXPECT_EQ(run.code, ExitCode::kBusy) << run.out << run.err;
     EXPECT_TRUE(Contains(run.err, journal)) << run.err;
-    if (!c.spoil) EXPECT_TRUE(Contains(run.err, "begun by 'normalize --album -m 90 -j 1 ")) << run.err;
+    if (!c.spoil) {
+      EXPECT_TRUE(Contains(run.err, "begun by 'normalize --album -m 90 -j 1 ")) << run.err;
+    }
     EXPECT_EQ(Contents(files), half);
     EXPECT_EQ(JournalIn(dir), journal);
   }

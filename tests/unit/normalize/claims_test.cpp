@@ -46,6 +46,10 @@ constexpr std::uint64_t kFoundLimitSeeds[] = {
     3357269576780383, 3682853612530125,  // an album's limited track: its figures after were foretold, not measured
     3523377979102903, 3523377979106287,  // the sample peak after, from the measuring rather than the samples written
     772249796745901,  3646104822283791,  // the album's line names the tracks it limited
+    3804449072318186,                    // a limited result far short of its target, measured before rounding
+    1192710292121080, 1192710292121228,  // an album's track whose blocks the gain moves across a gate
+    935748209237443,                     // the dry run of a gain that rounds a file to silence
+    3804449072322982, 1192710292121208,  // a fixed gain dithered blindly moves samples the rounding would not
 };
 
 Format MakeFormat(Encoding encoding, unsigned container, unsigned valid, unsigned channels, unsigned rate) {

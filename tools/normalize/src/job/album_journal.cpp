@@ -90,8 +90,10 @@ void AlbumJournal::Parse(const std::string& text) {
       std::size_t index = 0;
       int json = 0;
       read = words.in >> index >> json && index < tracks_.size() && tracks_[index].result;
-      if (read) tracks_[index].said = words.Rest();
-      if (read) tracks_[index].said_json = json != 0;
+      if (read) {
+        tracks_[index].said = words.Rest();
+        tracks_[index].said_json = json != 0;
+      }
     } else if (whole) {
       read = false;
     } else if (kind == "command" || kind == "meaning" || kind == "figures") {

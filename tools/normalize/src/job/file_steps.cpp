@@ -8,6 +8,7 @@
 #include "job/output_dir.h"
 #include "job/target.h"
 #include "job/written_result.h"
+#include "loudness/file_measurement.h"
 #include "output/same_bytes.h"
 #include "platform/paths.h"
 
@@ -121,6 +122,19 @@ WriteResult WriteAndReplace(FileJob& job, const Options& options, const WritePla
 }
 
 void PlanWithoutWriting(FileJob& job, const Options& options, const WritePlan& plan, std::size_t member) {
+  if (!job.measured.peak && !job.measured.loudness) {
+    // A gain no measurement foretold (-a, -l): the writing refuses a result it
+    // rounds to silence, and so does its dry run, having read the peak.
+    const SampleFormat& format = job.layout.format;
+    if (options.dither && DitherApplies(format, plan.gain.factor)) return;
+    if (!job.file) Reopen(job, options);
+    WriteResult would;
+    would.before = ScanPeakOf(*job.file, job.layout, BufferBytes(options), job.threads, {});
+    if (GainSilences(plan.gain, ToPeak(would.before, format).magnitude(), format)) {
+      RefuseSilenced(job, would, plan.gain.factor);
+    }
+    return;
+  }
   if (!plan.limit && !plan.ChecksWrittenLoudness(job.layout.format)) return;
   if (!job.file) Reopen(job, options);
   StreamProcessor processor(*job.file, job.layout, BufferBytes(options));

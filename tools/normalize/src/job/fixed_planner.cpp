@@ -15,7 +15,7 @@ class FixedGain final : public Planner {
   std::string ModeMeaning() const override { return "gain " + Fixed(gain_.factor, 17); }
   Decision Plan(const std::vector<MeasuredFile>&) const override {
     // -l 1 and -a 0 change no sample.
-    const WritePlan plan{gain_, std::nullopt, true, {}};
+    const WritePlan plan{gain_, std::nullopt, true, {}, std::nullopt};
     if (gain_.factor == 1) return Decision::AlreadyRight(plan, "a gain of " + Decibels(0, true) + " dB");
     return Decision::Write(plan);
   }

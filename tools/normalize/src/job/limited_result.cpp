@@ -92,6 +92,13 @@ LimitedResult SolveLimitedResult(StreamProcessor& processor, const WavLayout& la
     return result.figures->integrated_lufs.value_or(kGateLufs);
   };
   SolveForLoudness(lufs_at, plan.gain.db, plan.limit->most_db, *plan.target_lufs);
+  // A result that landed far under its target (it needed more limiting than
+  // the depth allows) may sit where the steps move its loudness after all:
+  // its figures are then those of the file as written.
+  if (!as_written && StepsMoveLoudness(result.figures->integrated_lufs.value_or(kGateLufs), layout.format)) {
+    result.figures = MeasureLimited(processor, layout.format, result.factor, settings, dither_for(result.factor), true);
+    result.limiting = processor.measured_limiting();
+  }
   return result;
 }
 

@@ -87,7 +87,7 @@ class LoudnessGainPlanner final : public Planner {
     // Over the ceiling needs lowering however little; anything else this
     // close is where it should be.
     const bool over_ceiling = held && db < -0.01;
-    WritePlan plan{GainPlan{std::pow(10.0, db / 20), db}, std::nullopt, !held, {}};
+    WritePlan plan{GainPlan{std::pow(10.0, db / 20), db}, std::nullopt, !held, {}, std::nullopt};
     for (const MeasuredFile& file : files) {
       plan.bounds.push_back(BoundsOfMagnitude(file.measured.loudness->sample_peak, file.layout.format));
     }

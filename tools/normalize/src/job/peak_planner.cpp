@@ -52,7 +52,7 @@ class PeakGain final : public Planner {
                   bool changes_a_sample) const {
     if (gain) {
       // The dither keeps each file's loudest sample where the gain puts it.
-      WritePlan plan{*gain, std::nullopt, true, {}};
+      WritePlan plan{*gain, std::nullopt, true, {}, std::nullopt};
       for (const MeasuredFile& file : files) plan.bounds.push_back(BoundsOfPeak(*file.measured.peak));
       return changes_a_sample ? Decision::Write(plan) : Decision::AlreadyRight(plan, PeakText(loudest));
     }

@@ -7,6 +7,7 @@
 #include "cli/json_writer.h"
 #include "job/decibels.h"
 #include "job/file_job.h"
+#include "loudness/loudness_meter.h"
 
 namespace normalize {
 namespace {
@@ -31,15 +32,21 @@ Levels WrittenLevels(const LoudnessFigures& figures, const SampleFormat& format,
 // The figures a gain of `db` leads to. Where the samples were written, their
 // peak is the one read from them; where some were clipped, the loudness and
 // true peak are no longer known (nothing). A loudness below the -70 LUFS gate
-// does not exist.
+// does not exist; where the blocks measured are known, the gain moves each
+// across the gates, not only the whole.
 constexpr double kAbsoluteGateLufs = -70;  // BS.1770's
 constexpr double kPredictableAboveStepDb = 40;
 
-Levels After(const Levels& before, const Decision& decision, const SampleFormat& format, const WriteResult* result) {
+Levels After(const Levels& before, const Decision& decision, const FileJob& job, const WriteResult* result) {
+  const SampleFormat& format = job.layout.format;
   const double db = decision.gain().db;
   const auto moved = [db](std::optional<double> level) { return level ? std::optional<double>(*level + db) : level; };
+  const auto& loudness = job.measured.loudness;
   Levels after{moved(before.sample_peak_dbfs), moved(before.true_peak_dbtp),
-               decision.result_lufs ? decision.result_lufs : moved(before.integrated_lufs), before.loudness_range_lu};
+               decision.result_lufs                              ? decision.result_lufs
+               : loudness && !loudness->block_powers.empty() ? GatedLoudness(loudness->block_powers, db)
+                                                                 : moved(before.integrated_lufs),
+               before.loudness_range_lu};
   if (!format.is_float() && after.sample_peak_dbfs) after.sample_peak_dbfs = std::min(*after.sample_peak_dbfs, 0.0);
   if (after.integrated_lufs && *after.integrated_lufs < kAbsoluteGateLufs) after.integrated_lufs.reset();
   // Near the steps, the rounding and the dither move a level a prediction
@@ -97,7 +104,7 @@ std::string ResultJson(const FileJob& job, const Decision& decision, const Write
   json.Object("before", LevelsJson(before));
   json.Object("after", LevelsJson(!changes                ? before
                                   : job.written_figures ? WrittenLevels(*job.written_figures, job.layout.format, result)
-                                                        : After(before, decision, job.layout.format, result)));
+                                                        : After(before, decision, job, result)));
   return json.Text();
 }
 

@@ -10,21 +10,17 @@ namespace {
 // rounding (or the dither's noise) can move the integrated loudness by more
 // than a few thousandths of a LU; above it, it cannot.
 constexpr double kCoarseStepsDb = 50;
-// A written loudness this near the target is left as it is.
-constexpr double kCloseEnoughLu = 0.02;
 
 }  // namespace
 
-bool WritePlan::ChecksWrittenLoudness(const SampleFormat& format) const {
-  if (!target_lufs || format.is_float()) return false;
+bool StepsMoveLoudness(double lufs, const SampleFormat& format) {
+  if (format.is_float()) return false;
   const double step_db = -6.0206 * (format.valid_bits - 1);
-  return *target_lufs - step_db < kCoarseStepsDb;
+  return lufs - step_db < kCoarseStepsDb;
 }
 
-std::optional<double> WritePlan::Corrected(double factor, std::optional<double> written_lufs) const {
-  if (!target_lufs || !written_lufs || std::fabs(*written_lufs - *target_lufs) <= kCloseEnoughLu) return std::nullopt;
-  if (!may_raise && *written_lufs < *target_lufs) return std::nullopt;
-  return factor * std::pow(10.0, (*target_lufs - *written_lufs) / 20);
+bool WritePlan::ChecksWrittenLoudness(const SampleFormat& format) const {
+  return target_lufs && StepsMoveLoudness(*target_lufs, format);
 }
 
 // A float file's peak may lie far outside any container (or be NaN); its

@@ -32,6 +32,11 @@ struct LimitPlan {
   bool operator==(const LimitPlan&) const = default;
 };
 
+// Whether the steps of `format` are coarse enough, against a loudness of
+// `lufs`, for the rounding (or the dither's noise) to move it by more than a
+// few thousandths of a LU.
+bool StepsMoveLoudness(double lufs, const SampleFormat& format);
+
 struct WritePlan {
   GainPlan gain;
   // The loudness the file as written is held to: where the rounding (or the
@@ -51,9 +56,6 @@ struct WritePlan {
   // Whether the file as written, in `format`, is to be measured: its steps
   // are coarse enough for the rounding to move its loudness off the target.
   bool ChecksWrittenLoudness(const SampleFormat& format) const;
-  // The gain that corrects `factor` where the file as written measured
-  // `written_lufs`; nothing where it stays.
-  std::optional<double> Corrected(double factor, std::optional<double> written_lufs) const;
   bool operator==(const WritePlan&) const = default;
 };
 
