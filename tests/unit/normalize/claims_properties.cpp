@@ -271,7 +271,8 @@ std::vector<std::string> CheckRun(const Case& c, const std::vector<FileRun>& fil
     const bool expected = (exit_code == 11 && run.mode == Mode::kLoudness && all_quiet) ||
                           (exit_code == 7 && run.mode == Mode::kPercent && all_silent) ||
                           (exit_code == kBeyondFormatCode && (beyond_floor || jumps || (needs_clipping && run.mode == Mode::kLoudness) ||
-                                                WouldFlatten(c, before, said)));
+                                                WouldFlatten(c, before, said) ||
+                                                (run.limit && near_steps && said.find("limited and written at its steps") != std::string::npos)));
     if (!expected) check.Fail('d', "exit code " + std::to_string(exit_code) + ": " + said.substr(0, 300));
     return found;
   }
@@ -285,7 +286,8 @@ std::vector<std::string> CheckRun(const Case& c, const std::vector<FileRun>& fil
   if (run.mode == Mode::kPercent) {
     const double tolerance = f.is_float() ? 1e-6 : 1.01 / f.full_scale();
     check.Near('d', "-m peak (fraction)", run.value / 100, loudest_after, tolerance);
-  } else if (run.mode == Mode::kLoudness && clipped == 0 && files.size() == 1 && c.files[0].content != Content::kDc) {
+  } else if (run.mode == Mode::kLoudness && clipped == 0 && files.size() == 1 && c.files[0].content != Content::kDc &&
+             run.value > -69.9) {  // at the gate a result may fall either side of it
     const double lufs = after[0].integrated_lufs;
     if (run.limit) {
       // On target, or short of it and said so (the JSON's "after" is held to the file above).

@@ -50,6 +50,8 @@ constexpr std::uint64_t kFoundLimitSeeds[] = {
     1192710292121080, 1192710292121228,  // an album's track whose blocks the gain moves across a gate
     935748209237443,                     // the dry run of a gain that rounds a file to silence
     3804449072322982, 1192710292121208,  // a fixed gain dithered blindly moves samples the rounding would not
+    2024634154884657,                    // a limited result on coarse steps above its target
+    1882379441124241,                    // a target at the gate itself
 };
 
 Format MakeFormat(Encoding encoding, unsigned container, unsigned valid, unsigned channels, unsigned rate) {

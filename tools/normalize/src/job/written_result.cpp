@@ -11,6 +11,9 @@
 namespace normalize {
 namespace {
 
+// How far above its target a limited result as written may measure.
+constexpr double kLimitedPromiseLu = 0.1;
+
 // Measuring passes over the file as written, after the first: enough for the
 // noise-aware correction to settle on any material measured here.
 constexpr int kMostCorrections = 5;
@@ -53,6 +56,15 @@ WrittenResult PlanWrittenResult(const FileJob& job, const Options& options, Stre
     result.limit = limited.settings;
     result.figures = limited.figures;
     result.limiting = limited.limiting;
+    // On steps this coarse the solve can end above the target, which the
+    // file as written then overshoots: refused, as without --limit.
+    const std::optional<double> lufs = result.figures ? result.figures->integrated_lufs : std::nullopt;
+    if (check_target && lufs && *lufs > *plan.target_lufs + kLimitedPromiseLu) {
+      throw Failure(ExitCode::kBeyondFormat, "the loudness " + Decibels(*plan.target_lufs, false) +
+                                                 " LUFS is beyond what " + Describe(layout.format) +
+                                                 " holds for this file: limited and written at its steps it would "
+                                                 "measure " + Decibels(*lufs, false) + " LUFS; file left untouched");
+    }
     // What limiting takes away no gain foretells: an album's track (whose
     // gain was not solved here) is measured as written too.
     if (!result.figures) {
