@@ -64,3 +64,10 @@ print("%.4f" % (used.ru_utime + used.ru_stime))' "$@"
 }
 # median_of <numbers...>
 median_of() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+# figure <array> <label>: the median of the runs noted as "<a> <b> ..." in
+# the associative array named, under the label.
+figure() {
+  local -n runs_of=$1
+  # shellcheck disable=SC2086
+  median_of ${runs_of[$2]}
+}

@@ -15,6 +15,8 @@
 # Prints the median of the runs of each job (wall and CPU seconds, peak
 # memory) and the ratios the targets are set in.
 set -euo pipefail
+# shellcheck source=bench_lib.sh
+source "$(dirname "$0")/bench_lib.sh"
 
 tool=${1:?usage: run_library_scale_bench.sh <normalize> [<normalize before>] [folder] [runs]}
 before=${2:-}
@@ -58,13 +60,6 @@ timed() {
   peak[$label]+="$m "
 }
 
-median_of() { printf '%s\n' "$@" | sort -n | awk '{ t[NR] = $1 } END { print t[int((NR + 1) / 2)] }'; }
-# figure <wall|cpu|peak> <label>: the median of the label's runs.
-figure() {
-  local -n runs_of=$1
-  # shellcheck disable=SC2086
-  median_of ${runs_of[$2]}
-}
 shown() {
   local label
   for label in "$@"; do

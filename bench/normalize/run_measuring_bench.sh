@@ -21,6 +21,8 @@
 #
 # `parts`: which to run, e.g. "12" (default "1234").
 set -euo pipefail
+# shellcheck source=bench_lib.sh
+source "$(dirname "$0")/bench_lib.sh"
 
 tool=${1:?usage: run_measuring_bench.sh <normalize> <loudness_feed> <durable_rewrite> [folder] [runs] [parts]}
 feed=${2:?usage: run_measuring_bench.sh <normalize> <loudness_feed> <durable_rewrite> [folder] [runs] [parts]}
@@ -41,12 +43,6 @@ timed() {
   read -r w u s < <(tail -1 "$work/time")
   wall[$label]+="$w "
   cpu[$label]+="$(awk -v u="$u" -v s="$s" 'BEGIN { printf "%.3f", u + s }') "
-}
-median_of() { printf '%s\n' "$@" | sort -n | awk '{ t[NR] = $1 } END { print t[int((NR + 1) / 2)] }'; }
-figure() {
-  local -n runs_of=$1
-  # shellcheck disable=SC2086
-  median_of ${runs_of[$2]}
 }
 shown() {
   local label
