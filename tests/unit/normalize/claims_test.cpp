@@ -52,6 +52,7 @@ constexpr std::uint64_t kFoundLimitSeeds[] = {
     3804449072322982, 1192710292121208,  // a fixed gain dithered blindly moves samples the rounding would not
     2024634154884657,                    // a limited result on coarse steps above its target
     1882379441124241,                    // a target at the gate itself
+    2024634154891749,                    // steps said to hundredths, one of them 0.1 LU from the target
 };
 
 Format MakeFormat(Encoding encoding, unsigned container, unsigned valid, unsigned channels, unsigned rate) {
